@@ -1,0 +1,18 @@
+#pragma once
+// sonivault-cli: each area offers its commands through one function that
+// returns false when the command is not its own, and otherwise sets the exit
+// code (0 success, 1 a failure of the work, 2 bad arguments).
+#include <QStringList>
+#include <QTextStream>
+
+namespace sv::cli {
+
+QTextStream& out();
+QTextStream& err();
+// A one-line error for bad arguments; returns 2.
+int usageError(const QString& message);
+
+bool RunTracksCommand(const QStringList& args, int& exitCode);
+bool RunOutputCommand(const QStringList& args, int& exitCode);
+
+} // namespace sv::cli

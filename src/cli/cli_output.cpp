@@ -1,0 +1,5 @@
+// Placeholder for output commands.
+#include "cli/Cli.h"
+namespace sv::cli {
+bool RunOutputCommand(const QStringList&, int&) { return false; }
+}
