@@ -1,0 +1,13 @@
+#include "output/RunnerMessages.h"
+
+#include "output/DOSOutputs.h"
+#include "util/modMsgbox.h"
+
+namespace sv {
+
+void InstallRunnerMessageBoxes()
+{
+    SetRunnerMessageHandler([](const QString& text) { PlainMsgBox(text, vbCritical, AppTitle); });
+}
+
+} // namespace sv

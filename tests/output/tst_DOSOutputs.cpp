@@ -1,0 +1,299 @@
+// The console runner against real programs (/bin/sh scripts), and the
+// encoder percentage parser against recorded encoder output.
+#include "output/DOSOutputs.h"
+#include "support/TestEnv.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace sv;
+
+class TestDOSOutputs : public QObject {
+    Q_OBJECT
+
+    svtest::TestEnv env;
+    QStringList messages;
+
+    static QStringList sh(const QString& script) { return {QStringLiteral("-c"), script}; }
+
+    // Runs a script and returns the pieces it reported.
+    QStringList run(DOSOutputs& dos, const QString& script, QString* result = nullptr)
+    {
+        QStringList pieces;
+        connect(&dos, &DOSOutputs::ReceiveOutputs, this, [&](const QString& t) { pieces << t; });
+        const QString r = dos.ExecuteCommand(QStringLiteral("/bin/sh"), sh(script));
+        dos.disconnect(this);
+        if (result)
+            *result = r;
+        return pieces;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        messages.clear();
+        SetRunnerMessageHandler([this](const QString& t) { messages << t; });
+    }
+    void cleanupTestCase() { SetRunnerMessageHandler({}); }
+
+    void outputArrivesInPiecesAndWhole_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("minPieces");
+        // One write: the pipe holds all 600 bytes, read as 256 + 256 + 88.
+        QTest::newRow("600 bytes at once") << QStringLiteral("printf '%0600d' 0") << 3;
+        // Three writes with pauses: at least one piece per write.
+        QTest::newRow("600 bytes in three writes")
+            << QStringLiteral("printf '%0200d' 0; sleep 0.1; printf '%0200d' 0; sleep 0.1; printf '%0200d' 0") << 3;
+    }
+    void outputArrivesInPiecesAndWhole()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, minPieces);
+        DOSOutputs dos;
+        QString result;
+        const QStringList pieces = run(dos, script, &result);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(result.size(), 600);
+        QCOMPARE(result, QString(600, QLatin1Char('0')));
+        QCOMPARE(dos.Outputs(), result);
+        QVERIFY(pieces.size() >= minPieces + 1);
+        QCOMPARE(pieces.last(), QString());
+        QCOMPARE(pieces.mid(0, pieces.size() - 1).join(QString()), result);
+        for (int i = 0; i < pieces.size() - 1; ++i) {
+            QVERIFY(!pieces[i].isEmpty());
+            QVERIFY(pieces[i].size() <= DOSOutputs::ReadSize);
+        }
+        if (QTest::currentDataTag() == QByteArray("600 bytes at once"))
+            QCOMPARE(pieces, (QStringList{QString(256, u'0'), QString(256, u'0'), QString(88, u'0'), QString()}));
+    }
+
+    void standardErrorIsMerged()
+    {
+        DOSOutputs dos;
+        QString result;
+        run(dos, QStringLiteral("echo out; echo err >&2; sleep 0.05; echo out2"), &result);
+        QCOMPARE(result, QStringLiteral("out\nerr\nout2\n"));
+        QCOMPARE(dos.exitCode(), 0);
+    }
+
+    void silentProgramGivesOneEmptyPiece()
+    {
+        DOSOutputs dos;
+        QString result = QStringLiteral("x");
+        const QStringList pieces = run(dos, QStringLiteral("exit 3"), &result);
+        QCOMPARE(pieces, QStringList{QString()});
+        QCOMPARE(result, QString());
+        QCOMPARE(dos.exitCode(), 3);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void multibyteCharactersSurvivePieceBoundaries()
+    {
+        // 255 ASCII bytes then a two-byte "é": the first read of 256 bytes ends
+        // in the middle of the character.
+        DOSOutputs dos;
+        QString result;
+        run(dos, QStringLiteral("printf '%0255d\\303\\251end' 0"), &result);
+        QCOMPARE(result, QString(255, u'0') + QString::fromUtf8("\xc3\xa9") + QStringLiteral("end"));
+    }
+
+    void failuresAreReportedAndNeverHang_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QString() << int(RunnerFailure::CommandLineEmpty) << QStringLiteral("Command Line empty");
+        QTest::newRow("missing program") << QStringLiteral("/nonexistent/lame") << int(RunnerFailure::NotFound)
+                                         << QStringLiteral("File or command not found");
+        QTest::newRow("not on PATH") << QStringLiteral("sonivault-no-such-tool") << int(RunnerFailure::NotFound)
+                                     << QStringLiteral("File or command not found");
+        QTest::newRow("not executable") << QStringLiteral("NOTEXEC") << int(RunnerFailure::NotFound)
+                                        << QStringLiteral("File or command not found");
+    }
+    void failuresAreReportedAndNeverHang()
+    {
+        QFETCH(QString, program);
+        QFETCH(int, failure);
+        QFETCH(QString, message);
+        if (program == QLatin1String("NOTEXEC")) {
+            program = env.tmp() + QStringLiteral("plain.txt");
+            QFile f(program);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("echo hi\n");
+        }
+        DOSOutputs dos;
+        QSignalSpy pieces(&dos, &DOSOutputs::ReceiveOutputs);
+        QCOMPARE(dos.ExecuteCommand(program, {QStringLiteral("--brief")}), QString());
+        QCOMPARE(int(dos.lastFailure()), failure);
+        QCOMPARE(messages, QStringList{message});
+        QCOMPARE(dos.lastMessage(), message);
+        QCOMPARE(pieces.count(), 0);
+        QVERIFY(!dos.isRunning());
+    }
+
+    void commandIsKeptBetweenRuns()
+    {
+        DOSOutputs dos;
+        dos.setCommand(QStringLiteral("/bin/sh"), sh(QStringLiteral("printf a")));
+        QCOMPARE(dos.ExecuteCommand(), QStringLiteral("a"));
+        QCOMPARE(dos.ExecuteCommand(QString(), {}), QStringLiteral("a"));
+        QCOMPARE(dos.ExecuteCommand(QStringLiteral("/bin/sh"), sh(QStringLiteral("printf b"))), QStringLiteral("b"));
+        QCOMPARE(dos.program(), QStringLiteral("/bin/sh"));
+    }
+
+    void argumentsAreNeverGivenToAShell()
+    {
+        // Characters a shell would act on reach the program unchanged.
+        DOSOutputs dos;
+        const QString odd = QStringLiteral("AC/DC \"Live\"; $(rm -rf x) `y` & z");
+        const QString r = dos.ExecuteCommand(QStringLiteral("/bin/sh"),
+                                             {QStringLiteral("-c"), QStringLiteral("printf '%s' \"$1\""),
+                                              QStringLiteral("sh"), odd});
+        QCOMPARE(r, odd);
+    }
+
+    void windowKeepsWorkingWhileWaiting()
+    {
+        int ticks = 0;
+        QTimer t;
+        connect(&t, &QTimer::timeout, this, [&] { ++ticks; });
+        t.start(10);
+        DOSOutputs dos;
+        run(dos, QStringLiteral("sleep 0.3; echo done"));
+        QVERIFY(ticks > 0);
+        ticks = 0;
+        const ShellResult r = ShellModal(QStringLiteral("/bin/sh"), sh(QStringLiteral("sleep 0.3; exit 4")));
+        QVERIFY(r.started);
+        QCOMPARE(r.exitCode, 4);
+        QVERIFY(ticks > 0);
+    }
+
+    void cancelEndsTheProgram()
+    {
+        DOSOutputs dos;
+        QStringList pieces;
+        connect(&dos, &DOSOutputs::ReceiveOutputs, this, [&](const QString& t) {
+            pieces << t;
+            if (t.contains(QLatin1String("started")))
+                dos.Cancel();
+        });
+        const QString r = dos.ExecuteCommand(QStringLiteral("/bin/sh"),
+                                             sh(QStringLiteral("echo started; sleep 30; echo never")));
+        QCOMPARE(r, QStringLiteral("started\n"));
+        QCOMPARE(pieces.last(), QString());
+        QCOMPARE(dos.exitCode(), -1);
+    }
+
+    void runnerDeletedFromItsOwnEventReturns()
+    {
+        auto* dos = new DOSOutputs;
+        connect(dos, &DOSOutputs::ReceiveOutputs, this, [dos](const QString& t) {
+            if (!t.isEmpty())
+                dos->deleteLater();
+        });
+        QPointer<DOSOutputs> guard(dos);
+        dos->ExecuteCommand(QStringLiteral("/bin/sh"), sh(QStringLiteral("echo x; sleep 30")));
+        QVERIFY(!guard);
+    }
+
+    void shellModal_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("empty starts nothing") << QString() << false;
+        QTest::newRow("missing program") << QStringLiteral("/nonexistent/cdburner") << false;
+        QTest::newRow("true") << QStringLiteral("/bin/true") << true;
+    }
+    void shellModal()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, started);
+        const ShellResult r = ShellModal(program, {});
+        QCOMPARE(r.started, started);
+        QCOMPARE(r.error.isEmpty(), started || program.isEmpty());
+        if (started)
+            QCOMPARE(r.exitCode, 0);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void waitForProcessReturnsAfterTheEnd()
+    {
+        qint64 pid = 0;
+        QVERIFY(QProcess::startDetached(QStringLiteral("/bin/sh"), sh(QStringLiteral("sleep 0.4")), QString(), &pid));
+        QVERIFY(pid > 0);
+        WaitForProcess(pid);
+        // Gone, or a zombie waiting for a parent that is not ours to reap.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            const char state = line.at(line.lastIndexOf(')') + 2);
+            QVERIFY(state == 'Z' || state == 'X');
+        }
+        WaitForProcess(0); // returns at once
+    }
+
+    void encoderPercent_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected"); // -1: the bar is left as it is
+        QTest::newRow("22") << QStringLiteral("   100/767    (22%)|    0:00/    0:00|") << 22;
+        QTest::newRow("100") << QStringLiteral("(100%)") << 100;
+        QTest::newRow("padded") << QStringLiteral("     0/767    ( 0%)|") << 0;
+        QTest::newRow("fraction") << QStringLiteral("(12.5%)") << -1;
+        QTest::newRow("whole with decimals") << QStringLiteral("(40.0%)") << 40;
+        QTest::newRow("no parenthesis") << QStringLiteral("22%") << -1;
+        QTest::newRow("parenthesis after") << QStringLiteral("kbps  %  (13%)") << -1;
+        QTest::newRow("not a number") << QStringLiteral("LAME (http://x) 5%") << -1;
+        QTest::newRow("above 100") << QStringLiteral("(250%)") << -1;
+        QTest::newRow("negative") << QStringLiteral("(-3%)") << -1;
+        QTest::newRow("no percent") << QStringLiteral("Encoding as 44.1 kHz (11x)") << -1;
+        QTest::newRow("empty") << QString() << -1;
+        QTest::newRow("infinity") << QStringLiteral("(inf%)") << -1;
+        // A piece with several lines: each line is read, the last number wins.
+        QTest::newRow("several lines")
+            << QStringLiteral("x|\n   kbps      %     %\x1b[K\n\r   100/767    (13%)|   0:00\n\r   200/767    (26%)|")
+            << 26;
+    }
+    void encoderPercent()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const auto v = EncoderPercent(text);
+        QCOMPARE(v.has_value() ? *v : -1, expected);
+    }
+
+    void recordedEncoderOutputMovesTheBar()
+    {
+        // Real encoder output, cut into the runner's 256-byte pieces.
+        QFile f(QString::fromLocal8Bit(qgetenv("SONIVAULT_SOURCE_DIR")) + "/tests/output/data/lame-progress.txt");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray all = f.readAll();
+        PercentReader reader;
+        QList<int> values;
+        for (int i = 0; i < all.size(); i += DOSOutputs::ReadSize)
+            if (const auto v = reader.feed(QString::fromLatin1(all.mid(i, DOSOutputs::ReadSize))))
+                if (values.isEmpty() || values.last() != *v)
+                    values << *v;
+        QCOMPARE(values, (QList<int>{0, 13, 26, 39, 52, 65, 78, 91, 100}));
+    }
+
+    void commandLineTextForMessages()
+    {
+        QCOMPARE(CommandLineText(QStringLiteral("/opt/sv/lame"),
+                                 {QStringLiteral("--tt"), QStringLiteral("Track 1"), QStringLiteral("-b"),
+                                  QStringLiteral("128")}),
+                 QStringLiteral("/opt/sv/lame --tt \"Track 1\" -b 128"));
+        QCOMPARE(CommandLineText(QStringLiteral("/my tools/lame"), {QString()}),
+                 QStringLiteral("\"/my tools/lame\" \"\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDOSOutputs)
+#include "tst_DOSOutputs.moc"
