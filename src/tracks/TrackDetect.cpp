@@ -1,0 +1,145 @@
+#include "tracks/TrackDetect.h"
+
+#include "settings/modXML.h"
+#include "util/modFunctions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace sv {
+
+namespace {
+const QString DetectSection = QStringLiteral("Advanced\\Track Detection");
+
+// The polyline's lowest y over [a, b] (its segments are straight, so only
+// the points inside and the two cut ends count). Huge where the polyline
+// does not reach into the span.
+double polylineMinY(const QVector<QPoint>& pts, int a, int b)
+{
+    double best = 1e300;
+    if (pts.isEmpty() || b < pts.first().x() || a > pts.last().x())
+        return best;
+    auto it = std::lower_bound(pts.begin(), pts.end(), a, [](const QPoint& p, int x) { return p.x() < x; });
+    const auto yAt = [&](int x, const QPoint& p0, const QPoint& p1) {
+        if (p1.x() == p0.x())
+            return double(std::min(p0.y(), p1.y()));
+        const double t = double(x - p0.x()) / (p1.x() - p0.x());
+        return p0.y() + t * (p1.y() - p0.y());
+    };
+    if (it != pts.begin() && (it == pts.end() || it->x() > a)) // segment crossing a
+        best = std::min(best, yAt(a, *(it - 1), it == pts.end() ? *(it - 1) : *it));
+    for (; it != pts.end() && it->x() <= b; ++it)
+        best = std::min(best, double(it->y()));
+    if (it != pts.end() && it != pts.begin()) // segment crossing b
+        best = std::min(best, yAt(b, *(it - 1), *it));
+    return best;
+}
+} // namespace
+
+QString MethodName(DetectMethod m)
+{
+    return m == DetectMethod::Image ? QStringLiteral("Image") : QStringLiteral("Audio");
+}
+
+DetectMethod MethodFromName(const QString& name)
+{
+    return name.trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0 ? DetectMethod::Image
+                                                                                     : DetectMethod::Audio;
+}
+
+DetectSettings LoadDetectSettings()
+{
+    DetectSettings s;
+    s.hiss = XMLGetInt(QStringLiteral("Hiss"), DetectSection, QString(), 25);
+    s.samples = Val(XMLGetValue(QStringLiteral("Samples"), DetectSection, QString(), QStringLiteral(".5")));
+    s.minTrackLength = XMLGetInt(QStringLiteral("MinTrackLength"), DetectSection, QString(), 35);
+    s.method = MethodFromName(XMLGetValue(QStringLiteral("Method"), DetectSection, QString(), QStringLiteral("Audio")));
+    s.autoSplit = XMLGetInt(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString(), 1) != 0;
+    return s;
+}
+
+int DetectWindowFor(double samples, int drawScale)
+{
+    const double w = std::floor(samples * drawScale);
+    return w > 0 ? int(std::min(w, 1e6)) : 0;
+}
+
+DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, const DetectSettings& s,
+                          const DetectProgress& progress)
+{
+    DetectResult result;
+    const int width = wave.waveWidth();
+    if (wave.isEmpty()) {
+        result.message = TrackMsg::RecordingTooShort;
+        return result;
+    }
+    // One track over (nearly) everything; a very short image keeps it positive.
+    const TrackSpan whole = width - 120 > 15 ? TrackSpan{15, width - 120} : TrackSpan{0, width};
+    if (!s.autoSplit) {
+        result.tracks.append(whole);
+        return result;
+    }
+
+    const int drawScale = wave.drawScale();
+    const std::int64_t W = DetectWindowFor(s.samples, drawScale);
+    const std::int64_t minLength = std::int64_t(s.minTrackLength) * drawScale;
+
+    std::function<bool(std::int64_t)> loud;
+    if (s.method == DetectMethod::Image || !samples) {
+        const int probe = int(RoundHalfEven(wave.height() / 2.0 - s.hiss));
+        loud = [&, probe](std::int64_t x) {
+            return polylineMinY(wave.polyline(), int(x), int(x + W)) <= probe;
+        };
+    } else {
+        const std::int64_t rate = samples->header().SampleRate;
+        const std::int64_t frames = samples->frames();
+        const std::int64_t level = 2 * std::int64_t(s.hiss) * 35;
+        const auto firstFrame = [&](std::int64_t x) { return (x * rate + drawScale - 1) / drawScale; };
+        loud = [&, rate, frames, level](std::int64_t x) {
+            const std::int64_t from = firstFrame(x);
+            const std::int64_t to = std::min(firstFrame(x + W + 1), frames);
+            int l = 0, r = 0;
+            for (std::int64_t k = from; k < to; ++k) {
+                samples->frame(k, l, r);
+                if (std::abs(l + r) >= level)
+                    return true;
+            }
+            return false;
+        };
+    }
+
+    std::int64_t x = 0, S = 0, windows = 0;
+    bool inTrack = false, found = false;
+    const std::int64_t totalWindows = (width + W) / (W + 1);
+    while (x < width) {
+        const bool silent = !loud(x);
+        if (!silent && !inTrack) {
+            inTrack = true;
+            S = x;
+        }
+        if (silent && inTrack) {
+            if ((x + W + 1) - S > minLength) {
+                result.tracks.append({int(S), int(x + W + 1)});
+                found = true;
+            }
+            inTrack = false;
+        }
+        x += W + 1;
+        if (progress && ++windows % 4096 == 0 && !progress(windows, totalWindows)) {
+            result.tracks.clear();
+            return result;
+        }
+    }
+    if (inTrack && (x - 20) - S > minLength) {
+        result.tracks.append({int(S), int(x - 20)});
+        found = true;
+    }
+    if (!found) {
+        result.tracks.append(whole);
+        result.message = TrackMsg::NoRecording;
+    }
+    return result;
+}
+
+} // namespace sv

@@ -1,0 +1,61 @@
+#pragma once
+// Automatic track detection: the recording is scanned in contiguous windows
+// of DetectWindow + 1 image units; a run of loud windows that ends in a silent
+// one becomes a track when it is longer than MinTrackLength seconds.
+// Two ways to judge a window, everything else shared:
+//  - Audio (default): any frame of the recording inside the window's time
+//    span has |left + right| >= 2 x Hiss x 35 (mono counts its sample twice).
+//  - Image: the drawn polyline reaches the probe line (y <= centre - Hiss)
+//    anywhere in [x, x + DetectWindow].
+#include "tracks/TrackMessages.h"
+#include "tracks/Waveform.h"
+
+#include <QVector>
+
+#include <functional>
+#include <optional>
+
+namespace sv {
+
+enum class DetectMethod { Audio, Image };
+
+struct DetectSettings {
+    int hiss = 25;             // image units above the centre line
+    double samples = 0.5;      // silent gap that ends a track, seconds
+    int minTrackLength = 35;   // seconds
+    DetectMethod method = DetectMethod::Audio;
+    bool autoSplit = true;
+};
+
+// Reads Hiss, Samples, MinTrackLength and Method from "Advanced\Track
+// Detection" and AutoSplit from "WaveformOptions", with their defaults.
+DetectSettings LoadDetectSettings();
+QString MethodName(DetectMethod m); // "Audio" / "Image"
+// Case-insensitive; anything unknown is Audio.
+DetectMethod MethodFromName(const QString& name);
+
+// DetectWindow in image units: whole part of samples x DrawScale, never negative.
+int DetectWindowFor(double samples, int drawScale);
+
+struct TrackSpan {
+    int start = 0; // image units
+    int end = 0;
+    int width() const { return end - start; }
+    bool operator==(const TrackSpan&) const = default;
+};
+
+struct DetectResult {
+    QVector<TrackSpan> tracks;
+    // NoRecording when nothing was found (one track covers everything), or
+    // RecordingTooShort for an empty image (no track at all).
+    std::optional<TrackMsg> message;
+};
+
+// Called every few thousand windows; false cancels (the result is then empty).
+using DetectProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
+
+// samples may be null for the Image method.
+DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, const DetectSettings& settings,
+                          const DetectProgress& progress = {});
+
+} // namespace sv

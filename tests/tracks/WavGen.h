@@ -1,0 +1,117 @@
+#pragma once
+// Builds WAV files for the tests: a header with chosen fields and extra
+// chunks, and 16-bit (or 8-bit) frames from a function of the frame index.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace svtest {
+
+struct WavSpec {
+    int channels = 2;
+    int rate = 44100;
+    int bits = 16;
+    int formatTag = 1;
+    int blockAlign = -1;           // -1: channels x bits / 8
+    QByteArray beforeData;         // raw bytes between "fmt " body and "data"
+    std::int64_t dataSizeField = -1; // -1: the real size
+};
+
+inline void le(QByteArray& b, std::uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        b.append(char((v >> (8 * i)) & 0xff));
+}
+
+// A chunk with id and payload (padded to even length).
+inline QByteArray chunk(const char* id, const QByteArray& payload)
+{
+    QByteArray b(id, 4);
+    le(b, std::uint32_t(payload.size()), 4);
+    b += payload;
+    if (payload.size() % 2)
+        b.append('\0');
+    return b;
+}
+
+inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
+{
+    const int ba = s.blockAlign >= 0 ? s.blockAlign : s.channels * s.bits / 8;
+    QByteArray b("RIFF");
+    le(b, std::uint32_t(36 + s.beforeData.size() + dataBytes), 4);
+    b += "WAVEfmt ";
+    le(b, 16, 4);
+    le(b, std::uint32_t(s.formatTag), 2);
+    le(b, std::uint32_t(s.channels), 2);
+    le(b, std::uint32_t(s.rate), 4);
+    le(b, std::uint32_t(s.rate * ba), 4);
+    le(b, std::uint32_t(ba), 2);
+    le(b, std::uint32_t(s.bits), 2);
+    b += s.beforeData;
+    b += "data";
+    le(b, std::uint32_t(s.dataSizeField >= 0 ? s.dataSizeField : dataBytes), 4);
+    return b;
+}
+
+// sample(frame, channel) on the 16-bit scale.
+using SampleFn = std::function<int(std::int64_t frame, int channel)>;
+
+inline QByteArray wavData(const WavSpec& s, std::int64_t frames, const SampleFn& sample)
+{
+    QByteArray d;
+    d.reserve(qsizetype(frames * s.channels * s.bits / 8));
+    for (std::int64_t k = 0; k < frames; ++k)
+        for (int c = 0; c < s.channels; ++c) {
+            const int v = sample ? sample(k, c) : 0;
+            if (s.bits == 16)
+                le(d, std::uint32_t(std::uint16_t(std::int16_t(v))), 2);
+            else
+                d.append(char((v >> 8) + 128));
+        }
+    return d;
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+inline bool writeWav(const QString& path, const WavSpec& s, std::int64_t frames, const SampleFn& sample)
+{
+    const QByteArray data = wavData(s, frames, sample);
+    return writeFile(path, wavHeader(s, data.size()) + data);
+}
+
+// A recording of segments: each (seconds, amplitude) is a 441 Hz square
+// wave of that amplitude (0 for silence), stereo 16-bit 44100 Hz.
+struct Segment {
+    double seconds;
+    int amplitude;
+};
+inline bool writeSegments(const QString& path, std::initializer_list<Segment> segs, int rate = 44100)
+{
+    std::int64_t total = 0;
+    for (const Segment& s : segs)
+        total += std::int64_t(s.seconds * rate);
+    std::vector<std::pair<std::int64_t, int>> ends;
+    std::int64_t acc = 0;
+    for (const Segment& s : segs) {
+        acc += std::int64_t(s.seconds * rate);
+        ends.emplace_back(acc, s.amplitude);
+    }
+    WavSpec spec;
+    spec.rate = rate;
+    std::size_t seg = 0;
+    return writeWav(path, spec, total, [&](std::int64_t k, int) {
+        while (seg + 1 < ends.size() && k >= ends[seg].first)
+            ++seg;
+        const int a = ends[seg].second;
+        return (k / 50) % 2 ? -a : a;
+    });
+}
+
+} // namespace svtest

@@ -1,0 +1,293 @@
+// WAV header acceptance and the split into track files, on generated files.
+#include "support/TestEnv.h"
+#include "tracks/WavGen.h"
+
+#include "settings/modXML.h"
+#include "tracks/modWaveSplit.h"
+
+#include <QDir>
+#include <QtTest>
+
+using namespace sv;
+using namespace svtest;
+
+class TestWaveSplit : public QObject {
+    Q_OBJECT
+    TestEnv env;
+    QString dir;
+
+    QString path(const QString& name) const { return dir + name; }
+    static QByteArray readAll(const QString& p)
+    {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        dir = env.tmp() + "split/";
+        QDir().mkpath(dir);
+    }
+
+    void header_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("formatTag");
+        QTest::addColumn<QByteArray>("beforeData");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("dataStart");
+
+        const QByteArray list = chunk("LIST", QByteArray("INFOISFT") + QByteArray("\x0a\0\0\0Sonivault\0", 14));
+        QTest::newRow("canonical") << 2 << 16 << 1 << QByteArray() << true << 45;
+        QTest::newRow("mono 8-bit") << 1 << 8 << 1 << QByteArray() << true << 45;
+        QTest::newRow("LIST chunk") << 2 << 16 << 1 << list << true << int(45 + list.size());
+        QTest::newRow("3 channels") << 3 << 16 << 1 << QByteArray() << false << 0;
+        QTest::newRow("24 bits") << 2 << 24 << 1 << QByteArray() << false << 0;
+        QTest::newRow("format tag 3, 16 bits") << 2 << 16 << 3 << QByteArray() << true << 45;
+        // The search reads single bytes: "d" of the chunk as the 96th byte
+        // is still found, a 101st byte never is.
+        QTest::newRow("data at byte 96") << 2 << 16 << 1 << QByteArray(95, 'x') << true << 45 + 95;
+        QTest::newRow("data at byte 101") << 2 << 16 << 1 << QByteArray(100, 'x') << false << 0;
+        // A stray "d" is stepped over; the search then restarts after it.
+        QTest::newRow("d not followed by ata")
+            << 2 << 16 << 1 << QByteArray(50, 'x') + "dxy" + QByteArray(60, 'x') << true << 45 + 113;
+        // ... unless it lies more than 90 bytes into the search.
+        QTest::newRow("stray d past 90 bytes") << 2 << 16 << 1 << QByteArray(91, 'x') + "dxy" << false << 0;
+        QTest::newRow("stray d at 90 bytes") << 2 << 16 << 1 << QByteArray(89, 'x') + "dxy" << true << 45 + 92;
+    }
+
+    void header()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, bits);
+        QFETCH(int, formatTag);
+        QFETCH(QByteArray, beforeData);
+        QFETCH(bool, accepted);
+        QFETCH(int, dataStart);
+        WavSpec s;
+        s.channels = channels;
+        s.bits = bits;
+        s.formatTag = formatTag;
+        s.rate = 8000;
+        s.beforeData = beforeData;
+        const QString p = path("h.wav");
+        QVERIFY(writeWav(p, s, 8000 * 3, {}));
+        WaveHeader h;
+        const WaveStatus st = ReadWaveHeader(p, h);
+        QCOMPARE(st == WaveStatus::Ok, accepted);
+        if (!accepted) {
+            QCOMPARE(st, WaveStatus::Corrupted);
+            return;
+        }
+        QCOMPARE(h.DataStart, std::int64_t(dataStart));
+        QCOMPARE(h.ChannelMode, channels == 2 ? QString("Stereo") : QString("Mono"));
+        QCOMPARE(h.Frames, std::int64_t(8000 * 3));
+        QCOMPARE(h.WaveSeconds(), std::int64_t(3));
+    }
+
+    // Headers whose numbers cannot describe the data are rejected instead of
+    // dividing by zero or cutting frames apart; missing files are not corrupt.
+    void unusableHeaders()
+    {
+        WavSpec s;
+        s.blockAlign = 0;
+        QVERIFY(writeWav(path("ba0.wav"), s, 100, {}));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("ba0.wav"), h), WaveStatus::Corrupted);
+        s.blockAlign = 3;
+        QVERIFY(writeWav(path("ba3.wav"), s, 100, {}));
+        QCOMPARE(ReadWaveHeader(path("ba3.wav"), h), WaveStatus::Corrupted);
+        WavSpec r0;
+        r0.rate = 0;
+        QVERIFY(writeWav(path("rate0.wav"), r0, 100, {}));
+        QCOMPARE(ReadWaveHeader(path("rate0.wav"), h), WaveStatus::Corrupted);
+        QVERIFY(writeFile(path("short.wav"), QByteArray("RIFF\0\0\0\0WAVEfmt ", 16)));
+        QCOMPARE(ReadWaveHeader(path("short.wav"), h), WaveStatus::Corrupted);
+        QCOMPARE(ReadWaveHeader(path("missing.wav"), h), WaveStatus::OpenFailed);
+    }
+
+    void frameCount_data()
+    {
+        QTest::addColumn<qint64>("dataSizeField");
+        QTest::addColumn<int>("bytesPresent");
+        QTest::addColumn<qint64>("frames");
+        QTest::newRow("10 bytes, block 4: 2.5 rounds to 2") << qint64(10) << 10 << qint64(2);
+        QTest::newRow("6 bytes: 1.5 rounds to 2, only 1 there") << qint64(6) << 6 << qint64(1);
+        QTest::newRow("size beyond the file") << qint64(1000000) << 400 << qint64(100);
+        QTest::newRow("streaming size 0xFFFFFFFF") << qint64(0xFFFFFFFFLL) << 400 << qint64(100);
+        QTest::newRow("size smaller than the file") << qint64(40) << 400 << qint64(10);
+    }
+
+    void frameCount()
+    {
+        QFETCH(qint64, dataSizeField);
+        QFETCH(int, bytesPresent);
+        QFETCH(qint64, frames);
+        WavSpec s;
+        s.dataSizeField = dataSizeField;
+        QVERIFY(writeFile(path("n.wav"), wavHeader(s, 0) + QByteArray(bytesPresent, '\1')));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("n.wav"), h), WaveStatus::Ok);
+        QCOMPARE(h.Frames, frames);
+    }
+
+    void headerBytes()
+    {
+        const QByteArray b = WaveHeaderBytes(2, 44100, 16, 61 * 44100);
+        QCOMPARE(b.size(), 44);
+        const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+        const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+        QCOMPARE(b.left(4), QByteArray("RIFF"));
+        QCOMPARE(u32(4), 10760436u);
+        QCOMPARE(b.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(u32(16), 16u);
+        QCOMPARE(u16(20), quint16(1));
+        QCOMPARE(u16(22), quint16(2));
+        QCOMPARE(u32(24), 44100u);
+        QCOMPARE(u32(28), 176400u);
+        QCOMPARE(u16(32), quint16(4));
+        QCOMPARE(u16(34), quint16(16));
+        QCOMPARE(b.mid(36, 4), QByteArray("data"));
+        QCOMPARE(u32(40), 10760400u);
+        const QByteArray mono8 = WaveHeaderBytes(1, 8000, 8, 0);
+        QCOMPARE(qFromLittleEndian<quint32>(mono8.constData() + 4), 36u);
+        QCOMPARE(qFromLittleEndian<quint16>(mono8.constData() + 32), quint16(1));
+    }
+
+    // Every track holds exactly the bytes of its stretch of the recording,
+    // also behind an extra chunk, and nothing past the end of the data.
+    void splitExactBytes()
+    {
+        WavSpec s;
+        s.rate = 1000;
+        s.beforeData = chunk("LIST", QByteArray(20, 'z'));
+        const std::int64_t frames = 5 * 1000 + 300;
+        const QByteArray data = wavData(s, frames, [](std::int64_t k, int c) { return int((k * 7 + c * 13) % 65536) - 32768; });
+        const QString rec = path("rec.wav");
+        QVERIFY(writeFile(rec, wavHeader(s, data.size()) + data));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(rec, h), WaveStatus::Ok);
+
+        const QString out = dir + "out1/";
+        QDir().mkpath(out);
+        const QVector<SplitItem> tracks{{0, 2}, {1, 3}, {4, 0}, {3, 9}, {7, 2}};
+        int calls = 0;
+        const SplitResult r = SplitAllTracks(h, tracks, out, 777, [&](const SplitProgressInfo& p) {
+            ++calls;
+            return p.count == 5;
+        });
+        QCOMPARE(r.status, WaveStatus::Ok);
+        QCOMPARE(r.files.size(), 5);
+        QVERIFY(calls > 10);
+        for (int i = 0; i < tracks.size(); ++i) {
+            QCOMPARE(r.files[i], out + QString("Track %1.wav").arg(i + 1));
+            const qint64 from = tracks[i].start * 4000;
+            const qint64 len = qBound<qint64>(0, std::min<qint64>(tracks[i].length * 4000, data.size() - from), data.size());
+            const QByteArray expected = WaveHeaderBytes(2, 1000, 16, len / 4) + data.mid(from, len);
+            QCOMPARE(readAll(r.files[i]), expected);
+        }
+        QCOMPARE(readAll(r.files[2]).size(), 44); // zero length: header only
+        QCOMPARE(readAll(r.files[4]).size(), 44); // starts past the data
+    }
+
+    void pieces_data()
+    {
+        QTest::addColumn<qint64>("bitesize");
+        QTest::addColumn<QList<qint64>>("pieces");
+        QTest::newRow("1000") << qint64(1000) << QList<qint64>{1000, 1000, 1000, 1000, 410};
+        QTest::newRow("default") << qint64(DefaultBitesize) << QList<qint64>{4410};
+        QTest::newRow("exact multiple") << qint64(2205) << QList<qint64>{2205, 2205};
+    }
+
+    void pieces()
+    {
+        QFETCH(qint64, bitesize);
+        QFETCH(QList<qint64>, pieces);
+        WavSpec s;
+        s.channels = 1;
+        s.rate = 2205;
+        QVERIFY(writeWav(path("p.wav"), s, 2205 * 2, [](std::int64_t k, int) { return int(k); }));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("p.wav"), h), WaveStatus::Ok);
+        QList<qint64> seen;
+        qint64 last = 0;
+        std::int64_t written = -1;
+        const WaveStatus st = CopyTrackData(path("p.wav"), h, path("piece.wav"), h.DataStart + 2205 * 2, 2205, bitesize,
+                                            [&](std::int64_t done, std::int64_t total) {
+                                                seen.append(done - last);
+                                                last = done;
+                                                return total == 4410;
+                                            }, nullptr, &written);
+        QCOMPARE(st, WaveStatus::Ok);
+        QCOMPARE(seen, pieces);
+        QCOMPARE(written, std::int64_t(2205));
+        QCOMPARE(readAll(path("piece.wav")).mid(44), readAll(path("p.wav")).mid(44 + 4410));
+    }
+
+    void bitesizeSetting_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<qint64>("bitesize");
+        QTest::newRow("missing") << QString() << qint64(DefaultBitesize);
+        QTest::newRow("1000") << QString("1000") << qint64(1000);
+        QTest::newRow("zero would never end") << QString("0") << qint64(DefaultBitesize);
+        QTest::newRow("negative") << QString("-5") << qint64(DefaultBitesize);
+        QTest::newRow("not a number") << QString("lots") << qint64(DefaultBitesize);
+    }
+
+    void bitesizeSetting()
+    {
+        QFETCH(QString, stored);
+        QFETCH(qint64, bitesize);
+        if (!stored.isNull())
+            QVERIFY(XMLSetValue(stored, "Bitesize", "Advanced", ""));
+        QCOMPARE(SplitBitesize(), std::int64_t(bitesize));
+    }
+
+    // An old, longer track file is replaced, not overwritten in place.
+    void replacesOldTrackFile()
+    {
+        WavSpec s;
+        s.rate = 100;
+        QVERIFY(writeWav(path("r.wav"), s, 300, [](std::int64_t k, int) { return int(k); }));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("r.wav"), h), WaveStatus::Ok);
+        const QString out = dir + "out2/";
+        QDir().mkpath(out);
+        QVERIFY(writeFile(out + "Track 1.wav", QByteArray(100000, 'q')));
+        const SplitResult r = SplitAllTracks(h, {{0, 1}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::Ok);
+        QCOMPARE(QFileInfo(out + "Track 1.wav").size(), qint64(44 + 400));
+    }
+
+    void failuresAndCancel()
+    {
+        WavSpec s;
+        s.rate = 100;
+        QVERIFY(writeWav(path("c.wav"), s, 500, {}));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("c.wav"), h), WaveStatus::Ok);
+
+        SplitResult r = SplitAllTracks(h, {{0, 1}}, dir + "no/such/folder", 1000);
+        QCOMPARE(r.status, WaveStatus::CreateFailed);
+        QVERIFY(!r.error.isEmpty());
+
+        const QString out = dir + "out3/";
+        QDir().mkpath(out);
+        r = SplitAllTracks(h, {{0, 2}, {2, 2}}, out, 100, [](const SplitProgressInfo& p) {
+            return !(p.track == 2 && p.bytesDone >= 200);
+        });
+        QCOMPARE(r.status, WaveStatus::Canceled);
+        QCOMPARE(r.files, QStringList{out + "Track 1.wav"});
+        QVERIFY(!QFile::exists(out + "Track 2.wav")); // no half-written track
+
+        QFile::remove(path("c.wav"));
+        r = SplitAllTracks(h, {{0, 1}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::OpenFailed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaveSplit)
+#include "tst_wavesplit.moc"
