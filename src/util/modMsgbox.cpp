@@ -125,7 +125,7 @@ int PlainMsgBox(const QString& prompt, int style, const QString& title)
     shown.title = title.isEmpty() ? AppTitle : title;
     shown.plain = true;
     QWidget* main = g_mainWindow;
-    return showBox(shown, main && main->isVisible() ? main.data() : nullptr, false);
+    return showBox(shown, main && main->isVisible() ? main : nullptr, false);
 }
 
 void ReportCriticalError(const QString& component, const QString& details)

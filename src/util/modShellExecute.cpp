@@ -40,15 +40,15 @@ ShellError ShellErrorFor(int code)
     const int base = -2147220456;
     ShellError e;
     switch (code) {
-    case 0: case 8: e = {7, QStringLiteral("Out of memory")}; break;
-    case 2: e = {53, QStringLiteral("File not found")}; break;
-    case 3: e = {76, QStringLiteral("Path not found")}; break;
-    case 5: e = {75, QStringLiteral("Path/file access error")}; break;
-    case 11: e = {base + code, QStringLiteral("The executable file is invalid or corrupt")}; break;
-    case 26: e = {75, QStringLiteral("A sharing violation occurred.")}; break;
-    case 27: e = {base + code, QStringLiteral("This file type does not have a valid file association.")}; break;
+    case 0: case 8: e = ShellError{7, QStringLiteral("Out of memory"), {}}; break;
+    case 2: e = ShellError{53, QStringLiteral("File not found"), {}}; break;
+    case 3: e = ShellError{76, QStringLiteral("Path not found"), {}}; break;
+    case 5: e = ShellError{75, QStringLiteral("Path/file access error"), {}}; break;
+    case 11: e = ShellError{base + code, QStringLiteral("The executable file is invalid or corrupt"), {}}; break;
+    case 26: e = ShellError{75, QStringLiteral("A sharing violation occurred."), {}}; break;
+    case 27: e = ShellError{base + code, QStringLiteral("This file type does not have a valid file association."), {}}; break;
     case 28:
-        e = {286, QStringLiteral("The file could not be opened due to time out. Please try again in a moment.")};
+        e = ShellError{286, QStringLiteral("The file could not be opened due to time out. Please try again in a moment."), {}};
         break;
     case 29:
         e = {285, QStringLiteral("The file could not be opened because the DDE transaction failed. Please try "
@@ -58,10 +58,10 @@ ShellError ShellErrorFor(int code)
         e = {285, QStringLiteral("The file could not be opened because the target application is busy. Please "
                                  "try again in a moment.")};
         break;
-    case 31: e = {base + code, QStringLiteral("No application is associated with this file type.")}; break;
-    case 32: e = {48, QStringLiteral("The specified dynamic-link library was not found.")}; break;
+    case 31: e = ShellError{base + code, QStringLiteral("No application is associated with this file type."), {}}; break;
+    case 32: e = ShellError{48, QStringLiteral("The specified dynamic-link library was not found."), {}}; break;
     default:
-        e = {base + code, QStringLiteral("An error occurred occurred whilst trying to open or print the selected file.")};
+        e = ShellError{base + code, QStringLiteral("An error occurred occurred whilst trying to open or print the selected file."), {}};
         break;
     }
     e.source = QCoreApplication::applicationName() + QStringLiteral(".GShell");

@@ -1,0 +1,156 @@
+#include "support/TestEnv.h"
+#include "util/modFunctions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace sv;
+
+class TestFunctions : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+
+private Q_SLOTS:
+    void formatTime_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("text");
+        const QList<QPair<int, QString>> rows = {
+            {0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {61, "1:01"}, {599, "9:59"}, {600, "10:00"},
+            {3600, "1:00:00"}, {3601, "1:00:01"}, {3659, "1:00:59"}, {3660, "1:01:00"}, {3661, "1:01:01"},
+            {4199, "1:09:59"}, {7261, "2:01:01"}, {7200, "2:00:00"}, {32767, "9:06:07"},
+            // Outside the defined range the text is clamped, never garbage.
+            {-5, "0:00"}};
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(QString::number(r.first))) << r.first << r.second;
+    }
+    void formatTime()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(FormatTime(seconds), text);
+    }
+
+    void formatBytes_data()
+    {
+        QTest::addColumn<double>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("small") << 700.0 << "700 bytes";
+        QTest::newRow("exactly 1024 stays bytes") << 1024.0 << "1024 bytes";
+        QTest::newRow("1.5 KB") << 1536.0 << "1.5 KB";
+        QTest::newRow("1 GiB is 1024 MB") << 1073741824.0 << "1024 MB";
+        QTest::newRow("2.25 GB") << 2.25 * 1073741824.0 << "2.25 GB";
+        QTest::newRow("92 min profile") << 1218029400.0 << "1.13 GB";
+        QTest::newRow("no fourth division") << 5.0 * 1099511627776.0 << "5120 GB";
+        QTest::newRow("zero") << 0.0 << "0 bytes";
+    }
+    void formatBytes()
+    {
+        QFETCH(double, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(FormatBytes(bytes), text);
+    }
+
+    void numbers()
+    {
+        QCOMPARE(RoundTo(1.125, 2), 1.13);
+        QCOMPARE(RoundTo(2.5, 0), 3.0);
+        QCOMPARE(RoundTo(-2.5, 0), -2.0);
+        QCOMPARE(Val("90a"), 90.0);
+        QCOMPARE(Val("abc"), 0.0);
+        QCOMPARE(Val("  3.5 min"), 3.5);
+        QCOMPARE(Val("1e3"), 1000.0);
+        QVERIFY(!NotNumeric("12"));
+        QVERIFY(!NotNumeric(" 3.5"));
+        QVERIFY(!NotNumeric("1e3"));
+        QVERIFY(NotNumeric(""));
+        QVERIFY(NotNumeric("abc"));
+        QVERIFY(NotNumeric("5 min"));
+        QCOMPARE(LeadingInt("20", 7), 20);
+        QCOMPARE(LeadingInt("20.9", 7), 20);
+        QCOMPARE(LeadingInt("", 7), 7);
+        QCOMPARE(LeadingInt("junk", 7), 7);
+        QCOMPARE(LeadingInt("99999999999", 7), 7);
+        QCOMPARE(ShortNumber(90), QString("90"));
+        QCOMPARE(ShortNumber(1.5), QString("1.5"));
+    }
+
+    void paths()
+    {
+        QCOMPARE(AddSlash(""), QString(""));
+        QCOMPARE(AddSlash("/rec"), QString("/rec/"));
+        QCOMPARE(AddSlash("/rec/"), QString("/rec/"));
+        QCOMPARE(GetFileNameFromPath("/a/b/Track 1.wav"), QString("Track 1.wav"));
+        QCOMPARE(GetFileNameFromPath("name"), QString("name"));
+        QCOMPARE(GetFileNameFromPath("/a/b/"), QString(""));
+        QCOMPARE(SafeFilename("AC/DC: Back?"), QString("ACDC Back"));
+        QCOMPARE(SafeFilename("\\/?:*\"<>|"), QString(""));
+        QCOMPARE(SafeFilename("12\" Single. v2"), QString("12 Single. v2"));
+    }
+
+    void probes()
+    {
+        const QString dir = env.tmp() + "probe";
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(FolderExists(dir));
+        QVERIFY(!FolderExists(dir + "/missing"));
+        QVERIFY(!FolderExists(""));
+        QVERIFY(!FileExists(dir));
+        QFile f(dir + "/a.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        QVERIFY(FileExists(dir + "/a.txt"));
+        DeleteFileQuiet(dir + "/a.txt");
+        QVERIFY(!FileExists(dir + "/a.txt"));
+        DeleteFileQuiet(dir + "/a.txt"); // a missing file is no error
+        DeleteFileQuiet("");
+    }
+
+    void writeableProbeLeavesUserFilesAlone()
+    {
+        const QString dir = env.tmp() + "w";
+        QVERIFY(QDir().mkpath(dir));
+        // A file named like the old probe must survive the check untouched.
+        QFile keep(dir + "/test.txt");
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("the user's notes");
+        keep.close();
+        QVERIFY(IsFolderWriteable(dir));
+        QVERIFY(IsFolderWriteable(dir + "/"));
+        QFile again(dir + "/test.txt");
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), QByteArray("the user's notes"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+        QVERIFY(!IsFolderWriteable(""));
+        QVERIFY(!IsFolderWriteable(dir + "/missing"));
+        if (::geteuid() != 0) {
+            const QString ro = env.tmp() + "ro";
+            QVERIFY(QDir().mkpath(ro));
+            ::chmod(qPrintable(ro), 0555);
+            QVERIFY(!IsFolderWriteable(ro));
+            QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
+            ::chmod(qPrintable(ro), 0755);
+        }
+    }
+
+    void folders()
+    {
+        const QString data = UserDataFolder();
+        QVERIFY(data.endsWith("/Velmora/Sonivault/"));
+        QVERIFY(data.startsWith(env.root()));
+        QVERIFY(FolderExists(data));
+        QVERIFY(TempFolder().endsWith('/'));
+        QVERIFY(GetFreeSpaceOf(env.tmp()) > 0);
+        // A folder that does not exist yet is measured on its parent's volume.
+        QVERIFY(GetFreeSpaceOf(env.tmp() + "not/yet/there") > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFunctions)
+#include "test_functions.moc"

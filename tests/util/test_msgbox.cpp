@@ -1,0 +1,142 @@
+#include "support/MsgBoxScript.h"
+#include "util/modMsgbox.h"
+#include "util/modShellExecute.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+using namespace sv;
+
+class TestMsgBox : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void positions_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        // Work area 0,0 1000x800; owner at 100,50 400x300; box 201x101.
+        QTest::newRow("top-left") << 0 << 0 << 0;
+        QTest::newRow("top-right") << 1 << 799 << 0;
+        QTest::newRow("top-centre") << 2 << 400 << 0; // 399.5 rounds to even 400
+        QTest::newRow("bottom-left") << 3 << 0 << 699;
+        QTest::newRow("bottom-right") << 4 << 799 << 699;
+        QTest::newRow("bottom-centre") << 5 << 400 << 699;
+        QTest::newRow("work-area centre") << 6 << 400 << 350;
+        QTest::newRow("owner centre") << 7 << 200 << 150;
+    }
+    void positions()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        int gx = -1, gy = -1;
+        QVERIFY(MsgBoxPosition(mode, {0, 0, 1000, 800}, {100, 50, 400, 300}, 201, 101, gx, gy));
+        QCOMPARE(gx, x);
+        QCOMPARE(gy, y);
+    }
+    void unknownModeLeavesBoxAlone()
+    {
+        int x = 5, y = 6;
+        QVERIFY(!MsgBoxPosition(8, {0, 0, 10, 10}, {0, 0, 10, 10}, 1, 1, x, y));
+        QVERIFY(!MsgBoxPosition(-1, {0, 0, 10, 10}, {0, 0, 10, 10}, 1, 1, x, y));
+        QCOMPARE(x, 5);
+    }
+
+    void responderSeesTitleTextStyle()
+    {
+        svtest::MsgBoxScript script;
+        script.answer(vbNo);
+        QCOMPARE(MsgBoxEx("Sure?", vbYesNo + vbQuestion + vbDefaultButton2, "**"), int(vbNo));
+        QCOMPARE(script.shown.size(), 1);
+        QCOMPARE(script.last().title, QString("Sonivault"));
+        QCOMPARE(script.last().text, QString("Sure?"));
+        QCOMPARE(script.last().style, 292);
+        QVERIFY(!script.last().plain);
+        QVERIFY(!script.unexpected());
+        // An unqueued box is recorded and answered safely.
+        QCOMPARE(PlainMsgBox("Oops", vbYesNo, "T"), int(vbNo));
+        QVERIFY(script.unexpected());
+        QVERIFY(script.last().plain);
+    }
+
+    void minimisedMainWindowCentresOnWorkArea()
+    {
+        svtest::MsgBoxScript script;
+        QMainWindow main;
+        main.show();
+        SetMsgBoxMainWindow(&main);
+        int pos = 7;
+        script.answer(vbOK);
+        MsgBoxEx("a", 0, "t", &pos);
+        QCOMPARE(script.last().position, 7);
+        QCOMPARE(pos, 7);
+        main.showMinimized();
+        if (main.isMinimized()) { // the offscreen platform may ignore minimising
+            script.answer(vbOK);
+            MsgBoxEx("b", 0, "t", &pos);
+            QCOMPARE(pos, 6);
+            QCOMPARE(script.last().position, 6);
+        }
+        SetMsgBoxMainWindow(nullptr);
+    }
+
+    void realBoxMapsButtons()
+    {
+        // Without a responder the real QMessageBox is shown: answer it by key.
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Yes)->click();
+        });
+        QCOMPARE(PlainMsgBox("Real?", vbYesNo, "Real"), int(vbYes));
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+                QCOMPARE(box->windowTitle(), QString("Sonivault"));
+                box->reject();
+            }
+        });
+        QCOMPARE(PlainMsgBox("Real?", vbYesNo + vbDefaultButton2, ""), int(vbNo));
+    }
+
+    void criticalErrorText()
+    {
+        svtest::MsgBoxScript script;
+        script.answer(vbOK);
+        ReportCriticalError("Split", "(61) Disk full");
+        QCOMPARE(script.last().style, 16);
+        QCOMPARE(script.last().title, QString("Sonivault"));
+        QCOMPARE(script.last().text,
+                 QString("Sonivault experenced a critical error. Sonivault will try to continue, but if problems "
+                         "continue, please restart your computer.\r\n\r\nComponent: Split\r\n\r\nDetails:\r\n(61) "
+                         "Disk full\r\n\r\nIf you continue to experence this problem, please contact Velmora "
+                         "Technical Support, providing the information in this message."));
+    }
+
+    void shellErrors()
+    {
+        SetShellHandler([](const QString&, const QStringList&, const QString&) { return 2; });
+        QVERIFY(!ShellOpen("/nowhere/x"));
+        QCOMPARE(LastShellError().number, 53);
+        QCOMPARE(LastShellError().description, QString("File not found"));
+        QVERIFY(LastShellError().source.endsWith(".GShell"));
+        QCOMPARE(OpenDocument(""), 1);
+        SetShellHandler([](const QString&, const QStringList&, const QString&) { return 42; });
+        QVERIFY(ShellOpen("pavucontrol"));
+        SetShellHandler({});
+        QCOMPARE(ShellErrorFor(31).number, -2147220456 + 31);
+        QCOMPARE(ShellErrorFor(28).number, 286);
+        QCOMPARE(ShellErrorFor(99).description,
+                 QString("An error occurred occurred whilst trying to open or print the selected file."));
+        // The real hand-over reports a missing file rather than pretending.
+        QVERIFY(!ShellOpen("/definitely/not/here.txt"));
+        QCOMPARE(LastShellError().number, 76);
+    }
+};
+
+QTEST_MAIN(TestMsgBox)
+#include "test_msgbox.moc"
