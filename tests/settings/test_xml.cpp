@@ -66,7 +66,7 @@ private Q_SLOTS:
         // A second key goes before the section's end, five spaces in.
         QVERIFY(XMLSetValue("1", "MinRecordingLength", "Advanced\\Waveform", file));
         // Replacing a key writes it ten spaces in, in place.
-        QVERIFY(XMLSetValue("35", "drawscale", "advanced\\waveform", file));
+        QVERIFY(XMLSetValue("35", "DrawScale", "advanced\\waveform", file));
         QCOMPARE(contents(), crlf({H, "<Advanced>", "     <Waveform>", param(10, "DrawScale", "35"),
                                    param(5, "MinRecordingLength", "1"), "     </Waveform>", "</Advanced>", "</XML>"}));
         QCOMPARE(XMLGetValue("DRAWSCALE", "ADVANCED\\WAVEFORM", "", "x"), QString("35"));
