@@ -1,0 +1,195 @@
+// Cutting animated GIFs into frames: counts, delays, offsets, loop count, and
+// damaged input.
+#include "GifWriter.h"
+#include "support/TestEnv.h"
+#include "widgets/GifFrames.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace sv;
+using svtest::GifFrameSpec;
+using svtest::MakeGif;
+
+class TestGifFrames : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = env.tmp() + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write(bytes);
+        return path;
+    }
+
+private Q_SLOTS:
+    void frames_data()
+    {
+        QTest::addColumn<QByteArray>("gif");
+        QTest::addColumn<QList<int>>("delays");
+        QTest::addColumn<QList<int>>("lefts");
+        QTest::addColumn<QList<int>>("tops");
+        QTest::addColumn<int>("repeat");
+
+        QTest::newRow("one frame, no loop extension")
+            << MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 10}}) << QList<int>{100} << QList<int>{0} << QList<int>{0} << 0;
+        QTest::newRow("one frame, loop extension")
+            << MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 7}}, 2, 0) << QList<int>{70} << QList<int>{0} << QList<int>{0}
+            << 0;
+        QTest::newRow("many frames with offsets")
+            << MakeGif(16, 12,
+                       {GifFrameSpec{0, 0, 16, 12, 10, 1}, GifFrameSpec{3, 2, 4, 4, 20, 2},
+                        GifFrameSpec{300, 258, 4, 4, 0, 3}, GifFrameSpec{12, 8, 4, 4, 655, 1}},
+                       2, 0)
+            << QList<int>{100, 200, 0, 6550} << QList<int>{0, 3, 300, 12} << QList<int>{0, 2, 258, 8} << 0;
+        // With a 32-colour table the loop count sits at the bytes the loader reads.
+        QTest::newRow("loop count after a 32-colour table")
+            << MakeGif(8, 8, {GifFrameSpec{0, 0, 8, 8, 5, 4}, GifFrameSpec{0, 0, 8, 8, 5, 9}}, 5, 0x0103)
+            << QList<int>{50, 50} << QList<int>{0, 0} << QList<int>{0, 0} << 0x0103;
+        QTest::newRow("loop count before 127 bytes is not read")
+            << MakeGif(8, 8, {GifFrameSpec{0, 0, 8, 8, 5}, GifFrameSpec{0, 0, 8, 8, 5}}, 2, 3) << QList<int>{50, 50}
+            << QList<int>{0, 0} << QList<int>{0, 0} << 0;
+    }
+    void frames()
+    {
+        QFETCH(QByteArray, gif);
+        QFETCH(QList<int>, delays);
+        QFETCH(QList<int>, lefts);
+        QFETCH(QList<int>, tops);
+        QFETCH(int, repeat);
+        const GifFrames cut = CutGifFrames(gif);
+        QVERIFY2(!cut.error, qPrintable(cut.error ? cut.error->description : QString()));
+        QCOMPARE(cut.totalFrames(), int(delays.size()) - 1);
+        QCOMPARE(cut.repeatTimes, repeat);
+        for (int i = 0; i < delays.size(); ++i) {
+            QCOMPARE(cut.frames[i].delayMs, delays[i]);
+            QCOMPARE(cut.frames[i].left, lefts[i]);
+            QCOMPARE(cut.frames[i].top, tops[i]);
+            // Each frame is a file of its own: the header, one frame, the trailer.
+            QVERIFY(cut.frames[i].data.startsWith("GIF89a"));
+            QVERIFY(cut.frames[i].data.endsWith(QByteArray("\x00\x3B", 2)));
+            QCOMPARE(cut.frames[i].data.count("\x21\xF9"), 1);
+        }
+        QCOMPARE(cut.screenWidth, quint8(gif[6]) | quint8(gif[7]) << 8);
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        const QString unsupported = QStringLiteral("File format is not supported");
+        const QByteArray good = MakeGif(4, 4, {GifFrameSpec{}, GifFrameSpec{}}, 2, 0);
+        QTest::newRow("empty file") << QByteArray() << kGifFormatNotSupported << unsupported;
+        QTest::newRow("not a GIF") << QByteArray("\x89PNG\r\n\x1a\n\x00\x21\xF9\x04\x00\x00", 14)
+                                   << kGifFormatNotSupported << unsupported;
+        // Without any graphic-control extension there is nothing to cut.
+        QByteArray still = good;
+        still.replace(QByteArray("\x21\xF9", 2), QByteArray("\x21\xFE", 2));
+        QTest::newRow("no graphic control") << still << kGifFormatNotSupported << unsupported;
+        const qsizetype first = good.indexOf(QByteArray("\x00\x21\xF9", 3));
+        QTest::newRow("ends after the first label")
+            << good.left(first + 3) << kGifInvalidPicture << QStringLiteral("Invalid picture");
+        QTest::newRow("ends inside the first extension")
+            << good.left(first + 8) << kGifInvalidPicture << QStringLiteral("Invalid picture");
+        const qsizetype second = good.indexOf(QByteArray("\x00\x21\xF9", 3), first + 3);
+        QTest::newRow("ends inside the second extension")
+            << good.left(second + 6) << kGifInvalidPicture << QStringLiteral("Invalid picture");
+    }
+    void refused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        const GifFrames cut = CutGifFrames(bytes);
+        QVERIFY(cut.error);
+        QCOMPARE(cut.error->number, number);
+        QCOMPARE(cut.error->description, description);
+        QCOMPARE(cut.error->source, QStringLiteral("AnimGif"));
+        QVERIFY(cut.frames.isEmpty());
+    }
+
+    void everyTruncationIsHandled()
+    {
+        // Whatever length a download or a full disk left, the cutter either
+        // gives frames or an error, and never reads past the end.
+        const QByteArray gif = MakeGif(6, 6,
+                                       {GifFrameSpec{0, 0, 6, 6, 3, 1}, GifFrameSpec{1, 1, 2, 2, 4, 2},
+                                        GifFrameSpec{2, 2, 3, 3, 5, 3}},
+                                       2, 0);
+        for (qsizetype n = 0; n <= gif.size(); ++n) {
+            const GifFrames cut = CutGifFrames(gif.left(n));
+            QVERIFY2(bool(cut.error) != !cut.frames.isEmpty(), qPrintable(QString::number(n)));
+            for (const GifFrame& f : cut.frames)
+                QVERIFY(f.data.size() <= gif.size() + 1);
+        }
+    }
+
+    void manySeparatorsStayBounded()
+    {
+        // A large header followed by a great many tiny frames would copy the
+        // header into every frame; the cutter stops at its memory limit.
+        QByteArray b("GIF89a");
+        b.append(QByteArray(4 * 1024 * 1024, 'x')).append('\0');
+        const QByteArray frame("\x21\xF9\x04\x00\x01\x00\x00\x00"
+                               "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x01\x44\x00",
+                               22);
+        for (int i = 0; i < 200; ++i)
+            b.append(frame);
+        b.append('\x3B');
+        const GifFrames cut = CutGifFrames(b);
+        QVERIFY(cut.error);
+        QCOMPARE(cut.error->number, kGifOutOfMemory);
+        QVERIFY(cut.frames.isEmpty());
+    }
+
+    void pathChecks_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<int>("number"); // 0: accepted
+        QTest::addColumn<QString>("description");
+        QTest::newRow("lower case") << "busy.gif" << true << 0 << QString();
+        QTest::newRow("capitals refused") << "BUSY.GIF" << true << kGifFormatNotSupported
+                                          << QStringLiteral("File format is not supported");
+        QTest::newRow("mixed case refused") << "busy.Gif" << true << kGifFormatNotSupported
+                                            << QStringLiteral("File format is not supported");
+        QTest::newRow("other type") << "busy.png" << true << kGifFormatNotSupported
+                                    << QStringLiteral("File format is not supported");
+        QTest::newRow("missing") << "gone.gif" << false << kGifFileNotFound << QStringLiteral("File not found");
+        QTest::newRow("missing wins over capitals") << "GONE.GIF" << false << kGifFileNotFound
+                                                    << QStringLiteral("File not found");
+        QTest::newRow("a folder") << "folder.gif" << false << kGifFileNotFound << QStringLiteral("File not found");
+    }
+    void pathChecks()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, create);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        QString path = env.tmp() + name;
+        if (create)
+            path = write(name, MakeGif(4, 4, {GifFrameSpec{}}));
+        if (name == QLatin1String("folder.gif"))
+            QVERIFY(QDir().mkpath(path));
+        const auto err = CheckGifPath(path);
+        QCOMPARE(err ? err->number : 0, number);
+        if (err)
+            QCOMPARE(err->description, description);
+        const GifFrames loaded = LoadGifFrames(path);
+        QCOMPARE(loaded.error.has_value(), !create);
+    }
+
+    void loadingAnEmptyPath()
+    {
+        const GifFrames f = LoadGifFrames(QString());
+        QVERIFY(f.error);
+        QCOMPARE(f.error->number, kGifFileNotFound);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGifFrames)
+#include "tst_GifFrames.moc"
