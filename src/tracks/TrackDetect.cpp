@@ -88,19 +88,21 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
     std::function<bool(std::int64_t)> loud;
     if (s.method == DetectMethod::Image || !samples) {
         const int probe = int(RoundHalfEven(wave.height() / 2.0 - s.hiss));
-        loud = [&, probe](std::int64_t x) {
-            return polylineMinY(wave.polyline(), int(x), int(x + W)) <= probe;
+        const QVector<QPoint>* line = &wave.polyline();
+        loud = [line, probe, W](std::int64_t x) {
+            return polylineMinY(*line, int(x), int(x + W)) <= probe;
         };
     } else {
         const std::int64_t rate = samples->header().SampleRate;
         const std::int64_t frames = samples->frames();
         const std::int64_t level = 2 * std::int64_t(s.hiss) * 35;
-        const auto firstFrame = [&](std::int64_t x) { return (x * rate + drawScale - 1) / drawScale; };
-        loud = [&, rate, frames, level](std::int64_t x) {
-            const std::int64_t from = firstFrame(x);
+        // Frames of [x / DrawScale, (x + W + 1) / DrawScale) seconds; a window
+        // stops reading at its first loud frame.
+        loud = [samples, rate, frames, level, drawScale, W](std::int64_t x) {
+            const auto firstFrame = [&](std::int64_t u) { return (u * rate + drawScale - 1) / drawScale; };
             const std::int64_t to = std::min(firstFrame(x + W + 1), frames);
             int l = 0, r = 0;
-            for (std::int64_t k = from; k < to; ++k) {
+            for (std::int64_t k = firstFrame(x); k < to; ++k) {
                 samples->frame(k, l, r);
                 if (std::abs(l + r) >= level)
                     return true;

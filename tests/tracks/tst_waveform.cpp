@@ -1,0 +1,241 @@
+// The waveform model: scale, scroll bar, conversions and the polyline read
+// from generated recordings.
+#include "support/TestEnv.h"
+#include "tracks/WavGen.h"
+
+#include "tracks/Waveform.h"
+
+#include <QDir>
+#include <QtTest>
+
+using namespace sv;
+using namespace svtest;
+
+class TestWaveform : public QObject {
+    Q_OBJECT
+    TestEnv env;
+    QString p(const QString& n) const { return env.tmp() + n; }
+
+private Q_SLOTS:
+    void scale_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("drawScale");
+        QTest::addColumn<int>("width");
+        QTest::newRow("0") << 0 << 50 << 0;
+        QTest::newRow("600") << 600 << 50 << 30000;
+        QTest::newRow("601") << 601 << 35 << 21035;
+        QTest::newRow("1800") << 1800 << 35 << 63000;
+        QTest::newRow("1801") << 1801 << 20 << 36020;
+        QTest::newRow("46 minutes") << 2760 << 20 << 55200;
+    }
+    void scale()
+    {
+        QFETCH(int, seconds);
+        QFETCH(int, drawScale);
+        QFETCH(int, width);
+        QCOMPARE(DrawScaleFor(seconds), drawScale);
+        QCOMPARE(WaveScale(DrawScaleFor(seconds), seconds).waveWidth(), width);
+    }
+
+    void scroll_data()
+    {
+        QTest::addColumn<int>("waveWidth");
+        QTest::addColumn<int>("viewport");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("small");
+        QTest::addColumn<int>("large");
+        QTest::newRow("fits") << 8000 << 9000 << false << 1 << 1 << 0 << 0;
+        QTest::newRow("fits exactly with margins") << 8700 << 9000 << false << 1 << 1 << 0 << 0;
+        QTest::newRow("one unit too wide") << 8701 << 9000 << true << 1 << 1 << 0 << 0;
+        QTest::newRow("29999") << 29999 << 9000 << true << 1 << 21299 << 425 << 2129;
+        QTest::newRow("30000") << 30000 << 9000 << true << 2 << 10650 << 213 << 1065;
+        QTest::newRow("55200") << 55200 << 9000 << true << 2 << 23250 << 465 << 2325;
+    }
+    void scroll()
+    {
+        QFETCH(int, waveWidth);
+        QFETCH(int, viewport);
+        QFETCH(bool, enabled);
+        QFETCH(int, divisor);
+        QFETCH(int, max);
+        QFETCH(int, small);
+        QFETCH(int, large);
+        const ScrollSetup s = ComputeScroll(waveWidth, viewport);
+        QCOMPARE(s.enabled, enabled);
+        QCOMPARE(s.divisor, divisor);
+        QCOMPARE(s.max, max);
+        QCOMPARE(s.smallChange, small);
+        QCOMPARE(s.largeChange, large);
+        // At the last step the image's end sits about the margin inside the viewport.
+        if (enabled)
+            QVERIFY(qAbs(ImageLeftEdge(s.max, s.divisor) + waveWidth - (viewport - WaveLeftMargin)) <= divisor);
+        QCOMPARE(ImageLeftEdge(0, divisor), 150);
+    }
+
+    void conversions()
+    {
+        const WaveScale s(50, 600);
+        QCOMPARE(s.secondsAt(15000), 300.0);
+        QCOMPARE(s.unitsAt(120), 6000.0);
+        QCOMPARE(s.wholeSeconds(75), 2);  // 1.5
+        QCOMPARE(s.wholeSeconds(125), 2); // 2.5: ties to even
+        QCOMPARE(s.wholeSeconds(126), 3);
+        QCOMPARE(WaveScale::pixelsFromUnits(1500), 100.0);
+        QCOMPARE(WaveScale::unitsFromPixels(7), 105.0);
+        const WaveScale empty(50, 0);
+        QVERIFY(empty.isEmpty());
+        QCOMPARE(empty.secondsAt(100), 0.0);
+        QCOMPARE(empty.unitsAt(3), 0.0);
+    }
+
+    void pointHeights_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("right");
+        QTest::addColumn<int>("y");
+        QTest::newRow("silence on the centre") << 2 << 16 << 0 << 0 << 1125;
+        QTest::newRow("both up") << 2 << 16 << 3500 << 3500 << 1025;
+        QTest::newRow("opposite swings cancel") << 2 << 16 << 3500 << -3500 << 1125;
+        QTest::newRow("1124.5 to even") << 2 << 16 << 35 << 0 << 1124;
+        QTest::newRow("1125.5 to even") << 2 << 16 << -35 << 0 << 1126;
+        QTest::newRow("full scale up") << 2 << 16 << 32767 << 32767 << 189;
+        QTest::newRow("mono") << 1 << 16 << 3500 << 0 << 1025;
+        QTest::newRow("mono 8-bit") << 1 << 8 << 16384 << 0 << 657;
+    }
+    void pointHeights()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, bits);
+        QFETCH(int, left);
+        QFETCH(int, right);
+        QFETCH(int, y);
+        WavSpec s;
+        s.channels = channels;
+        s.bits = bits;
+        s.rate = 1000;
+        QVERIFY(writeWav(p("y.wav"), s, 2000, [&](std::int64_t, int c) { return c == 0 ? left : right; }));
+        Waveform w;
+        QCOMPARE(w.load(p("y.wav")), WaveStatus::Ok);
+        QVERIFY(!w.polyline().isEmpty());
+        for (const QPoint& pt : w.polyline())
+            QCOMPARE(pt.y(), y);
+        QCOMPARE(w.upperGuide(), 1125.0 - 450.0);
+        QCOMPARE(w.lowerGuide(), 1125.0 + 450.0);
+    }
+
+    // One frame per column, frames per column rounded up; the columns whose
+    // frame lies past the data end the polyline.
+    void decimation_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("perColumn");
+        QTest::addColumn<int>("lastColumn");
+        QTest::newRow("exact: last column falls on the end") << 8000 << 80000 << 160 << 499;
+        QTest::newRow("rounded up") << 8000 << 81600 << 164 << 497;
+        QTest::newRow("just over") << 8000 << 80001 << 161 << 496;
+    }
+    void decimation()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, frames);
+        QFETCH(int, perColumn);
+        QFETCH(int, lastColumn);
+        WavSpec s;
+        s.rate = rate;
+        // Each frame's level tells its index: y = 1125 - k / 160 exactly.
+        QVERIFY(writeWav(p("d.wav"), s, frames, [](std::int64_t k, int) { return int((k / 160 - 458) * 35); }));
+        Waveform w;
+        QCOMPARE(w.load(p("d.wav")), WaveStatus::Ok);
+        QCOMPARE(w.waveWidth(), 500);
+        const auto& pts = w.polyline();
+        QCOMPARE(pts.size(), lastColumn + 1);
+        for (int i = 0; i < pts.size(); ++i) {
+            QCOMPARE(pts[i].x(), i);
+            const std::int64_t k = std::int64_t(i) * perColumn;
+            QCOMPARE(pts[i].y(), int(1125 - (k / 160 - 458)));
+        }
+    }
+
+    // Fewer frames than columns: every frame, spread over the width.
+    void shortRecording()
+    {
+        WavSpec s;
+        s.rate = 40;
+        QVERIFY(writeWav(p("s.wav"), s, 120, [](std::int64_t k, int) { return int(k) * 35; }));
+        Waveform w;
+        QCOMPARE(w.load(p("s.wav")), WaveStatus::Ok);
+        QCOMPARE(w.waveWidth(), 150);
+        QCOMPARE(w.polyline().size(), 120);
+        for (int i = 0; i < 120; ++i) {
+            QCOMPARE(w.polyline()[i].x(), int(i * 1.25));
+            QCOMPARE(w.polyline()[i].y(), 1125 - i);
+        }
+    }
+
+    void emptyRecording_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::newRow("no frames") << 0;
+        QTest::newRow("0.4 seconds") << 400;
+    }
+    void emptyRecording()
+    {
+        QFETCH(int, frames);
+        WavSpec s;
+        s.rate = 1000;
+        QVERIFY(writeWav(p("e.wav"), s, frames, [](std::int64_t, int) { return 9000; }));
+        Waveform w;
+        QCOMPARE(w.load(p("e.wav")), WaveStatus::Ok);
+        QVERIFY(w.isEmpty());
+        QCOMPARE(w.waveWidth(), 0);
+        QVERIFY(w.polyline().isEmpty());
+    }
+
+    void rejectedAndCanceled()
+    {
+        WavSpec bad;
+        bad.bits = 24;
+        QVERIFY(writeWav(p("bad.wav"), bad, 100, {}));
+        Waveform w;
+        QCOMPARE(w.load(p("bad.wav")), WaveStatus::Corrupted);
+        QVERIFY(w.isEmpty());
+
+        WavSpec s;
+        s.rate = 4000;
+        QVERIFY(writeWav(p("long.wav"), s, 4000 * 60, {}));
+        std::int64_t seen = 0;
+        QCOMPARE(w.load(p("long.wav"), [&](std::int64_t done, std::int64_t total) {
+                     seen = done;
+                     return total == 3000 && done < 1000;
+                 }),
+                 WaveStatus::Canceled);
+        QVERIFY(seen >= 1000 && seen < 1300);
+    }
+
+    void loadingText_data()
+    {
+        QTest::addColumn<double>("percent");
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nothing done") << 0.0 << 5.0 << "Loading wave image...";
+        QTest::newRow("half after 21 s") << 50.0 << 21.0 << "Loading wave image... 0:21 remaining.";
+        QTest::newRow("a tenth after 10 s") << 10.0 << 10.0 << "Loading wave image... 1:30 remaining.";
+        QTest::newRow("done") << 100.0 << 30.0 << "Loading wave image... 0:00 remaining.";
+    }
+    void loadingText()
+    {
+        QFETCH(double, percent);
+        QFETCH(double, elapsed);
+        QFETCH(QString, text);
+        QCOMPARE(LoadingWaveText(percent, elapsed), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaveform)
+#include "tst_waveform.moc"
