@@ -1,0 +1,491 @@
+#include "app/frmMain.h"
+#include "ui_frmMain.h"
+
+#include "app/Artwork.h"
+#include "app/frmWelcome.h"
+#include "app/pages/Pages.h"
+#include "settings/Profiles.h"
+#include "settings/modXML.h"
+#include "util/modFunctions.h"
+#include "util/modMsgbox.h"
+#include "util/modShellExecute.h"
+
+#include "ui_PageFinish.h"
+#include "ui_PageMP3.h"
+#include "ui_PageOutput.h"
+#include "ui_PageRecord.h"
+#include "ui_PageRecordFrom.h"
+#include "ui_PageWMA.h"
+#include "ui_PageWaveCopy.h"
+#include "ui_PageWaveform.h"
+#include "ui_PageWelcome.h"
+
+#include <QCloseEvent>
+#include <QScreen>
+
+#include <cmath>
+
+using sv::audio::AudioError;
+
+namespace {
+const QString kWaveform = QStringLiteral("Advanced\\Waveform");
+
+// A whole number setting; a stored text that is not a number gives the default.
+int WholeSetting(const QString& key, const QString& section, int def, bool rounded)
+{
+    const QString text = sv::XMLGetValue(key, section, QString(), QString::number(def));
+    if (sv::LeadingInt(text, INT_MIN) == INT_MIN)
+        return def;
+    const double v = sv::Val(text);
+    const double whole = rounded ? std::nearbyint(v) : std::trunc(v);
+    return int(qBound(-32768.0, whole, 32767.0));
+}
+} // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::frmMain>())
+{
+    ui->setupUi(this);
+    setWindowIcon(art::ProgramIcon());
+    m_welcome = new PageWelcome(*this);
+    m_connect = new PageConnect(*this);
+    m_volume = new PageVolume(*this);
+    m_recordFrom = new PageRecordFrom(*this);
+    m_record = new PageRecord(*this);
+    m_waveform = new PageWaveform(*this);
+    m_split = new PageSplit(*this);
+    m_output = new PageOutput(*this);
+    m_mp3 = new PageMP3(*this);
+    m_wma = new PageWMA(*this);
+    m_waveCopy = new PageWaveCopy(*this);
+    m_mp3Compress = new PageMP3Compress(*this);
+    m_wmaCompress = new PageWMACompress(*this);
+    m_finish = new PageFinish(*this);
+    for (QWidget* page : std::initializer_list<QWidget*>{m_welcome, m_connect, m_volume, m_recordFrom, m_record,
+                                                         m_waveform, m_split, m_output, m_mp3, m_wma, m_waveCopy,
+                                                         m_mp3Compress, m_wmaCompress, m_finish})
+        ui->stkPages->addWidget(page);
+    m_welcome->SetBackground(true);
+
+    timWaitSec.setObjectName(QStringLiteral("timWaitSec"));
+    timWaitSec.setInterval(250);
+    timWaitSec.setSingleShot(true);
+    connect(&timWaitSec, &QTimer::timeout, this, &frmMain::timWaitSec_Timer);
+
+    connect(ui->cmdNext, &QPushButton::clicked, this, &frmMain::cmdNext_Click);
+    connect(ui->cmdBack, &QPushButton::clicked, this, &frmMain::cmdBack_Click);
+    connect(ui->cmdHelp, &QPushButton::clicked, this, &frmMain::cmdHelp_Click);
+    connect(ui->cmdCancel, &QPushButton::clicked, this, &frmMain::close);
+    ui->cmdNext->setEnabled(false);
+    ui->cmdBack->setEnabled(false);
+
+    setMinimumSize(QSize(640, 480).expandedTo(minimumSizeHint()));
+    resize(QSize(760, 560).expandedTo(minimumSizeHint()));
+}
+
+frmMain::~frmMain() = default;
+
+QPushButton* frmMain::cmdNext() const { return ui->cmdNext; }
+QPushButton* frmMain::cmdBack() const { return ui->cmdBack; }
+QPushButton* frmMain::cmdHelp() const { return ui->cmdHelp; }
+QPushButton* frmMain::cmdCancel() const { return ui->cmdCancel; }
+
+bool frmMain::IsPageVisible(const QWidget* page) const
+{
+    return page && ui->stkPages->currentWidget() == page;
+}
+
+void frmMain::ShowPage(QWidget* page)
+{
+    ui->stkPages->setCurrentWidget(page);
+}
+
+int frmMain::Msg(const QString& text, int style, const QString& title)
+{
+    int position = 7;
+    return sv::MsgBoxEx(text, style, title, &position);
+}
+
+void frmMain::ReadStartupSettings()
+{
+    RunState& s = m_state;
+    s.DrawScale = WholeSetting(QStringLiteral("DrawScale"), kWaveform, 20, false);
+    // Later drawing divides by the scale.
+    if (s.DrawScale <= 0)
+        s.DrawScale = 20;
+    s.MinRecordingLength = WholeSetting(QStringLiteral("MinRecordingLength"), kWaveform, 1, true);
+    s.MinTrackSize = WholeSetting(QStringLiteral("MinTrackSize"), kWaveform, 1500, false);
+    s.MinTrackSpacing = WholeSetting(QStringLiteral("MinTrackSpacing"), kWaveform, 25, false);
+}
+
+bool frmMain::Load()
+{
+    RunState& s = m_state;
+    s.Compressing = false;
+    sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
+    s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
+    ReadStartupSettings();
+    m_waveform->ui->chkAutoSplit->setChecked(
+        WholeSetting(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), 1, false) != 0);
+    m_waveform->DetectTracksLoad();
+    m_finish->SelectFinishAction(sv::XMLGetValue(QStringLiteral("FinishAction"), QString(), QString(),
+                                                 QStringLiteral("0")));
+    if (!m_volume->LoadMixer())
+        return false;
+    PageLoad();
+    sv::DeleteFileQuiet(sv::UserDataFolder() + QStringLiteral("cd_fail.txt"));
+    m_recordFrom->LoadProfiles();
+    s.HasRecorded = false;
+    // WMA bit rates, save-location boxes and MP3 options are filled by their
+    // pages' own start-up work.
+    const QString temp = sv::TempFolder();
+    QString folder = sv::XMLGetValue(QStringLiteral("RecordDirectory"), QString(), QString(), temp);
+    if (folder.isEmpty())
+        folder = temp; // an unreadable settings file gives ""
+    s.RecordDirectory = sv::AddSlash(folder);
+    timWaitSec.start();
+    LoadBackgrounds();
+    show();
+    return true;
+}
+
+void frmMain::LoadBackgrounds()
+{
+    for (WizardPage* page : std::initializer_list<WizardPage*>{m_wma, m_mp3, m_recordFrom, m_record, m_output,
+                                                               m_finish, m_split, m_wmaCompress, m_mp3Compress,
+                                                               m_volume, m_waveCopy})
+        page->SetBackground(m_welcome->HasBackground());
+}
+
+void frmMain::PageLoad()
+{
+    ShowPage(m_welcome);
+    ui->cmdBack->setEnabled(false);
+    const bool on = sv::XMLGetValue(QStringLiteral("TutorialActive"), QStringLiteral("Tutorial"), QString(),
+                                    QStringLiteral("0")) == QLatin1String("1");
+    m_state.TutorialOn = on;
+    m_welcome->ui->chkTutorial->setChecked(on);
+}
+
+void frmMain::timWaitSec_Timer()
+{
+    timWaitSec.stop();
+    if (sv::XMLGetValue(QStringLiteral("IsFirstRun"), QStringLiteral("Messages\\Startup"), QString(),
+                        QStringLiteral("0")) == QLatin1String("0")) {
+        ShowWelcomeDialog();
+        sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("IsFirstRun"), QStringLiteral("Messages\\Startup"), QString());
+    }
+    ShowTutorialPage();
+    ui->cmdNext->setEnabled(true);
+}
+
+void frmMain::ShowWelcomeDialog()
+{
+    frmWelcome dialog(this);
+    connect(&dialog, &frmWelcome::TutorialChosen, this, [this](bool on) {
+        m_state.TutorialOn = on;
+        sv::XMLSetValue(on ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("TutorialActive"),
+                        QStringLiteral("Messages\\Tutorial"), QString());
+        m_welcome->ui->chkTutorial->setChecked(on);
+    });
+    dialog.exec();
+}
+
+// ---- Next and Back --------------------------------------------------------
+
+void frmMain::cmdNext_Click()
+{
+    if (IsPageVisible(m_mp3)) {
+        m_mp3->MP3PageNext();
+    } else if (IsPageVisible(m_waveCopy)) {
+        m_waveCopy->WaveCopyPageNext();
+        ShowTutorialPage();
+    } else if (IsPageVisible(m_wma)) {
+        m_wma->WMAPageNext();
+    } else if (IsPageVisible(m_welcome)) {
+        m_welcome->WelcomePageNext();
+        ShowTutorialPage();
+    } else if (IsPageVisible(m_connect)) {
+        m_connect->ConnectPageNext();
+        ShowTutorialPage();
+    } else if (IsPageVisible(m_volume)) {
+        NextOnVolume();
+    } else if (IsPageVisible(m_recordFrom)) {
+        NextOnRecordFrom();
+    } else if (IsPageVisible(m_waveform)) {
+        NextOnWaveform();
+    } else if (IsPageVisible(m_record)) {
+        m_waveform->WaveFormStep();
+    } else if (IsPageVisible(m_output)) {
+        NextOnOutput();
+    } else if (IsPageVisible(m_finish)) {
+        m_finish->FinishPageNext();
+    }
+}
+
+void frmMain::NextOnVolume()
+{
+    const QString messages = QStringLiteral("Messages");
+    if (sv::XMLGetValue(QStringLiteral("VolumeMessage"), messages, QString(), QStringLiteral("0")) == QLatin1String("0")) {
+        sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("VolumeMessage"), messages, QString());
+        const int answer = Msg(QStringLiteral("You didn't adjust the volume settings.\r\n"
+                                              "Adjusting the volume correctly is essential for a high-quality recording. "
+                                              "Are you sure you want to continue?\r\n\r\n"
+                                              "This message will appear only once."),
+                               sv::vbYesNo + sv::vbExclamation + sv::vbDefaultButton2, QStringLiteral("Confirm"));
+        if (answer == sv::vbNo)
+            return;
+    }
+    try {
+        m_volume->VolPreviewStop();
+    } catch (const AudioError&) {
+        // The level capture may already have ended; leaving the page goes on.
+    }
+    ShowPage(m_recordFrom);
+    if (m_recordFrom->ProfileCount() == 0) {
+        ui->cmdNext->setEnabled(false);
+        Msg(QStringLiteral("There are no recording profiles installed. Before you can record, please click Add New "
+                           "to create a new profile."),
+            sv::vbInformation, QStringLiteral("Recording Profiles"));
+        ShowTutorialPage();
+    } else {
+        m_recordFrom->lstProfiles_Click();
+        ShowTutorialPage();
+    }
+}
+
+void frmMain::NextOnRecordFrom()
+{
+    if (m_recordFrom->SelectedProfile() < 0) {
+        Msg(QStringLiteral("Please select a recording profile before continuing."), sv::vbOKOnly, sv::AppTitle);
+        return;
+    }
+    if (!(sv::FolderExists(m_state.RecordDirectory) && sv::IsFolderWriteable(m_state.RecordDirectory))) {
+        const int answer = Msg(QStringLiteral("Please select a recording location. The current one is invalid, blank, "
+                                              "or read-only."),
+                               sv::vbOKCancel + sv::vbExclamation, QStringLiteral("Recording Location"));
+        if (answer == sv::vbOK) {
+            m_recordFrom->lblRecLocation_Click();
+            cmdNext_Click();
+        }
+        return;
+    }
+    m_record->Enter();
+}
+
+void frmMain::NextOnWaveform()
+{
+    if (!m_waveform->HasTracks()) {
+        Msg(QStringLiteral("You must select at least one track from the recording.\r\n"
+                           "Click Add Track to add a track, or click Reset Tracks to select the entire recording."),
+            sv::vbExclamation, QStringLiteral("No tracks selected"));
+        return;
+    }
+    if (sv::XMLGetValue(QStringLiteral("WaveformMessage"), QStringLiteral("Messages"), QString(), QStringLiteral("0"))
+        == QLatin1String("0")) {
+        const int answer = Msg(QStringLiteral("Are you sure you're ready to continue? You cannot come back after "
+                                              "splitting the tracks."),
+                               sv::vbYesNo + sv::vbQuestion, QStringLiteral("Confirm"));
+        if (answer == sv::vbNo)
+            return;
+    }
+    m_split->StartSplitTracks();
+}
+
+void frmMain::NextOnOutput()
+{
+    m_mp3->ResetTrackState();
+    m_wma->ResetTrackState();
+    ui->cmdBack->setEnabled(true);
+    const Ui::PageOutput& o = *m_output->ui;
+    if (o.optMP3->isChecked()) {
+        m_mp3->LoadMP3Page();
+        ShowTutorialPage();
+    } else if (o.optWMA->isChecked()) {
+        m_wma->LoadWMAPage();
+        ShowTutorialPage();
+    } else if (o.optDPP->isChecked()) {
+        ShowPage(m_waveCopy);
+        ShowTutorialPage();
+    } else if (o.optACD->isChecked()) {
+        m_finish->MakeAudioCD();
+    }
+}
+
+void frmMain::cmdBack_Click()
+{
+    // Each step is attempted; a failing one does not stop the rest.
+    const auto attempt = [](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (...) {
+        }
+    };
+    const auto done = [this] {
+        ui->cmdNext->setFocus();
+        ShowTutorialPage();
+    };
+    if (IsPageVisible(m_connect)) {
+        ShowPage(m_welcome);
+        ui->cmdBack->setEnabled(false);
+    } else if (IsPageVisible(m_volume)) {
+        ShowPage(m_connect);
+        attempt([this] { m_volume->VolPreviewStop(); });
+    } else if (IsPageVisible(m_recordFrom)) {
+        ShowPage(m_volume);
+        attempt([this] { m_volume->VolPreviewStart(); });
+        m_volume->timDoVolume.start();
+        ui->cmdNext->setEnabled(true);
+    } else if (IsPageVisible(m_record)) {
+        ShowPage(m_recordFrom);
+        m_state.HasRecorded = false;
+        attempt([this] { m_recordFrom->lstProfiles_Click(); });
+    } else if (IsPageVisible(m_mp3Compress)) {
+        ShowPage(m_mp3);
+        ui->cmdNext->setEnabled(true);
+    } else if (IsPageVisible(m_wmaCompress)) {
+        ShowPage(m_wma);
+        ui->cmdNext->setEnabled(true);
+    } else if (IsPageVisible(m_waveCopy)) {
+        m_waveCopy->ui->picWaveCopying->hide();
+        ShowPage(m_output);
+        ui->cmdNext->setEnabled(true);
+    } else if (IsPageVisible(m_waveform) || IsPageVisible(m_output)) {
+        const int answer = Msg(QStringLiteral("If you go back you will lose what you've already recorded. Continue?"),
+                               sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2, QStringLiteral("Confirm"));
+        if (answer != sv::vbYes)
+            return;
+        attempt([this] { m_waveform->WaveformBack(); });
+    } else if (IsPageVisible(m_wma)) {
+        attempt([this] { m_wma->lstWMATracks_Click(); });
+        attempt([this] { m_wma->cmdWMAStop_Click(); });
+        ShowPage(m_output);
+        m_wma->ShownTrack = -1;
+    } else if (IsPageVisible(m_mp3)) {
+        attempt([this] { m_mp3->cmdMP3Stop_Click(); });
+        attempt([this] { m_mp3->lstMP3Tracks_Click(); });
+        ShowPage(m_output);
+        m_mp3->ShownTrack = -1;
+    } else {
+        return;
+    }
+    done();
+}
+
+// ---- A new recording from the finish page ---------------------------------
+
+void frmMain::ResetSonivault()
+{
+    RunState& s = m_state;
+    sv::StoreLastUsed(s.ProfilesFile, m_recordFrom->SelectedProfile());
+    m_waveform->cmdWaveStop_Click();
+    m_split->ClearRecorded();
+    s.HasRecorded = false;
+    m_output->StoreOutputChoice();
+    if (auto* play = s.Play()) {
+        try {
+            play->StopPlay();
+        } catch (const AudioError&) {
+        }
+    }
+    ReleaseStandbyGuard();
+    m_finish->ResetFinishPage();
+    m_record->ui->mblRecorded->setText(QStringLiteral("00:00"));
+    m_record->ui->lblRecStatus->setText(QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    m_waveform->RemoveAllTracks();
+    ShowPage(m_volume);
+    try {
+        m_volume->cboLine_Click();
+    } catch (const AudioError& e) {
+        sv::PlainMsgBox(QStringLiteral("Sonivault cannot connect to the sound card, and cannot continue.\r\n")
+                            + QStringLiteral("Error Information ") + QString::number(e.number()) + QStringLiteral("  ")
+                            + e.description(),
+                        sv::vbCritical, QStringLiteral("Cannot connect to sound card"));
+    }
+    ui->cmdNext->setEnabled(true);
+    ui->cmdNext->setText(QStringLiteral("&Next >"));
+    ui->cmdBack->setEnabled(true);
+    ui->cmdCancel->setEnabled(true);
+    ShowTutorialPage();
+}
+
+void frmMain::DeviceChangeNotice()
+{
+    Msg(QStringLiteral("Sonivault has detected that the default audio device has changed. Please close and re-open "
+                       "Sonivault to adjust."),
+        sv::vbInformation, QStringLiteral("Audio Device Change"));
+}
+
+// ---- Exit -----------------------------------------------------------------
+
+void frmMain::closeEvent(QCloseEvent* e)
+{
+    if (QueryUnload())
+        e->accept();
+    else
+        e->ignore();
+}
+
+bool frmMain::QueryUnload()
+{
+    RunState& s = m_state;
+    // Only a running compression holds the exit: an error shown on a
+    // compression page must not keep the user from leaving.
+    if ((IsPageVisible(m_mp3Compress) || IsPageVisible(m_wmaCompress)) && s.Compressing) {
+        Msg(QStringLiteral("Sonivault is currently compressing. Please wait until Sonivault has finished."),
+            sv::vbOKOnly, QStringLiteral("Compressing"));
+        return false;
+    }
+    if (!IsPageVisible(m_finish) && s.HasRecorded) {
+        const int answer = Msg(QStringLiteral("Are you sure you want to exit? Anything you recorded will be lost."),
+                               sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2, QStringLiteral("Exit"));
+        if (answer == sv::vbNo)
+            return false;
+    }
+    if (!s.ProfilesFile.isEmpty())
+        sv::StoreLastUsed(s.ProfilesFile, m_recordFrom->SelectedProfile());
+    m_waveform->cmdWaveStop_Click();
+    // A capture still running (level monitoring, or a recording when the
+    // window is closed) is ended before its file is removed.
+    if (auto* rec = s.Record()) {
+        try {
+            if (rec->IsCapturing())
+                rec->StopCapture();
+        } catch (const AudioError&) {
+        }
+        sv::DeleteFileQuiet(m_volume->VolsetPath());
+    }
+    if (s.HasRecorded)
+        m_split->ClearRecorded();
+    m_output->StoreOutputChoice();
+    ReleaseConsoleRunner();
+    if (s.IsSubclassed)
+        ReleaseStandbyGuard();
+    CloseHelpWindow();
+    if (auto* play = s.Play()) {
+        try {
+            play->StopPlay();
+        } catch (const AudioError&) {
+        }
+    }
+    for (QTimer* t : {&timWaitSec, &m_volume->timDoVolume, &m_record->timRecord, &m_record->timRecordGraph})
+        t->stop();
+    return true;
+}
+
+// ---- Pieces that come with later work -------------------------------------
+
+void frmMain::ShowTutorialPage() {}
+void frmMain::StartHelp(const QString&) {}
+void frmMain::CloseHelpWindow() {}
+void frmMain::ReleaseConsoleRunner() {}
+
+void frmMain::ReleaseStandbyGuard()
+{
+    m_state.IsSubclassed = false;
+}
+
+void frmMain::cmdHelp_Click()
+{
+    sv::OpenDocument(m_state.HelpFile);
+}

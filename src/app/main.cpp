@@ -1,0 +1,23 @@
+#include "app/SingleInstance.h"
+#include "app/frmMain.h"
+#include "util/modMsgbox.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sonivault"));
+    QApplication::setApplicationVersion(QStringLiteral(SONIVAULT_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+
+    const auto lock = sv::AcquireSingleInstance();
+    if (!lock)
+        return 0;
+
+    frmMain window;
+    sv::SetMsgBoxMainWindow(&window);
+    if (!window.Load())
+        return 1;
+    return app.exec();
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Page 2: how to connect the player.
+#include "app/pages/WizardPage.h"
+#include <memory>
+
+namespace Ui { class PageConnect; }
+
+class PageConnect : public WizardPage {
+    Q_OBJECT
+public:
+    explicit PageConnect(frmMain& main);
+    ~PageConnect() override;
+
+    // Moves to the volume page and starts the level monitoring; a sound card
+    // failure is reported and leaves the program running.
+    void ConnectPageNext();
+
+    std::unique_ptr<Ui::PageConnect> ui;
+};

@@ -1,0 +1,30 @@
+#pragma once
+// Page: MP3 settings and tags of each track.
+#include "app/pages/WizardPage.h"
+
+#include <QTimer>
+#include <memory>
+
+namespace Ui { class PageMP3; }
+
+class PageMP3 : public WizardPage {
+    Q_OBJECT
+public:
+    explicit PageMP3(frmMain& main);
+    ~PageMP3() override;
+
+    // Fills and shows the page in place of the output page.
+    void LoadMP3Page();
+    // Checks the save location and starts the compression.
+    void MP3PageNext();
+    void cmdMP3Stop_Click();
+    void lstMP3Tracks_Click();
+    // No track is shown yet and the page is not busy.
+    void ResetTrackState();
+
+    int ShownTrack = -1;
+    bool Busy = false;
+    QTimer timMP3WMA; // 250 ms
+
+    std::unique_ptr<Ui::PageMP3> ui;
+};

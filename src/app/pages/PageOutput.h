@@ -1,0 +1,22 @@
+#pragma once
+// Page 8: the choice of output.
+#include "app/pages/WizardPage.h"
+#include <memory>
+
+namespace Ui { class PageOutput; }
+
+class PageOutput : public WizardPage {
+    Q_OBJECT
+public:
+    explicit PageOutput(frmMain& main);
+    ~PageOutput() override;
+
+    // "0" MP3, "1" WMA, "2" audio CD, "3" WAV copies; "" when none is chosen.
+    QString OutputCode() const;
+    // Stores the choice under OutputOptions\LastUsed; nothing when none is chosen.
+    void StoreOutputChoice();
+    // Selects the stored choice (default MP3).
+    void RestoreOutputChoice();
+
+    std::unique_ptr<Ui::PageOutput> ui;
+};

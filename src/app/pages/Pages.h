@@ -1,0 +1,16 @@
+#pragma once
+// Every page controller, for code that moves between pages.
+#include "app/pages/PageConnect.h"
+#include "app/pages/PageFinish.h"
+#include "app/pages/PageMP3.h"
+#include "app/pages/PageMP3Compress.h"
+#include "app/pages/PageOutput.h"
+#include "app/pages/PageRecord.h"
+#include "app/pages/PageRecordFrom.h"
+#include "app/pages/PageSplit.h"
+#include "app/pages/PageVolume.h"
+#include "app/pages/PageWMA.h"
+#include "app/pages/PageWMACompress.h"
+#include "app/pages/PageWaveCopy.h"
+#include "app/pages/PageWaveform.h"
+#include "app/pages/PageWelcome.h"
