@@ -1,0 +1,138 @@
+// The standby guard against a stand-in login1 service on a private bus.
+#include "audioin/modStandby.h"
+#include "support/TestEnv.h"
+
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
+#include <QProcess>
+#include <QTest>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <poll.h>
+#include <unistd.h>
+
+class FakeLogin1 : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    QStringList calls;
+    int readEnd = -1;
+
+public Q_SLOTS:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode)
+    {
+        calls << QStringList{what, who, why, mode}.join('|');
+        int p[2];
+        if (::pipe(p) != 0)
+            return {};
+        readEnd = p[0];
+        QDBusUnixFileDescriptor fd(p[1]); // dups
+        ::close(p[1]);
+        return fd;
+    }
+};
+
+// The service runs on its own thread, so the guard's blocking call is answered.
+class ServiceThread : public QThread {
+public:
+    explicit ServiceThread(QString address) : m_address(std::move(address)) {}
+    FakeLogin1* service = nullptr;
+    std::atomic<bool> ready{false};
+
+protected:
+    void run() override
+    {
+        FakeLogin1 fake;
+        QDBusConnection c = QDBusConnection::connectToBus(m_address, "fake-login1");
+        c.registerObject("/org/freedesktop/login1", &fake, QDBusConnection::ExportAllSlots);
+        c.registerService("org.freedesktop.login1");
+        service = &fake;
+        ready = true;
+        exec();
+        service = nullptr;
+        QDBusConnection::disconnectFromBus("fake-login1");
+    }
+
+private:
+    QString m_address;
+};
+
+// 1 when the lock's other end is closed (released), 0 while held.
+int released(int readEnd)
+{
+    pollfd p{readEnd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) ? 1 : 0;
+}
+
+class TestStandby : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QProcess daemon;
+
+private Q_SLOTS:
+    void noBusMeansNoGuardButNoFailure()
+    {
+        // Qt keeps its first system-bus connection for the process: this
+        // case runs in a process of its own (see recording.cmake).
+        if (qgetenv("SV_STANDBY_NOBUS") != "1")
+            QSKIP("runs as test_standby_nobus");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session_bus_socket");
+        sv::StandbyGuard guard;
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!guard.Acquire("Recording"));
+        QVERIFY(!guard.IsHeld());
+        QCOMPARE(guard.Kind(), QString());
+        guard.Release();
+    }
+
+    void logindLockHeldAndReleased()
+    {
+        if (qgetenv("SV_STANDBY_NOBUS") == "1")
+            QSKIP("runs as test_standby");
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1", "--nopidfile"});
+        if (!daemon.waitForStarted(5000))
+            QSKIP("dbus-daemon is not installed");
+        QVERIFY(daemon.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        QVERIFY(!address.isEmpty());
+
+        ServiceThread svc(address);
+        svc.start();
+        auto stop = qScopeGuard([&] {
+            svc.quit();
+            svc.wait();
+            daemon.kill();
+            daemon.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(svc.ready.load(), 5000);
+
+        // The guard talks to "the system bus"; point that at the private one.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
+        {
+            sv::StandbyGuard guard;
+            QVERIFY(guard.Acquire("Sonivault is recording"));
+            QCOMPARE(guard.Kind(), QString("logind"));
+            QCOMPARE(svc.service->calls, QStringList{"sleep|Sonivault|Sonivault is recording|block"});
+            const int readEnd = svc.service->readEnd;
+            QCOMPARE(released(readEnd), 0);
+            QVERIFY(guard.Acquire("again")); // already held: no second lock
+            QCOMPARE(svc.service->calls.size(), 1);
+            guard.Release();
+            QTRY_COMPARE_WITH_TIMEOUT(released(readEnd), 1, 3000);
+            QVERIFY(!guard.IsHeld());
+
+            QVERIFY(guard.Acquire("second recording"));
+            QCOMPARE(released(svc.service->readEnd), 0);
+            const int second = svc.service->readEnd;
+            // Leaving scope (the program's exit) releases too.
+            Q_UNUSED(second);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(released(svc.service->readEnd), 1, 3000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStandby)
+#include "test_standby.moc"
