@@ -52,7 +52,10 @@ DetectSettings LoadDetectSettings()
 {
     DetectSettings s;
     s.hiss = XMLGetInt(QStringLiteral("Hiss"), DetectSection, QString(), 25);
-    s.samples = Val(XMLGetValue(QStringLiteral("Samples"), DetectSection, QString(), QStringLiteral(".5")));
+    // An unreadable store answers "": keep the default gap rather than a
+    // window of one unit.
+    const QString samples = XMLGetValue(QStringLiteral("Samples"), DetectSection, QString(), QStringLiteral(".5"));
+    s.samples = samples.trimmed().isEmpty() ? 0.5 : Val(samples);
     s.minTrackLength = XMLGetInt(QStringLiteral("MinTrackLength"), DetectSection, QString(), 35);
     s.method = MethodFromName(XMLGetValue(QStringLiteral("Method"), DetectSection, QString(), QStringLiteral("Audio")));
     s.autoSplit = XMLGetInt(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString(), 1) != 0;
@@ -111,6 +114,11 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
         };
     }
 
+    // A long last window can reach past the image; a marker there could never
+    // be moved, so its end stops at the image's end.
+    const auto add = [&](std::int64_t start, std::int64_t end) {
+        result.tracks.append({int(start), int(std::min<std::int64_t>(end, width))});
+    };
     std::int64_t x = 0, S = 0, windows = 0;
     bool inTrack = false, found = false;
     const std::int64_t totalWindows = (width + W) / (W + 1);
@@ -122,7 +130,7 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
         }
         if (silent && inTrack) {
             if ((x + W + 1) - S > minLength) {
-                result.tracks.append({int(S), int(x + W + 1)});
+                add(S, x + W + 1);
                 found = true;
             }
             inTrack = false;
@@ -134,7 +142,7 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
         }
     }
     if (inTrack && (x - 20) - S > minLength) {
-        result.tracks.append({int(S), int(x - 20)});
+        add(S, x - 20);
         found = true;
     }
     if (!found) {

@@ -5,6 +5,7 @@
 #include "tracks/WavGen.h"
 
 #include "settings/modXML.h"
+#include "util/modFunctions.h"
 #include "tracks/TrackDetect.h"
 
 #include <QtTest>
@@ -82,6 +83,8 @@ class TestDetect : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() { SetSettingsFile(UserDataFolder() + "settings.xml"); }
+
     void recordings_data()
     {
         QTest::addColumn<QString>("recording");

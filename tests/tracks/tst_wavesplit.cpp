@@ -3,6 +3,7 @@
 #include "tracks/WavGen.h"
 
 #include "settings/modXML.h"
+#include "util/modFunctions.h"
 #include "tracks/modWaveSplit.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@ class TestWaveSplit : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        SetSettingsFile(UserDataFolder() + "settings.xml");
         dir = env.tmp() + "split/";
         QDir().mkpath(dir);
     }

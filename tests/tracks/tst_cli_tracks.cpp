@@ -1,0 +1,270 @@
+// sonivault-cli's wave-info, detect, split and waveform, run as a process on
+// generated recordings (4000 frames per second, stereo 16-bit).
+#include "support/TestEnv.h"
+#include "tracks/WavGen.h"
+
+#include "settings/modXML.h"
+#include "util/modFunctions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace svtest;
+
+namespace {
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// loud seconds, silent seconds, ... as a 40 Hz square wave of 8000.
+bool writeSong(const QString& path, QList<int> secs, bool negativeOnly = false)
+{
+    std::int64_t total = 0;
+    for (int s : secs)
+        total += s * 4000;
+    WavSpec spec;
+    spec.rate = 4000;
+    return writeWav(path, spec, total, [&](std::int64_t k, int) {
+        std::int64_t t = k / 4000;
+        int seg = 0;
+        while (t >= secs[seg]) {
+            t -= secs[seg];
+            ++seg;
+        }
+        if (seg % 2)
+            return 0;
+        const bool up = (k / 50) % 2 == 0;
+        return negativeOnly ? (up ? 0 : -8000) : (up ? 8000 : -8000);
+    });
+}
+
+QString tracksOf(const QByteArray& json)
+{
+    QStringList out;
+    for (const QJsonValue& v : QJsonDocument::fromJson(json).object().value("tracks").toArray()) {
+        const QJsonObject t = v.toObject();
+        out << QString("%1+%2=%3+%4")
+                   .arg(t["left"].toInt())
+                   .arg(t["width"].toInt())
+                   .arg(t["start"].toInt())
+                   .arg(t["length"].toInt());
+    }
+    return out.join(' ');
+}
+
+// Width, height and RGB rows of an 8-bit RGB PNG written by the CLI.
+bool decodePng(const QByteArray& png, int& w, int& h, QByteArray& rgb)
+{
+    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
+        return false;
+    QByteArray idat;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const quint32 len = qFromBigEndian<quint32>(png.constData() + at);
+        const QByteArray type = png.mid(at + 4, 4);
+        const QByteArray data = png.mid(at + 8, len);
+        if (type == "IHDR") {
+            w = int(qFromBigEndian<quint32>(data.constData()));
+            h = int(qFromBigEndian<quint32>(data.constData() + 4));
+            if (data[8] != 8 || data[9] != 2)
+                return false;
+        } else if (type == "IDAT") {
+            idat += data;
+        }
+        at += 12 + len;
+    }
+    QByteArray sized(4, '\0');
+    qToBigEndian<quint32>(quint32(h * (1 + 3 * w)), sized.data());
+    const QByteArray raw = qUncompress(sized + idat);
+    if (raw.size() != h * (1 + 3 * w))
+        return false;
+    rgb.clear();
+    for (int y = 0; y < h; ++y) {
+        if (raw[y * (1 + 3 * w)] != 0)
+            return false; // only unfiltered rows are written
+        rgb += raw.mid(y * (1 + 3 * w) + 1, 3 * w);
+    }
+    return true;
+}
+} // namespace
+
+class TestCliTracks : public QObject {
+    Q_OBJECT
+    TestEnv env;
+    QString dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        sv::SetSettingsFile(sv::UserDataFolder() + "settings.xml");
+        dir = env.tmp();
+        QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/sonivault-cli"));
+        QVERIFY(writeSong(dir + "song.wav", {40, 30, 40, 10}));
+    }
+
+    void waveInfo()
+    {
+        Run r = cli({"wave-info", dir + "song.wav"});
+        QCOMPARE(r.code, 0);
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(o["channels"].toInt(), 2);
+        QCOMPARE(o["rate"].toInt(), 4000);
+        QCOMPARE(o["bits"].toInt(), 16);
+        QCOMPARE(o["blockAlign"].toInt(), 4);
+        QCOMPARE(o["dataStart"].toInt(), 45);
+        QCOMPARE(o["frames"].toInteger(), 480000);
+        QCOMPARE(o["seconds"].toInt(), 120);
+
+        WavSpec bad;
+        bad.channels = 3;
+        QVERIFY(writeWav(dir + "bad.wav", bad, 10, {}));
+        r = cli({"wave-info", dir + "bad.wav"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(r.err.trimmed(), QString("The wave recording is corrupted. Please try again."));
+        QCOMPARE(cli({"wave-info", dir + "missing.wav"}).code, 1);
+        QCOMPARE(cli({"wave-info"}).code, 2);
+    }
+
+    void detect_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("tracks");
+        QTest::newRow("defaults") << QStringList{} << "0+2028=0+41 3484+2054=70+41";
+        QTest::newRow("image method") << QStringList{"--method", "image"} << "0+2028=0+41 3484+2054=70+41";
+        QTest::newRow("longer minimum drops both: one track")
+            << QStringList{"--min-track", "45"} << "15+5865=0+117";
+        QTest::newRow("a 31 s window keeps one track, ending with the image")
+            << QStringList{"--samples", "31", "--min-track", "10"} << "0+6000=0+120";
+        QTest::newRow("hiss above the music") << QStringList{"--hiss", "300"} << "15+5865=0+117";
+        QTest::newRow("no auto") << QStringList{"--no-auto"} << "15+5865=0+117";
+    }
+    void detect()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, tracks);
+        const Run r = cli(QStringList{"detect", dir + "song.wav"} + options);
+        QCOMPARE(r.code, 0);
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(o["DrawScale"].toInt(), 50);
+        QCOMPARE(o["WaveWidth"].toInt(), 6000);
+        QCOMPARE(o["WaveSeconds"].toInt(), 120);
+        QCOMPARE(tracksOf(r.out), tracks);
+    }
+
+    void detectArguments()
+    {
+        QCOMPARE(cli({"detect", dir + "song.wav", "--method", "spectral"}).code, 2);
+        QCOMPARE(cli({"detect", dir + "song.wav", "--hiss", "x"}).code, 2);
+        QCOMPARE(cli({"detect", dir + "song.wav", "--samples"}).code, 2);
+        QCOMPARE(cli({"detect", dir + "bad.wav"}).code, 1);
+        // 0 whole seconds: no track, said on stderr.
+        WavSpec s;
+        s.rate = 4000;
+        QVERIFY(writeWav(dir + "blip.wav", s, 1000, {}));
+        const Run r = cli({"detect", dir + "blip.wav"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(tracksOf(r.out), QString());
+        QVERIFY(r.err.contains("shorter than one second"));
+    }
+
+    // Without options the stored settings apply.
+    void detectSettings()
+    {
+        QVERIFY(writeSong(dir + "neg.wav", {60}, true));
+        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+2996=0+60"));
+        QVERIFY(sv::XMLSetValue("Image", "Method", "Advanced\\Track Detection", ""));
+        const Run r = cli({"detect", dir + "neg.wav"});
+        QCOMPARE(tracksOf(r.out), QString("15+2865=0+57"));
+        QVERIFY(r.err.contains("does not appear to have recorded any audio"));
+        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav", "--method", "audio"}).out), QString("0+2996=0+60"));
+        QVERIFY(sv::XMLSetValue("Audio", "Method", "Advanced\\Track Detection", ""));
+    }
+
+    void split()
+    {
+        const QString out = dir + "out/";
+        Run r = cli({"split", dir + "song.wav", out, "--track", "0", "2", "--track", "70", "50", "--track", "119", "5"});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = QString::fromUtf8(r.out).trimmed().split('\n');
+        QCOMPARE(lines, (QStringList{out + "Track 1.wav", out + "Track 2.wav", out + "Track 3.wav"}));
+        QFile src(dir + "song.wav");
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        const QByteArray data = src.readAll().mid(44);
+        const QList<QPair<int, int>> cuts{{0, 2}, {70, 50}, {119, 1}}; // the last one ends with the data
+        for (int i = 0; i < 3; ++i) {
+            QFile f(lines[i]);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            QCOMPARE(bytes.size(), 44 + cuts[i].second * 16000);
+            QVERIFY(bytes.mid(44) == data.mid(cuts[i].first * 16000, cuts[i].second * 16000));
+        }
+        const QString index = out + "recording.xml";
+        QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString("3"));
+        QCOMPARE(sv::XMLGetValue("Filename", "Track2", index, ""), out + "Track 2.wav");
+        QCOMPARE(sv::XMLGetValue("Name", "Track3", index, ""), QString("Track 3"));
+
+        // No --track: the detected tracks; the old index is replaced.
+        r = cli({"split", dir + "song.wav", out});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromUtf8(r.out).trimmed().split('\n').size(), 2);
+        QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString("2"));
+        QCOMPARE(sv::XMLGetValue("Name", "Track3", index, "none"), QString("none"));
+        QCOMPARE(QFileInfo(out + "Track 2.wav").size(), qint64(44 + 41 * 16000));
+
+        QCOMPARE(cli({"split", dir + "song.wav", out, "--track", "1"}).code, 2);
+        QCOMPARE(cli({"split", dir + "bad.wav", out, "--track", "0", "1"}).code, 1);
+    }
+
+    void waveform()
+    {
+        Run r = cli({"waveform", dir + "song.wav", dir + "w.png"});
+        QCOMPARE(r.code, 0);
+        QFile f(dir + "w.png");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        int w = 0, h = 0;
+        QByteArray rgb;
+        QVERIFY(decodePng(f.readAll(), w, h, rgb));
+        QCOMPARE(w, 400); // 6000 units
+        QCOMPARE(h, 150);
+        const auto px = [&](int x, int y) { return rgb.mid((y * w + x) * 3, 3); };
+        const QByteArray black("\0\0\0", 3), white("\xff\xff\xff", 3);
+        QCOMPARE(px(0, 0), white);
+        QCOMPARE(px(200, 75), black);   // centre line in the gap
+        QCOMPARE(px(200, 60), white);
+        QCOMPARE(px(50, 60), black);    // the music swings 228 units up: 15 pixels
+        QCOMPARE(px(200, 45), QByteArray("\xef\xef\xef", 3)); // guide line
+
+        QCOMPARE(cli({"waveform", dir + "song.wav", dir + "n.png", "--width", "90"}).code, 0);
+        QFile g(dir + "n.png");
+        QVERIFY(g.open(QIODevice::ReadOnly));
+        QVERIFY(decodePng(g.readAll(), w, h, rgb));
+        QCOMPARE(w, 90);
+        QCOMPARE(cli({"waveform", dir + "song.wav", dir + "n.png", "--width", "0"}).code, 2);
+        QCOMPARE(cli({"waveform", dir + "bad.wav", dir + "b.png"}).code, 1);
+        QVERIFY(!QFile::exists(dir + "b.png"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliTracks)
+#include "tst_cli_tracks.moc"
