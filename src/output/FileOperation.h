@@ -1,0 +1,36 @@
+#pragma once
+// Copies or moves finished files into the save folder, in chunks, with
+// progress, cancel, and a question before an existing file is replaced.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace sv {
+
+enum class FileOp { Move = 1, Copy = 2 };
+
+enum class OverwriteAnswer { Replace, ReplaceAll, Skip, Cancel };
+
+struct FileOpCallbacks {
+    // Called before the work, after every chunk and after every file; false
+    // cancels. bytesDone counts skipped files too, so it ends at bytesTotal.
+    std::function<bool(qint64 bytesDone, qint64 bytesTotal, const QString& file)> progress;
+    // Asked before a file of the same name in the destination is replaced.
+    // Without it, existing files are replaced.
+    std::function<OverwriteAnswer(const QString& target)> confirmOverwrite;
+};
+
+// The result for a cancelled operation (the same text for copy and move).
+inline const QString kMoveCanceled = QStringLiteral("Move canceled.");
+
+constexpr qint64 kCopyChunk = 1024 * 1024;
+
+// Empty text on success; kMoveCanceled when cancelled; otherwise what went
+// wrong, naming the file. Files finished before a failure or a cancel stay in
+// the destination; a file being written when it happened is not left behind
+// half written, and an existing file it was to replace is kept.
+QString ShellFileOperation(const QStringList& files, const QString& destination, FileOp op,
+                           const FileOpCallbacks& callbacks = {});
+
+} // namespace sv

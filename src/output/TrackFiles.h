@@ -1,0 +1,79 @@
+#pragma once
+// The track files of a split recording, their index recording.xml, and the
+// save locations the finished files go to.
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+namespace sv {
+
+// "Track 3.wav": the number has no leading zeros.
+QString TrackFileName(int number);
+// Recording folder + "Track " + number + ".wav".
+QString TrackFilePath(const QString& recordFolder, int number);
+// Recording folder + "recording.xml".
+QString RecordingIndexPath(const QString& recordFolder);
+
+// "Recording " + short time + two spaces + short date, in the given locale's
+// formats (the system's by default).
+QString MakeRecordingName(const QDateTime& when, const QLocale& locale = QLocale::system());
+
+// Deletes Track 1.wav to Track count.wav of the folder where they exist;
+// files with higher numbers from an earlier run stay. Returns true.
+bool DeleteExistingTracks(const QString& recordFolder, int count);
+
+// Writes recording.xml anew for count tracks: Tracks at the root, then for
+// each track its section with Filename and Name. Returns false with a reason
+// when the index could not be written completely.
+bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr);
+
+// Filename of sections Track1 .. Trackcount of the index, "" where missing.
+QStringList TrackFilesFromIndex(const QString& indexPath, int count);
+
+// Deletes recording.wav and the track files listed in the index; never
+// reports anything. Only names this program gives its track files are
+// deleted, whatever an edited index says.
+void ClearRecorded(const QString& recordFolder, const QString& indexPath, int count);
+
+// The path without one trailing slash.
+QString RemoveSlash(const QString& path);
+
+// The three names of well-known folders in the save-location boxes.
+enum class SpecialFolder { Desktop, Documents, Music };
+// The folder's path (created when it does not exist yet), "" when unknown.
+QString GetSpecialFolderPath(SpecialFolder folder);
+// "Desktop", "Documents" or "Music" in any letter case gives that folder's
+// path; any other text is taken as a path.
+QString ResolveSaveLocation(const QString& boxText);
+
+enum class SaveCheck { Ok, Empty, IsFile, NotFound, ReadOnly };
+
+struct SaveLocationResult {
+    SaveCheck code = SaveCheck::Ok;
+    QString path;     // with a trailing slash when the check passed
+    QString message;  // the box to show when it did not (style and title below)
+    QString title;
+    int style = 0;
+    bool ok() const { return code == SaveCheck::Ok; }
+};
+
+// The checks made on Next of the WAV-copy, MP3 and WMA pages.
+SaveLocationResult CheckSaveLocation(const QString& boxText);
+
+// The last save location typed into the MP3 or WMA box (default "Desktop").
+QString SaveIn();
+bool SetSaveIn(const QString& text);
+
+// Items of a save-location box and the one SaveIn selects: the three special
+// names, plus SaveIn itself when it is none of them.
+struct SaveInChoices {
+    QStringList items;
+    int current = 0;
+};
+SaveInChoices MakeSaveInChoices(const QString& saveIn);
+
+// The status line of the WAV-copy page after a failed or cancelled copy.
+QString WaveCopyFailureText(const QString& details);
+
+} // namespace sv

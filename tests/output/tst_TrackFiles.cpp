@@ -1,0 +1,385 @@
+// The track index, track file clean-up, save-location checks and the copy of
+// finished files into the save folder.
+#include "output/FileOperation.h"
+#include "output/TrackFiles.h"
+#include "settings/modXML.h"
+#include "support/TestEnv.h"
+#include "util/modFunctions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace sv;
+
+class TestTrackFiles : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QString rec;   // recording folder, with its trailing slash
+    QString dest;  // a save folder
+
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    static QByteArray readFile(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // Distinct content per track, so a mixed-up copy shows.
+    static QByteArray content(int track, qint64 size)
+    {
+        QByteArray b(size, Qt::Uninitialized);
+        for (qint64 i = 0; i < size; ++i)
+            b[i] = char((i * 31 + track * 7) & 0xFF);
+        return b;
+    }
+    // A folder nothing can be written to, even by root.
+    QString readOnlyFolder()
+    {
+        if (::geteuid() == 0)
+            return QStringLiteral("/proc");
+        const QString ro = env.root() + "/readonly";
+        QDir().mkpath(ro);
+        QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        return ro;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        SetSettingsFile(env.dataFolder() + "settings.xml");
+        QDir().mkpath(env.dataFolder());
+    }
+    void init()
+    {
+        rec = env.root() + "/rec " + QString::fromLatin1(QTest::currentTestFunction()) + "/";
+        dest = env.root() + "/dest " + QString::fromLatin1(QTest::currentTestFunction());
+        QDir(rec).removeRecursively();
+        QDir(dest).removeRecursively();
+        QVERIFY(QDir().mkpath(rec));
+        QVERIFY(QDir().mkpath(dest));
+    }
+
+    void indexOfTwelveTracks()
+    {
+        writeFile(RecordingIndexPath(rec), "stale index of an earlier recording\r\n");
+        QString error;
+        QVERIFY(WriteRecordingIndex(rec, 12, &error));
+        QString expected = QStringLiteral("<XML Version=\"Quarrydale\">\r\n<Param Name=\"Tracks\" Value=\"12\" />\r\n");
+        for (int i = 1; i <= 12; ++i) {
+            const QString n = QString::number(i);
+            expected += "<Track" + n + ">\r\n"
+                + "     <Param Name=\"Filename\" Value=\"" + rec + "Track " + n + ".wav\" />\r\n"
+                + "<Param Name=\"Name\" Value=\"Track " + n + "\" />\r\n"
+                + "</Track" + n + ">\r\n";
+        }
+        expected += "</XML>\r\n";
+        QCOMPARE(QString::fromUtf8(readFile(rec + "recording.xml")), expected);
+        // And it reads back through the store as the outputs read it.
+        const QString index = RecordingIndexPath(rec);
+        QCOMPARE(XMLGetValue("Tracks", "", index, "?"), QStringLiteral("12"));
+        QCOMPARE(XMLGetValue("Name", "Track10", index, "?"), QStringLiteral("Track 10"));
+        QCOMPARE(XMLGetValue("Filename", "Track1", index, "?"), rec + "Track 1.wav");
+        QCOMPARE(TrackFilesFromIndex(index, 13).size(), 13);
+        QCOMPARE(TrackFilesFromIndex(index, 13).last(), QString());
+    }
+
+    void unwritableIndexIsReported()
+    {
+        QString error;
+        QVERIFY(!WriteRecordingIndex(readOnlyFolder(), 3, &error));
+        QVERIFY(error.contains(QLatin1String("recording.xml")));
+    }
+
+    void newSplitLeavesHigherTracksOfAnEarlierRun()
+    {
+        for (int i = 1; i <= 13; ++i)
+            writeFile(TrackFilePath(rec, i), "old");
+        writeFile(rec + "track 1.wav", "other spelling"); // not a name we write
+        QVERIFY(DeleteExistingTracks(rec, 12));
+        for (int i = 1; i <= 12; ++i)
+            QVERIFY(!QFile::exists(TrackFilePath(rec, i)));
+        QVERIFY(QFile::exists(rec + "Track 13.wav"));
+        QVERIFY(QFile::exists(rec + "track 1.wav"));
+        QVERIFY(WriteRecordingIndex(rec, 12));
+        QCOMPARE(XMLGetValue("Tracks", "", RecordingIndexPath(rec), ""), QStringLiteral("12"));
+        QCOMPARE(XMLGetValue("Filename", "Track13", RecordingIndexPath(rec), "none"), QStringLiteral("none"));
+    }
+
+    void clearRecordedDeletesOnlyItsOwnFiles()
+    {
+        writeFile(rec + "recording.wav", "raw");
+        for (int i = 1; i <= 3; ++i)
+            writeFile(TrackFilePath(rec, i), "t");
+        QVERIFY(WriteRecordingIndex(rec, 3));
+        // A hand-edited index pointing at someone else's file.
+        const QString precious = dest + "/letter.txt";
+        writeFile(precious, "keep me");
+        QVERIFY(XMLSetValue(precious, "Filename", "Track2", RecordingIndexPath(rec)));
+        ClearRecorded(rec, RecordingIndexPath(rec), 3);
+        QVERIFY(!QFile::exists(rec + "recording.wav"));
+        QVERIFY(!QFile::exists(TrackFilePath(rec, 1)));
+        QVERIFY(!QFile::exists(TrackFilePath(rec, 3)));
+        QVERIFY(QFile::exists(precious));
+        QVERIFY(QFile::exists(RecordingIndexPath(rec))); // the index itself stays
+        // Nothing to delete, no index, no folder: still quiet.
+        ClearRecorded(rec, RecordingIndexPath(rec), 3);
+        ClearRecorded(env.root() + "/nowhere/", QString(), 5);
+    }
+
+    void recordingName()
+    {
+        const QDateTime when(QDate(2026, 12, 5), QTime(14, 32, 10));
+        QCOMPARE(MakeRecordingName(when, QLocale(QLocale::German, QLocale::Germany)),
+                 QStringLiteral("Recording 14:32  05.12.26"));
+        const QString us = MakeRecordingName(when, QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(us.startsWith(QLatin1String("Recording 2:32")));
+        QVERIFY(us.endsWith(QLatin1String("  12/5/26")));
+    }
+
+    void saveLocationChecks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message"); // {R}: the test's root folder
+        QTest::addColumn<QString>("path");
+        QTest::newRow("empty") << "" << int(SaveCheck::Empty) << "Save In"
+                               << "Please choose a location to save the finished files." << "";
+        QTest::newRow("a file") << "{R}/a file.txt" << int(SaveCheck::IsFile) << "Save In"
+                                << "{R}/a file.txt\r\nThis is a file. Please select a folder." << "{R}/a file.txt";
+        QTest::newRow("missing folder") << "{R}/no such" << int(SaveCheck::NotFound) << "Folder not found"
+                                        << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another."
+                                        << "{R}/no such/";
+        QTest::newRow("missing folder, trailing slash")
+            << "{R}/no such/" << int(SaveCheck::NotFound) << "Folder not found"
+            << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another." << "{R}/no such/";
+        QTest::newRow("my music is a path") << "My Music" << int(SaveCheck::NotFound) << "Folder not found"
+                                            << "My Music\r\nThis location cannot be found.\r\nPlease choose another."
+                                            << "My Music/";
+        QTest::newRow("read-only folder") << "{RO}" << int(SaveCheck::ReadOnly) << "Folder Read-Only"
+                                          << "{RO}\r\nThis location exists, but you cannot write files to it.\r\n"
+                                             "Please choose another."
+                                          << "{RO}/";
+        QTest::newRow("good folder") << "{R}/out" << int(SaveCheck::Ok) << "" << "" << "{R}/out/";
+        QTest::newRow("good folder, trailing slash") << "{R}/out/" << int(SaveCheck::Ok) << "" << "" << "{R}/out/";
+    }
+    void saveLocationChecks()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QFETCH(QString, path);
+        const QString root = env.root();
+        writeFile(root + "/a file.txt", "x");
+        QDir().mkpath(root + "/out");
+        const QString ro = RemoveSlash(readOnlyFolder());
+        for (QString* s : {&text, &message, &path}) {
+            s->replace("{RO}", ro);
+            s->replace("{R}", root);
+        }
+        const SaveLocationResult r = CheckSaveLocation(text);
+        QCOMPARE(int(r.code), code);
+        QCOMPARE(r.ok(), code == int(SaveCheck::Ok));
+        QCOMPARE(r.message, message);
+        QCOMPARE(r.title, title);
+        QCOMPARE(r.style, code == int(SaveCheck::Ok) ? 0 : 48);
+        if (!path.isEmpty())
+            QCOMPARE(r.path, path);
+    }
+
+    void specialNamesInAnyLetterCase_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("location");
+        for (const char* t : {"music", "MUSIC", "Music", "mUsIc"})
+            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::MusicLocation);
+        for (const char* t : {"documents", "DOCUMENTS", "Documents"})
+            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DocumentsLocation);
+        for (const char* t : {"desktop", "DESKTOP", "Desktop"})
+            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DesktopLocation);
+    }
+    void specialNamesInAnyLetterCase()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, location);
+        const QString expected = QStandardPaths::writableLocation(QStandardPaths::StandardLocation(location));
+        QVERIFY(expected.startsWith(env.root())); // never the real user's folders
+        QCOMPARE(ResolveSaveLocation(text), expected);
+        // The folder need not exist beforehand: choosing it by name works.
+        QDir(expected).removeRecursively();
+        const SaveLocationResult r = CheckSaveLocation(text);
+        QVERIFY2(r.ok(), qPrintable(r.message));
+        QCOMPARE(r.path, expected + "/");
+    }
+
+    void saveInChoices_data()
+    {
+        QTest::addColumn<QString>("saveIn");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<int>("current");
+        const QStringList three{"Desktop", "Documents", "Music"};
+        QTest::newRow("default") << "Desktop" << three << 0;
+        QTest::newRow("music in lower case") << "music" << three << 2;
+        QTest::newRow("a folder") << "/media/audio" << (three + QStringList{"/media/audio"}) << 3;
+        QTest::newRow("my music") << "My Music" << (three + QStringList{"My Music"}) << 3;
+    }
+    void saveInChoices()
+    {
+        QFETCH(QString, saveIn);
+        QFETCH(QStringList, items);
+        QFETCH(int, current);
+        const SaveInChoices c = MakeSaveInChoices(saveIn);
+        QCOMPARE(c.items, items);
+        QCOMPARE(c.current, current);
+    }
+
+    void saveInSetting()
+    {
+        QCOMPARE(SaveIn(), QStringLiteral("Desktop"));
+        QVERIFY(SetSaveIn("/media/audio"));
+        QCOMPARE(SaveIn(), QStringLiteral("/media/audio"));
+        QCOMPARE(XMLGetValue("SaveIn", "", "", ""), QStringLiteral("/media/audio"));
+    }
+
+    void copiesAreIdenticalAndReportProgress()
+    {
+        // Sizes around the chunk size, and an empty file.
+        const QList<qint64> sizes{0, 1, kCopyChunk - 1, kCopyChunk, 2 * kCopyChunk + 17};
+        QStringList files;
+        qint64 total = 0;
+        for (int i = 0; i < sizes.size(); ++i) {
+            writeFile(TrackFilePath(rec, i + 1), content(i + 1, sizes[i]));
+            files << TrackFilePath(rec, i + 1);
+            total += sizes[i];
+        }
+        QList<qint64> seen;
+        FileOpCallbacks cb;
+        cb.progress = [&](qint64 done, qint64 all, const QString&) {
+            if (all != total)
+                return false;
+            seen << done;
+            return true;
+        };
+        QCOMPARE(ShellFileOperation(files, dest, FileOp::Copy, cb), QString());
+        for (int i = 0; i < sizes.size(); ++i)
+            QVERIFY(readFile(dest + "/" + TrackFileName(i + 1)) == content(i + 1, sizes[i]));
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+        QCOMPARE(seen.first(), 0);
+        QCOMPARE(seen.last(), total);
+        QVERIFY(seen.size() >= 6);
+        // Copies leave the track files where they were.
+        for (const QString& f : files)
+            QVERIFY(QFile::exists(f));
+        QVERIFY(QDir(dest).entryList(QDir::Files | QDir::Hidden).size() == sizes.size());
+    }
+
+    void moveTakesTheFiles()
+    {
+        writeFile(rec + "a.mp3", content(1, 100));
+        writeFile(rec + "b.mp3", content(2, 3 * kCopyChunk));
+        QCOMPARE(ShellFileOperation({rec + "a.mp3", rec + "b.mp3"}, dest, FileOp::Move), QString());
+        QVERIFY(!QFile::exists(rec + "a.mp3"));
+        QVERIFY(readFile(dest + "/b.mp3") == content(2, 3 * kCopyChunk));
+    }
+
+    void existingFilesAreAskedAbout_data()
+    {
+        QTest::addColumn<QList<int>>("answers"); // OverwriteAnswer per question
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QList<bool>>("replaced"); // per track 1..3
+        using A = OverwriteAnswer;
+        QTest::newRow("replace each") << QList<int>{int(A::Replace), int(A::Replace), int(A::Replace)} << 3 << ""
+                                      << QList<bool>{true, true, true};
+        QTest::newRow("replace all") << QList<int>{int(A::ReplaceAll)} << 1 << "" << QList<bool>{true, true, true};
+        QTest::newRow("skip the second")
+            << QList<int>{int(A::Replace), int(A::Skip), int(A::Replace)} << 3 << "" << QList<bool>{true, false, true};
+        QTest::newRow("cancel at the second") << QList<int>{int(A::Replace), int(A::Cancel)} << 2
+                                              << "Move canceled." << QList<bool>{true, false, false};
+    }
+    void existingFilesAreAskedAbout()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(int, questions);
+        QFETCH(QString, result);
+        QFETCH(QList<bool>, replaced);
+        QStringList files;
+        for (int i = 1; i <= 3; ++i) {
+            writeFile(TrackFilePath(rec, i), content(i, 5000));
+            writeFile(dest + "/" + TrackFileName(i), "older file");
+            files << TrackFilePath(rec, i);
+        }
+        QStringList asked;
+        FileOpCallbacks cb;
+        cb.confirmOverwrite = [&](const QString& target) {
+            asked << target;
+            return answers.isEmpty() ? OverwriteAnswer::Cancel : OverwriteAnswer(answers.takeFirst());
+        };
+        QCOMPARE(ShellFileOperation(files, dest, FileOp::Copy, cb), result);
+        QCOMPARE(asked.size(), questions);
+        QCOMPARE(asked.first(), dest + "/Track 1.wav");
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(readFile(dest + "/" + TrackFileName(i)) == content(i, 5000), replaced[i - 1]);
+    }
+
+    void failureAndCancelTexts()
+    {
+        QStringList files;
+        for (int i = 1; i <= 3; ++i) {
+            writeFile(TrackFilePath(rec, i), content(i, kCopyChunk + 10));
+            files << TrackFilePath(rec, i);
+        }
+        // Cancelled in the middle of the second file: the first stays, the
+        // second is not left half written.
+        FileOpCallbacks cb;
+        cb.progress = [&](qint64 done, qint64, const QString&) { return done < kCopyChunk + 10 + 100; };
+        const QString cancelled = ShellFileOperation(files, dest, FileOp::Copy, cb);
+        QCOMPARE(cancelled, QStringLiteral("Move canceled."));
+        QCOMPARE(WaveCopyFailureText(cancelled),
+                 QStringLiteral("Error moving or copying files. Click Back to try again. Details: Move canceled."));
+        QVERIFY(readFile(dest + "/Track 1.wav") == content(1, kCopyChunk + 10));
+        QCOMPARE(QDir(dest).entryList(QDir::Files | QDir::Hidden), QStringList{"Track 1.wav"});
+
+        // A missing track file is named in the failure; earlier copies stay.
+        QDir(dest).removeRecursively();
+        QDir().mkpath(dest);
+        QFile::remove(files[1]);
+        QString failed = ShellFileOperation(files, dest, FileOp::Copy);
+        QVERIFY(failed.contains(files[1]));
+        QVERIFY(QFile::exists(dest + "/Track 1.wav"));
+        QVERIFY(!QFile::exists(dest + "/Track 3.wav"));
+        // An index without a file name for a track.
+        failed = ShellFileOperation({QString()}, dest, FileOp::Copy);
+        QVERIFY(!failed.isEmpty());
+
+        // A destination that cannot be written to.
+        failed = ShellFileOperation({files[0]}, readOnlyFolder(), FileOp::Copy);
+        QVERIFY2(failed.startsWith(QLatin1String("Cannot write ")), qPrintable(failed));
+        QVERIFY(WaveCopyFailureText(failed).endsWith(failed));
+        // A destination that does not exist.
+        QVERIFY(!ShellFileOperation({files[0]}, env.root() + "/gone", FileOp::Copy).isEmpty());
+    }
+
+    void copyOntoItselfKeepsTheFile()
+    {
+        writeFile(TrackFilePath(rec, 1), content(1, 4000));
+        int asked = 0;
+        FileOpCallbacks cb;
+        cb.confirmOverwrite = [&](const QString&) { ++asked; return OverwriteAnswer::Replace; };
+        QCOMPARE(ShellFileOperation({TrackFilePath(rec, 1)}, rec, FileOp::Copy, cb), QString());
+        QCOMPARE(asked, 0);
+        QVERIFY(readFile(TrackFilePath(rec, 1)) == content(1, 4000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTrackFiles)
+#include "tst_TrackFiles.moc"
