@@ -45,7 +45,8 @@ bool DeleteExistingTracks(const QString& recordFolder, int count)
     return true;
 }
 
-bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error)
+bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error,
+                         const std::function<void(int track)>& afterTrack)
 {
     const QString index = RecordingIndexPath(recordFolder);
     DeleteFileQuiet(index);
@@ -65,6 +66,8 @@ bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error)
         if (!set(TrackFilePath(recordFolder, i), QStringLiteral("Filename"), section)
             || !set(QStringLiteral("Track ") + QString::number(i), QStringLiteral("Name"), section))
             return false;
+        if (afterTrack)
+            afterTrack(i);
     }
     return true;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace sv {
 
 // "Track 3.wav": the number has no leading zeros.
@@ -25,8 +27,11 @@ bool DeleteExistingTracks(const QString& recordFolder, int count);
 
 // Writes recording.xml anew for count tracks: Tracks at the root, then for
 // each track its section with Filename and Name. Returns false with a reason
-// when the index could not be written completely.
-bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr);
+// when the index could not be written completely. Every value is a durable
+// write of the whole file (about 25 ms a track here), so the caller gets a
+// call after each track to keep its window painted.
+bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr,
+                         const std::function<void(int track)>& afterTrack = {});
 
 // Filename of sections Track1 .. Trackcount of the index, "" where missing.
 QStringList TrackFilesFromIndex(const QString& indexPath, int count);

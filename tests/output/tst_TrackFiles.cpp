@@ -71,7 +71,10 @@ private Q_SLOTS:
     {
         writeFile(RecordingIndexPath(rec), "stale index of an earlier recording\r\n");
         QString error;
-        QVERIFY(WriteRecordingIndex(rec, 12, &error));
+        QList<int> progress;
+        QVERIFY(WriteRecordingIndex(rec, 12, &error, [&](int t) { progress << t; }));
+        QCOMPARE(progress.size(), 12);
+        QCOMPARE(progress.last(), 12);
         QString expected = QStringLiteral("<XML Version=\"Quarrydale\">\r\n<Param Name=\"Tracks\" Value=\"12\" />\r\n");
         for (int i = 1; i <= 12; ++i) {
             const QString n = QString::number(i);
