@@ -4,7 +4,6 @@
 #include "util/modFunctions.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cstring>
@@ -192,13 +191,22 @@ WaveStatus CopyTrackData(const QString& recordingPath, const WaveHeader& h, cons
     frames = std::clamp<std::int64_t>(frames, 0, avail);
     const std::int64_t total = frames * blockAlign;
 
-    QSaveFile out(trackPath);
-    if (!out.open(QIODevice::WriteOnly))
+    // Written under a temporary name and renamed when complete, so a failed
+    // or canceled copy never leaves a track file that looks whole. No fsync
+    // per track: it would cost more than the copy itself.
+    const QString partPath = trackPath + QStringLiteral(".part");
+    QFile out(partPath);
+    const auto abandon = [&](WaveStatus st, const QString& why) {
+        out.close();
+        out.remove();
+        return fail(st, why, error);
+    };
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(WaveStatus::CreateFailed, out.errorString(), error);
     if (out.write(WaveHeaderBytes(channels, h.SampleRate, h.BitsPerSample, frames)) != 44)
-        return fail(WaveStatus::WriteFailed, out.errorString(), error);
+        return abandon(WaveStatus::WriteFailed, out.errorString());
     if (total > 0 && !in.seek(from))
-        return fail(WaveStatus::ReadFailed, in.errorString(), error);
+        return abandon(WaveStatus::ReadFailed, in.errorString());
 
     QByteArray piece;
     std::int64_t done = 0;
@@ -206,18 +214,22 @@ WaveStatus CopyTrackData(const QString& recordingPath, const WaveHeader& h, cons
         const std::int64_t size = std::min(bitesize, total - done);
         piece.resize(qsizetype(size));
         if (in.read(piece.data(), size) != size)
-            return fail(WaveStatus::ReadFailed, in.errorString(), error);
+            return abandon(WaveStatus::ReadFailed, in.errorString());
         if (out.write(piece) != size)
-            return fail(WaveStatus::WriteFailed, out.errorString(), error);
+            return abandon(WaveStatus::WriteFailed, out.errorString());
         done += size;
-        if (progress && !progress(done, total)) {
-            out.cancelWriting();
-            return fail(WaveStatus::Canceled, QString(), error);
-        }
+        if (progress && !progress(done, total))
+            return abandon(WaveStatus::Canceled, QString());
     }
     piece = QByteArray(); // no chunk outlives the copy
-    if (!out.commit())
-        return fail(WaveStatus::WriteFailed, out.errorString(), error);
+    if (!out.flush())
+        return abandon(WaveStatus::WriteFailed, out.errorString());
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return abandon(WaveStatus::WriteFailed, out.errorString());
+    QFile::remove(trackPath);
+    if (!out.rename(trackPath))
+        return abandon(WaveStatus::WriteFailed, out.errorString());
     if (framesWritten)
         *framesWritten = frames;
     return WaveStatus::Ok;
