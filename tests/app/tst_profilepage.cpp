@@ -1,0 +1,328 @@
+// The profile page and the profile dialog in the running window.
+#include "WizardFixture.h"
+
+#include "settings/Profiles.h"
+#include "settings/frmNewProfile.h"
+#include "util/modFunctions.h"
+#include "util/modShellExecute.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using namespace svtest;
+
+namespace {
+template <class T> T* child(QWidget* w, const char* name)
+{
+    T* c = w->findChild<T*>(QString::fromLatin1(name));
+    if (!c)
+        qFatal("no %s", name);
+    return c;
+}
+
+// Opens the profile page through the wizard (the volume warning is off).
+void toProfilePage(Wizard& z)
+{
+    z.set("Messages", "VolumeMessage", "1");
+    z.next();
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+}
+
+void writeProfiles(Wizard& z, int count, int lastUsed)
+{
+    QDir().mkpath(z.env.dataFolder());
+    QVERIFY(sv::XMLCreateFile(z.profilesFile()));
+    for (int i = 0; i < count; ++i)
+        QVERIFY(sv::WriteProfile(z.profilesFile(), i,
+                                 {QStringLiteral("P%1").arg(i), QString(), QString::number(10 + i), QStringLiteral("0")}));
+    QVERIFY(sv::StoreLastUsed(z.profilesFile(), lastUsed));
+}
+} // namespace
+
+class TestProfilePage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void dialogChecks();
+    void dialogShaping();
+    void firstStartCopiesShippedSet();
+    void noProfilesThenAdd();
+    void editKeepsStoredPause();
+    void deleteRenumbersAndSelects();
+    void deleteOnlyProfile();
+    void lastUsedBeyondListSelectsNothing();
+    void badLocation();
+    void diskSpaceLine();
+};
+
+void TestProfilePage::dialogChecks()
+{
+    TestEnv env;
+    MsgBoxScript boxes;
+    frmNewProfile d;
+    auto* name = child<QLineEdit>(&d, "txtName");
+    auto* length = child<QLineEdit>(&d, "txtLength");
+    auto* pauseBox = child<QCheckBox>(&d, "chkPause");
+    auto* pause = child<QLineEdit>(&d, "txtPause");
+    auto* ok = child<QPushButton>(&d, "cmdOK");
+    d.show();
+
+    boxes.answer(sv::vbOK);
+    ok->click();
+    QCOMPARE(boxes.last().title, QStringLiteral("Profile Name"));
+    QCOMPARE(boxes.last().style, int(sv::vbExclamation));
+    QCOMPARE(d.focusWidget(), name);
+    QVERIFY(d.isVisible());
+
+    name->setText("Side A");
+    length->setText("151");
+    boxes.answer(sv::vbOK);
+    ok->click();
+    QCOMPARE(boxes.last().text, QStringLiteral("The recording length must be between 5 and 150 minutes."));
+    QCOMPARE(d.focusWidget(), length);
+
+    length->setText("60");
+    pauseBox->click();
+    QCOMPARE(pause->text(), QStringLiteral("30"));
+    pause->setText("4");
+    boxes.answer(sv::vbOK);
+    ok->click();
+    QCOMPARE(boxes.last().text, QStringLiteral("The pause must be at least 5 minutes."));
+    QCOMPARE(d.focusWidget(), pause);
+    pause->setText("60");
+    boxes.answer(sv::vbOK);
+    ok->click();
+    QCOMPARE(boxes.last().text, QStringLiteral("The pause must be less than the total recording time."));
+    QVERIFY(d.isVisible());
+
+    // Without a pause the pause field becomes "0" and the dialog closes.
+    pauseBox->click();
+    ok->click();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(d.GetProfile().pause, QStringLiteral("0"));
+    QCOMPARE(boxes.shown.size(), 4);
+    QVERIFY(!boxes.unexpected());
+}
+
+void TestProfilePage::dialogShaping()
+{
+    TestEnv env;
+    frmNewProfile d;
+    auto* length = child<QLineEdit>(&d, "txtLength");
+    auto* pauseBox = child<QCheckBox>(&d, "chkPause");
+    auto* pause = child<QLineEdit>(&d, "txtPause");
+    d.show();
+    QVERIFY(!pause->isEnabled());
+    QTest::keyClicks(length, "90a");
+    QCOMPARE(length->text(), QStringLiteral("90"));
+    QCOMPARE(length->cursorPosition(), 2);
+    length->setText("abc");
+    QCOMPARE(length->text(), QString());
+    length->setText("90");
+    pauseBox->click();
+    QVERIFY(pause->isEnabled());
+    QCOMPARE(pause->text(), QStringLiteral("45"));
+    pauseBox->click();
+    QVERIFY(!pause->isEnabled());
+    length->setText("75");
+    pauseBox->click();
+    QCOMPARE(pause->text(), QStringLiteral("37"));
+    // Cancel leaves nothing to store.
+    child<QPushButton>(&d, "cmdCancel")->click();
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+}
+
+void TestProfilePage::firstStartCopiesShippedSet()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(!QFile::exists(z.profilesFile()));
+    QVERIFY(z.start());
+    QVERIFY(QFile::exists(z.profilesFile()));
+    auto* rf = z.w->picRecordFrom();
+    QCOMPARE(rf->ProfileCount(), sv::ReadProfileList(sv::ProgramFolder() + "profiles.xml").names.size());
+    QCOMPARE(rf->SelectedProfile(), sv::ReadProfileList(sv::ProgramFolder() + "profiles.xml").lastUsed);
+    QVERIFY(rf->ui->picNoProfiles->isHidden());
+    QVERIFY(rf->ui->cmdEditProfile->isEnabled());
+    QVERIFY(rf->ui->lstRawProfiles->isHidden());
+}
+
+void TestProfilePage::noProfilesThenAdd()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QDir().mkpath(z.env.dataFolder());
+    QVERIFY(sv::XMLCreateFile(z.profilesFile()));
+    QVERIFY(z.start());
+    auto* rf = z.w->picRecordFrom();
+    QVERIFY(!rf->ui->picNoProfiles->isHidden());
+    QVERIFY(!rf->ui->cmdEditProfile->isEnabled());
+    QVERIFY(!rf->ui->cmdDeleteProfile->isEnabled());
+    z.set("Messages", "VolumeMessage", "1");
+    z.next();
+    z.next();
+    z.boxes.answer(sv::vbOK);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+    QCOMPARE(z.boxes.last().title, QStringLiteral("Recording Profiles"));
+    QCOMPARE(z.boxes.last().text, QStringLiteral("There are no recording profiles installed. Before you can record, "
+                                                 "please click Add New to create a new profile."));
+    QCOMPARE(z.boxes.last().style, int(sv::vbInformation));
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    z.boxes.answer(sv::vbOK);
+    z.next();
+    QCOMPARE(z.boxes.last().text, QStringLiteral("Please select a recording profile before continuing."));
+    QCOMPARE(z.boxes.last().title, sv::AppTitle);
+    QCOMPARE(z.boxes.last().style, int(sv::vbOKOnly));
+
+    OnModal([](QWidget* m) {
+        child<QLineEdit>(m, "txtName")->setText("Side A");
+        child<QPlainTextEdit>(m, "txtDescription")->setPlainText("Line one\nLine two");
+        QTest::keyClicks(child<QLineEdit>(m, "txtLength"), "90");
+        child<QCheckBox>(m, "chkPause")->click();
+        child<QPushButton>(m, "cmdOK")->click();
+    });
+    rf->ui->AddProfile->click();
+    QCOMPARE(rf->ProfileCount(), 1);
+    QCOMPARE(rf->SelectedProfile(), 0);
+    QVERIFY(rf->ui->picNoProfiles->isHidden());
+    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
+    QCOMPARE(rf->ui->lblProfileDescription->text(), QStringLiteral("Line one\nLine two"));
+    QCOMPARE(z.st().RecordSeconds, 90 * 60);
+    QCOMPARE(z.st().PauseSeconds, 45 * 60);
+    QCOMPARE(sv::XMLGetValue("Pause", "Profile0", z.profilesFile(), ""), QStringLiteral("45"));
+    QVERIFY(z.w->cmdNext()->isEnabled());
+
+    // Cancelling the dialog adds nothing.
+    OnModal([](QWidget* m) { child<QPushButton>(m, "cmdCancel")->click(); });
+    rf->ui->AddProfile->click();
+    QCOMPARE(rf->ProfileCount(), 1);
+    QVERIFY(!z.boxes.unexpected());
+}
+
+void TestProfilePage::editKeepsStoredPause()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 2, 1);
+    QVERIFY(sv::WriteProfile(z.profilesFile(), 1, {"Tape", "", "90", "30"}));
+    QVERIFY(z.start());
+    toProfilePage(z);
+    auto* rf = z.w->picRecordFrom();
+    QCOMPARE(rf->SelectedProfile(), 1);
+    QString shownPause;
+    bool boxChecked = false;
+    OnModal([&](QWidget* m) {
+        QApplication::processEvents(); // activation
+        shownPause = child<QLineEdit>(m, "txtPause")->text();
+        boxChecked = child<QCheckBox>(m, "chkPause")->isChecked();
+        child<QLineEdit>(m, "txtName")->setText("Tape B");
+        child<QPushButton>(m, "cmdOK")->click();
+    });
+    rf->ui->cmdEditProfile->click();
+    QVERIFY(boxChecked);
+    QCOMPARE(shownPause, QStringLiteral("30"));
+    QCOMPARE(rf->SelectedProfile(), 1);
+    QCOMPARE(rf->ui->lstProfiles->item(1)->text(), QStringLiteral("Tape B"));
+    QCOMPARE(sv::XMLGetValue("Pause", "Profile1", z.profilesFile(), ""), QStringLiteral("30"));
+    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 90 minutes with a pause at 30 minutes."));
+}
+
+void TestProfilePage::deleteRenumbersAndSelects()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 3, 1);
+    QVERIFY(z.start());
+    toProfilePage(z);
+    auto* rf = z.w->picRecordFrom();
+    QCOMPARE(rf->SelectedProfile(), 1);
+    rf->ui->cmdDeleteProfile->click(); // no confirmation
+    QCOMPARE(rf->ProfileCount(), 2);
+    QCOMPARE(rf->ui->lstProfiles->item(0)->text(), QStringLiteral("P0"));
+    QCOMPARE(rf->ui->lstProfiles->item(1)->text(), QStringLiteral("P2"));
+    QCOMPARE(rf->SelectedProfile(), 0);
+    QCOMPARE(sv::XMLGetValue("ProfileName", "Profile1", z.profilesFile(), ""), QStringLiteral("P2"));
+    QCOMPARE(sv::XMLGetValue("ProfileName", "Profile2", z.profilesFile(), "gone"), QStringLiteral("gone"));
+    QVERIFY(z.boxes.shown.isEmpty());
+}
+
+void TestProfilePage::deleteOnlyProfile()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 1, 0);
+    QVERIFY(z.start());
+    toProfilePage(z);
+    auto* rf = z.w->picRecordFrom();
+    QVERIFY(z.w->cmdNext()->isEnabled() || !PageRecordFrom::RecSpaceFor(10, double(rf->GetFreeSpace())).enough);
+    rf->ui->cmdDeleteProfile->click();
+    QCOMPARE(rf->ProfileCount(), 0);
+    QVERIFY(!rf->ui->picNoProfiles->isHidden());
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QVERIFY(!rf->ui->cmdEditProfile->isEnabled());
+    QVERIFY(!rf->ui->cmdDeleteProfile->isEnabled());
+}
+
+void TestProfilePage::lastUsedBeyondListSelectsNothing()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 2, 9);
+    QVERIFY(z.start());
+    QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), -1);
+    QVERIFY(!z.w->picRecordFrom()->ui->cmdEditProfile->isEnabled());
+}
+
+void TestProfilePage::badLocation()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 1, 0);
+    const QString good = z.env.root() + "/good";
+    QDir().mkpath(good);
+    z.set("", "RecordDirectory", z.env.root() + "/missing/");
+    QVERIFY(z.start());
+    z.set("Messages", "VolumeMessage", "1");
+    z.next();
+    z.boxes.answer(sv::vbOK); // the connect step cannot capture into the missing folder
+    z.next();
+    z.w->ShowPage(z.w->picRecordFrom());
+    const QString text = QStringLiteral("Please select a recording location. The current one is invalid, blank, or "
+                                        "read-only.");
+    z.boxes.clear();
+    z.boxes.answer(sv::vbCancel);
+    z.next();
+    QCOMPARE(z.boxes.last().title, QStringLiteral("Recording Location"));
+    QCOMPARE(z.boxes.last().text, text);
+    QCOMPARE(z.boxes.last().style, sv::vbOKCancel + sv::vbExclamation);
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+
+    // OK: the folder chosen is taken and the record page opens at once.
+    sv::SetFolderPicker([&](const QString&, const QString&) { return good; });
+    z.boxes.answer(sv::vbOK);
+    z.next();
+    sv::SetFolderPicker({});
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+    QCOMPARE(z.st().RecordDirectory, good + "/");
+    QCOMPARE(z.get("", "RecordDirectory"), good + "/");
+    QCOMPARE(z.boxes.shown.size(), 2);
+}
+
+void TestProfilePage::diskSpaceLine()
+{
+    const double need92 = 1218029400.0;
+    auto ok = PageRecordFrom::RecSpaceFor(92, need92);
+    QVERIFY(ok.enough);
+    QCOMPARE(ok.text, "OK. (" + sv::FormatBytes(need92) + " free, " + sv::FormatBytes(need92) + " required.");
+    QCOMPARE(ok.colour, QColor(0, 128, 0));
+    auto low = PageRecordFrom::RecSpaceFor(92, need92 - 1);
+    QVERIFY(!low.enough);
+    QVERIFY(low.text.startsWith("Not enough. ("));
+    QVERIFY(low.text.endsWith(" required."));
+    QCOMPARE(low.colour, QColor(255, 0, 0));
+}
+
+QTEST_MAIN(TestProfilePage)
+#include "tst_profilepage.moc"

@@ -1,0 +1,201 @@
+// Profile records in profiles.xml: storing, renumbering, shaping and checks.
+#include "settings/Profiles.h"
+#include "settings/modXML.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace sv;
+
+class TestProfiles : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QString file;
+
+    Profile make(const QString& name, const QString& len, const QString& pause)
+    {
+        return Profile{name, QStringLiteral("About ") + name, len, pause};
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        file = env.root() + QStringLiteral("/profiles.xml");
+        QFile::remove(file);
+    }
+
+    void shaping_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("trailing letter") << "90a" << "90";
+        QTest::newRow("letters only") << "abc" << "";
+        QTest::newRow("zero clears") << "0" << "";
+        QTest::newRow("fraction cut") << "37.5" << "37";
+        QTest::newRow("empty stays") << "" << "";
+        QTest::newRow("plain") << "150" << "150";
+    }
+    void shaping()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QCOMPARE(ShapeMinutes(typed), shown);
+    }
+
+    void checks_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<bool>("pauseOn");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString len = QStringLiteral("The recording length must be between 5 and 150 minutes.");
+        QTest::newRow("no name") << "" << "60" << false << "" << int(ProfileCheck::Name) << "Profile Name"
+                                 << "Please enter the profile's name.";
+        QTest::newRow("151") << "A" << "151" << false << "" << int(ProfileCheck::Length) << "Recording Length" << len;
+        QTest::newRow("4") << "A" << "4" << false << "" << int(ProfileCheck::Length) << "Recording Length" << len;
+        QTest::newRow("empty length") << "A" << "" << false << "" << int(ProfileCheck::Length) << "Recording Length" << len;
+        QTest::newRow("pause empty") << "A" << "60" << true << "" << int(ProfileCheck::Pause) << "Recording Pause"
+                                     << "Please enter a number between 1 and 5";
+        QTest::newRow("pause 4") << "A" << "60" << true << "4" << int(ProfileCheck::Pause) << "Recording Pause"
+                                 << "The pause must be at least 5 minutes.";
+        QTest::newRow("pause = length") << "A" << "60" << true << "60" << int(ProfileCheck::Pause) << "Recording Pause"
+                                        << "The pause must be less than the total recording time.";
+        QTest::newRow("name checked first") << "" << "4" << true << "" << int(ProfileCheck::Name) << "Profile Name"
+                                            << "Please enter the profile's name.";
+        QTest::newRow("ok with pause") << "A" << "60" << true << "59" << int(ProfileCheck::None) << "" << "";
+        QTest::newRow("ok, pause box off ignores text") << "A" << "5" << false << "x" << int(ProfileCheck::None) << ""
+                                                        << "";
+        QTest::newRow("ok 150") << "A" << "150" << false << "" << int(ProfileCheck::None) << "" << "";
+    }
+    void checks()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, length);
+        QFETCH(bool, pauseOn);
+        QFETCH(QString, pause);
+        QFETCH(int, field);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        const ProfileCheck c = CheckProfile(name, length, pauseOn, pause);
+        QCOMPARE(c.ok, field == ProfileCheck::None);
+        QCOMPARE(int(c.field), field);
+        QCOMPARE(c.title, title);
+        QCOMPARE(c.text, text);
+    }
+
+    void settingsText()
+    {
+        QCOMPARE(ProfileSettingsText(90, 45), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
+        QCOMPARE(ProfileSettingsText(60, 0), QStringLiteral("Records for 60 minutes."));
+    }
+
+    void descriptionOnOneLine()
+    {
+        QVERIFY(WriteProfile(file, 0, Profile{"Side A", "first line\nsecond line", "90", "45"}));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray raw = f.readAll();
+        QVERIFY(raw.contains("first line\x01second line"));
+        QCOMPARE(ReadProfile(file, 0).description, QStringLiteral("first line\nsecond line"));
+        QCOMPARE(EscapeDescription("a\r\nb"), QStringLiteral("a\x01" "b"));
+    }
+
+    void storedKeyOrder()
+    {
+        QVERIFY(WriteProfile(file, 0, make("P", "60", "30")));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        const int n = text.indexOf("ProfileName"), d = text.indexOf("Description"), l = text.indexOf("RecordLength"),
+                  p = text.indexOf("\"Pause\"");
+        QVERIFY(n < d && d < l && l < p);
+    }
+
+    void deleteRenumbers()
+    {
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(WriteProfile(file, i, make(QStringLiteral("P%1").arg(i), QString::number(60 + i), "0")));
+        QVERIFY(DeleteProfile(file, 1, 3));
+        const ProfileList list = ReadProfileList(file);
+        QCOMPARE(list.sections, QStringList({"Profile0", "Profile1"}));
+        QCOMPARE(list.names, QStringList({"P0", "P2"}));
+        const Profile moved = ReadProfile(file, 1);
+        QCOMPARE(moved.recordLength, QStringLiteral("62"));
+        QCOMPARE(moved.description, QStringLiteral("About P2"));
+        QCOMPARE(ReadProfile(file, 0).recordLength, QStringLiteral("60"));
+    }
+
+    void deleteLastAndOnly()
+    {
+        QVERIFY(WriteProfile(file, 0, make("Only", "60", "0")));
+        QVERIFY(DeleteProfile(file, 0, 1));
+        QVERIFY(ReadProfileList(file).names.isEmpty());
+        QVERIFY(!DeleteProfile(file, 0, 0));
+        QVERIFY(!DeleteProfile(file, -1, 1));
+    }
+
+    void deletedMovesKeepMultiLineDescriptions()
+    {
+        QVERIFY(WriteProfile(file, 0, make("A", "60", "0")));
+        QVERIFY(WriteProfile(file, 1, Profile{"B", "one\ntwo", "60", "30"}));
+        QVERIFY(DeleteProfile(file, 0, 2));
+        QCOMPARE(ReadProfile(file, 0).description, QStringLiteral("one\ntwo"));
+    }
+
+    void lastUsedAndMissingFile()
+    {
+        const ProfileList empty = ReadProfileList(file);
+        QVERIFY(QFile::exists(file)); // created by the read
+        QCOMPARE(empty.lastUsed, 0);
+        QVERIFY(StoreLastUsed(file, -1));
+        QCOMPARE(ReadProfileList(file).lastUsed, -1);
+        QVERIFY(StoreLastUsed(file, 2));
+        QCOMPARE(ReadProfileList(file).lastUsed, 2);
+    }
+
+    void shippedCopiedOnlyWhenMissing()
+    {
+        const QString shipped = env.root() + QStringLiteral("/shipped.xml");
+        QVERIFY(WriteProfile(shipped, 0, make("Shipped", "60", "30")));
+        QVERIFY(CopyShippedProfiles(shipped, file));
+        QCOMPARE(ReadProfileList(file).names, QStringList({"Shipped"}));
+        QVERIFY(WriteProfile(file, 0, make("Mine", "60", "30")));
+        QVERIFY(!CopyShippedProfiles(shipped, file));
+        QCOMPARE(ReadProfileList(file).names, QStringList({"Mine"}));
+    }
+
+    // The shipped set must be in the store's format and pass the dialog's own checks.
+    void shippedProfilesAreValid()
+    {
+        const QString path = qEnvironmentVariable("SONIVAULT_SOURCE_DIR") + QStringLiteral("/data/profiles.xml");
+        QFile f(path);
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
+        const QByteArray raw = f.readAll();
+        QVERIFY(raw.startsWith("<XML Version=\"Quarrydale\">\r\n"));
+        QVERIFY(raw.endsWith("</XML>\r\n"));
+        QCOMPARE(raw.count("\n"), raw.count("\r\n"));
+        QVERIFY(raw.contains("\r\n     <Param Name=\"ProfileName\""));
+        const ProfileList list = ReadProfileList(path);
+        QCOMPARE(list.names.size(), 7);
+        QCOMPARE(list.sections.size(), 7);
+        QVERIFY(list.lastUsed >= 0 && list.lastUsed < 7);
+        int withPause = 0;
+        for (int i = 0; i < list.names.size(); ++i) {
+            const Profile p = ReadProfile(path, i);
+            const bool pauseOn = p.pause != QLatin1String("0");
+            withPause += pauseOn;
+            const ProfileCheck c = CheckProfile(p.name, p.recordLength, pauseOn, p.pause);
+            QVERIFY2(c.ok, qPrintable(p.name + ": " + c.text));
+            QVERIFY(!p.description.isEmpty());
+            QVERIFY(!p.description.contains('\n'));
+        }
+        QCOMPARE(withPause, 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfiles)
+#include "tst_profiles.moc"

@@ -1,0 +1,735 @@
+// The main window: start-up, the whole walk through the pages forward and
+// back, a new recording, and the exit request.
+#include "WizardFixture.h"
+
+#include "app/SingleInstance.h"
+#include "util/modShellExecute.h"
+
+#include "ui_PageMP3.h"
+#include "ui_PageWMA.h"
+
+#include <QStackedWidget>
+
+using namespace svtest;
+
+namespace {
+const int YesNoQuestionNo = sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2;
+
+void expectBox(const MsgBoxScript& b, int index, const QString& title, const QString& text, int style)
+{
+    QVERIFY2(b.shown.size() > index, qPrintable(QStringLiteral("no box %1").arg(index)));
+    const sv::MsgBoxShown& s = b.shown.at(index);
+    QCOMPARE(s.title, title);
+    QCOMPARE(s.text, text);
+    QCOMPARE(s.style, style);
+}
+
+// Records for a moment and stops, so the record page offers Next.
+void recordBriefly(Wizard& z)
+{
+    auto* rec = z.w->picRecord();
+    QVERIFY(rec->ui->cmdRec->isEnabled());
+    rec->ui->cmdRec->click();
+    QVERIFY(z.st().HasRecorded);
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QVERIFY(!z.w->cmdBack()->isEnabled());
+    QVERIFY(!z.w->cmdCancel()->isEnabled());
+    QTest::qWait(100);
+    rec->ui->cmdStop->click();
+    QVERIFY(z.w->cmdNext()->isEnabled());
+    QVERIFY(z.w->cmdBack()->isEnabled());
+}
+} // namespace
+
+class TestWizard : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstAndSecondStart();
+    void deferredStepRunsOnItsOwn();
+    void secondInstance();
+    void startupSettings();
+    void startupSettingsDamaged();
+    void noSoundcardLineMode();
+    void noSoundcardDeviceMode();
+    void mixerAndLineRestore();
+    void deviceModeHidesLines();
+    void mixerWithoutInputs();
+    void connectFailure();
+    void deviceChange();
+    void walkForwardAndBack();
+    void outputWithNothingChosen();
+    void exitWhileCompressing();
+    void exitWithRecording();
+    void exitStoresChoices();
+};
+
+void TestWizard::firstAndSecondStart()
+{
+    Wizard z;
+    QVERIFY(!QFile::exists(z.settingsFile()));
+    QVERIFY(z.start(false));
+    QVERIFY(QFile::exists(z.settingsFile()));
+    QCOMPARE(z.page(), QStringLiteral("picWelcome"));
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QVERIFY(!z.w->cmdBack()->isEnabled());
+    QCOMPARE(z.w->picWelcome()->ui->lblVer->text(), QStringLiteral("Version " SONIVAULT_VERSION));
+
+    QStringList seen;
+    OnModal([&](QWidget* m) {
+        auto* d = qobject_cast<frmWelcome*>(m);
+        QVERIFY(d);
+        auto* stack = d->findChild<QStackedWidget*>(QStringLiteral("stkWelcome"));
+        auto* next = d->findChild<QPushButton*>(QStringLiteral("cmdNext"));
+        seen << stack->currentWidget()->objectName();
+        next->click();
+        seen << stack->currentWidget()->objectName();
+        d->findChild<QCheckBox*>(QStringLiteral("chkTutorial"))->setChecked(false);
+        next->click();
+        seen << stack->currentWidget()->objectName() << next->text();
+        next->click();
+    });
+    z.w->timWaitSec_Timer();
+    QCOMPARE(seen, QStringList({"picWelcome", "picTutorial", "picFinished", "&Close"}));
+    QCOMPARE(z.get("Messages\\Startup", "IsFirstRun"), QStringLiteral("1"));
+    QCOMPARE(z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
+    QVERIFY(!z.w->picWelcome()->ui->chkTutorial->isChecked());
+    QVERIFY(z.w->cmdNext()->isEnabled());
+    QVERIFY(!z.boxes.unexpected());
+
+    // Second start: no dialog; the tutorial choice of the first run holds.
+    z.w.reset();
+    z.set("Messages\\Tutorial", "TutorialActive", "1");
+    QVERIFY(z.start(false));
+    QVERIFY(z.st().TutorialOn);
+    QVERIFY(z.w->picWelcome()->ui->chkTutorial->isChecked());
+    bool dialogShown = false;
+    OnModal([&](QWidget* m) {
+        dialogShown = true;
+        qobject_cast<QDialog*>(m)->reject();
+    });
+    z.w->timWaitSec_Timer();
+    QTest::qWait(30);
+    QVERIFY(!dialogShown);
+    QVERIFY(z.w->cmdNext()->isEnabled());
+    // The polling timer of OnModal stays harmless after this test.
+}
+
+void TestWizard::deferredStepRunsOnItsOwn()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start(false));
+    QVERIFY(z.w->timWaitSec.isSingleShot());
+    QCOMPARE(z.w->timWaitSec.interval(), 250);
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(z.w->cmdNext()->isEnabled(), 3000);
+    QVERIFY(!z.w->timWaitSec.isActive());
+}
+
+void TestWizard::secondInstance()
+{
+    TestEnv env;
+    MsgBoxScript boxes;
+    auto first = sv::AcquireSingleInstance();
+    QVERIFY(first);
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!sv::AcquireSingleInstance());
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.last().text,
+             QStringLiteral("Sonivault is already running. Only one instance of Sonivault can be run at a time."));
+    QCOMPARE(boxes.last().style, int(sv::vbExclamation));
+    QCOMPARE(boxes.last().title, sv::AppTitle);
+    QVERIFY(boxes.last().plain);
+    first.reset();
+    QVERIFY(sv::AcquireSingleInstance());
+}
+
+void TestWizard::startupSettings()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    const QString rec = z.env.root() + QStringLiteral("/rec");
+    QDir().mkpath(rec);
+    z.set("", "RecordDirectory", rec); // no trailing slash
+    z.set("Advanced\\Waveform", "DrawScale", "30");
+    z.set("Advanced\\Waveform", "MinRecordingLength", "2.6");
+    z.set("Advanced\\Waveform", "MinTrackSize", "1000.9");
+    z.set("Advanced\\Waveform", "MinTrackSpacing", "40");
+    z.set("WaveformOptions", "AutoSplit", "0");
+    z.set("", "FinishAction", "4");
+    QVERIFY(z.start());
+    QCOMPARE(z.st().RecordDirectory, rec + "/");
+    QCOMPARE(z.st().DrawScale, 30);
+    QCOMPARE(z.st().MinRecordingLength, 3);
+    QCOMPARE(z.st().MinTrackSize, 1000);
+    QCOMPARE(z.st().MinTrackSpacing, 40);
+    QVERIFY(!z.w->picWaveform()->ui->chkAutoSplit->isChecked());
+    QVERIFY(z.w->picFinish()->ui->optFinishNew->isChecked());
+    QVERIFY(!z.st().HasRecorded);
+    QVERIFY(!z.st().Compressing);
+    QVERIFY(z.st().HelpFile.endsWith(QStringLiteral("/sonivault.chm")));
+}
+
+void TestWizard::startupSettingsDamaged()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    z.set("Advanced\\Waveform", "DrawScale", "abc");
+    z.set("Advanced\\Waveform", "MinRecordingLength", "");
+    z.set("Advanced\\Waveform", "MinTrackSize", "x1");
+    z.set("Advanced\\Waveform", "MinTrackSpacing", "0x");
+    z.set("WaveformOptions", "AutoSplit", "yes");
+    z.set("", "FinishAction", "");
+    QFile::remove(z.env.dataFolder() + "cd_fail.txt");
+    QFile f(z.env.dataFolder() + "cd_fail.txt");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(z.start());
+    QCOMPARE(z.st().DrawScale, 20);
+    QCOMPARE(z.st().MinRecordingLength, 1);
+    QCOMPARE(z.st().MinTrackSize, 1500);
+    QCOMPARE(z.st().MinTrackSpacing, 0);
+    QVERIFY(z.w->picWaveform()->ui->chkAutoSplit->isChecked());
+    QVERIFY(z.w->picFinish()->ui->optFinishExit->isChecked());
+    QCOMPARE(z.st().RecordDirectory, QDir::tempPath() + "/");
+    QVERIFY(!QFile::exists(z.env.dataFolder() + "cd_fail.txt"));
+}
+
+void TestWizard::noSoundcardLineMode()
+{
+    Wizard z(sv::audio::VirtualDeck{});
+    QVERIFY(!z.start());
+    QCOMPARE(z.boxes.shown.size(), 1);
+    expectBox(z.boxes, 0, "No soundcard detected",
+              "Sonivault did not detect any soundcard installed on your computer.\r\nPlease ensure that your computer "
+              "is equipped with a sound card, that it is plugged in and working, and that any necessary drivers are "
+              "installed.",
+              sv::vbCritical);
+    QVERIFY(z.boxes.last().plain);
+    QVERIFY(!z.w->isVisible());
+}
+
+void TestWizard::noSoundcardDeviceMode()
+{
+    sv::audio::VirtualDeck deck;
+    deck.deviceMode = true;
+    Wizard z(deck);
+    QStringList opened;
+    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
+        opened << file;
+        return int(sv::ShellOk);
+    });
+    QVERIFY(!z.start());
+    sv::SetShellHandler({});
+    expectBox(z.boxes, 0, sv::AppTitle,
+              "All the recording sources are disabled.\r\nPlease enable them in the Control Panel and restart Sonivault.",
+              sv::vbExclamation);
+    const bool installed = !QStandardPaths::findExecutable("pavucontrol").isEmpty();
+    QCOMPARE(opened, installed ? QStringList({"pavucontrol"}) : QStringList());
+    QVERIFY(!z.w->isVisible());
+}
+
+void TestWizard::mixerAndLineRestore()
+{
+    sv::audio::VirtualDeck deck = SmallDeck();
+    deck.mixers.append({QStringLiteral("Second Card"), {{QStringLiteral("Aux"), {}, 50}}});
+    {
+        Wizard z(deck);
+        z.noWelcomeDialog();
+        z.set("Soundcard", "Mixer", "3");
+        z.set("Soundcard", "Line", "2");
+        QVERIFY(z.start());
+        auto* v = z.w->picVolume()->ui.get();
+        QCOMPARE(v->cboMixer->count(), 2);
+        QCOMPARE(v->cboMixer->currentIndex(), 0);
+        QCOMPARE(v->cboLine->currentIndex(), 0);
+        QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("0"));
+        QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("2")); // not written while the window is hidden
+        // The user picks a line: stored, and on the volume page the capture restarts on it.
+        z.next();
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picVolume"));
+        v->cboLine->setCurrentIndex(1);
+        z.w->picVolume()->cboLine_Click();
+        QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("1"));
+        QVERIFY(z.st().Record()->IsCapturing());
+    }
+    {
+        Wizard z(deck);
+        z.noWelcomeDialog();
+        z.set("Soundcard", "Mixer", "1.7");
+        QVERIFY(z.start());
+        QCOMPARE(z.w->picVolume()->ui->cboMixer->currentIndex(), 1);
+        QCOMPARE(z.w->picVolume()->ui->cboLine->currentText(), QStringLiteral("Aux"));
+    }
+    {
+        Wizard z(deck);
+        z.noWelcomeDialog();
+        z.set("Soundcard", "Mixer", "card");
+        QVERIFY(z.start());
+        QCOMPARE(z.w->picVolume()->ui->cboMixer->currentIndex(), 0);
+        QVERIFY(!z.boxes.unexpected());
+    }
+}
+
+void TestWizard::deviceModeHidesLines()
+{
+    sv::audio::VirtualDeck deck = SmallDeck();
+    deck.deviceMode = true;
+    Wizard z(deck);
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    auto* v = z.w->picVolume()->ui.get();
+    QVERIFY(v->cboLine->isHidden());
+    QVERIFY(v->lblRecordingLineCaption->isHidden());
+    QCOMPARE(v->lblVolumeCaption->text(), QStringLiteral("Recording Device:"));
+    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Click Scan to find the Recording Device."));
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    QVERIFY(z.st().Record()->IsCapturing());
+    QVERIFY(!z.boxes.unexpected());
+}
+
+void TestWizard::mixerWithoutInputs()
+{
+    sv::audio::VirtualDeck deck = SmallDeck();
+    deck.mixers.append({QStringLiteral("Empty Card"), {}});
+    Wizard z(deck);
+    z.noWelcomeDialog();
+    z.set("Soundcard", "Mixer", "1");
+    QVERIFY(z.start()); // hidden at start: no message
+    QVERIFY(z.boxes.shown.isEmpty());
+    auto* v = z.w->picVolume()->ui.get();
+    QVERIFY(!v->cboLine->isEnabled());
+    v->cboMixer->setCurrentIndex(0);
+    z.w->picVolume()->cboMixer_Click();
+    QVERIFY(v->cboLine->isEnabled());
+    z.boxes.answer(sv::vbOK);
+    v->cboMixer->setCurrentIndex(1);
+    z.w->picVolume()->cboMixer_Click();
+    expectBox(z.boxes, 0, sv::AppTitle,
+              "The selected mixer has no recording inputs. Please select another mixer from the list.", sv::vbOKOnly);
+    QVERIFY(z.boxes.last().plain);
+    QVERIFY(!v->cboLine->isEnabled());
+    QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("1"));
+}
+
+void TestWizard::connectFailure()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    z.set("", "RecordDirectory", z.env.root() + "/missing/folder/");
+    QVERIFY(z.start());
+    z.next();
+    z.boxes.answer(sv::vbOK);
+    z.next();
+    QCOMPARE(z.boxes.shown.size(), 1);
+    QCOMPARE(z.boxes.last().title, QStringLiteral("Cannot connect to sound card"));
+    QVERIFY(z.boxes.last().text.startsWith(
+        "Sonivault cannot connect to the sound card, and cannot continue.\r\nError Information 75  "));
+    QCOMPARE(z.boxes.last().style, int(sv::vbCritical));
+    QVERIFY(z.boxes.last().plain);
+    QVERIFY(!z.w->picVolume()->timDoVolume.isActive()); // the steps after the failure were skipped
+    QVERIFY(z.w->isVisible());
+}
+
+void TestWizard::deviceChange()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    z.next();
+    QWidget* before = z.current();
+    z.boxes.answer(sv::vbOK);
+    Q_EMIT z.st().Record()->DefaultDeviceChanged();
+    expectBox(z.boxes, 0, "Audio Device Change",
+              "Sonivault has detected that the default audio device has changed. Please close and re-open Sonivault "
+              "to adjust.",
+              sv::vbInformation);
+    QCOMPARE(z.boxes.last().position, 7);
+    QCOMPARE(z.current(), before);
+}
+
+void TestWizard::walkForwardAndBack()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    z.set("Messages", "WaveformMessage", "0");
+    QVERIFY(z.start());
+    auto* next = z.w->cmdNext();
+    auto* backBtn = z.w->cmdBack();
+    QCOMPARE(next->text(), QStringLiteral("&Next >"));
+    QCOMPARE(backBtn->text(), QStringLiteral("< &Back"));
+    QCOMPARE(z.w->cmdHelp()->text(), QStringLiteral("&Help"));
+    QCOMPARE(z.w->cmdCancel()->text(), QStringLiteral("&Exit"));
+    auto* rec = z.st().Record();
+    const QString volset = z.st().RecordDirectory + "volset.wav";
+
+    // 1 <-> 2
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picConnect"));
+    QVERIFY(backBtn->isEnabled());
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picWelcome"));
+    QVERIFY(!backBtn->isEnabled());
+    z.back(); // no Back action on the welcome page
+    QCOMPARE(z.page(), QStringLiteral("picWelcome"));
+    z.next();
+
+    // 2 <-> 3: the level capture runs only on the volume page.
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    QVERIFY(rec->IsCapturing());
+    QCOMPARE(rec->FileName(), volset);
+    QVERIFY(z.w->picVolume()->timDoVolume.isActive());
+    QCOMPARE(z.w->picVolume()->timDoVolume.interval(), 200);
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picConnect"));
+    QVERIFY(!rec->IsCapturing());
+    QVERIFY(!QFile::exists(volset));
+    z.next();
+    QVERIFY(rec->IsCapturing());
+
+    // 3 -> 4: warned once about the volume.
+    const QString volumeText = QStringLiteral(
+        "You didn't adjust the volume settings.\r\nAdjusting the volume correctly is essential for a high-quality "
+        "recording. Are you sure you want to continue?\r\n\r\nThis message will appear only once.");
+    z.boxes.answer(sv::vbNo);
+    z.next();
+    expectBox(z.boxes, 0, "Confirm", volumeText, sv::vbYesNo + sv::vbExclamation + sv::vbDefaultButton2);
+    QCOMPARE(z.boxes.last().position, 7);
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    QCOMPARE(z.get("Messages", "VolumeMessage"), QStringLiteral("1"));
+    z.next();
+    QCOMPARE(z.boxes.shown.size(), 1);
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+    QVERIFY(!rec->IsCapturing());
+    QVERIFY(!QFile::exists(volset));
+    auto* rf = z.w->picRecordFrom();
+    QVERIFY(rf->ProfileCount() > 0); // the shipped set
+    // 4 -> 3 -> 4
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    QVERIFY(rec->IsCapturing());
+    QVERIFY(next->isEnabled());
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+
+    // A short profile, so the disk line reads OK on any test machine.
+    rf->ui->lstProfiles->setCurrentRow(rf->ProfileCount() - 2);
+    QCOMPARE(z.st().RecordSeconds, 5 * 60);
+    QCOMPARE(z.st().PauseSeconds, 0);
+    const auto space = PageRecordFrom::RecSpaceFor(5, double(rf->GetFreeSpace()));
+    QCOMPARE(rf->ui->lblHardDisk->text(), space.text);
+    QCOMPARE(next->isEnabled(), space.enough);
+
+    // 4 -> 5
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+    auto* rp = z.w->picRecord();
+    QVERIFY(!rp->ui->cmdPause->isHidden()); // a profile without a pause
+    QCOMPARE(rp->ui->lblRecStatus->text(),
+             QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. Click Record above "
+                            "and press the Play button on your player."));
+    QVERIFY(rp->ui->mblRecorded->text().isEmpty());
+    QVERIFY(!next->isEnabled());
+    QVERIFY(rp->timRecordGraph.isActive());
+    QCOMPARE(rp->timRecordGraph.interval(), 65);
+    QCOMPARE(rp->timRecord.interval(), 1000);
+    // 5 -> 4 forgets the recording
+    z.st().HasRecorded = true;
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+    QVERIFY(!z.st().HasRecorded);
+    // A profile with a pause hides the Pause button.
+    rf->ui->lstProfiles->setCurrentRow(0);
+    QVERIFY(z.st().PauseSeconds > 0);
+    z.next();
+    QVERIFY(rp->ui->cmdPause->isHidden());
+    z.back();
+    rf->ui->lstProfiles->setCurrentRow(rf->ProfileCount() - 2);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+
+    // 5 -> 6
+    recordBriefly(z);
+    QVERIFY(QFile::exists(z.st().RecordDirectory + "recording.wav"));
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    QVERIFY(next->isEnabled());
+    QVERIFY(backBtn->isEnabled());
+    QVERIFY(!rp->timRecordGraph.isActive());
+
+    // 6 -> 5 asks; No stays, Yes goes back with Next off.
+    const QString loseText = QStringLiteral("If you go back you will lose what you've already recorded. Continue?");
+    z.boxes.clear();
+    z.boxes.answer(sv::vbNo);
+    z.back();
+    expectBox(z.boxes, 0, "Confirm", loseText, YesNoQuestionNo);
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    z.boxes.answer(sv::vbYes);
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+    QVERIFY(!next->isEnabled());
+    QVERIFY(rp->ui->mblRecorded->text().isEmpty());
+    QVERIFY(rp->timRecordGraph.isActive());
+    recordBriefly(z);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+
+    // 6 -> 7 -> 8: no track, then the confirmation.
+    z.w->picWaveform()->RemoveAllTracks();
+    z.boxes.clear();
+    z.boxes.answer(sv::vbOK);
+    z.next();
+    expectBox(z.boxes, 0, "No tracks selected",
+              "You must select at least one track from the recording.\r\nClick Add Track to add a track, or click "
+              "Reset Tracks to select the entire recording.",
+              sv::vbExclamation);
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    z.w->picWaveform()->cmdResetTracks_Click();
+    const QString splitText =
+        QStringLiteral("Are you sure you're ready to continue? You cannot come back after splitting the tracks.");
+    z.boxes.answer(sv::vbNo);
+    z.next();
+    expectBox(z.boxes, 1, "Confirm", splitText, sv::vbYesNo + sv::vbQuestion);
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    z.boxes.answer(sv::vbYes);
+    z.next();
+    QCOMPARE(z.boxes.shown.size(), 3); // asked every time
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    QVERIFY(next->isEnabled());
+    QVERIFY(z.w->picOutput()->ui->optMP3->isChecked()); // no stored choice: MP3
+    QVERIFY(!z.st().RecordingXMLPath.isEmpty());
+
+    // 8 -> 5 (not the waveform page), then forward again.
+    z.boxes.answer(sv::vbYes);
+    z.back();
+    expectBox(z.boxes, 3, "Confirm", loseText, YesNoQuestionNo);
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+    recordBriefly(z);
+    z.next();
+    z.boxes.answer(sv::vbYes);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+
+    auto* fin = z.w->picFinish()->ui.get();
+    auto* out = z.w->picOutput()->ui.get();
+    // 8 -> 9 -> 8 -> 9 -> 12 -> 13
+    out->optMP3->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picMP3"));
+    QVERIFY(backBtn->isEnabled());
+    QCOMPARE(z.w->picMP3()->ShownTrack, -1);
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(next->text(), QStringLiteral("&Finish"));
+    QVERIFY(!backBtn->isEnabled());
+    QVERIFY(fin->optFinishPlay->isEnabled());
+    // 13 -> 8 for another output
+    fin->optFinishMore->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    QCOMPARE(next->text(), QStringLiteral("&Next"));
+    QVERIFY(!backBtn->isEnabled());
+    QCOMPARE(z.get("", "FinishAction"), QStringLiteral("1"));
+
+    // 8 -> 10 -> 8 -> 10 -> 12 -> 13
+    out->optWMA->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picWMA"));
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+
+    // 8 -> 11 -> 8 -> 11 -> 13: Play is not offered after WAV copies.
+    fin->optFinishMore->setChecked(true);
+    z.next();
+    out->optDPP->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
+    z.w->picWaveCopy()->ui->picWaveCopying->show();
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    QVERIFY(z.w->picWaveCopy()->ui->picWaveCopying->isHidden());
+    QVERIFY(next->isEnabled());
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QCOMPARE(next->text(), QStringLiteral("&Finish"));
+
+    // 8 -> CD -> 13: Play and Open fall back to Exit.
+    fin->optFinishMore->setChecked(true);
+    z.next();
+    out->optACD->setChecked(true);
+    fin->optFinishOpen->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(fin->txtFinishSaveIn->text(), QStringLiteral("Audio CD"));
+    QVERIFY(fin->optFinishExit->isChecked());
+    QVERIFY(!fin->optFinishOpen->isEnabled());
+    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QVERIFY(!backBtn->isEnabled());
+
+    // 12 -> 9 and 12 -> 10
+    z.w->ShowPage(z.w->picMP3Compress());
+    next->setEnabled(false);
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picMP3"));
+    QVERIFY(next->isEnabled());
+    z.w->ShowPage(z.w->picWMACompress());
+    next->setEnabled(false);
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picWMA"));
+    QVERIFY(next->isEnabled());
+    // Split, compression and finish pages have no Back action; Next does nothing on split and compression.
+    for (QWidget* p : {static_cast<QWidget*>(z.w->picSplit()), static_cast<QWidget*>(z.w->picMP3Compress()),
+                       static_cast<QWidget*>(z.w->picWMACompress())}) {
+        z.w->ShowPage(p);
+        z.next();
+        QCOMPARE(z.current(), p);
+    }
+    for (QWidget* p : {static_cast<QWidget*>(z.w->picSplit()), static_cast<QWidget*>(z.w->picFinish())}) {
+        z.w->ShowPage(p);
+        z.back();
+        QCOMPARE(z.current(), p);
+    }
+
+    // 13 -> 3: a new recording with the same profile.
+    const int profile = rf->SelectedProfile();
+    z.st().HasRecorded = true;
+    fin->optFinishNew->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    QCOMPARE(next->text(), QStringLiteral("&Next >"));
+    QVERIFY(next->isEnabled());
+    QVERIFY(backBtn->isEnabled());
+    QVERIFY(z.w->cmdCancel()->isEnabled());
+    QVERIFY(!z.st().HasRecorded);
+    QVERIFY(!QFile::exists(z.st().RecordDirectory + "recording.wav"));
+    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("00:00"));
+    QCOMPARE(rp->ui->lblRecStatus->text(), QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    QVERIFY(!z.w->picWaveform()->HasTracks());
+    QVERIFY(rec->IsCapturing());
+    QCOMPARE(z.get("", "FinishAction"), QStringLiteral("4"));
+    QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("2"));
+    QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QString::number(profile));
+    z.next(); // the volume warning was given already
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+    QCOMPARE(rf->SelectedProfile(), profile);
+
+    for (const auto& b : z.boxes.shown) {
+        QCOMPARE(b.position, 7);
+        QVERIFY(!b.plain);
+    }
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    QCOMPARE(z.boxes.pending(), 0);
+}
+
+void TestWizard::outputWithNothingChosen()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    z.w->ShowPage(z.w->picOutput());
+    auto* out = z.w->picOutput()->ui.get();
+    for (QRadioButton* o : {out->optMP3, out->optWMA, out->optACD, out->optDPP}) {
+        o->setAutoExclusive(false);
+        o->setChecked(false);
+    }
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    QVERIFY(z.boxes.shown.isEmpty());
+}
+
+void TestWizard::exitWhileCompressing()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    z.w->ShowPage(z.w->picMP3Compress());
+    z.st().Compressing = true;
+    z.boxes.answer(sv::vbOK);
+    QVERIFY(!z.w->close());
+    expectBox(z.boxes, 0, "Compressing",
+              "Sonivault is currently compressing. Please wait until Sonivault has finished.", sv::vbOKOnly);
+    QVERIFY(z.w->isVisible());
+    z.w->ShowPage(z.w->picWMACompress());
+    z.boxes.answer(sv::vbOK);
+    QVERIFY(!z.w->close());
+    QCOMPARE(z.boxes.shown.size(), 2);
+    // A compression page with nothing running (an error shown on it) lets the user leave.
+    z.st().Compressing = false;
+    QVERIFY(z.w->close());
+    QCOMPARE(z.boxes.shown.size(), 2);
+}
+
+void TestWizard::exitWithRecording()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    const QString wav = z.st().RecordDirectory + "recording.wav";
+    z.st().RecordingPath = wav;
+    QFile f(wav);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    z.w->ShowPage(z.w->picWaveform());
+    z.st().HasRecorded = true;
+    const QString exitText = QStringLiteral("Are you sure you want to exit? Anything you recorded will be lost.");
+    z.boxes.answer(sv::vbNo);
+    QVERIFY(!z.w->close());
+    expectBox(z.boxes, 0, "Exit", exitText, YesNoQuestionNo);
+    QVERIFY(QFile::exists(wav));
+    z.boxes.answer(sv::vbYes);
+    QVERIFY(z.w->close());
+    QCOMPARE(z.boxes.shown.size(), 2);
+    QVERIFY(!QFile::exists(wav));
+
+    // On the finish page nothing is asked.
+    z.w.reset();
+    QVERIFY(z.start());
+    z.w->ShowPage(z.w->picFinish());
+    z.st().HasRecorded = true;
+    QVERIFY(z.w->close());
+    QCOMPARE(z.boxes.shown.size(), 2);
+    QVERIFY(!z.boxes.unexpected());
+}
+
+void TestWizard::exitStoresChoices()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    z.set("OutputOptions", "LastUsed", "2");
+    QVERIFY(z.start());
+    z.next();
+    z.next();
+    QVERIFY(z.st().Record()->IsCapturing());
+    z.w->picRecordFrom()->ui->lstProfiles->setCurrentRow(3);
+    z.w->cmdCancel()->click(); // Exit
+    QVERIFY(!z.w->isVisible());
+    QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QStringLiteral("3"));
+    QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("2")); // none chosen: unchanged
+    QVERIFY(!z.st().Record()->IsCapturing());
+    QVERIFY(!QFile::exists(z.st().RecordDirectory + "volset.wav"));
+
+    z.w.reset();
+    QVERIFY(z.start());
+    QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), 3);
+    z.w->picOutput()->ui->optDPP->setChecked(true);
+    z.w->picRecordFrom()->ui->lstProfiles->clearSelection();
+    QVERIFY(z.w->close());
+    QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("3"));
+    QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QStringLiteral("-1"));
+    QVERIFY(!z.boxes.unexpected());
+}
+
+QTEST_MAIN(TestWizard)
+#include "tst_wizard.moc"
