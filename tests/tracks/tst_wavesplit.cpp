@@ -284,6 +284,7 @@ private Q_SLOTS:
         QCOMPARE(r.status, WaveStatus::Canceled);
         QCOMPARE(r.files, QStringList{out + "Track 1.wav"});
         QVERIFY(!QFile::exists(out + "Track 2.wav")); // no half-written track
+        QVERIFY(!QFile::exists(out + "Track 2.wav.part"));
 
         QFile::remove(path("c.wav"));
         r = SplitAllTracks(h, {{0, 1}}, out, 1000);
