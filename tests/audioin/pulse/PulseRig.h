@@ -181,16 +181,19 @@ public:
             }
         });
     }
-    std::int64_t framesFed() const { return m_framesFed.load(); }
-    // Wall-clock time at which the feeder handed the pipe its latest block.
-    std::chrono::steady_clock::time_point lastWrite() const
+    // Called on the feeder thread after each block went into the pipe, with
+    // the block's first frame and the time just before the write.
+    void setWritten(std::function<void(std::int64_t, std::chrono::steady_clock::time_point)> written)
     {
-        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(m_lastWrite.load()));
+        std::lock_guard<std::mutex> l(m_feedMutex);
+        m_written = std::move(written);
     }
+    std::int64_t framesFed() const { return m_framesFed.load(); }
     // CPU time the feeder thread used (benchmarks subtract it).
     double feederCpuSeconds() const { return m_feederCpu.load(); }
 
     QString fifo() const { return m_fifo; }
+    qint64 daemonPid() const { return m_daemon.processId(); }
 
 private:
     static bool fail(QString* error, const QString& why)
@@ -249,11 +252,16 @@ private:
                                                                       std::chrono::milliseconds(20)));
                 continue;
             }
+            const auto at = clock::now();
             const ssize_t n = ::write(m_fd, block.data(), block.size() * 2);
             if (n == ssize_t(block.size() * 2)) {
                 pending = false;
+                {
+                    std::lock_guard<std::mutex> l(m_feedMutex);
+                    if (m_written)
+                        m_written(m_framesFed.load(), at);
+                }
                 m_framesFed += kBlock;
-                m_lastWrite.store(clock::now().time_since_epoch().count());
                 due = std::max(due, now - std::chrono::milliseconds(100)) + blockTime;
             } else {
                 pollfd p{m_fd, POLLOUT, 0};
@@ -274,8 +282,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_feedMutex;
     FeedFunction m_feed;
+    std::function<void(std::int64_t, std::chrono::steady_clock::time_point)> m_written;
     std::atomic<std::int64_t> m_framesFed{0};
-    std::atomic<std::int64_t> m_lastWrite{0};
     std::atomic<double> m_feederCpu{0};
 };
 
