@@ -14,11 +14,6 @@ const QString kNl = QStringLiteral("\r\n");
 const QString kStyle48Title = QStringLiteral("Save In");
 } // namespace
 
-QString TrackFileName(int number)
-{
-    return QStringLiteral("Track ") + QString::number(number) + QStringLiteral(".wav");
-}
-
 QString TrackFilePath(const QString& recordFolder, int number)
 {
     return AddSlash(recordFolder) + TrackFileName(number);

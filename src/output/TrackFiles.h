@@ -8,10 +8,10 @@
 
 #include <functional>
 
+#include "tracks/modWaveSplit.h" // TrackFileName
+
 namespace sv {
 
-// "Track 3.wav": the number has no leading zeros.
-QString TrackFileName(int number);
 // Recording folder + "Track " + number + ".wav".
 QString TrackFilePath(const QString& recordFolder, int number);
 // Recording folder + "recording.xml".
