@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -95,7 +96,7 @@ private Q_SLOTS:
         QCOMPARE(PlainMsgBox("Real?", vbYesNo, "Real"), int(vbYes));
         QTimer::singleShot(50, [] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+                QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::No));
                 QCOMPARE(box->windowTitle(), QString("Sonivault"));
                 box->reject();
             }
