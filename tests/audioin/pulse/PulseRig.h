@@ -140,6 +140,12 @@ public:
     void stop()
     {
         stopFeeder();
+        stopDaemon();
+    }
+
+    // Ends the daemon but keeps the rig's folders (tests of a server that goes away).
+    void stopDaemon()
+    {
         if (m_daemon.state() != QProcess::NotRunning) {
             m_daemon.terminate();
             if (!m_daemon.waitForFinished(5000)) {

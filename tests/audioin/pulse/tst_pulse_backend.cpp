@@ -266,6 +266,31 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(AudioError, play->PlayFile(junk));
         QCOMPARE(play->GetPlayLength(), 0.0);
     }
+
+    // Last: it ends the daemon.
+    void serverGoingAwayFailsTheCaptureWithoutHanging()
+    {
+        selectDeck();
+        const QString path = m_env.tmp() + QStringLiteral("server-gone.wav");
+        rec()->SetFileName(path);
+        rec()->StartCapture(2, 44100);
+        QTRY_VERIFY_WITH_TIMEOUT(rec()->GetRecordedSeconds() > 0.3, 10000);
+        PlayObject* play = m_engine->play.get();
+        const QString music = m_env.tmp() + QStringLiteral("long.wav");
+        QVERIFY(svtest::WriteWav(music, svtest::MakeMusic(10.0)));
+        play->PlayFile(music);
+        QSignalSpy failed(rec(), &RecordObject::CaptureFailed);
+        m_rig.stopDaemon();
+        QVERIFY(failed.wait(5000));
+        QVERIFY(!rec()->IsCapturing());
+        QVERIFY2(svtest::ReadRecordedWav(path).ok, "the recording made before the server left is not readable");
+        // Playback ends; every further call is an error, not a wait for an answer.
+        QTRY_COMPARE_WITH_TIMEOUT(play->GetPlayLength(), 0.0, 5000);
+        QVERIFY_THROWS_EXCEPTION(AudioError, rec()->GetMixerCount());
+        QVERIFY_THROWS_EXCEPTION(AudioError, rec()->GetVolume());
+        QVERIFY_THROWS_EXCEPTION(AudioError, rec()->StartCapture(2, 44100));
+        QVERIFY_THROWS_EXCEPTION(AudioError, play->PlayFile(music));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPulseBackend)
