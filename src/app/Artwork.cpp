@@ -82,7 +82,7 @@ void PaintPageBackground(QPainter& p, const QRectF& r)
     g.setColorAt(1.0, QColor(232, 238, 247));
     p.fillRect(r, g);
     // Faint, and kept to the corner, so text over it stays readable.
-    const double s = qMin(r.width(), r.height()) * 0.42;
+    const double s = qMin(r.width(), r.height()) * 0.34;
     PaintRecord(p, QPointF(r.right() - s * 0.45, r.bottom() - s * 0.35), s * 0.62, 0.10);
     PaintCassette(p, QRectF(r.right() - s * 1.45, r.bottom() - s * 0.62, s * 0.95, s * 0.6), 0.12);
     p.restore();
