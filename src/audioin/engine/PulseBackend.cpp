@@ -452,7 +452,11 @@ void PulsePlayObject::playWrite(pa_stream* s, std::size_t bytes, void* ud)
         if (pa_stream_begin_write(s, &buf, &n) < 0 || !buf)
             break;
         n -= n % align;
-        const qint64 got = n ? self->m_file.read(static_cast<char*>(buf), qint64(n)) : 0;
+        if (n == 0) {
+            pa_stream_cancel_write(s);
+            break;
+        }
+        const qint64 got = self->m_file.read(static_cast<char*>(buf), qint64(n));
         const std::size_t whole = got > 0 ? std::size_t(got) - std::size_t(got) % align : 0;
         if (whole == 0) {
             // The file ended early (or cannot be read): play what was there.
