@@ -136,13 +136,14 @@ bool frmMain::Load()
     sv::DeleteFileQuiet(sv::UserDataFolder() + QStringLiteral("cd_fail.txt"));
     m_recordFrom->LoadProfiles();
     s.HasRecorded = false;
-    // WMA bit rates, save-location boxes and MP3 options are filled by their
-    // pages' own start-up work.
+    m_wma->WMABitratesLoad();
+    m_waveCopy->MakeAutocomplete();
     const QString temp = sv::TempFolder();
     QString folder = sv::XMLGetValue(QStringLiteral("RecordDirectory"), QString(), QString(), temp);
     if (folder.isEmpty())
         folder = temp; // an unreadable settings file gives ""
     s.RecordDirectory = sv::AddSlash(folder);
+    m_mp3->MP3OptionsLoad();
     timWaitSec.start();
     LoadBackgrounds();
     show();

@@ -64,3 +64,4 @@ void PageMP3::cmdMP3Stop_Click()
 }
 
 void PageMP3::lstMP3Tracks_Click() {}
+void PageMP3::MP3OptionsLoad() {}

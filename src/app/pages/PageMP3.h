@@ -21,6 +21,8 @@ public:
     void lstMP3Tracks_Click();
     // No track is shown yet and the page is not busy.
     void ResetTrackState();
+    // Start-up: the bit rate list and the stored MP3 options.
+    void MP3OptionsLoad();
 
     int ShownTrack = -1;
     bool Busy = false;

@@ -63,3 +63,4 @@ void PageWMA::cmdWMAStop_Click()
 }
 
 void PageWMA::lstWMATracks_Click() {}
+void PageWMA::WMABitratesLoad() {}

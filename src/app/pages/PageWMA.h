@@ -21,6 +21,8 @@ public:
     void lstWMATracks_Click();
     // No track is shown yet and the page is not busy.
     void ResetTrackState();
+    // Start-up: the bit rate list.
+    void WMABitratesLoad();
 
     int ShownTrack = -1;
     bool Busy = false;

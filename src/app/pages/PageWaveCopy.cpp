@@ -18,6 +18,8 @@ PageWaveCopy::PageWaveCopy(frmMain& main)
 
 PageWaveCopy::~PageWaveCopy() = default;
 
+void PageWaveCopy::MakeAutocomplete() {}
+
 // Stand-in until the copy exists: shows the finish page as a finished copy does.
 void PageWaveCopy::WaveCopyPageNext()
 {

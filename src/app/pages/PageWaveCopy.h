@@ -13,6 +13,8 @@ public:
 
     // Copies the track files to the chosen folder and shows the finish page.
     void WaveCopyPageNext();
+    // Start-up: the well-known folders in the three save-location boxes.
+    void MakeAutocomplete();
 
     std::unique_ptr<Ui::PageWaveCopy> ui;
 };
