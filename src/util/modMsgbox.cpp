@@ -25,7 +25,11 @@ int showBox(const MsgBoxShown& shown, QWidget* parent, bool place)
 
     QMessageBox box(parent);
     box.setWindowTitle(shown.title.isEmpty() ? AppTitle : shown.title);
-    box.setText(shown.text);
+    // Texts keep the classic CR LF breaks; the label wants plain LF.
+    QString text = shown.text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     switch (shown.style & 0x70) {
     case vbCritical: box.setIcon(QMessageBox::Critical); break;
     case vbQuestion: box.setIcon(QMessageBox::Question); break;
