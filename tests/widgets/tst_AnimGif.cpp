@@ -25,12 +25,12 @@ class TestAnimGif : public QObject {
         return path;
     }
 
-    // Three frames of 10 ms each, the second and third smaller and offset.
+    // Three frames of 50 ms each, the second and third smaller and offset.
     QByteArray threeFrames()
     {
         return MakeGif(12, 12,
-                       {GifFrameSpec{0, 0, 12, 12, 1, 0}, GifFrameSpec{4, 4, 4, 4, 1, 1},
-                        GifFrameSpec{8, 0, 4, 4, 1, 2}},
+                       {GifFrameSpec{0, 0, 12, 12, 5, 0}, GifFrameSpec{4, 4, 4, 4, 5, 1},
+                        GifFrameSpec{8, 0, 4, 4, 5, 2}},
                        2, 0);
     }
 
@@ -42,14 +42,14 @@ private Q_SLOTS:
         QVERIFY(!gif.StartGif());
         QCOMPARE(gif.TotalFrames(), 2);
         QCOMPARE(gif.currentFrame(), 0);
-        QCOMPARE(gif.timerInterval(), 10);
+        QCOMPARE(gif.timerInterval(), 50);
         QVERIFY(gif.isPlaying());
         for (int i = 0; i <= 2; ++i)
             QVERIFY(!gif.frameImage(i).isNull());
         // The frames come round in order and the animation loops.
         QList<int> seen;
-        for (int n = 0; n < 300 && seen.size() < 5; ++n) {
-            QTest::qWait(2);
+        for (int n = 0; n < 1000 && seen.size() < 5; ++n) {
+            QTest::qWait(5);
             if (seen.isEmpty() || seen.last() != gif.currentFrame())
                 seen << gif.currentFrame();
         }
@@ -65,7 +65,6 @@ private Q_SLOTS:
         gif.StopGif();
         QCOMPARE(gif.frameOffset(1), QPoint(4, 4));
         QCOMPARE(gif.sizeHint(), QSize(12, 12));
-        QTRY_VERIFY_WITH_TIMEOUT(true, 0);
         // Step to frame 1 by letting the timer run, then hold it.
         gif.ContinueGif();
         QTRY_COMPARE_WITH_TIMEOUT(gif.currentFrame(), 1, 2000);
@@ -88,7 +87,7 @@ private Q_SLOTS:
         gif.StopGif();
         const int held = gif.currentFrame();
         QVERIFY(!gif.timerTicking());
-        QTest::qWait(60);
+        QTest::qWait(120);
         QCOMPARE(gif.currentFrame(), held);
         gif.ContinueGif();
         QVERIFY(gif.timerTicking());
