@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace svtest {
@@ -143,9 +144,10 @@ public:
         stopDaemon();
     }
 
-    // Ends the daemon but keeps the rig's folders (tests of a server that goes away).
+    // Ends the daemon (and the feeder, whose pipe loses its reader).
     void stopDaemon()
     {
+        stopFeeder();
         if (m_daemon.state() != QProcess::NotRunning) {
             m_daemon.terminate();
             if (!m_daemon.waitForFinished(5000)) {
@@ -215,6 +217,9 @@ private:
     // the pipe fills up and the feeder waits without building a backlog.
     bool startFeeder(QString* error)
     {
+        // A daemon that dies leaves the pipe without a reader: a write then
+        // must fail with EPIPE rather than kill the test program.
+        ::signal(SIGPIPE, SIG_IGN);
         m_fd = ::open(QFile::encodeName(m_fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (m_fd < 0)
             return fail(error, QStringLiteral("cannot open the deck's pipe: ") + QString::fromLocal8Bit(strerror(errno)));
@@ -269,6 +274,8 @@ private:
                 }
                 m_framesFed += kBlock;
                 due = std::max(due, now - std::chrono::milliseconds(100)) + blockTime;
+            } else if (n < 0 && errno == EPIPE) {
+                return;
             } else {
                 pollfd p{m_fd, POLLOUT, 0};
                 ::poll(&p, 1, 20);
