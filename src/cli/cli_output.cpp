@@ -1,5 +1,70 @@
-// Placeholder for output commands.
+// Output commands: the save-location check and the WAV copy of a split
+// recording's tracks.
 #include "cli/Cli.h"
+
+#include "output/FileOperation.h"
+#include "output/TrackFiles.h"
+#include "settings/modXML.h"
+
 namespace sv::cli {
-bool RunOutputCommand(const QStringList&, int&) { return false; }
+
+namespace {
+
+// save-check TEXT: prints the folder a save location resolves to, or the
+// message the output pages would show (exit 1).
+int saveCheck(const QStringList& a)
+{
+    if (a.size() != 2)
+        return usageError(QStringLiteral("usage: save-check TEXT"));
+    const SaveLocationResult r = CheckSaveLocation(a[1]);
+    if (!r.ok()) {
+        err() << r.title << ": " << QString(r.message).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
+              << Qt::endl;
+        return 1;
+    }
+    out() << r.path << Qt::endl;
+    return 0;
 }
+
+// copy-tracks INDEX FOLDER: copies the tracks listed in recording.xml into
+// the folder; existing files there are replaced.
+int copyTracks(const QStringList& a)
+{
+    if (a.size() != 3)
+        return usageError(QStringLiteral("usage: copy-tracks RECORDING.XML FOLDER"));
+    const SaveLocationResult r = CheckSaveLocation(a[2]);
+    if (!r.ok()) {
+        err() << r.title << ": " << QString(r.message).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
+              << Qt::endl;
+        return 1;
+    }
+    const int count = XMLGetInt(QStringLiteral("Tracks"), QString(), a[1], 0);
+    if (count <= 0) {
+        err() << "no tracks listed in " << a[1] << Qt::endl;
+        return 1;
+    }
+    const QString result = ShellFileOperation(TrackFilesFromIndex(a[1], count), r.path, FileOp::Copy);
+    if (!result.isEmpty()) {
+        err() << WaveCopyFailureText(result) << Qt::endl;
+        return 1;
+    }
+    out() << count << " tracks copied to " << r.path << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+bool RunOutputCommand(const QStringList& args, int& exitCode)
+{
+    if (args.isEmpty())
+        return false;
+    if (args[0] == QLatin1String("save-check"))
+        exitCode = saveCheck(args);
+    else if (args[0] == QLatin1String("copy-tracks"))
+        exitCode = copyTracks(args);
+    else
+        return false;
+    return true;
+}
+
+} // namespace sv::cli
