@@ -2,3 +2,7 @@ sv_add_test(test_standby SOURCES test_standby.cpp GUI TIMEOUT 60)
 add_test(NAME test_standby_nobus COMMAND test_standby)
 set_tests_properties(test_standby_nobus PROPERTIES TIMEOUT 60 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SV_STANDBY_NOBUS=1")
 sv_add_test(test_reclocation SOURCES test_reclocation.cpp GUI TIMEOUT 60)
+# The level graph's arithmetic (core), and the record page in the main window.
+sv_add_test(test_levelgraph SOURCES test_levelgraph.cpp TIMEOUT 60)
+sv_add_test(tst_recording GUI SOURCES tst_recording.cpp ${CMAKE_SOURCE_DIR}/tests/app/WizardFixture.h TIMEOUT 120)
+set_property(TARGET tst_recording PROPERTY AUTOUIC_SEARCH_PATHS ${CMAKE_SOURCE_DIR}/src/app/pages)

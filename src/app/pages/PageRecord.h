@@ -1,11 +1,24 @@
 #pragma once
 // Page 5: recording.
 #include "app/pages/WizardPage.h"
+#include "audioin/LevelGraph.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
 namespace Ui { class PageRecord; }
+namespace sv::audio { class RecordObject; }
+
+// The lock that keeps the computer awake while a recording runs. The page
+// uses the system's (logind, else the desktop portal); tests put a spy here.
+class StandbyLock {
+public:
+    virtual ~StandbyLock() = default;
+    virtual bool Acquire(const QString& reason) = 0;
+    virtual void Release() = 0;
+    virtual bool IsHeld() const = 0;
+};
 
 class PageRecord : public WizardPage {
     Q_OBJECT
@@ -25,8 +38,39 @@ public:
     QTimer timRecord;      // 1000 ms
     QTimer timRecordGraph; // 65 ms
 
+    // Gives the standby lock back (end of a recording, a new run, exit).
+    void ReleaseStandbyGuard();
+    void SetStandbyLock(std::unique_ptr<StandbyLock> lock);
+    const StandbyLock& Standby() const { return *m_standby; }
+
+    int TargetSeconds = 0;   // length of the running recording
+    int RecordedSeconds = 0; // whole seconds recorded so far
+    sv::LevelHistory LevelHistory{};
+    // The last graph computed for picRecordGraph.
+    const sv::LevelGraphPoints& RecordGraph() const { return m_graph; }
+
     std::unique_ptr<Ui::PageRecord> ui;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    int m_targetSeconds = 0;
+    void ConnectRecordEvents();
+    void CapturePaused();
+    void CaptureStarted();
+    void CaptureResumed();
+    void CaptureCompleted();
+    void CaptureFailed(const QString& reason);
+    void ShowFlipPrompt();
+    void ReadRecordedSeconds();
+    // After a stop by the user or by a failure: Next only for a recording
+    // longer than the minimum.
+    void OfferWhatWasRecorded();
+    void PaintRecordGraph();
+
+    std::unique_ptr<StandbyLock> m_standby;
+    QPointer<sv::audio::RecordObject> m_events; // the record object whose events we follow
+    bool m_recording = false;  // our capture runs (from Record until it has stopped)
+    bool m_flipShown = false;  // the flip prompt of this recording was shown
+    sv::LevelGraphPoints m_graph;
 };

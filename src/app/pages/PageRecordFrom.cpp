@@ -2,6 +2,7 @@
 #include "ui_PageRecordFrom.h"
 
 #include "app/frmMain.h"
+#include "audioin/frmRecLocation.h"
 #include "settings/Profiles.h"
 #include "settings/frmNewProfile.h"
 #include "settings/modXML.h"
@@ -174,16 +175,18 @@ void PageRecordFrom::CalcRecSpace(int minutes)
         m.cmdNext()->setEnabled(r.enough);
 }
 
-// Until the recording-location dialog exists, the folder picker stands in.
 void PageRecordFrom::lblRecLocation_Click()
 {
-    QString start = st.RecordDirectory;
-    if (start.size() < 3)
-        start = QDir::homePath();
-    const QString chosen = sv::PickFolder(QStringLiteral("Recording Location"), start);
-    if (!chosen.isEmpty())
-        st.RecordDirectory = sv::AddSlash(chosen);
+    // Too short to name a folder: start the user somewhere sensible.
+    if (st.RecordDirectory.size() < 3)
+        st.RecordDirectory = sv::AddSlash(QDir::homePath());
+    frmRecLocation dialog(&m);
+    dialog.Start(st.RecordDirectory);
+    dialog.exec();
+    if (dialog.Result() == 1)
+        st.RecordDirectory = sv::AddSlash(dialog.Directory());
     lstProfiles_Click();
     ui->lblRecFolder->setText(QDir::toNativeSeparators(st.RecordDirectory));
+    // Stored after Cancel too: a folder filled in above is kept.
     sv::XMLSetValue(st.RecordDirectory, QStringLiteral("RecordDirectory"), QString(), QString());
 }
