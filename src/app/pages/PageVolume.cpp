@@ -7,9 +7,53 @@
 #include "util/modMsgbox.h"
 #include "util/modShellExecute.h"
 
+#include <QStackedWidget>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cmath>
+
 using sv::audio::AudioError;
+namespace vr = volume_rules;
+
+namespace volume_rules {
+
+double Level(int level1, int level2)
+{
+    return (double(level1) + double(level2)) / 2.0;
+}
+
+int RoundHalfEven(double value)
+{
+    return int(std::nearbyint(value)); // the default rounding mode rounds halves to even
+}
+
+int NextBarValue(int bar, double level)
+{
+    int next = RoundHalfEven((std::max(bar, 0) + level * 6) / 2);
+    if (level * 8 > next)
+        next = RoundHalfEven(level * 8);
+    return std::clamp(next, 0, BarCap);
+}
+
+LoudAction OnLevel(double level, int threshold, int volume)
+{
+    if (!(level > threshold))
+        return LoudAction::None;
+    return volume > LowestVolume ? LoudAction::Lower : LoudAction::GiveUp;
+}
+
+QString AdjustProgressText(int periods)
+{
+    return QStringLiteral("Optimizing volume...") + QString::number(periods * 100 / AdjustPeriodsNeeded)
+        + QStringLiteral("%");
+}
+
+} // namespace volume_rules
+
+namespace {
+const QString kScanning = QStringLiteral("Scanning ");
+}
 
 PageVolume::PageVolume(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageVolume>())
@@ -19,12 +63,15 @@ PageVolume::PageVolume(frmMain& main)
     timDoVolume.setObjectName(QStringLiteral("timDoVolume"));
     timDoVolume.setInterval(200);
     connect(&timDoVolume, &QTimer::timeout, this, &PageVolume::timDoVolume_Timer);
+    m_scanIdleText = ui->lblScanInfo->text();
+    m_adjustIdleText = ui->lblAdjustInfo->text();
     // Selections made by code call the handlers themselves, as the line scan
     // and start-up rely on the handler having run when the selection returns.
     connect(ui->cboMixer, &QComboBox::activated, this, [this] { Trap([this] { cboMixer_Click(); }); });
     connect(ui->cboLine, &QComboBox::activated, this, [this] { Trap([this] { cboLine_Click(); }); });
     connect(ui->cmdScan, &QPushButton::clicked, this, [this] { Trap([this] { cmdScan_Click(); }); });
     connect(ui->cmdAdjust, &QPushButton::clicked, this, [this] { Trap([this] { cmdAdjust_Click(); }); });
+    // valueChanged covers both the drag and the keyboard/page steps.
     connect(ui->sliVolume, &QSlider::valueChanged, this, [this] { Trap([this] { sliVolume_Change(); }); });
 }
 
@@ -40,10 +87,15 @@ void PageVolume::Trap(const std::function<void()>& handler)
     try {
         handler();
     } catch (const AudioError& e) {
-        sv::PlainMsgBox(QStringLiteral("Sonivault cannot use the sound card.\r\nError Information ")
-                            + QString::number(e.number()) + QStringLiteral("  ") + e.description(),
-                        sv::vbExclamation, QStringLiteral("Sound card error"));
+        ReportAudioError(e);
     }
+}
+
+void PageVolume::ReportAudioError(const AudioError& e)
+{
+    sv::PlainMsgBox(QStringLiteral("Sonivault cannot use the sound card.\r\nError Information ")
+                        + QString::number(e.number()) + QStringLiteral("  ") + e.description(),
+                    sv::vbExclamation, QStringLiteral("Sound card error"));
 }
 
 bool PageVolume::LoadMixer()
@@ -122,7 +174,8 @@ void PageVolume::LoadLines()
         cboLine_Click();
         return;
     }
-    if (m.isVisible())
+    // A scan passes over such a mixer without stopping for a message.
+    if (m.isVisible() && !st.IsScanning)
         sv::PlainMsgBox(QStringLiteral("The selected mixer has no recording inputs. Please select another mixer from the list."),
                         sv::vbOKOnly, sv::AppTitle);
     ui->cboLine->setEnabled(false);
@@ -135,6 +188,12 @@ void PageVolume::cboMixer_Click()
         rec->StopCapture();
     rec->SetMixer(ui->cboMixer->currentIndex());
     LoadLines();
+    // A device under scan is treated like a line: its own volume is kept to be
+    // given back, and it is tried at full volume.
+    if (st.IsScanning && rec->IsDeviceMode()) {
+        st.ScanLineVolume = rec->GetVolume();
+        rec->SetVolume(vr::FullVolume);
+    }
     if (!st.IsScanning)
         sv::XMLSetValue(QString::number(ui->cboMixer->currentIndex()), QStringLiteral("Mixer"),
                         QStringLiteral("Soundcard"), QString());
@@ -157,7 +216,7 @@ void PageVolume::cboLine_Click()
             sv::XMLSetValue(QString::number(line), QStringLiteral("Line"), QStringLiteral("Soundcard"), QString());
     } else {
         st.ScanLineVolume = rec->GetVolume();
-        rec->SetVolume(32768);
+        rec->SetVolume(vr::FullVolume);
     }
 }
 
@@ -177,9 +236,309 @@ void PageVolume::VolPreviewStop()
     sv::DeleteFileQuiet(VolsetPath());
 }
 
-// The line scan, the volume optimisation and the level display are added
-// here with their own work; until then the buttons do nothing.
-void PageVolume::cmdScan_Click() {}
-void PageVolume::cmdAdjust_Click() {}
-void PageVolume::sliVolume_Change() {}
-void PageVolume::timDoVolume_Timer() {}
+
+// ---- Line scan --------------------------------------------------------------
+
+void PageVolume::cmdScan_Click()
+{
+    auto* rec = st.Record();
+    if (!rec)
+        return;
+    WatchPageChanges();
+    const bool deviceMode = rec->IsDeviceMode();
+    // The scan moves to other lines and volumes, so an adjustment under way
+    // would end with a verdict about a line it never measured.
+    if (st.IsAdjusting) {
+        st.IsAdjusting = false;
+        ui->lblAdjustInfo->setText(m_adjustIdleText);
+    }
+    m_savedMixerIndex = ui->cboMixer->currentIndex();
+    if (!deviceMode)
+        m_savedLineIndex = ui->cboLine->currentIndex();
+    m_savedSliderValue = ui->sliVolume->value();
+    try {
+        if (rec->IsCapturing())
+            rec->StopCapture();
+        st.IsScanning = true;
+        // The handlers store the volume of the first line (or device) and set
+        // it to full; reading it again here would only see the full volume.
+        ui->cboMixer->setCurrentIndex(0);
+        cboMixer_Click();
+        if (!deviceMode)
+            ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
+        else
+            ui->lblScanInfo->setText(kScanning + ui->cboMixer->itemText(0));
+        rec->SetVolume(vr::FullVolume);
+        if (deviceMode)
+            rec->StartCapture(2, 44100);
+    } catch (const AudioError&) {
+        StopActivities();
+        throw;
+    }
+    m_scanTicks = 0;
+    ++m_scanAttempts;
+    ui->cboMixer->setEnabled(false);
+    ui->cmdScan->setEnabled(false);
+    ui->cmdAdjust->setEnabled(false);
+    if (!deviceMode)
+        ui->cboLine->setEnabled(false);
+}
+
+void PageVolume::ScanStep()
+{
+    auto* rec = st.Record();
+    const bool deviceMode = rec->IsDeviceMode();
+    if (!deviceMode && ui->cboLine->currentIndex() < ui->cboLine->count() - 1) {
+        rec->StopCapture();
+        rec->SetVolume(st.ScanLineVolume);
+        ui->cboLine->setCurrentIndex(ui->cboLine->currentIndex() + 1);
+        cboLine_Click();
+        ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
+    } else if (ui->cboMixer->currentIndex() < ui->cboMixer->count() - 1) {
+        rec->StopCapture();
+        rec->SetVolume(st.ScanLineVolume);
+        ui->cboMixer->setCurrentIndex(ui->cboMixer->currentIndex() + 1);
+        cboMixer_Click();
+        if (deviceMode) {
+            rec->StartCapture(2, 44100);
+            ui->lblScanInfo->setText(kScanning + ui->cboMixer->currentText());
+        } else {
+            ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
+        }
+    } else {
+        ScanFailed();
+    }
+}
+
+void PageVolume::RestoreAfterScan()
+{
+    auto* rec = st.Record();
+    const bool deviceMode = rec->IsDeviceMode();
+    if (deviceMode)
+        VolPreviewStop();
+    rec->SetVolume(st.ScanLineVolume);
+    if (m_savedMixerIndex >= 0 && m_savedMixerIndex < ui->cboMixer->count()) {
+        ui->cboMixer->setCurrentIndex(m_savedMixerIndex);
+        cboMixer_Click();
+    }
+    if (!deviceMode && m_savedLineIndex >= 0 && m_savedLineIndex < ui->cboLine->count()
+        && m_savedLineIndex != ui->cboLine->currentIndex()) {
+        // Selecting the mixer tried its first line at full volume: give that
+        // line its own volume back before moving to the saved one.
+        rec->SetVolume(st.ScanLineVolume);
+        ui->cboLine->setCurrentIndex(m_savedLineIndex);
+        cboLine_Click();
+    }
+    if (deviceMode) {
+        ui->cboMixer->setEnabled(true);
+        VolPreviewStart();
+        ui->cmdScan->setEnabled(true);
+        ui->cmdAdjust->setEnabled(true);
+    } else {
+        EnableScanControls();
+    }
+    rec->SetVolume(m_savedSliderValue);
+    st.IsScanning = false;
+}
+
+void PageVolume::ScanFailed()
+{
+    RestoreAfterScan();
+    ui->lblScanInfo->setText(QStringLiteral("No recording line was detected."));
+    m.Msg(QStringLiteral("Sonivault was unable to detect music on any input line. Please check the following: "
+                         "\r\n\r\n"
+                         "1 Insure your cable is connected correctly\r\n"
+                         "2 Make sure you are playing the cassette or record\r\n"
+                         "3 Turn the volume up on your player"
+                         "\r\n\r\n"
+                         "If the above does not help, please click the Help button for more information."),
+          sv::vbExclamation, QStringLiteral("Cannot detect any recording line"));
+    if (m_scanAttempts == 3) {
+        const int answer = m.Msg(QStringLiteral("This is the third time you've unsuccessfully scanned for the input "
+                                                "line. Would you like addition help on this?"),
+                                 sv::vbYesNo + sv::vbQuestion, QStringLiteral("Additional help"));
+        if (answer == sv::vbYes)
+            m.StartHelp(QStringLiteral("connection troubleshooting.htm#noDetect"));
+        else
+            m_scanAttempts = 4;
+    }
+}
+
+void PageVolume::CancelScan()
+{
+    if (!st.IsScanning || !st.Record())
+        return;
+    RestoreAfterScan();
+    if (!st.Record()->IsDeviceMode())
+        ui->lblScanInfo->setText(m_scanIdleText);
+}
+
+void PageVolume::WatchPageChanges()
+{
+    if (m_watchingPages)
+        return;
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* stack = qobject_cast<QStackedWidget*>(w)) {
+            // Leaving the page mid-scan would leave a line under test selected
+            // at full volume as the recording source.
+            connect(stack, &QStackedWidget::currentChanged, this, [this] {
+                if (st.IsScanning && !IsCurrent())
+                    Trap([this] { CancelScan(); });
+            });
+            m_watchingPages = true;
+            return;
+        }
+    }
+}
+
+void PageVolume::EnableScanControls()
+{
+    ui->cmdScan->setEnabled(true);
+    ui->cmdAdjust->setEnabled(true);
+    ui->cboMixer->setEnabled(true);
+    ui->cboLine->setEnabled(ui->cboLine->count() > 0);
+}
+
+void PageVolume::StopActivities()
+{
+    st.IsScanning = false;
+    st.IsAdjusting = false;
+    EnableScanControls();
+}
+
+// ---- Volume optimisation ----------------------------------------------------
+
+void PageVolume::cmdAdjust_Click()
+{
+    auto* rec = st.Record();
+    if (!rec)
+        return;
+    st.IsAdjusting = true;
+    m_adjustPeriods = 0;
+    m_levelReached = false;
+    rec->SetVolume(vr::FullVolume);
+    ui->sliVolume->setValue(vr::FullVolume);
+    ui->lblAdjustInfo->setText(QStringLiteral("Optimizing Volume..."));
+    sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("VolumeMessage"), QStringLiteral("Messages"), QString());
+}
+
+void PageVolume::sliVolume_Change()
+{
+    auto* rec = st.Record();
+    if (rec && ui->sliVolume->value() != rec->GetVolume())
+        rec->SetVolume(ui->sliVolume->value());
+}
+
+void PageVolume::AdjustTick()
+{
+    auto* rec = st.Record();
+    ui->lblAdjustInfo->setText(vr::AdjustProgressText(m_adjustPeriods));
+    if (m_adjustPeriods >= vr::AdjustPeriodsNeeded) {
+        st.IsAdjusting = false;
+        if (m_levelReached) {
+            ui->lblAdjustInfo->setText(QStringLiteral("Volume Optimized. Click Next to continue."));
+        } else {
+            ui->lblAdjustInfo->setText(QStringLiteral("Volume too low. Increase volume from player and try again."));
+            sv::PlainMsgBox(QStringLiteral("The volume from the player is too low. Please increase the volume "
+                                           "slightly and try again."),
+                            sv::vbOKOnly, sv::AppTitle);
+        }
+    }
+    const int minimum = sv::XMLGetInt(QStringLiteral("Minimum"), QStringLiteral("Advanced\\Adjusting"), QString(),
+                                      vr::DefaultAdjustMinimum);
+    if (CurrentLevel() > minimum)
+        m_levelReached = true;
+    const int threshold = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
+                                        vr::DefaultClipThreshold);
+    const int volume = rec->GetVolume();
+    switch (vr::OnLevel(CurrentLevel(), threshold, volume)) {
+    case vr::LoudAction::None:
+        break;
+    case vr::LoudAction::Lower:
+        rec->SetVolume(volume - vr::VolumeStep);
+        ui->sliVolume->setValue(rec->GetVolume());
+        m_adjustPeriods = 0;
+        break;
+    case vr::LoudAction::GiveUp:
+        st.IsAdjusting = false;
+        m_adjustPeriods = 0;
+        ui->lblAdjustInfo->setText(QStringLiteral("Volume too high. Reduce volume on player and try again."));
+        sv::PlainMsgBox(QStringLiteral("The volume from the player is too high. Please reduce the volume and try again."),
+                        sv::vbOKOnly, sv::AppTitle);
+        break;
+    }
+}
+
+// ---- The tick ---------------------------------------------------------------
+
+double PageVolume::CurrentLevel() const
+{
+    auto* rec = st.Record();
+    return rec ? vr::Level(rec->GetLevel1(), rec->GetLevel2()) : 0.0;
+}
+
+void PageVolume::timDoVolume_Timer()
+{
+    if (!IsCurrent() || !st.Record())
+        return;
+    try {
+        Tick();
+    } catch (const AudioError& e) {
+        // Ticks keep coming while a message is open, so report once and only
+        // when a scan or adjustment had to end; the idle display just waits.
+        const bool busy = st.IsScanning || st.IsAdjusting;
+        StopActivities();
+        if (busy && !m_reportingError) {
+            m_reportingError = true;
+            ReportAudioError(e);
+            m_reportingError = false;
+        }
+    }
+}
+
+void PageVolume::Tick()
+{
+    auto* rec = st.Record();
+    ++m_previewTicks;
+    ++m_scanTicks;
+    if (m_scanTicks == vr::TicksPerStep) {
+        m_scanTicks = 0;
+        if (st.IsAdjusting)
+            ++m_adjustPeriods;
+        if (st.IsScanning)
+            ScanStep();
+    }
+
+    if (st.IsScanning) {
+        const int minimum = sv::XMLGetInt(QStringLiteral("Minimum"), QStringLiteral("Advanced\\Scanning"), QString(),
+                                          vr::DefaultScanMinimum);
+        if (CurrentLevel() > minimum) {
+            ui->cmdScan->setEnabled(true);
+            ui->cmdAdjust->setEnabled(true);
+            rec->SetVolume(vr::RoundHalfEven(ui->sliVolume->maximum() / 2.0));
+            st.IsScanning = false;
+            ui->cboMixer->setEnabled(true);
+            ui->cboLine->setEnabled(ui->cboLine->count() > 0);
+            ui->lblScanInfo->setText(QStringLiteral("Line found. Click Adjust to optimize the volume."));
+        }
+    }
+
+    if (!st.IsScanning && !st.IsAdjusting) {
+        const int volume = rec->GetVolume();
+        if (volume != ui->sliVolume->value())
+            ui->sliVolume->setValue(volume);
+    }
+    if (!st.IsScanning && st.IsAdjusting)
+        AdjustTick();
+
+    ui->barVolume->setValue(vr::NextBarValue(ui->barVolume->value(), CurrentLevel()));
+
+    if (m_previewTicks > vr::PreviewRestartTicks) {
+        m_previewTicks = 0;
+        // Starting volset.wav anew keeps the throw-away file from growing.
+        if (rec->IsCapturing()) {
+            VolPreviewStop();
+            VolPreviewStart();
+        }
+    }
+}
