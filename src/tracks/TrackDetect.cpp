@@ -136,7 +136,7 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
             inTrack = false;
         }
         x += W + 1;
-        if (progress && ++windows % 4096 == 0 && !progress(windows, totalWindows)) {
+        if (progress && ++windows % 64 == 0 && !progress(windows, totalWindows)) {
             result.tracks.clear();
             return result;
         }

@@ -51,7 +51,7 @@ struct DetectResult {
     std::optional<TrackMsg> message;
 };
 
-// Called every few thousand windows; false cancels (the result is then empty).
+// Called every 64 windows; false cancels (the result is then empty).
 using DetectProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
 
 // samples may be null for the Image method.

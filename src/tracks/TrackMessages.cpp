@@ -49,6 +49,9 @@ MessageSpec TrackMessage(TrackMsg id, const QString& arg)
     case TrackMsg::MinTrackRange:
         return {QStringLiteral("Min Track Length"),
                 QStringLiteral("Please enter a minimum track length of between 10 and 60."), vbOKOnly + vbExclamation};
+    case TrackMsg::PlayFailed:
+        return {AppTitle, QStringLiteral("Sonivault cannot play the recording.\r\nError Information ") + arg,
+                vbOKOnly + vbExclamation};
     }
     return {};
 }

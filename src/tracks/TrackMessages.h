@@ -17,6 +17,7 @@ enum class TrackMsg {
     ResetTracks,
     Redetect,
     MinTrackRange,     // options dialog: minimum length outside 10..60
+    PlayFailed,        // the preview cannot be started (arg: the engine's error)
 };
 
 struct MessageSpec {
@@ -25,7 +26,8 @@ struct MessageSpec {
     int style = 0;
 };
 
-// The box for a message; arg fills the one variable part (SplitTrim's seconds).
+// The box for a message; arg fills the one variable part (SplitTrim's seconds,
+// PlayFailed's error).
 MessageSpec TrackMessage(TrackMsg id, const QString& arg = QString());
 
 // Status label of the record page after a damaged recording.

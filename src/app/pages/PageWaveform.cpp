@@ -3,9 +3,24 @@
 
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
+#include "settings/modXML.h"
+#include "tracks/TrackMessages.h"
+#include "tracks/WaveformView.h"
+#include "tracks/frmDetectOptions.h"
 #include "ui_PageRecord.h"
+#include "util/modFunctions.h"
+#include "util/modMsgbox.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cmath>
+
+using sv::audio::AudioError;
 
 PageWaveform::PageWaveform(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageWaveform>())
@@ -16,62 +31,569 @@ PageWaveform::PageWaveform(frmMain& main)
     timWaveform.setInterval(400);
     for (QWidget* w : {static_cast<QWidget*>(ui->picWaveInfo), static_cast<QWidget*>(ui->picLoading),
                        static_cast<QWidget*>(ui->imgReg), static_cast<QWidget*>(ui->imgSel),
-                       static_cast<QWidget*>(ui->imgCombine), static_cast<QWidget*>(ui->linJoin),
-                       static_cast<QWidget*>(ui->linPOS)})
+                       static_cast<QWidget*>(ui->imgCombine)})
         w->hide();
-    ui->picSlider->setAutoFillBackground(true);
-    ui->picSlider->setBackgroundRole(QPalette::Base);
+    using Pic = sv::WaveformView::TabPicture;
+    ui->imgReg->setPixmap(sv::WaveformView::tabPicture(Pic::Regular));
+    ui->imgSel->setPixmap(sv::WaveformView::tabPicture(Pic::Selected));
+    ui->imgCombine->setPixmap(sv::WaveformView::tabPicture(Pic::Combine));
+
+    // The loading panel lies over the viewport rather than in the page's flow.
+    ui->picLoading->setParent(ui->picSlider);
+    ui->picLoading->setAutoFillBackground(true);
+    ui->lblLoadWave->setAlignment(Qt::AlignCenter);
+
+    sv::WaveformView* view = ui->picWave;
+    view->setLineWidgets(ui->linPOS, ui->linJoin);
+    view->setAsk(Asker());
+    view->setModel(nullptr, nullptr);
+    connect(view, &sv::WaveformView::released, this, &PageWaveform::ApplyOutcome);
+    connect(view, &sv::WaveformView::tracksEdited, this, [this](bool rangeChanged) {
+        if (rangeChanged)
+            ApplyRange();
+        SyncPanel();
+    });
+    connect(view, &sv::WaveformView::trackDoubleClicked, this, &PageWaveform::OnDoubleClick);
+    connect(view, &sv::WaveformView::viewportResized, this, &PageWaveform::UpdateScrollRange);
+
+    ui->hsWave->setRange(0, 1);
+    ui->hsWave->setEnabled(false);
+    ui->hsWave->installEventFilter(this);
+    connect(ui->hsWave, &QScrollBar::valueChanged, this, &PageWaveform::hsWave_Change);
+
+    connect(&timWaveform, &QTimer::timeout, this, &PageWaveform::timWaveform_Timer);
+    connect(ui->cmdWavePlay, &QPushButton::clicked, this, &PageWaveform::cmdWavePlay_Click);
     connect(ui->cmdWaveStop, &QPushButton::clicked, this, &PageWaveform::cmdWaveStop_Click);
+    connect(ui->cmdAddTrack, &QPushButton::clicked, this, &PageWaveform::cmdAddTrack_Click);
+    connect(ui->cmdWaveSplit, &QPushButton::clicked, this, &PageWaveform::cmdWaveSplit_Click);
+    connect(ui->cmdWaveCombine, &QPushButton::clicked, this, &PageWaveform::cmdWaveCombine_Click);
     connect(ui->cmdResetTracks, &QPushButton::clicked, this, &PageWaveform::cmdResetTracks_Click);
+    connect(ui->cmdTrackOptions, &QPushButton::clicked, this, &PageWaveform::cmdTrackOptions_Click);
+    connect(ui->chkAutoSplit, &QCheckBox::clicked, this, &PageWaveform::chkAutoSplit_Click);
+    connect(ui->WaveSlide, &QSlider::sliderPressed, this, &PageWaveform::WaveSlide_Press);
+    connect(ui->WaveSlide, &QSlider::sliderReleased, this, &PageWaveform::WaveSlide_Release);
+    ui->lblWaveTime->setText(QStringLiteral("0:00"));
 }
 
-PageWaveform::~PageWaveform() = default;
+PageWaveform::~PageWaveform()
+{
+    m_cancel = true;
+    if (m_busyLoop)
+        m_busyLoop->quit();
+    ui->picWave->setModel(nullptr, nullptr);
+}
 
-void PageWaveform::DetectTracksLoad() {}
+sv::WaveformView* PageWaveform::View() const
+{
+    return ui->picWave;
+}
 
-// Until the waveform is drawn and tracks are detected, the whole recording
-// stands as one track so the pages after this one can be reached.
+QString PageWaveform::RecordingFile() const
+{
+    return st.RecordingPath.isEmpty() ? st.RecordDirectory + QStringLiteral("recording.wav") : st.RecordingPath;
+}
+
+int PageWaveform::Ask(sv::TrackMsg, const sv::MessageSpec& spec)
+{
+    return m.Msg(spec.text, spec.style, spec.title);
+}
+
+sv::AskFn PageWaveform::Asker()
+{
+    return [this](sv::TrackMsg id, const sv::MessageSpec& spec) { return Ask(id, spec); };
+}
+
+void PageWaveform::DetectTracksLoad()
+{
+    m_detect = sv::LoadDetectSettings();
+}
+
+// ---- Entering and leaving -------------------------------------------------
+
 void PageWaveform::WaveFormStep()
 {
     m.cmdCancel()->setEnabled(true);
+    // Next and Back wait for the markers: pressing them mid-drawing would
+    // leave the page under the work still running.
+    m.cmdNext()->setEnabled(false);
+    m.cmdBack()->setEnabled(false);
+    cmdWaveStop_Click();
+    RemoveAllTracks();
     m.ShowPage(this);
+    SetLoading(true);
     m.picRecord()->timRecordGraph.stop();
     m.ShowTutorialPage();
-    cmdResetTracks_Click();
+    repaint();
+
+    m_waveValid = false;
+    m_cancel = false;
+    LoadWaveform();
+    if (m_cancel)
+        return;
+    if (m_waveValid) {
+        SetWaveform();
+        ApplyOutcome(m_tracks.releaseOnEmpty(sv::MouseButton::Left, 0));
+        DetectTracks();
+        if (m_cancel)
+            return;
+        SetLoading(false);
+        m.cmdBack()->setEnabled(true);
+        m.cmdNext()->setEnabled(true);
+        return;
+    }
+    SetLoading(false);
+    ReleaseRecording();
+    // The record page, ready to record again.
+    PageRecord* rec = m.picRecord();
+    m.ShowPage(rec);
+    m.cmdNext()->setEnabled(false);
     m.cmdBack()->setEnabled(true);
-    m.cmdNext()->setEnabled(true);
+    rec->ui->cmdRec->setEnabled(true);
+    rec->ui->lblRecStatus->setText(sv::RecordingDamagedStatus());
+    rec->timRecordGraph.start();
+    m.ShowTutorialPage();
+    Ask(sv::TrackMsg::RecordingDamaged, sv::TrackMessage(sv::TrackMsg::RecordingDamaged));
+}
+
+void PageWaveform::LoadWaveform()
+{
+    m_waveValid = true;
+    ui->picWave->setModel(nullptr, nullptr);
+    ui->picLoading->setGeometry(ui->picSlider->contentsRect());
+    ui->lblLoadWave->setText(QStringLiteral("Loading wave image..."));
+    ui->picLoading->raise();
+    ui->picLoading->show();
+    repaint();
+
+    const QString path = RecordingFile();
+    sv::WaveStatus status = sv::WaveStatus::Ok;
+    m_done = 0;
+    m_total = 0;
+    QElapsedTimer clock;
+    clock.start();
+    const bool finished = RunBusy(
+        [this, path, &status] {
+            m_samples = sv::WaveSamples();
+            status = m_samples.open(path);
+            if (status != sv::WaveStatus::Ok)
+                return;
+            status = m_wave.draw(m_samples, [this](std::int64_t done, std::int64_t total) {
+                m_done = done;
+                m_total = total;
+                return !m_cancel.load();
+            });
+        },
+        [this, &clock] {
+            const qint64 total = m_total;
+            const double percent = total > 0 ? double(m_done) / double(total) * 100.0 : 0.0;
+            ui->lblLoadWave->setText(sv::LoadingWaveText(percent, clock.elapsed() / 1000.0));
+        });
+    ui->picLoading->hide();
+    if (!finished || status == sv::WaveStatus::Canceled) {
+        m_cancel = true;
+        return;
+    }
+    if (status != sv::WaveStatus::Ok) {
+        m_waveValid = false;
+        return;
+    }
+    m_tracks.setLimits(sv::LoadTrackLimits(m_wave.scale()));
+    ui->picWave->setModel(&m_wave, &m_tracks);
 }
 
 void PageWaveform::WaveformBack()
 {
     RemoveAllTracks();
     cmdWaveStop_Click();
-    m.picRecord()->ui->mblRecorded->clear();
-    m.picRecord()->ui->mblRemain->clear();
-    m.ShowPage(m.picRecord());
-    m.picRecord()->timRecordGraph.start();
+    ReleaseRecording();
+    PageRecord* rec = m.picRecord();
+    rec->ui->mblRecorded->clear();
+    rec->ui->mblRemain->clear();
+    m.ShowPage(rec);
+    rec->timRecordGraph.start();
     m.cmdNext()->setEnabled(false);
 }
 
-void PageWaveform::cmdWaveStop_Click()
+void PageWaveform::ReleaseRecording()
 {
-    timWaveform.stop();
-    if (auto* play = st.Play()) {
-        try {
-            play->StopPlay();
-        } catch (const sv::audio::AudioError&) {
-        }
-    }
-}
-
-void PageWaveform::cmdResetTracks_Click()
-{
-    m_trackCount = 1;
-    ui->lblWaveTrackName->setText(QStringLiteral("Track 1"));
+    ui->picWave->setModel(nullptr, nullptr);
+    m_samples = sv::WaveSamples();
+    m_wave = sv::Waveform();
+    m_tracks.clear();
+    m_tracks.setLimits({});
+    m_waveValid = false;
+    SyncPanel();
 }
 
 void PageWaveform::RemoveAllTracks()
 {
-    m_trackCount = 0;
-    ui->lblWaveTrackName->clear();
+    m_tracks.clear();
+    ui->picWave->tracksChanged();
+    SyncPanel();
+}
+
+void PageWaveform::SetLoading(bool loading)
+{
+    DisableWaveformButtons(!loading);
+    for (QWidget* w : {static_cast<QWidget*>(ui->cmdResetTracks), static_cast<QWidget*>(ui->cmdTrackOptions),
+                       static_cast<QWidget*>(ui->chkAutoSplit), static_cast<QWidget*>(ui->picWave)})
+        w->setEnabled(!loading);
+}
+
+void PageWaveform::DisableWaveformButtons(bool enabled)
+{
+    for (QWidget* w : {static_cast<QWidget*>(ui->cmdWavePlay), static_cast<QWidget*>(ui->cmdWaveStop),
+                       static_cast<QWidget*>(ui->WaveSlide), static_cast<QWidget*>(ui->cmdWaveCombine),
+                       static_cast<QWidget*>(ui->cmdWaveSplit), static_cast<QWidget*>(ui->cmdAddTrack)})
+        w->setEnabled(enabled);
+}
+
+bool PageWaveform::RunBusy(const std::function<void()>& work, const std::function<void()>& tick)
+{
+    QEventLoop loop;
+    QFutureWatcher<void> watcher;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    QTimer ticker;
+    ticker.setInterval(50);
+    if (tick)
+        connect(&ticker, &QTimer::timeout, this, tick);
+    watcher.setFuture(QtConcurrent::run(work));
+    ticker.start();
+    m_busyLoop = &loop;
+    if (!watcher.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_busyLoop = nullptr;
+    ticker.stop();
+    if (!watcher.isFinished()) {
+        // The loop was left early (window closing): stop the worker first.
+        m_cancel = true;
+        watcher.waitForFinished();
+        return false;
+    }
+    return !m_cancel;
+}
+
+void PageWaveform::hideEvent(QHideEvent* e)
+{
+    // The window is going away in the middle of drawing or detecting.
+    if (m_busyLoop) {
+        m_cancel = true;
+        m_busyLoop->quit();
+    }
+    WizardPage::hideEvent(e);
+}
+
+// ---- Detection and the track buttons --------------------------------------
+
+void PageWaveform::DetectTracks()
+{
+    DetectTracksLoad();
+    sv::DetectSettings s = m_detect;
+    s.autoSplit = ui->chkAutoSplit->isChecked();
+    sv::DetectResult result;
+    if (!RunBusy([this, s, &result] {
+            result = sv::DetectTracks(m_wave, &m_samples, s,
+                                      [this](std::int64_t, std::int64_t) { return !m_cancel.load(); });
+        }))
+        return;
+    m_tracks.setLimits(sv::LoadTrackLimits(m_wave.scale()));
+    m_tracks.setTracks(result.tracks);
+    // Each new marker is selected as it is made, which stops the preview.
+    cmdWaveStop_Click();
+    ApplyRange();
+    ui->picWave->tracksChanged();
+    SyncPanel();
+    if (result.message)
+        Ask(*result.message, sv::TrackMessage(*result.message));
+}
+
+void PageWaveform::RedetectWith(bool autoSplit)
+{
+    const bool remembered = ui->chkAutoSplit->isChecked();
+    ui->chkAutoSplit->setChecked(autoSplit);
+    RemoveAllTracks();
+    DetectTracks();
+    ui->chkAutoSplit->setChecked(remembered);
+}
+
+void PageWaveform::cmdResetTracks_Click()
+{
+    const int answer = Ask(sv::TrackMsg::ResetTracks, sv::TrackMessage(sv::TrackMsg::ResetTracks));
+    if (answer != sv::vbYes && answer != sv::vbNo)
+        return;
+    RedetectWith(answer == sv::vbNo);
+}
+
+void PageWaveform::cmdTrackOptions_Click()
+{
+    sv::frmDetectOptions dlg(window());
+    dlg.SetValues(sv::frmDetectOptions::Load());
+    // Closed by its close box: the stored settings stay as they were.
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    sv::frmDetectOptions::Store(dlg.Values());
+    if (Ask(sv::TrackMsg::Redetect, sv::TrackMessage(sv::TrackMsg::Redetect)) == sv::vbYes)
+        RedetectWith(true);
+}
+
+void PageWaveform::chkAutoSplit_Click()
+{
+    sv::XMLSetValue(ui->chkAutoSplit->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+                    QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString());
+}
+
+void PageWaveform::cmdAddTrack_Click()
+{
+    if (m_tracks.addNew(Asker())) {
+        cmdWaveStop_Click();
+        ApplyRange();
+    }
+    ui->picWave->tracksChanged();
+    SyncPanel();
+}
+
+void PageWaveform::cmdWaveSplit_Click()
+{
+    m_tracks.toggleSplitMode();
+    SyncPanel();
+    ui->picWave->update();
+}
+
+void PageWaveform::cmdWaveCombine_Click()
+{
+    m_tracks.toggleCombineMode();
+    ui->picWave->tracksChanged();
+    SyncPanel();
+}
+
+void PageWaveform::SyncPanel()
+{
+    ui->lblWaveDo->setText(m_tracks.instruction());
+    ui->picWaveInfo->setVisible(m_tracks.instructionVisible() || !m_tracks.instruction().isEmpty());
+}
+
+void PageWaveform::ApplyOutcome(const sv::ReleaseOutcome& out)
+{
+    if (out.stopPlayback)
+        cmdWaveStop_Click();
+    if (out.rangeChanged) {
+        ApplyRange();
+        ui->lblWaveTime->setText(QStringLiteral("0:00"));
+    }
+    SyncPanel();
+    ui->picWave->tracksChanged();
+    if (out.playFromSeconds) {
+        ui->WaveSlide->setValue(*out.playFromSeconds);
+        WaveSlide_Release();
+    }
+}
+
+void PageWaveform::ApplyRange()
+{
+    const sv::PreviewRange r = m_tracks.range();
+    m_playStart = r.start;
+    m_playEnd = r.end;
+    ui->WaveSlide->setRange(r.start, r.end);
+    ui->WaveSlide->setValue(0);
+    ui->lblWaveTrackName->setText(r.name);
+    ui->lblWaveTrackStart->setText(r.startText());
+    ui->lblWaveTrackLength->setText(r.lengthText());
+}
+
+void PageWaveform::OnDoubleClick(int index, int x)
+{
+    if (index < 0 || index >= m_tracks.count())
+        return;
+    cmdWaveStop_Click();
+    ApplyOutcome(m_tracks.release(index, sv::MouseButton::Left, x, false, Asker()));
+    cmdWavePlay_Click();
+    m_tracks.skipNextRelease();
+    const sv::TrackMarker& t = m_tracks.at(m_tracks.selected() >= 0 ? m_tracks.selected() : index);
+    const int right = -View()->imageLeftEdge() + View()->viewportUnits() - 100;
+    if (t.right() > right) {
+        const int v = t.left / ScrollDivisor;
+        ScrollTo(v > 0 ? v : 0);
+    }
+}
+
+// ---- Scrolling ------------------------------------------------------------
+
+void PageWaveform::SetWaveform()
+{
+    const sv::ScrollSetup s = sv::ComputeScroll(m_wave.waveWidth(), View()->viewportUnits());
+    QScrollBar* hs = ui->hsWave;
+    if (s.enabled) {
+        ScrollDivisor = s.divisor;
+        hs->setRange(0, s.max);
+        hs->setEnabled(true);
+        hs->setSingleStep(std::max(s.smallChange, 1));
+        hs->setPageStep(std::max(s.largeChange, 1));
+    } else {
+        ScrollDivisor = 1;
+        hs->setRange(0, 1);
+        hs->setEnabled(false);
+    }
+    hs->setValue(0);
+    hsWave_Change();
+}
+
+// A resized window changes how much of the image fits; keep the position.
+void PageWaveform::UpdateScrollRange()
+{
+    if (!m_waveValid || m_wave.isEmpty())
+        return;
+    const sv::ScrollSetup s = sv::ComputeScroll(m_wave.waveWidth(), View()->viewportUnits());
+    QScrollBar* hs = ui->hsWave;
+    const int left = -(View()->imageLeftEdge() - sv::WaveLeftMargin);
+    ScrollDivisor = s.enabled ? s.divisor : 1;
+    hs->setEnabled(s.enabled);
+    hs->setRange(0, s.enabled ? s.max : 1);
+    hs->setSingleStep(std::max(s.smallChange, 1));
+    hs->setPageStep(std::max(s.largeChange, 1));
+    hs->setValue(s.enabled ? std::min(left / ScrollDivisor, s.max) : 0);
+    hsWave_Change();
+}
+
+void PageWaveform::hsWave_Change()
+{
+    ScrollChanged = true;
+    View()->setImageLeftEdge(sv::ImageLeftEdge(ui->hsWave->value(), ScrollDivisor));
+}
+
+void PageWaveform::ScrollTo(int value)
+{
+    if (value == ui->hsWave->value())
+        return;
+    ui->hsWave->setValue(value); // hsWave_Change follows
+}
+
+bool PageWaveform::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == ui->hsWave) {
+        if (e->type() == QEvent::KeyPress)
+            ScrollKeyDown = true;
+        else if (e->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(e)->isAutoRepeat())
+            ScrollKeyDown = false;
+        else if (e->type() == QEvent::FocusOut)
+            ScrollKeyDown = false;
+    }
+    return WizardPage::eventFilter(watched, e);
+}
+
+// ---- Preview --------------------------------------------------------------
+
+void PageWaveform::cmdWaveStop_Click()
+{
+    m_lineShown = false;
+    View()->setPositionLine(-1);
+    ui->WaveSlide->setValue(0);
+    if (auto* play = st.Play()) {
+        try {
+            play->StopPlay();
+        } catch (const AudioError&) {
+        }
+    }
+    timWaveform.stop();
+}
+
+void PageWaveform::cmdWavePlay_Click()
+{
+    PlayFrom(m_playStart);
+}
+
+bool PageWaveform::PlayFrom(int seconds)
+{
+    auto* play = st.Play();
+    if (!play || !m_waveValid)
+        return false;
+    try {
+        play->StopPlay();
+        play->PlayFile(RecordingFile());
+        play->SetPlayPosition(seconds);
+    } catch (const AudioError& e) {
+        cmdWaveStop_Click();
+        Ask(sv::TrackMsg::PlayFailed,
+            sv::TrackMessage(sv::TrackMsg::PlayFailed, QString::number(e.number()) + QStringLiteral("  ") + e.description()));
+        return false;
+    }
+    WaveformTimer(true, seconds);
+    return true;
+}
+
+void PageWaveform::WaveSlide_Press()
+{
+    timWaveform.stop();
+}
+
+void PageWaveform::WaveSlide_Release()
+{
+    PlayFrom(ui->WaveSlide->value());
+}
+
+void PageWaveform::StartPlay(int x)
+{
+    ApplyOutcome(m_tracks.releaseOnEmpty(sv::MouseButton::Right, x));
+}
+
+void PageWaveform::WaveformTimer(bool seek, double position)
+{
+    auto* play = st.Play();
+    double P = position;
+    if (!seek) {
+        try {
+            P = play ? play->GetPlayPosition() : 0.0;
+            // The player ends on its own at the end of the file, which can
+            // lie before PlayEnd (whole seconds round up); it then reports 0.
+            if (!play || play->GetPlayLength() <= 0)
+                P = std::max(P, double(m_playEnd));
+        } catch (const AudioError&) {
+        }
+    }
+    m_lineShown = true;
+    if (P >= m_playEnd) {
+        timWaveform.stop();
+        if (play) {
+            try {
+                play->StopPlay();
+            } catch (const AudioError&) {
+            }
+        }
+        ui->WaveSlide->setValue(0);
+        m_lineShown = false;
+    }
+    ui->WaveSlide->setValue(int(sv::RoundHalfEven(P)));
+
+    sv::WaveformView* view = View();
+    const double VL = -view->imageLeftEdge() + 100;
+    const double VR = view->viewportUnits() + VL - 200;
+    ui->lblWaveTime->setText(sv::FormatTime(int(sv::RoundHalfEven(P - m_playStart))));
+
+    const double x = m_wave.scale().unitsAt(P);
+    if (seek) {
+        ScrollChanged = false;
+        if (m_lineShown)
+            timWaveform.start();
+    }
+    view->setPositionLine(m_lineShown ? x : -1);
+
+    if (!seek && x >= 1000 && !ScrollKeyDown) {
+        const int step = ui->hsWave->singleStep();
+        double cx = x;
+        if (VR < 8000)
+            cx += 300;
+        if (ScrollChanged) {
+            if (std::abs(cx - VR) < 300) {
+                ScrollTo(ui->hsWave->value() + step);
+                ScrollChanged = false;
+            }
+        } else {
+            if (cx >= VR)
+                ScrollTo(ui->hsWave->value() + step);
+            if (cx >= 1000 && cx <= VL)
+                ScrollTo(ui->hsWave->value() - step);
+        }
+    }
+    if (seek && (x < VL || x > VR))
+        ScrollTo(int(sv::RoundHalfEven(x / ScrollDivisor)));
+    view->update();
 }
