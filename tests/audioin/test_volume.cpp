@@ -122,6 +122,7 @@ private Q_SLOTS:
     void scanFailureRestoresEverything();
     void helpOfferOnThirdFailureOnly();
     void scanMinimumSetting();
+    void scanPassesCardWithoutInputs();
     void deviceModeScan();
     void deviceModeFailure();
     void leavingThePageEndsTheScan();
@@ -341,6 +342,26 @@ void TestVolume::scanMinimumSetting()
     ScanToEnd(z);
     QCOMPARE(page->ui->lblScanInfo->text(), kFound);
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+void TestVolume::scanPassesCardWithoutInputs()
+{
+    VirtualDeck deck;
+    deck.mixers = {{QStringLiteral("Card"), {{QStringLiteral("Line In"), {}, 40}}},
+                   {QStringLiteral("Empty Card"), {}},
+                   {QStringLiteral("USB"), {{QStringLiteral("Aux"), VirtualSignal::noise(5000), 45}}}};
+    deck.speed = 20;
+    Wizard z(deck);
+    ToVolumePage(z);
+    auto* v = z.w->picVolume()->ui.get();
+    v->cmdScan->click();
+    // No "no recording inputs" message in the middle of a scan.
+    const int ticks = ScanToEnd(z);
+    QVERIFY2(ticks == 24 || ticks == 25, qPrintable(QString::number(ticks)));
+    QCOMPARE(v->lblScanInfo->text(), kFound);
+    QCOMPARE(v->cboLine->currentText(), QStringLiteral("Aux"));
+    QVERIFY(v->cboLine->isEnabled());
+    QVERIFY2(z.boxes.shown.isEmpty(), qPrintable(z.boxes.unexpectedText()));
 }
 
 void TestVolume::deviceModeScan()
