@@ -1,0 +1,594 @@
+// The waveform page in the main window, on the virtual deck: drawing and
+// detecting a generated recording with known gaps, editing through the
+// picture with mouse events at pixel positions, the page's messages, and the
+// preview. The deck's play clock runs at a millionth of real time, so the
+// position is wherever the test puts it; timer ticks are called directly.
+#include "app/WizardFixture.h"
+#include "tracks/WaveformView.h"
+#include "tracks/frmDetectOptions.h"
+#include "ui_frmDetectOptions.h"
+#include "util/modFunctions.h"
+#include "WavGen.h"
+
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSlider>
+
+using namespace svtest;
+using sv::TrackMarker;
+
+namespace {
+
+sv::audio::VirtualDeck FrozenDeck()
+{
+    sv::audio::VirtualDeck deck = SmallDeck();
+    deck.speed = 1e-6;
+    return deck;
+}
+
+// At 2000 frames a second and scale 50 (40 frames per image unit), windows
+// of 26 units: 40 s | 5 s gap | 60 s, a 0.2 s dip, 50 s | 5 s gap | 20 s
+// (too short to keep) | 305.6 s of silence. 485.6 s: WaveSeconds 486, wider
+// than the viewport.
+const QVector<TrackMarker> Detected = {{0, 2028}, {2236, 7800 - 2236}};
+constexpr int Rate = 2000;
+constexpr int Width = 486 * 50;
+
+void send(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF pos)
+{
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+struct Page {
+    explicit Page(std::initializer_list<Segment> segments = {{40, 9000}, {5, 0}, {60, 9000}, {0.2, 0}, {50, 9000},
+                                                              {5, 0}, {20, 9000}, {305.6, 0}})
+        : z(FrozenDeck())
+    {
+        z.noWelcomeDialog();
+        if (!z.start())
+            return;
+        z.w->resize(900, 650);
+        QApplication::processEvents();
+        wav = z.st().RecordDirectory + QStringLiteral("recording.wav");
+        z.st().RecordingPath = wav;
+        ok = writeSegments(wav, segments, Rate);
+        z.w->ShowPage(z.w->picRecord());
+    }
+    PageWaveform* p() const { return z.w->picWaveform(); }
+    Ui::PageWaveform* ui() const { return p()->ui.get(); }
+    sv::WaveformView* view() const { return p()->View(); }
+    const sv::TrackList& tracks() const { return p()->Tracks(); }
+    sv::audio::PlayObject* play() { return z.st().Play(); }
+    // Widget pixel of image position x, in the marker band below the tabs.
+    QPointF at(double x, double y = 80) const { return {view()->pixelX(x), y}; }
+    void click(double x, Qt::MouseButton b = Qt::LeftButton, double y = 80)
+    {
+        send(view(), QEvent::MouseButtonPress, b, b, at(x, y));
+        send(view(), QEvent::MouseButtonRelease, b, Qt::NoButton, at(x, y));
+    }
+    void clickPx(QPointF px)
+    {
+        send(view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, px);
+        send(view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, px);
+    }
+    void drag(double from, double to)
+    {
+        send(view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, at(from));
+        send(view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, at(from));
+        send(view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, at((from + to) / 2));
+        send(view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, at(to));
+        send(view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at(to));
+    }
+    void noBoxes()
+    {
+        const QString what = z.boxes.shown.isEmpty() ? QString() : z.boxes.last().title + ": " + z.boxes.last().text;
+        QVERIFY2(z.boxes.shown.isEmpty(), qPrintable(what));
+    }
+
+    Wizard z;
+    QString wav;
+    bool ok = false;
+};
+
+void expectBox(const MsgBoxScript& boxes, int i, const sv::MessageSpec& m)
+{
+    QVERIFY2(boxes.shown.size() > i, qPrintable(QString::number(boxes.shown.size())));
+    QCOMPARE(boxes.shown[i].title, m.title);
+    QCOMPARE(boxes.shown[i].text, m.text);
+    QCOMPARE(boxes.shown[i].style, m.style);
+}
+
+} // namespace
+
+class TestWavePage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void drawsAndDetects();
+    void damagedRecording();
+    void shortAndSilentRecordings();
+    void selectDragAndResize();
+    void splitCombineDeleteAdd();
+    void resetAndAutoSplit();
+    void detectionOptions();
+    void preview();
+    void rightClickAndDoubleClick();
+    void backToRecordPage();
+};
+
+void TestWavePage::drawsAndDetects()
+{
+    Page t;
+    QVERIFY(t.ok);
+    t.p()->WaveFormStep();
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+    t.noBoxes();
+    QVERIFY(t.p()->WaveValid());
+    QCOMPARE(t.p()->Wave().waveWidth(), Width);
+    QCOMPARE(t.tracks().markers(), Detected);
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QVERIFY(!t.z.w->picRecord()->timRecordGraph.isActive());
+    for (QWidget* w : {static_cast<QWidget*>(t.ui()->cmdWavePlay), static_cast<QWidget*>(t.ui()->cmdAddTrack),
+                       static_cast<QWidget*>(t.ui()->WaveSlide), static_cast<QWidget*>(t.ui()->cmdResetTracks)})
+        QVERIFY(w->isEnabled());
+    QVERIFY(t.ui()->picLoading->isHidden());
+    // The last marker made is selected, and the preview range is its track.
+    QCOMPARE(t.tracks().selected(), 1);
+    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 2"));
+    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:45/2:36"));
+    QCOMPARE(t.ui()->lblWaveTrackLength->text(), QStringLiteral("1:51"));
+    QCOMPARE(t.p()->SplitList().size(), 2);
+    QCOMPARE(t.p()->SplitList()[1].start, 45);
+
+    // Scrolling: at the last position the image ends a margin inside the viewport.
+    QScrollBar* hs = t.ui()->hsWave;
+    const int viewport = t.view()->viewportUnits();
+    QVERIFY(viewport > 3000 && viewport - 300 < Width);
+    QVERIFY(hs->isEnabled());
+    QCOMPARE(t.view()->imageLeftEdge(), 150);
+    hs->setValue(hs->maximum());
+    const int end = t.view()->imageLeftEdge() + Width;
+    QVERIFY2(std::abs(end - (t.view()->viewportUnits() - 150)) <= t.p()->ScrollDivisor,
+             qPrintable(QString::number(end)));
+    QVERIFY(t.p()->ScrollChanged);
+    // The selected tab stays in view while its track is: with the viewport's
+    // left inside the track it sits 30 units from that left...
+    hs->setValue((4000 + 150) / t.p()->ScrollDivisor);
+    QCOMPARE(t.view()->tabLeft(1), -t.view()->imageLeftEdge() + 30);
+    // ...and at the track's end once the track has left the view.
+    hs->setValue(hs->maximum());
+    QCOMPARE(t.view()->tabLeft(1), Detected[1].right() - sv::WaveformView::TabWidth);
+    hs->setValue(0);
+    QCOMPARE(t.view()->tabLeft(1), Detected[1].left);
+
+    // The picture: white image, black centre line, the selected marker tinted.
+    const QImage img = t.view()->grab().toImage();
+    const int cy = int(t.view()->height() / 2);
+    QCOMPARE(img.pixelColor(2, cy), t.view()->palette().color(QPalette::Window)); // margin left of the image
+    const auto darkNear = [&](int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            if (qGray(img.pixel(x, y + dy)) < 60)
+                return true;
+        return false;
+    };
+    QVERIFY(darkNear(int(t.view()->pixelX(2100)), cy));
+    const QColor tint = img.pixelColor(int(t.view()->pixelX(6000)), 30);
+    QVERIFY(tint != QColor(Qt::white) && qGray(tint.rgb()) > 120);
+    if (const auto dir = qEnvironmentVariable("SONIVAULT_SHOT_DIR"); !dir.isEmpty()) {
+        hs->setValue(0);
+        t.z.w->grab().save(dir + QStringLiteral("/wavepage.png"));
+    }
+}
+
+void TestWavePage::damagedRecording()
+{
+    Page t;
+    QVERIFY(writeFile(t.wav, QByteArray("RIFF\x10\0\0\0WAVEjunkjunkjunk", 20)));
+    t.z.boxes.answer(sv::vbOK);
+    t.p()->WaveFormStep();
+    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::RecordingDamaged));
+    QCOMPARE(t.z.boxes.shown[0].position, 7);
+    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+    auto* rec = t.z.w->picRecord();
+    QCOMPARE(rec->ui->lblRecStatus->text(), sv::RecordingDamagedStatus());
+    QVERIFY(rec->ui->cmdRec->isEnabled());
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QVERIFY(!t.p()->HasTracks());
+
+    // A missing file is no better.
+    QFile::remove(t.wav);
+    t.z.boxes.clear();
+    t.z.boxes.answer(sv::vbOK);
+    t.p()->WaveFormStep();
+    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::RecordingDamaged));
+    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+}
+
+void TestWavePage::shortAndSilentRecordings()
+{
+    {
+        // Under half a second: 0 whole seconds, nothing to draw, no track possible.
+        Page t({{0.3, 9000}});
+        t.z.boxes.answer(sv::vbOK);
+        t.p()->WaveFormStep();
+        expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::RecordingTooShort));
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        QVERIFY(!t.p()->HasTracks());
+        QVERIFY(t.z.w->cmdBack()->isEnabled());
+        t.z.boxes.answer(sv::vbOK);
+        t.ui()->cmdAddTrack->click();
+        expectBox(t.z.boxes, 1, sv::TrackMessage(sv::TrackMsg::AddNoRoom));
+        QVERIFY(!t.p()->HasTracks());
+        // Nothing to play, and nothing hangs.
+        t.ui()->cmdWavePlay->click();
+        t.p()->timWaveform_Timer();
+        QVERIFY(!t.p()->timWaveform.isActive());
+        QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+    }
+    {
+        // Nothing reaches the level: one track over everything and the message.
+        Page t({{60, 600}});
+        t.z.boxes.answer(sv::vbOK);
+        t.p()->WaveFormStep();
+        expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::NoRecording));
+        QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{15, 3000 - 135}}));
+        QVERIFY(t.z.w->cmdNext()->isEnabled());
+    }
+}
+
+void TestWavePage::selectDragAndResize()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    // A click in the first marker selects it and makes it the range.
+    t.click(1000);
+    QCOMPARE(t.tracks().selected(), 0);
+    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 1"));
+    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/0:41"));
+
+    // Its right edge, dragged into the next marker, stops there with the join line.
+    send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(2028 - 45));
+    QCOMPARE(t.view()->cursor().shape(), Qt::SizeHorCursor);
+    send(t.view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, t.at(2028 - 45));
+    send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, t.at(2600));
+    QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
+    QCOMPARE(t.tracks().joinLine(), 2236);
+    QVERIFY(!t.ui()->linJoin->isHidden());
+    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/0:45"));
+    // The release ends it.
+    send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, t.at(2600));
+    QVERIFY(t.ui()->linJoin->isHidden());
+
+    // The left edge of the second marker follows the pointer; below the
+    // smallest width it is refused.
+    t.click(5000);
+    QCOMPARE(t.tracks().selected(), 1);
+    t.drag(2236 + 45, 2781);
+    QCOMPARE(t.tracks().at(1), (TrackMarker{2781, 7800 - 2781}));
+    // (The drag passes 4813, still wide enough; its last step is not.)
+    t.drag(2781 + 45, 7800 - 1000);
+    QCOMPARE(t.tracks().at(1).left, 4813);
+
+    // Moving the middle: to the left it stops at the first marker's end.
+    t.drag(5000, 1000);
+    QCOMPARE(t.tracks().at(1), (TrackMarker{2236, 7800 - 4813}));
+    // And past the image's end it is refused.
+    const TrackMarker before = t.tracks().at(1);
+    t.drag(5000, 5000 + Width);
+    QVERIFY(t.tracks().at(1).right() <= Width);
+    QVERIFY(t.tracks().at(1).left >= before.left);
+    // An unselected marker does not move under a drag; the release selects it.
+    t.drag(1000, 1500);
+    QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
+    QCOMPARE(t.tracks().selected(), 0);
+    t.noBoxes();
+}
+
+void TestWavePage::splitCombineDeleteAdd()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    // Split mode: the panel, then a click in the middle of the 111 s track.
+    t.ui()->cmdWaveSplit->click();
+    QVERIFY(!t.ui()->picWaveInfo->isHidden());
+    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::Split);
+    t.click(5000);
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2028}, {2236, 2764}, {5000, 2800}}));
+    QVERIFY(t.ui()->picWaveInfo->isHidden());
+    t.noBoxes();
+
+    // 10 s into a 56 s track: the short part is trimmed off after asking.
+    t.ui()->cmdWaveSplit->click();
+    t.z.boxes.answer(sv::vbNo);
+    t.click(5500);
+    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::SplitTrim, QStringLiteral("35")));
+    QCOMPARE(t.tracks().at(2), (TrackMarker{5000, 2800}));
+    t.ui()->cmdWaveSplit->click();
+    t.z.boxes.answer(sv::vbYes);
+    t.click(5500);
+    QCOMPARE(t.tracks().at(2), (TrackMarker{5500, 2300}));
+    // Both parts too short.
+    t.ui()->cmdWaveSplit->click();
+    t.z.boxes.answer(sv::vbOK);
+    t.click(1000);
+    expectBox(t.z.boxes, 2, sv::TrackMessage(sv::TrackMsg::SplitTooShort));
+    QCOMPARE(t.tracks().count(), 3);
+
+    // Combine: 1 with 3 is refused, 1 with 2 merges over the gap.
+    t.ui()->cmdWaveCombine->click();
+    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineFirst);
+    t.click(1000);
+    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineSecond);
+    t.click(6000);
+    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineNotAdjacent);
+    QCOMPARE(t.tracks().count(), 3);
+    t.click(3000);
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 5000}, {5500, 2300}}));
+    QVERIFY(t.ui()->picWaveInfo->isHidden());
+
+    // The delete icon of the selected marker (on its tab, at +1000 units).
+    t.click(1000);
+    const QRectF del = t.view()->deleteRect(0);
+    t.clickPx(del.center());
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{5500, 2300}}));
+    t.clickPx(t.view()->deleteRect(0).center());
+    QVERIFY(!t.p()->HasTracks());
+
+    // Add Track on an empty list, then after the last marker until there is no room.
+    t.ui()->cmdAddTrack->click();
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{100, 1500}}));
+    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 1"));
+    for (int i = 0; i < 14; ++i)
+        t.ui()->cmdAddTrack->click();
+    QCOMPARE(t.tracks().count(), 15);
+    QCOMPARE(t.tracks().at(14).left, 100 + 14 * (1500 + 50));
+    t.z.boxes.answer(sv::vbOK);
+    t.ui()->cmdAddTrack->click();
+    expectBox(t.z.boxes, 3, sv::TrackMessage(sv::TrackMsg::AddNoRoom));
+    QCOMPARE(t.tracks().count(), 15);
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestWavePage::resetAndAutoSplit()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    QCheckBox* chk = t.ui()->chkAutoSplit;
+    QVERIFY(chk->isChecked());
+    const sv::MessageSpec reset = sv::TrackMessage(sv::TrackMsg::ResetTracks);
+
+    t.z.boxes.answer(sv::vbCancel);
+    t.ui()->cmdResetTracks->click();
+    expectBox(t.z.boxes, 0, reset);
+    QCOMPARE(t.tracks().markers(), Detected);
+
+    t.z.boxes.answer(sv::vbYes);
+    t.ui()->cmdResetTracks->click();
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{15, Width - 135}}));
+    QVERIFY(chk->isChecked());
+
+    t.z.boxes.answer(sv::vbNo);
+    t.ui()->cmdResetTracks->click();
+    QCOMPARE(t.tracks().markers(), Detected);
+    QCOMPARE(t.z.boxes.shown.size(), 3);
+
+    // The check box writes its value at once; detection then makes one track.
+    chk->click();
+    QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
+    t.z.boxes.answer(sv::vbNo);
+    t.ui()->cmdResetTracks->click();
+    QCOMPARE(t.tracks().markers(), Detected);
+    QVERIFY(!chk->isChecked());
+    chk->click();
+    QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("1"));
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestWavePage::detectionOptions()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    const QString section = QStringLiteral("Advanced\\Track Detection");
+
+    // The close box keeps the stored settings and asks nothing.
+    t.z.set(section, "Hiss", "30");
+    OnModal([](QWidget* w) {
+        auto* d = qobject_cast<sv::frmDetectOptions*>(w);
+        QCOMPARE(d->windowTitle(), QStringLiteral("Auto Track Detection Options"));
+        QCOMPARE(d->ui->sliNoise->value(), 30);
+        QCOMPARE(d->ui->sliCompare->value(), 50);
+        QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("35"));
+        d->ui->sliNoise->setValue(40);
+        d->close();
+    });
+    t.p()->cmdTrackOptions_Click();
+    QCOMPARE(t.z.get(section, "Hiss"), QStringLiteral("30"));
+    QVERIFY(t.z.boxes.shown.isEmpty());
+
+    // Out of range is refused and the dialog stays; "45 seconds" reads as 45.
+    // A minimum of 45 s drops the 41 s track on redetection.
+    bool stayed = false;
+    t.z.boxes.answer(sv::vbOK);  // 9.5
+    t.z.boxes.answer(sv::vbOK);  // 61
+    t.z.boxes.answer(sv::vbYes); // redetect
+    OnModal([&stayed](QWidget* w) {
+        auto* d = qobject_cast<sv::frmDetectOptions*>(w);
+        d->ui->cmdDefault->click();
+        QCOMPARE(d->ui->sliNoise->value(), 25);
+        d->ui->sliCompare->setValue(60);
+        d->ui->txtMinTrack->setText(QStringLiteral("9.5"));
+        d->ui->cmdOK->click();
+        d->ui->txtMinTrack->setText(QStringLiteral("61"));
+        d->ui->cmdOK->click();
+        stayed = d->isVisible();
+        d->ui->txtMinTrack->setText(QStringLiteral("45 seconds"));
+        d->ui->cmdOK->click();
+    });
+    t.p()->cmdTrackOptions_Click();
+    QVERIFY(stayed);
+    const sv::MessageSpec range = sv::TrackMessage(sv::TrackMsg::MinTrackRange);
+    expectBox(t.z.boxes, 0, range);
+    QVERIFY(t.z.boxes.shown[0].plain);
+    expectBox(t.z.boxes, 1, range);
+    expectBox(t.z.boxes, 2, sv::TrackMessage(sv::TrackMsg::Redetect));
+    QCOMPARE(t.z.get(section, "Hiss"), QStringLiteral("25"));
+    QCOMPARE(t.z.get(section, "Samples"), QStringLiteral("0.6"));
+    QCOMPARE(t.z.get(section, "MinTrackLength"), QStringLiteral("45 seconds"));
+    // Windows of 31 units now; only the long track is kept.
+    QCOMPARE(t.tracks().count(), 1);
+    QVERIFY(t.tracks().at(0).left >= 2200 && t.tracks().at(0).left <= 2250);
+    QVERIFY(t.ui()->chkAutoSplit->isChecked());
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestWavePage::preview()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    auto* play = t.play();
+    QSlider* slide = t.ui()->WaveSlide;
+
+    // Track 2 (45 s to 156 s): play starts at its start.
+    t.ui()->cmdWavePlay->click();
+    QVERIFY(t.p()->timWaveform.isActive());
+    QCOMPARE(t.p()->timWaveform.interval(), 400);
+    QCOMPARE(int(play->GetPlayPosition()), 45);
+    QCOMPARE(slide->minimum(), 45);
+    QCOMPARE(slide->maximum(), 156);
+    QVERIFY(t.view()->positionLineVisible());
+    QVERIFY(!t.ui()->linPOS->isHidden());
+    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("0:00"));
+
+    play->SetPlayPosition(100);
+    t.p()->timWaveform_Timer();
+    QCOMPARE(slide->value(), 100);
+    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("0:55"));
+    QVERIFY(std::abs(t.view()->positionLine() - 5000) < 1);
+    QCOMPARE(t.ui()->linPOS->x(), int(std::floor(t.view()->pixelX(5000))));
+
+    // At PlayEnd everything stops.
+    play->SetPlayPosition(156);
+    t.p()->timWaveform_Timer();
+    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!t.view()->positionLineVisible());
+    QVERIFY(t.ui()->linPOS->isHidden());
+    QCOMPARE(play->GetPlayLength(), 0.0);
+    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("1:51"));
+
+    // The whole recording (a left click on empty space): 486 whole seconds,
+    // but the file ends at 485.6 s and the player stops there by itself.
+    t.click(8500);
+    QCOMPARE(t.tracks().selected(), -1);
+    QCOMPARE(t.ui()->lblWaveTrackName->text(), sv::EntireRecordingName);
+    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/8:06"));
+    t.ui()->cmdWavePlay->click();
+    QCOMPARE(int(play->GetPlayPosition()), 0);
+    play->SetPlayPosition(486);
+    t.p()->timWaveform_Timer();
+    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!t.view()->positionLineVisible());
+
+    // The slider: pressing stops the timer, releasing plays from its value.
+    t.ui()->cmdWavePlay->click();
+    QVERIFY(t.p()->timWaveform.isActive());
+    t.p()->WaveSlide_Press();
+    QVERIFY(!t.p()->timWaveform.isActive());
+    slide->setValue(120);
+    t.p()->WaveSlide_Release();
+    QCOMPARE(int(play->GetPlayPosition()), 120);
+    QVERIFY(t.p()->timWaveform.isActive());
+    QVERIFY(std::abs(t.view()->positionLine() - 6000) < 1);
+
+    // Stop.
+    t.ui()->cmdWaveStop->click();
+    QVERIFY(!t.p()->timWaveform.isActive());
+    QCOMPARE(slide->value(), 0);
+    QCOMPARE(play->GetPlayLength(), 0.0);
+    QVERIFY(t.ui()->linPOS->isHidden());
+    t.noBoxes();
+}
+
+void TestWavePage::rightClickAndDoubleClick()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    auto* play = t.play();
+    QVERIFY(t.ui()->hsWave->isEnabled());
+
+    // Right click on empty space at x plays the whole recording from there.
+    t.click(8500, Qt::RightButton);
+    QCOMPARE(t.tracks().selected(), -1);
+    QCOMPARE(int(std::lround(play->GetPlayPosition())), 170);
+    QCOMPARE(t.ui()->WaveSlide->maximum(), 486);
+    QCOMPARE(t.ui()->WaveSlide->value(), 170);
+    QVERIFY(t.p()->timWaveform.isActive());
+    QCOMPARE(t.ui()->lblWaveTrackName->text(), sv::EntireRecordingName);
+    QCOMPARE(t.view()->imageLeftEdge(), 150); // in view already
+
+    // Dragging the slider far out of view: the view jumps to show the line.
+    t.p()->WaveSlide_Press();
+    t.ui()->WaveSlide->setValue(460);
+    t.p()->WaveSlide_Release();
+    QCOMPARE(int(std::lround(play->GetPlayPosition())), 460);
+    const double left = -t.view()->imageLeftEdge();
+    QVERIFY2(t.view()->positionLine() >= left && t.view()->positionLine() <= left + t.view()->viewportUnits(),
+             qPrintable(QString::number(left)));
+
+    // Follow-scrolling: a position at the viewport's right moves the view on
+    // by one small step per tick; not while a key is held on the scroll bar.
+    t.ui()->hsWave->setValue(0);
+    const int right = t.view()->viewportUnits() - 150;
+    play->SetPlayPosition(right / 50 + 1);
+    t.p()->ScrollKeyDown = true;
+    t.p()->timWaveform_Timer();
+    QCOMPARE(t.ui()->hsWave->value(), 0);
+    t.p()->ScrollKeyDown = false;
+    t.p()->ScrollChanged = false;
+    t.p()->timWaveform_Timer();
+    QCOMPARE(t.ui()->hsWave->value(), t.ui()->hsWave->singleStep());
+
+    // Right click inside a marker plays its range from the time under the pointer.
+    t.ui()->hsWave->setValue(0);
+    t.click(1500, Qt::RightButton);
+    QCOMPARE(t.tracks().selected(), 0);
+    QCOMPARE(int(std::lround(play->GetPlayPosition())), 30);
+    QCOMPARE(t.ui()->WaveSlide->maximum(), 41);
+
+    // A double click on the second marker plays it from its start; the
+    // release that follows is ignored.
+    t.ui()->cmdWaveStop->click();
+    const QPointF p = t.at(3000);
+    send(t.view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, p);
+    send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
+    send(t.view(), QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, p);
+    send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
+    QCOMPARE(t.tracks().selected(), 1);
+    QCOMPARE(int(std::lround(play->GetPlayPosition())), 45);
+    QVERIFY(t.p()->timWaveform.isActive());
+    t.noBoxes();
+}
+
+void TestWavePage::backToRecordPage()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    t.ui()->cmdWavePlay->click();
+    t.p()->WaveformBack();
+    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+    QVERIFY(!t.p()->HasTracks());
+    QVERIFY(!t.p()->timWaveform.isActive());
+    QCOMPARE(t.play()->GetPlayLength(), 0.0);
+    QVERIFY(t.z.w->picRecord()->timRecordGraph.isActive());
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+    // The recording is no longer held: it can go, and a new one is drawn afresh.
+    QVERIFY(QFile::remove(t.wav));
+    QVERIFY(writeSegments(t.wav, {{50, 9000}}, Rate));
+    t.p()->WaveFormStep();
+    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2500}}));
+}
+
+QTEST_MAIN(TestWavePage)
+#include "tst_wavepage.moc"
