@@ -194,6 +194,16 @@ void WaveformView::paintEvent(QPaintEvent*)
     if (m_wave->isEmpty())
         return;
 
+    // Marker areas under the curve, so the curve stays black on them.
+    if (m_tracks) {
+        const int sel = m_tracks->selected();
+        const int comb = m_tracks->combineMode() ? m_tracks->combineFirst() : -1;
+        for (int i = 0; i < m_tracks->count(); ++i) {
+            QColor area = tabColour(i == comb ? TabPicture::Combine : i == sel ? TabPicture::Selected : TabPicture::Regular);
+            area.setAlpha(i == sel || i == comb ? 60 : 40);
+            p.fillRect(markerRect(i), area);
+        }
+    }
     // Guides first, then the centre line and the curve over them.
     p.setPen(QColor(WaveGuide.r, WaveGuide.g, WaveGuide.b));
     for (double y : {m_wave->upperGuide(), m_wave->lowerGuide()})
@@ -239,10 +249,7 @@ void WaveformView::paintEvent(QPaintEvent*)
     small.setPointSizeF(std::max(small.pointSizeF() - 1, 7.0));
     for (int i : order) {
         const TabPicture kind = pictureOf(i);
-        QColor area = tabColour(kind);
-        area.setAlpha(kind == TabPicture::Regular ? 40 : 60);
         const QRectF r = markerRect(i);
-        p.fillRect(r, area);
         QColor edge = tabColour(kind);
         edge.setAlpha(160);
         p.setPen(edge);

@@ -115,6 +115,7 @@ private Q_SLOTS:
     void preview();
     void rightClickAndDoubleClick();
     void backToRecordPage();
+    void screenshots();
 };
 
 void TestWavePage::drawsAndDetects()
@@ -588,6 +589,43 @@ void TestWavePage::backToRecordPage()
     QVERIFY(writeSegments(t.wav, {{50, 9000}}, Rate));
     t.p()->WaveFormStep();
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2500}}));
+}
+
+// Pictures of the page for looking at by eye: SONIVAULT_SHOT_DIR=folder.
+void TestWavePage::screenshots()
+{
+    const QString dir = qEnvironmentVariable("SONIVAULT_SHOT_DIR");
+    if (dir.isEmpty())
+        QSKIP("SONIVAULT_SHOT_DIR not set");
+    Page t;
+    // Ten songs of 50 s with swelling loudness and 4 s gaps, at 4000 Hz.
+    WavSpec spec;
+    spec.rate = 4000;
+    QVERIFY(writeWav(t.wav, spec, 540 * 4000, [](std::int64_t k, int c) {
+        const double s = k / 4000.0;
+        const double inSong = std::fmod(s, 54.0);
+        if (inSong >= 50)
+            return int(30 * std::sin(k * 0.7));
+        const double env = (0.45 + 0.15 * std::sin(s / 3.0) + 0.1 * std::sin(s * 1.7)) * std::min(1.0, inSong / 2);
+        return int(20000 * env * std::sin(k * (c ? 0.31 : 0.37)) * (0.6 + 0.4 * std::sin(k * 0.013)));
+    }));
+    t.p()->WaveFormStep();
+    t.click(3000);
+    t.ui()->cmdWaveSplit->click();
+    send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(3800));
+    QApplication::processEvents();
+    t.z.w->grab().save(dir + QStringLiteral("/wavepage-split.png"));
+    t.ui()->cmdWaveSplit->click();
+    t.ui()->cmdWavePlay->click();
+    t.play()->SetPlayPosition(70);
+    t.p()->timWaveform_Timer();
+    QApplication::processEvents();
+    t.z.w->grab().save(dir + QStringLiteral("/wavepage-play.png"));
+    OnModal([dir](QWidget* w) {
+        w->grab().save(dir + QStringLiteral("/detectoptions.png"));
+        w->close();
+    });
+    t.p()->cmdTrackOptions_Click();
 }
 
 QTEST_MAIN(TestWavePage)
