@@ -194,9 +194,14 @@ void PageVolume::cboMixer_Click()
         st.ScanLineVolume = rec->GetVolume();
         rec->SetVolume(vr::FullVolume);
     }
-    if (!st.IsScanning)
+    if (!st.IsScanning) {
+        // Devices have no line handler to restart the level capture, so a
+        // newly chosen device would otherwise go unmonitored.
+        if (rec->IsDeviceMode())
+            VolPreviewStart();
         sv::XMLSetValue(QString::number(ui->cboMixer->currentIndex()), QStringLiteral("Mixer"),
                         QStringLiteral("Soundcard"), QString());
+    }
 }
 
 void PageVolume::cboLine_Click()
