@@ -283,16 +283,6 @@ private Q_SLOTS:
                     values << *v;
         QCOMPARE(values, (QList<int>{0, 13, 26, 39, 52, 65, 78, 91, 100}));
     }
-
-    void commandLineTextForMessages()
-    {
-        QCOMPARE(CommandLineText(QStringLiteral("/opt/sv/lame"),
-                                 {QStringLiteral("--tt"), QStringLiteral("Track 1"), QStringLiteral("-b"),
-                                  QStringLiteral("128")}),
-                 QStringLiteral("/opt/sv/lame --tt \"Track 1\" -b 128"));
-        QCOMPARE(CommandLineText(QStringLiteral("/my tools/lame"), {QString()}),
-                 QStringLiteral("\"/my tools/lame\" \"\""));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDOSOutputs)

@@ -245,14 +245,6 @@ private Q_SLOTS:
         QCOMPARE(c.current, current);
     }
 
-    void saveInSetting()
-    {
-        QCOMPARE(SaveIn(), QStringLiteral("Desktop"));
-        QVERIFY(SetSaveIn("/media/audio"));
-        QCOMPARE(SaveIn(), QStringLiteral("/media/audio"));
-        QCOMPARE(XMLGetValue("SaveIn", "", "", ""), QStringLiteral("/media/audio"));
-    }
-
     void copiesAreIdenticalAndReportProgress()
     {
         // Sizes around the chunk size, and an empty file.

@@ -183,12 +183,6 @@ private Q_SLOTS:
         QCOMPARE(loaded.error.has_value(), !create);
     }
 
-    void loadingAnEmptyPath()
-    {
-        const GifFrames f = LoadGifFrames(QString());
-        QVERIFY(f.error);
-        QCOMPARE(f.error->number, kGifFileNotFound);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestGifFrames)
