@@ -15,7 +15,6 @@ namespace sv::audio { class AudioError; }
 namespace volume_rules {
 
 constexpr int FullVolume = 32768;    // handed to SetVolume; the engine takes it as 100
-constexpr int BarMaximum = 32768;
 constexpr int BarCap = 30000;
 constexpr int TicksPerStep = 12;     // 2.4 s per line, device or adjust period
 constexpr int PreviewRestartTicks = 120;
