@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
+#include "output/RunnerMessages.h"
 #include "util/modMsgbox.h"
 
 #include <QApplication>
@@ -15,6 +16,8 @@ int main(int argc, char* argv[])
     if (!lock)
         return 0;
 
+    // The console runner's own messages appear as plain boxes.
+    sv::InstallRunnerMessageBoxes();
     frmMain window;
     sv::SetMsgBoxMainWindow(&window);
     if (!window.Load())

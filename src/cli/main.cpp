@@ -44,7 +44,12 @@ const char* kUsage =
     "  format-time SECONDS                print m:ss or h:mm:ss\n"
     "  format-bytes COUNT                 print a size text\n"
     "  demo-side OUT.wav                  write the demo deck's music side\n"
-    "  wave-info, detect, split, waveform (see the README)\n"
+    "  wave-info FILE                     the WAV file's format as JSON\n"
+    "  detect FILE [options]              the tracks found, as JSON\n"
+    "  split FILE OUTDIR [--track START LENGTH]...  cut a recording into track files\n"
+    "  waveform FILE OUT.png [--width PIXELS]       draw the waveform\n"
+    "  save-check TEXT                    check a save location as the wizard does\n"
+    "  copy-tracks RECORDING.XML FOLDER   copy a recording's track files to a folder\n"
     "An empty FILE means the user's settings.xml.\n";
 
 // A number argument: the whole text must be a number.
