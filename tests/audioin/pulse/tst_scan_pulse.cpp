@@ -1,0 +1,67 @@
+// The volume page's line scan through the real pulse backend: a private
+// daemon with a silent source and the "Tape Deck" pipe source fed with music.
+#include "PulseRig.h"
+#include "app/WizardFixture.h"
+
+#include "audioin/engine/Backends.h"
+
+using namespace svtest;
+
+class TestScanPulse : public QObject {
+    Q_OBJECT
+    PulseRig m_rig;
+
+private Q_SLOTS:
+    void scanFindsThePipeSource()
+    {
+        if (!PulseRig::Installed())
+            QSKIP("pulseaudio is not installed");
+        Wizard z; // its TestEnv points XDG_RUNTIME_DIR at a private folder first
+        m_rig.feedLoop(MakeMusic(10.0));
+        QString error;
+        QVERIFY2(m_rig.start(&error), qPrintable(error));
+        auto stop = qScopeGuard([this] { m_rig.stop(); });
+        // A second, silent device beside the deck.
+        QProcess load;
+        load.setProcessChannelMode(QProcess::MergedChannels);
+        // A second pipe source that nobody feeds: a device that stays silent.
+        load.start("pactl", {"load-module", "module-pipe-source", "source_name=quiet",
+                             "file=" + qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quiet.fifo",
+                             "source_properties=device.description=Quiet"});
+        QVERIFY(load.waitForFinished(10000));
+        QVERIFY2(load.exitCode() == 0, load.readAll().constData());
+        sv::audio::SetEngineFactory([] { return sv::audio::CreatePulseEngine(); });
+
+        z.noWelcomeDialog();
+        QVERIFY(z.start());
+        QVERIFY(z.st().Record()->IsDeviceMode());
+        auto* v = z.w->picVolume()->ui.get();
+        const int quiet = v->cboMixer->findText("Quiet");
+        QVERIFY(quiet >= 0 && v->cboMixer->findText("Tape Deck") >= 0);
+        z.next();
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picVolume"));
+        z.w->picVolume()->timDoVolume.stop();
+        // Start on the quiet device, as a user with the wrong default would;
+        // the scan itself starts from the top of the list.
+        v->cboMixer->setCurrentIndex(quiet);
+
+        v->cmdScan->click();
+        QVERIFY(z.st().IsScanning);
+        int ticks = 0;
+        while (z.st().IsScanning && ticks < 120) {
+            QTest::qWait(60); // the daemon delivers in real time
+            z.w->picVolume()->timDoVolume_Timer();
+            ++ticks;
+        }
+        QVERIFY2(!z.st().IsScanning, "the scan did not end");
+        QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Line found. Click Adjust to optimize the volume."));
+        QCOMPARE(v->cboMixer->currentText(), QStringLiteral("Tape Deck"));
+        QVERIFY(z.st().Record()->IsCapturing());
+        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+        z.w->picVolume()->VolPreviewStop();
+    }
+};
+
+QTEST_MAIN(TestScanPulse)
+#include "tst_scan_pulse.moc"
