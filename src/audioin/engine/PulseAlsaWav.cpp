@@ -1,5 +1,7 @@
 #include "audioin/engine/PulseAlsaWav.h"
 
+#include "audioin/engine/AudioEngine.h"
+
 #include <QFile>
 
 #include <cstring>
@@ -85,6 +87,17 @@ bool ReadPlayWavInfo(const QString& path, PlayWavInfo* info, QString* error)
     out.dataBytes -= out.dataBytes % out.blockAlign;
     *info = out;
     return true;
+}
+
+void OpenPlayWav(const QString& path, PlayWavInfo& info, QFile& file)
+{
+    QString error;
+    if (!ReadPlayWavInfo(path, &info, &error))
+        throw AudioError(error == QLatin1String("File not found") ? 53 : 321,
+                         QStringLiteral("Cannot play %1: %2").arg(path, error));
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AudioError(75, QStringLiteral("Cannot play %1: %2").arg(path, file.errorString()));
 }
 
 } // namespace sv::audio

@@ -3,6 +3,8 @@
 // play objects.
 #include <QString>
 
+class QFile;
+
 #include <cstdint>
 
 namespace sv::audio {
@@ -24,5 +26,9 @@ struct PlayWavInfo {
 // than the file holds (a recording cut short, a streamed header) is trimmed
 // to what is there. False with a reason when the file cannot be played.
 bool ReadPlayWavInfo(const QString& path, PlayWavInfo* info, QString* error);
+
+// Reads the format and opens the file for a play object; throws AudioError
+// (53 missing, 321 unplayable format, 75 unreadable).
+void OpenPlayWav(const QString& path, PlayWavInfo& info, QFile& file);
 
 } // namespace sv::audio

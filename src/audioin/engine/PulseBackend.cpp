@@ -350,15 +350,7 @@ PulsePlayObject::~PulsePlayObject() { StopPlay(); }
 void PulsePlayObject::PlayFile(const QString& path)
 {
     StopPlay();
-    PlayWavInfo info;
-    QString error;
-    if (!ReadPlayWavInfo(path, &info, &error))
-        throw AudioError(error == QLatin1String("File not found") ? 53 : 321,
-                         QStringLiteral("Cannot play %1: %2").arg(path, error));
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw AudioError(75, QStringLiteral("Cannot play %1: %2").arg(path, m_file.errorString()));
-    m_info = info;
+    OpenPlayWav(path, m_info, m_file);
     m_open = true;
     try {
         startAt(0);
