@@ -2,6 +2,7 @@
 // shell scripts (batch-splitting a box of recorded tapes, for instance).
 #include "cli/Cli.h"
 
+#include "output/TrackFiles.h"
 #include "settings/modXML.h"
 #include "tracks/TrackDetect.h"
 #include "tracks/TrackList.h"
@@ -182,18 +183,13 @@ int split(const QStringList& a)
     if (r.status != WaveStatus::Ok)
         return failure(QStringLiteral("There was an error splitting the tracks. %1").arg(r.error));
 
-    const QString index = folder + QStringLiteral("recording.xml");
-    DeleteFileQuiet(index);
-    bool stored = XMLSetValue(QString::number(r.files.size()), QStringLiteral("Tracks"), QString(), index);
-    for (int i = 1; i <= r.files.size(); ++i) {
-        const QString section = QStringLiteral("Track") + QString::number(i);
-        stored = XMLSetValue(r.files[i - 1], QStringLiteral("Filename"), section, index) && stored;
-        stored = XMLSetValue(TrackName(i), QStringLiteral("Name"), section, index) && stored;
-    }
+    // The same index the wizard writes after its split.
+    QString indexError;
+    const bool stored = WriteRecordingIndex(folder, int(r.files.size()), &indexError);
     for (const QString& f : r.files)
         out() << f << Qt::endl;
     if (!stored)
-        return failure(QStringLiteral("cannot write %1").arg(index));
+        return failure(indexError);
     return 0;
 }
 

@@ -40,7 +40,8 @@ void PageMP3::LoadMP3Page()
 void PageMP3::MP3PageNext()
 {
     cmdMP3Stop_Click();
-    st.OutputFolder = sv::AddSlash(ui->cboMP3Save->currentText());
+    if (!PageWaveCopy::CheckSaveBox(m, ui->cboMP3Save, &st.OutputFolder))
+        return;
     m.ShowPage(m.picMP3Compress());
     QCoreApplication::processEvents();
     m.picFinish()->ResetFinishPage();

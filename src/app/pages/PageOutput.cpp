@@ -4,6 +4,8 @@
 #include "app/frmMain.h"
 #include "settings/modXML.h"
 
+#include <QRadioButton>
+
 PageOutput::PageOutput(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageOutput>())
 {
@@ -38,12 +40,24 @@ void PageOutput::RestoreOutputChoice()
 {
     const QString code = sv::XMLGetValue(QStringLiteral("LastUsed"), QStringLiteral("OutputOptions"), QString(),
                                          QStringLiteral("0"));
-    if (code == QLatin1String("1"))
-        ui->optWMA->setChecked(true);
+    QRadioButton* choice = nullptr;
+    if (code == QLatin1String("0"))
+        choice = ui->optMP3;
+    else if (code == QLatin1String("1"))
+        choice = ui->optWMA;
     else if (code == QLatin1String("2"))
-        ui->optACD->setChecked(true);
+        choice = ui->optACD;
     else if (code == QLatin1String("3"))
-        ui->optDPP->setChecked(true);
-    else
-        ui->optMP3->setChecked(true);
+        choice = ui->optDPP;
+    if (choice) {
+        choice->setChecked(true);
+        return;
+    }
+    // An unknown code selects nothing; exclusive buttons cannot all be
+    // cleared while one of them keeps the group's check.
+    for (QRadioButton* o : {ui->optMP3, ui->optWMA, ui->optACD, ui->optDPP}) {
+        o->setAutoExclusive(false);
+        o->setChecked(false);
+        o->setAutoExclusive(true);
+    }
 }

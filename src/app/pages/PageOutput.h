@@ -15,7 +15,7 @@ public:
     QString OutputCode() const;
     // Stores the choice under OutputOptions\LastUsed; nothing when none is chosen.
     void StoreOutputChoice();
-    // Selects the stored choice (default MP3).
+    // Selects the stored choice (default MP3; an unknown code selects none).
     void RestoreOutputChoice();
 
     std::unique_ptr<Ui::PageOutput> ui;

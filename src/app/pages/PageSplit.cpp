@@ -1,14 +1,22 @@
 #include "app/pages/PageSplit.h"
 #include "ui_PageSplit.h"
+#include "ui_PageRecord.h"
 
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
+#include "output/TrackFiles.h"
+#include "tracks/TrackMessages.h"
 #include "util/modFunctions.h"
+#include "util/modMsgbox.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QLocale>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPushButton>
+
+#include <cerrno>
+#include <cstring>
 
 PageSplit::PageSplit(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageSplit>())
@@ -19,29 +27,134 @@ PageSplit::PageSplit(frmMain& main)
 
 PageSplit::~PageSplit() = default;
 
-// The track files come with the split itself; this passes through the page
-// and fills the output page so the rest of the wizard can be reached.
+QString PageSplit::RecordingFile() const
+{
+    if (!st.RecordingPath.isEmpty())
+        return st.RecordingPath;
+    return sv::AddSlash(st.RecordDirectory) + QStringLiteral("recording.wav");
+}
+
+QString PageSplit::RecordFolder() const
+{
+    // The recording stays where it was made, even if the recording location
+    // was changed since.
+    if (!st.RecordingPath.isEmpty())
+        return sv::AddSlash(QFileInfo(st.RecordingPath).absolutePath());
+    return sv::AddSlash(st.RecordDirectory);
+}
+
+bool PageSplit::DeleteExistingTracks()
+{
+    return sv::DeleteExistingTracks(RecordFolder(), m_splitCount);
+}
+
+QString PageSplit::SplitErrorDetails(sv::WaveStatus status, const QString& error)
+{
+    int number = 57; // Device I/O error
+    switch (status) {
+    case sv::WaveStatus::OpenFailed: number = 53; break;   // File not found
+    case sv::WaveStatus::CreateFailed: number = 75; break; // Path/File access error
+    case sv::WaveStatus::WriteFailed:
+        if (error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)), Qt::CaseInsensitive))
+            number = 61; // Disk full
+        break;
+    default: break;
+    }
+    return QStringLiteral("(") + QString::number(number) + QStringLiteral(") ") + error;
+}
+
+void PageSplit::ReportSplitFailure(const QString& details)
+{
+    // The recording is kept: the pages stay as they are so nothing already
+    // made is thrown away, and the user can free space and exit or retry.
+    sv::ReportCriticalError(QStringLiteral("StartSplitTracks"), details);
+}
+
 void PageSplit::StartSplitTracks()
 {
+    PageWaveform* wave = m.picWaveform();
     m.cmdBack()->setEnabled(false);
     m.cmdNext()->setEnabled(false);
-    m.picWaveform()->cmdWaveStop_Click();
+    wave->cmdWaveStop_Click();
+    ui->lblSplitTrack->clear();
+    ui->barTrack->setValue(0);
     m.ShowPage(this);
     m.ShowTutorialPage();
+    m.repaint();
     QCoreApplication::processEvents();
-    st.RecordingXMLPath = st.RecordDirectory + QStringLiteral("recording.xml");
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale loc;
-    st.RecordingName = QStringLiteral("Recording ") + loc.toString(now.time(), QLocale::ShortFormat)
-        + QStringLiteral("  ") + loc.toString(now.date(), QLocale::ShortFormat);
+
+    const QVector<sv::SplitItem> items = wave->SplitList();
+    m_splitCount = int(items.size());
+    const QString folder = RecordFolder();
+    DeleteExistingTracks();
+
+    sv::WaveHeader header;
+    if (sv::ReadWaveHeader(RecordingFile(), header) != sv::WaveStatus::Ok) {
+        const sv::MessageSpec bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
+        m.Msg(bad.text, bad.style, bad.title);
+        m.Msg(QStringLiteral("There was an error splitting the tracks."), sv::vbCritical,
+              QStringLiteral("Critical Error"));
+        m.picRecord()->timRecordGraph.start();
+        m.ShowPage(m.picRecord());
+        return;
+    }
+
+    ui->barTrack->setRange(0, m_splitCount);
+    // The window is painted while the tracks are cut, at most every 50 ms
+    // and after each track; a window closed meanwhile ends the split.
+    QElapsedTimer paint;
+    paint.start();
+    const auto progress = [&](const sv::SplitProgressInfo& p) {
+        if (p.trackDone) {
+            ui->barTrack->setValue(p.track);
+        } else if (p.bytesDone == 0) {
+            ui->lblSplitTrack->setText(sv::SplittingTrackCaption(p.track));
+            ui->lblSplitTrack->repaint();
+        }
+        if (p.trackDone || paint.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            paint.restart();
+        }
+        return m.isVisible() || !m.testAttribute(Qt::WA_WState_Created);
+    };
+    const sv::SplitResult r = sv::SplitAllTracks(header, items, folder, sv::SplitBitesize(), progress);
+    if (r.status == sv::WaveStatus::Canceled) {
+        // The program is closing: what was cut so far goes with it.
+        DeleteExistingTracks();
+        return;
+    }
+    if (r.status != sv::WaveStatus::Ok) {
+        ReportSplitFailure(SplitErrorDetails(r.status, r.error));
+        return;
+    }
+
+    st.RecordingName = sv::MakeRecordingName(QDateTime::currentDateTime());
+    st.RecordingXMLPath = sv::RecordingIndexPath(folder);
+    QString indexError;
+    const bool indexed = sv::WriteRecordingIndex(folder, m_splitCount, &indexError, [](int) {
+        QCoreApplication::processEvents();
+    });
+    if (!indexed) {
+        ReportSplitFailure(SplitErrorDetails(sv::WaveStatus::WriteFailed, indexError));
+        return;
+    }
+
+    // Every track and the index exist: only now may the recording go.
+    wave->ReleaseRecording();
+    sv::DeleteFileQuiet(RecordingFile());
+
+    m.cmdBack()->setEnabled(true);
     m.picOutput()->RestoreOutputChoice();
     m.ShowPage(m.picOutput());
     m.cmdNext()->setEnabled(true);
     m.ShowTutorialPage();
+    m.repaint();
 }
 
 void PageSplit::ClearRecorded()
 {
-    if (!st.RecordingPath.isEmpty())
-        sv::DeleteFileQuiet(st.RecordingPath);
+    // The waveform page maps the recording; its space is only freed once
+    // that mapping is gone.
+    m.picWaveform()->ReleaseRecording();
+    sv::ClearRecorded(RecordFolder(), st.RecordingXMLPath, m_splitCount);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Page 7: splitting the recording into track files.
 #include "app/pages/WizardPage.h"
+#include "tracks/modWaveSplit.h"
+
 #include <memory>
 
 namespace Ui { class PageSplit; }
@@ -11,10 +13,29 @@ public:
     explicit PageSplit(frmMain& main);
     ~PageSplit() override;
 
-    // Splits the recording, then shows the output page.
+    // Splits the recording into track files, writes recording.xml, deletes
+    // the recording, then shows the output page. A damaged recording goes
+    // back to the record page; a failure while writing keeps the recording.
     void StartSplitTracks();
-    // Deletes the recording and its track files.
+    // Deletes the recording and the track files its index names.
     void ClearRecorded();
+    // Deletes track files 1 to SplitCount of the recording folder.
+    bool DeleteExistingTracks();
+
+    // Number of tracks of the current recording (0 before the first split).
+    int SplitCount() const { return m_splitCount; }
+    // The folder that holds recording.wav, its tracks and recording.xml.
+    QString RecordFolder() const;
+    QString RecordingFile() const;
+
+    // The classic run-time error number and text for a failed split step,
+    // as the critical-error report shows them: "(61) ...".
+    static QString SplitErrorDetails(sv::WaveStatus status, const QString& error);
 
     std::unique_ptr<Ui::PageSplit> ui;
+
+private:
+    void ReportSplitFailure(const QString& details);
+
+    int m_splitCount = 0;
 };

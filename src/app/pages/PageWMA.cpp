@@ -39,7 +39,8 @@ void PageWMA::LoadWMAPage()
 void PageWMA::WMAPageNext()
 {
     cmdWMAStop_Click();
-    st.OutputFolder = sv::AddSlash(ui->cboWMASave->currentText());
+    if (!PageWaveCopy::CheckSaveBox(m, ui->cboWMASave, &st.OutputFolder))
+        return;
     m.ShowPage(m.picWMACompress());
     QCoreApplication::processEvents();
     m.picFinish()->ResetFinishPage();
