@@ -65,9 +65,15 @@ QString PageSplit::SplitErrorDetails(sv::WaveStatus status, const QString& error
 
 void PageSplit::ReportSplitFailure(const QString& details)
 {
-    // The recording is kept: the pages stay as they are so nothing already
-    // made is thrown away, and the user can free space and exit or retry.
     sv::ReportCriticalError(QStringLiteral("StartSplitTracks"), details);
+    // The recording is kept. Half a set of track files is of no use and may
+    // be what filled the disk; they go, and the waveform page comes back
+    // with its markers so the split can be tried again once there is room.
+    DeleteExistingTracks();
+    m.ShowPage(m.picWaveform());
+    m.cmdBack()->setEnabled(true);
+    m.cmdNext()->setEnabled(true);
+    m.ShowTutorialPage();
 }
 
 void PageSplit::StartSplitTracks()
@@ -135,6 +141,8 @@ void PageSplit::StartSplitTracks()
         QCoreApplication::processEvents();
     });
     if (!indexed) {
+        sv::DeleteFileQuiet(st.RecordingXMLPath);
+        st.RecordingXMLPath.clear();
         ReportSplitFailure(SplitErrorDetails(sv::WaveStatus::WriteFailed, indexError));
         return;
     }

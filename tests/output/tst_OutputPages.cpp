@@ -1,0 +1,464 @@
+// The split, output and WAV-copy pages in the main window: a generated
+// recording with twelve known tracks is drawn, detected, split and copied;
+// the damaged-recording and full-disk paths; the save-location boxes.
+#include "app/WizardFixture.h"
+#include "output/TrackFiles.h"
+#include "tracks/TrackMessages.h"
+#include "tracks/WavGen.h"
+#include "util/modFunctions.h"
+#include "util/modShellExecute.h"
+
+#include "ui_PageMP3.h"
+#include "ui_PageSplit.h"
+#include "ui_PageWMA.h"
+
+#include <QComboBox>
+#include <QProgressBar>
+
+#include <unistd.h>
+
+using namespace svtest;
+
+namespace {
+
+constexpr int Rate = 2000;
+constexpr int Tracks = 12;
+constexpr int TrackSeconds = 40;
+constexpr int GapSeconds = 5;
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Twelve 40-second tracks of a square wave, each followed by 5 s of silence.
+bool writeTwelveTracks(const QString& path)
+{
+    const std::int64_t period = std::int64_t(TrackSeconds + GapSeconds) * Rate;
+    WavSpec spec;
+    spec.rate = Rate;
+    return writeWav(path, spec, period * Tracks, [&](std::int64_t k, int) {
+        if (k % period >= std::int64_t(TrackSeconds) * Rate)
+            return 0;
+        return (k / 5) % 2 ? 9000 : -9000;
+    });
+}
+
+// A main window on the waveform page with the twelve tracks detected.
+struct Recorded {
+    Recorded()
+    {
+        z.noWelcomeDialog();
+        if (!z.start())
+            return;
+        folder = z.st().RecordDirectory;
+        wav = folder + QStringLiteral("recording.wav");
+        z.st().RecordingPath = wav;
+        z.st().HasRecorded = true;
+        if (!writeTwelveTracks(wav))
+            return;
+        z.w->ShowPage(z.w->picRecord());
+        z.w->picWaveform()->WaveFormStep();
+        ok = z.page() == QLatin1String("picWaveform") && z.w->picWaveform()->TrackCount() == Tracks;
+    }
+    // Next on the waveform page, answering its confirmation.
+    void split()
+    {
+        z.boxes.answer(sv::vbYes);
+        z.next();
+    }
+    QString track(int i) const { return folder + QStringLiteral("Track %1.wav").arg(i); }
+    PageWaveCopy* copy() const { return z.w->picWaveCopy(); }
+
+    Wizard z;
+    QString folder;
+    QString wav;
+    bool ok = false;
+};
+
+void expectBox(const MsgBoxScript& b, int i, const QString& title, const QString& text, int style)
+{
+    QVERIFY2(b.shown.size() > i, qPrintable(QStringLiteral("no box %1").arg(i)));
+    QCOMPARE(b.shown[i].title, title);
+    QCOMPARE(b.shown[i].text, text);
+    QCOMPARE(b.shown[i].style, style);
+}
+
+} // namespace
+
+class TestOutputPages : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitWritesTracksIndexAndDropsRecording();
+    void outputChoiceFromLastUsed();
+    void damagedRecordingGoesBackToRecordPage();
+    void fullDiskKeepsRecording();
+    void clearRecordedTakesIndexedTracks();
+    void saveBoxesAndSaveIn();
+    void saveChecksOnEveryPage();
+    void waveCopyToFinishPage();
+    void waveCopyAsksAndReportsFailure();
+};
+
+void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    // Left by an earlier run that was not cleared: 1 is replaced, 13 stays.
+    QVERIFY(writeFile(t.track(1), "old"));
+    QVERIFY(writeFile(t.track(13), "thirteen"));
+    const QVector<sv::SplitItem> items = t.z.w->picWaveform()->SplitList();
+    t.split();
+
+    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QCOMPARE(t.z.boxes.shown.size(), 1); // only the confirmation
+    auto* ui = t.z.w->picSplit()->ui.get();
+    QCOMPARE(ui->lblSplitTrack->text(), QStringLiteral("Splitting track 12..."));
+    QCOMPARE(ui->barTrack->maximum(), Tracks);
+    QCOMPARE(ui->barTrack->value(), Tracks);
+    QCOMPARE(t.z.w->picSplit()->SplitCount(), Tracks);
+
+    QVERIFY(!QFile::exists(t.wav));
+    QCOMPARE(readAll(t.track(13)), QByteArray("thirteen"));
+    for (int i = 1; i <= Tracks; ++i) {
+        const QFileInfo f(t.track(i));
+        QCOMPARE(f.size(), 44 + items[i - 1].length * Rate * 4);
+        QVERIFY(!QFile::exists(t.track(i) + QStringLiteral(".part")));
+    }
+
+    const QString index = t.folder + QStringLiteral("recording.xml");
+    QCOMPARE(t.z.st().RecordingXMLPath, index);
+    QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QStringLiteral("12"));
+    for (int i = 1; i <= Tracks; ++i) {
+        const QString section = QStringLiteral("Track%1").arg(i);
+        QCOMPARE(sv::XMLGetValue("Filename", section, index, ""), t.track(i));
+        QCOMPARE(sv::XMLGetValue("Name", section, index, ""), QStringLiteral("Track %1").arg(i));
+    }
+    QCOMPARE(sv::XMLGetValue("Filename", "Track13", index, "(none)"), QStringLiteral("(none)"));
+    // Byte for byte the index the command-line tool writes for this folder.
+    const QByteArray written = readAll(index);
+    QVERIFY(sv::WriteRecordingIndex(t.folder, Tracks));
+    QCOMPARE(written, readAll(index));
+
+    QVERIFY(t.z.st().RecordingName.startsWith(QStringLiteral("Recording ")));
+    QVERIFY(t.z.st().RecordingName.contains(QStringLiteral("  ")));
+    QVERIFY(t.z.w->picOutput()->ui->optMP3->isChecked()); // nothing stored: MP3
+    QVERIFY(!t.z.boxes.unexpected());
+}
+
+void TestOutputPages::outputChoiceFromLastUsed()
+{
+    const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"2", 2}, {"7", -1}};
+    for (const auto& [code, expected] : rows) {
+        Recorded t;
+        QVERIFY(t.ok);
+        t.z.set("OutputOptions", "LastUsed", code);
+        t.split();
+        QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+        auto* o = t.z.w->picOutput()->ui.get();
+        const QList<QRadioButton*> options = {o->optMP3, o->optWMA, o->optACD, o->optDPP};
+        for (int i = 0; i < options.size(); ++i)
+            QVERIFY2(options[i]->isChecked() == (i == expected), qPrintable(code));
+        QCOMPARE(t.z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
+        // Exit stores nothing for no choice, and the buttons stay exclusive.
+        if (expected < 0) {
+            o->optWMA->setChecked(true);
+            o->optDPP->setChecked(true);
+            QVERIFY(!o->optWMA->isChecked());
+        }
+    }
+}
+
+void TestOutputPages::damagedRecordingGoesBackToRecordPage()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    // Damaged after the waveform was drawn: 3 channels.
+    QFile f(t.wav);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.seek(22);
+    f.write(QByteArray("\x03\x00", 2));
+    f.close();
+    t.z.boxes.answer(sv::vbYes);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.next();
+
+    const sv::MessageSpec bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
+    expectBox(t.z.boxes, 1, bad.title, bad.text, bad.style);
+    expectBox(t.z.boxes, 2, "Critical Error", "There was an error splitting the tracks.", 16);
+    QCOMPARE(t.z.boxes.shown[2].position, 7);
+    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+    QVERIFY(t.z.w->picRecord()->timRecordGraph.isActive());
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+    QVERIFY(!t.z.w->cmdBack()->isEnabled());
+    QVERIFY(QFile::exists(t.wav));
+    QVERIFY(!QFile::exists(t.track(1)));
+    QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
+    QVERIFY(t.z.st().RecordingXMLPath.isEmpty());
+}
+
+void TestOutputPages::fullDiskKeepsRecording()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("needs /dev/full");
+    Recorded t;
+    QVERIFY(t.ok);
+    // The third track is written onto a device that is always full.
+    const QString part = t.track(3) + QStringLiteral(".part");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), part));
+    t.z.boxes.answer(sv::vbYes);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.next();
+
+    QCOMPARE(t.z.boxes.shown.size(), 2);
+    const sv::MsgBoxShown& box = t.z.boxes.shown[1];
+    QVERIFY(box.plain);
+    QCOMPARE(box.style, sv::vbCritical);
+    QVERIFY2(box.text.contains(QStringLiteral("Component: StartSplitTracks")), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("Details:\r\n(61) ")), qPrintable(box.text));
+    // Nothing is lost, and nothing half done is left behind.
+    QVERIFY(QFile::exists(t.wav));
+    QCOMPARE(QFileInfo(t.wav).size(), 44 + qint64(TrackSeconds + GapSeconds) * Tracks * Rate * 4);
+    for (int i = 1; i <= Tracks; ++i)
+        QVERIFY(!QFile::exists(t.track(i)));
+    QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
+    // Back on the waveform page with the markers, ready to try again.
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+    QCOMPARE(t.z.w->picWaveform()->TrackCount(), Tracks);
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+
+    QFile::remove(part);
+    t.split();
+    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+    QVERIFY(!QFile::exists(t.wav));
+    QVERIFY(QFile::exists(t.track(Tracks)));
+    QVERIFY(!t.z.boxes.unexpected());
+}
+
+void TestOutputPages::clearRecordedTakesIndexedTracks()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    QVERIFY(writeFile(t.track(13), "thirteen"));
+    t.split();
+    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+    // Exit from the output page after the split.
+    t.z.boxes.answer(sv::vbYes);
+    QVERIFY(t.z.w->close());
+    for (int i = 1; i <= Tracks; ++i)
+        QVERIFY(!QFile::exists(t.track(i)));
+    QVERIFY(QFile::exists(t.track(13)));
+    QVERIFY(QFile::exists(t.folder + QStringLiteral("recording.xml")));
+}
+
+void TestOutputPages::saveBoxesAndSaveIn()
+{
+    const auto boxes = [](Wizard& z) {
+        return QList<QComboBox*>{z.w->picMP3()->ui->cboMP3Save, z.w->picWMA()->ui->cboWMASave,
+                                 z.w->picWaveCopy()->ui->cboWaveCopy};
+    };
+    {
+        Wizard z;
+        z.noWelcomeDialog();
+        z.set("", "SaveIn", "mUSIC");
+        QVERIFY(z.start());
+        for (QComboBox* b : boxes(z)) {
+            QCOMPARE(b->count(), 3);
+            QCOMPARE(b->currentText(), QStringLiteral("Music"));
+            QVERIFY(b->completer());
+        }
+        QCOMPARE(z.get("", "SaveIn"), QStringLiteral("mUSIC")); // start-up writes nothing
+    }
+    Wizard z;
+    z.noWelcomeDialog();
+    const QString own = z.env.root() + QStringLiteral("/Audio");
+    z.set("", "SaveIn", own);
+    QVERIFY(z.start());
+    for (QComboBox* b : boxes(z)) {
+        QCOMPARE(b->itemText(3), own);
+        QCOMPARE(b->currentText(), own);
+    }
+    auto* mp3 = z.w->picMP3()->ui.get();
+    auto* wma = z.w->picWMA()->ui.get();
+    auto* copy = z.w->picWaveCopy()->ui.get();
+    // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
+    mp3->cboMP3Save->setEditText(QStringLiteral("Documents"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("Documents"));
+    wma->cboWMASave->setEditText(QStringLiteral("/srv/x"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+    copy->cboWaveCopy->setEditText(QStringLiteral("/elsewhere"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+
+    // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
+    QStringList titles;
+    QString answer = z.env.root();
+    sv::SetFolderPicker([&](const QString& title, const QString&) {
+        titles << title;
+        return answer;
+    });
+    mp3->cmdBrowseMP3Location->click();
+    QCOMPARE(mp3->cboMP3Save->currentText(), z.env.root());
+    QCOMPARE(z.get("", "SaveIn"), z.env.root());
+    copy->cmdBrowseWaveCopy->click();
+    QCOMPARE(copy->cboWaveCopy->currentText(), z.env.root());
+    answer.clear();
+    wma->cmdBrowseWMA->click();
+    QCOMPARE(wma->cboWMASave->currentText(), QStringLiteral("/srv/x"));
+    sv::SetFolderPicker({});
+    QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
+}
+
+void TestOutputPages::saveChecksOnEveryPage()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    z.w->show();
+    const QString file = z.env.root() + QStringLiteral("/a file");
+    QVERIFY(writeFile(file, "x"));
+    const QString missing = z.env.root() + QStringLiteral("/no such folder");
+    struct Page {
+        QWidget* page;
+        QComboBox* box;
+    };
+    const QList<Page> pages = {{z.w->picWaveCopy(), z.w->picWaveCopy()->ui->cboWaveCopy},
+                               {z.w->picMP3(), z.w->picMP3()->ui->cboMP3Save},
+                               {z.w->picWMA(), z.w->picWMA()->ui->cboWMASave}};
+    const QString nl = QStringLiteral("\r\n");
+    for (const Page& p : pages) {
+        z.boxes.clear();
+        z.w->ShowPage(p.page);
+        for (const QString& text : {QString(), file, missing + QStringLiteral("/")}) {
+            p.box->setEditText(text);
+            z.w->cmdNext()->setFocus();
+            z.boxes.answer(sv::vbOK);
+            z.next();
+            QCOMPARE(z.current(), p.page);
+            QVERIFY(z.w->focusWidget() == p.box || z.w->focusWidget() == p.box->lineEdit());
+        }
+        expectBox(z.boxes, 0, "Save In", "Please choose a location to save the finished files.", 48);
+        expectBox(z.boxes, 1, "Save In", file + nl + "This is a file. Please select a folder.", 48);
+        expectBox(z.boxes, 2, "Folder not found",
+                  missing + nl + "This location cannot be found." + nl + "Please choose another.", 48);
+        QCOMPARE(z.boxes.shown[2].position, 7);
+        if (geteuid() != 0) { // the superuser writes everywhere
+            const QString locked = z.env.root() + QStringLiteral("/locked");
+            QVERIFY(QDir().mkpath(locked));
+            QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            p.box->setEditText(locked);
+            z.boxes.answer(sv::vbOK);
+            z.next();
+            expectBox(z.boxes, 3, "Folder Read-Only",
+                      locked + nl + "This location exists, but you cannot write files to it." + nl
+                          + "Please choose another.",
+                      48);
+            QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+    }
+    // A special name passes on the MP3 page in any letter case.
+    z.w->ShowPage(z.w->picMP3());
+    z.w->picMP3()->ui->cboMP3Save->setEditText(QStringLiteral("dEsKtOp"));
+    z.next();
+    QCOMPARE(z.st().OutputFolder,
+             sv::AddSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
+    QVERIFY(!z.boxes.unexpected());
+}
+
+void TestOutputPages::waveCopyToFinishPage()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    t.z.set("OutputOptions", "LastUsed", "3");
+    t.split();
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
+    auto* fin = t.z.w->picFinish()->ui.get();
+    fin->optFinishPlay->setChecked(true);
+    const QString target = t.z.env.root() + QStringLiteral("/Copies");
+    QVERIFY(QDir().mkpath(target));
+    t.copy()->ui->cboWaveCopy->setEditText(target); // no trailing slash
+    t.z.next();
+
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.z.st().OutputFolder, target + QStringLiteral("/"));
+    QCOMPARE(fin->txtFinishSaveIn->text(), target + QStringLiteral("/"));
+    QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Finish"));
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY(!t.z.w->cmdBack()->isEnabled());
+    QVERIFY(t.z.w->cmdCancel()->isEnabled());
+    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QVERIFY(fin->optFinishExit->isChecked());
+    QVERIFY(fin->optFinishOpen->isEnabled());
+    QVERIFY(t.copy()->ui->picWaveCopying->isHidden());
+    for (int i = 1; i <= Tracks; ++i) {
+        const QString name = QStringLiteral("/Track %1.wav").arg(i);
+        QCOMPARE(readAll(target + name), readAll(t.track(i)));
+    }
+    QCOMPARE(QDir(target).entryList(QDir::Files).size(), Tracks);
+    QVERIFY(!t.z.boxes.unexpected());
+}
+
+void TestOutputPages::waveCopyAsksAndReportsFailure()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    t.z.set("OutputOptions", "LastUsed", "3");
+    t.split();
+    t.z.next();
+    const QString target = t.z.env.root() + QStringLiteral("/Copies/");
+    QVERIFY(QDir().mkpath(target));
+    QVERIFY(writeFile(target + QStringLiteral("Track 2.wav"), "mine"));
+    t.copy()->ui->cboWaveCopy->setEditText(target);
+    auto* status = t.copy()->ui->lblWaveCopyStatus;
+    const QString prefix = QStringLiteral("Error moving or copying files. Click Back to try again. Details: ");
+
+    // Cancel at the replace question: the status says so, Back leads out.
+    t.z.boxes.answer(sv::vbCancel);
+    t.z.next();
+    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Confirm File Replace"));
+    QVERIFY(t.z.boxes.last().text.contains(QStringLiteral("\"Track 2.wav\"")));
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
+    QVERIFY(t.copy()->ui->picWaveCopying->isVisible());
+    QCOMPARE(status->text(), prefix + QStringLiteral("Move canceled."));
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QVERIFY(t.z.w->cmdCancel()->isEnabled());
+    QCOMPARE(readAll(target + QStringLiteral("Track 2.wav")), QByteArray("mine"));
+    QVERIFY(QFile::exists(target + QStringLiteral("Track 1.wav"))); // finished before the question
+
+    // Back, then again: No keeps the user's file and copies the rest.
+    t.z.back();
+    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+    t.z.next();
+    t.z.boxes.answer(sv::vbYes); // Track 1.wav is there now
+    t.z.boxes.answer(sv::vbNo);
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(readAll(target + QStringLiteral("Track 2.wav")), QByteArray("mine"));
+    QCOMPARE(readAll(target + QStringLiteral("Track 12.wav")), readAll(t.track(12)));
+
+    // A track file gone from the recording folder: the copy fails with the reason.
+    t.z.w->picFinish()->ui->optFinishMore->setChecked(true);
+    t.z.next();
+    t.z.next();
+    QVERIFY(QFile::remove(t.track(5)));
+    const QString second = t.z.env.root() + QStringLiteral("/Second");
+    QVERIFY(QDir().mkpath(second));
+    t.copy()->ui->cboWaveCopy->setEditText(second);
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
+    QVERIFY2(status->text().startsWith(prefix) && status->text().contains(QStringLiteral("Track 5.wav")),
+             qPrintable(status->text()));
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QVERIFY(!QFile::exists(second + QStringLiteral("/Track 5.wav")));
+    QVERIFY(!t.z.boxes.unexpected());
+}
+
+QTEST_MAIN(TestOutputPages)
+#include "tst_OutputPages.moc"
