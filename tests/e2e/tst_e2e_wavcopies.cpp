@@ -1,0 +1,190 @@
+// One side from the deck to WAV files in a folder, through the whole wizard:
+// a generated demo side with known gaps on a virtual deck, Scan, Adjust, a
+// 5-minute profile recorded at a high speed factor, the detected tracks,
+// the split, WAV copies and the finish page. Timers are driven by the test.
+#include "app/WizardFixture.h"
+#include "audioin/engine/DemoSignal.h"
+#include "tracks/modWaveSplit.h"
+
+#include "ui_PageRecord.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <chrono>
+#include <thread>
+
+using namespace svtest;
+using sv::audio::DemoLayout;
+using sv::audio::VirtualDeck;
+using sv::audio::VirtualSignal;
+
+namespace {
+
+const QString kFound = QStringLiteral("Line found. Click Adjust to optimize the volume.");
+const QString kOptimized = QStringLiteral("Volume Optimized. Click Next to continue.");
+
+// No system bus on a test machine; the recording needs no standby guard here.
+class NoLock : public StandbyLock {
+public:
+    bool Acquire(const QString&) override { return m_held = true; }
+    void Release() override { m_held = false; }
+    bool IsHeld() const override { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One volume-page tick per 200 ms of deck audio, as the page's timer runs
+// on a real deck.
+void tick(Wizard& z)
+{
+    auto* rec = z.st().Record();
+    const qint64 start = rec->FramesWritten();
+    QElapsedTimer t;
+    t.start();
+    while (rec->IsCapturing() && rec->FramesWritten() < start + 44100 / 5 && t.elapsed() < 3000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    z.w->picVolume()->timDoVolume_Timer();
+}
+
+} // namespace
+
+class TestE2EWavCopies : public QObject {
+    Q_OBJECT
+    QString m_side;
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_side = m_dir.path() + QStringLiteral("/demo-side.wav");
+        QVERIFY(sv::audio::WriteDemoSide(m_side));
+    }
+    void deckToWavCopies();
+};
+
+void TestE2EWavCopies::deckToWavCopies()
+{
+    // The music is on the second line, so the scan has to move on to it.
+    VirtualDeck deck;
+    deck.mixers = {{QStringLiteral("Demo Deck"),
+                    {{QStringLiteral("CD Audio"), VirtualSignal::silence(), 50},
+                     {QStringLiteral("Line In"), VirtualSignal::wav(m_side), 50},
+                     {QStringLiteral("Microphone"), VirtualSignal::silence(), 50}}}};
+    deck.speed = 20;
+    Wizard z(deck);
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    z.next();
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picVolume"));
+    auto* vol = z.w->picVolume();
+    vol->timDoVolume.stop(); // only the test's ticks
+
+    // Scan, then Adjust.
+    vol->ui->cmdScan->click();
+    for (int i = 0; i < 400 && z.st().IsScanning; ++i)
+        tick(z);
+    QCOMPARE(vol->ui->lblScanInfo->text(), kFound);
+    QCOMPARE(vol->ui->cboLine->currentText(), QStringLiteral("Line In"));
+    vol->ui->cmdAdjust->click();
+    for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
+        tick(z);
+    QCOMPARE(vol->ui->lblAdjustInfo->text(), kOptimized);
+
+    // A 5-minute profile without a flip.
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+    auto* rf = z.w->picRecordFrom();
+    for (int row = 0; row < rf->ProfileCount(); ++row) {
+        rf->ui->lstProfiles->setCurrentRow(row);
+        if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
+            break;
+    }
+    QCOMPARE(z.st().RecordSeconds, 300);
+    QCOMPARE(z.st().PauseSeconds, 0);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+
+    // Record: five minutes in about two seconds; the page moves on by itself.
+    auto* rp = z.w->picRecord();
+    rp->SetStandbyLock(std::make_unique<NoLock>());
+    sv::audio::DeckOf(z.st().Record())->speed = 150;
+    rp->ui->cmdRec->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 30000) {
+        rp->timRecord.stop();
+        QTest::qWait(10);
+        rp->timRecord_Timer();
+    }
+    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    QVERIFY2(z.boxes.shown.isEmpty(), qPrintable(z.boxes.unexpectedText()));
+
+    // The detected tracks are the demo's, to within the detection's reach.
+    auto* wave = z.w->picWaveform();
+    const DemoLayout layout;
+    const QList<double> starts = sv::audio::DemoTrackStarts(layout);
+    const QVector<sv::SplitItem> items = wave->SplitList();
+    QCOMPARE(items.size(), layout.tracks.size());
+    for (int i = 0; i < items.size(); ++i) {
+        const QString at = QStringLiteral("track %1: %2 s for %3 s").arg(i + 1).arg(items[i].start).arg(items[i].length);
+        QVERIFY2(std::abs(items[i].start - starts[i]) <= 2, qPrintable(at));
+        QVERIFY2(std::abs(items[i].length - layout.tracks[i]) <= 3, qPrintable(at));
+    }
+
+    // Split, choose WAV copies, copy to a folder of the user's.
+    z.boxes.answer(sv::vbYes);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    const QString folder = z.st().RecordDirectory;
+    QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
+    z.w->picOutput()->ui->optDPP->setChecked(true);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
+    const QString target = z.env.root() + QStringLiteral("/My Tapes");
+    QVERIFY(QDir().mkpath(target));
+    z.w->picWaveCopy()->ui->cboWaveCopy->setEditText(target);
+    z.next();
+
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+    auto* fin = z.w->picFinish()->ui.get();
+    QCOMPARE(fin->txtFinishSaveIn->text(), target + QStringLiteral("/"));
+    QCOMPARE(z.w->cmdNext()->text(), QStringLiteral("&Finish"));
+    QVERIFY(!fin->optFinishPlay->isEnabled());
+
+    // Each copy is its track file, bit for bit, as long as its marker.
+    const QString index = z.st().RecordingXMLPath;
+    QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString::number(items.size()));
+    for (int i = 1; i <= items.size(); ++i) {
+        const QString name = QStringLiteral("Track %1.wav").arg(i);
+        QCOMPARE(sv::XMLGetValue("Filename", QStringLiteral("Track%1").arg(i), index, ""), folder + name);
+        const QByteArray copy = readAll(target + QStringLiteral("/") + name);
+        QCOMPARE(copy, readAll(folder + name));
+        sv::WaveHeader h;
+        QCOMPARE(sv::ReadWaveHeader(target + QStringLiteral("/") + name, h), sv::WaveStatus::Ok);
+        QCOMPARE(h.Channels, 2);
+        QCOMPARE(h.SampleRate, 44100);
+        QCOMPARE(h.Frames, items[i - 1].length * 44100);
+        QCOMPARE(copy.size(), 44 + items[i - 1].length * 44100 * 4);
+    }
+
+    // Exit: the program's own files go, the copies stay.
+    fin->optFinishExit->setChecked(true);
+    z.next();
+    QVERIFY(!z.w->isVisible());
+    QVERIFY(!QFile::exists(folder + QStringLiteral("Track 1.wav")));
+    QVERIFY(QFile::exists(target + QStringLiteral("/Track 1.wav")));
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+QTEST_MAIN(TestE2EWavCopies)
+#include "tst_e2e_wavcopies.moc"
