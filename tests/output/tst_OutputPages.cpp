@@ -207,30 +207,40 @@ void TestOutputPages::fullDiskKeepsRecording()
         QSKIP("needs /dev/full");
     Recorded t;
     QVERIFY(t.ok);
-    // The third track is written onto a device that is always full.
+    const QString index = t.folder + QStringLiteral("recording.xml");
+    // First the index cannot be written (a folder is in its place), then the
+    // third track goes onto a device that is always full.
     const QString part = t.track(3) + QStringLiteral(".part");
-    QVERIFY(QFile::link(QStringLiteral("/dev/full"), part));
-    t.z.boxes.answer(sv::vbYes);
-    t.z.boxes.answer(sv::vbOK);
-    t.z.next();
+    const QList<std::pair<QString, std::function<bool()>>> blockers = {
+        {QStringLiteral("Details:\r\n(57) Could not write ") + index, [&] { return QDir().mkdir(index); }},
+        {QStringLiteral("Details:\r\n(61) "), [&] { return QDir().rmdir(index) && QFile::link("/dev/full", part); }},
+    };
+    for (const auto& [details, block] : blockers) {
+        QVERIFY(block());
+        t.z.boxes.clear();
+        t.z.boxes.answer(sv::vbYes);
+        t.z.boxes.answer(sv::vbOK);
+        t.z.next();
 
-    QCOMPARE(t.z.boxes.shown.size(), 2);
-    const sv::MsgBoxShown& box = t.z.boxes.shown[1];
-    QVERIFY(box.plain);
-    QCOMPARE(box.style, sv::vbCritical);
-    QVERIFY2(box.text.contains(QStringLiteral("Component: StartSplitTracks")), qPrintable(box.text));
-    QVERIFY2(box.text.contains(QStringLiteral("Details:\r\n(61) ")), qPrintable(box.text));
-    // Nothing is lost, and nothing half done is left behind.
-    QVERIFY(QFile::exists(t.wav));
-    QCOMPARE(QFileInfo(t.wav).size(), 44 + qint64(TrackSeconds + GapSeconds) * Tracks * Rate * 4);
-    for (int i = 1; i <= Tracks; ++i)
-        QVERIFY(!QFile::exists(t.track(i)));
-    QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
-    // Back on the waveform page with the markers, ready to try again.
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-    QCOMPARE(t.z.w->picWaveform()->TrackCount(), Tracks);
-    QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
+        QCOMPARE(t.z.boxes.shown.size(), 2);
+        const sv::MsgBoxShown& box = t.z.boxes.shown[1];
+        QVERIFY(box.plain);
+        QCOMPARE(box.style, sv::vbCritical);
+        QVERIFY2(box.text.contains(QStringLiteral("Component: StartSplitTracks")), qPrintable(box.text));
+        QVERIFY2(box.text.contains(details), qPrintable(box.text));
+        // Nothing is lost, and nothing half done is left behind.
+        QVERIFY(QFile::exists(t.wav));
+        QCOMPARE(QFileInfo(t.wav).size(), 44 + qint64(TrackSeconds + GapSeconds) * Tracks * Rate * 4);
+        for (int i = 1; i <= Tracks; ++i)
+            QVERIFY(!QFile::exists(t.track(i)));
+        QVERIFY(!QFileInfo(index).isFile());
+        QVERIFY(t.z.st().RecordingXMLPath.isEmpty());
+        // Back on the waveform page with the markers, ready to try again.
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        QCOMPARE(t.z.w->picWaveform()->TrackCount(), Tracks);
+        QVERIFY(t.z.w->cmdNext()->isEnabled());
+        QVERIFY(t.z.w->cmdBack()->isEnabled());
+    }
 
     QFile::remove(part);
     t.split();
