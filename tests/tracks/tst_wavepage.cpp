@@ -510,6 +510,14 @@ void TestWavePage::preview()
     QCOMPARE(play->GetPlayLength(), 0.0);
     QVERIFY(t.ui()->linPOS->isHidden());
     t.noBoxes();
+
+    // A player that cannot open the file says so and nothing runs.
+    QFile::remove(t.wav);
+    t.z.boxes.answer(sv::vbOK);
+    t.ui()->cmdWavePlay->click();
+    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::PlayFailed, QStringLiteral("53  File not found")));
+    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(t.ui()->linPOS->isHidden());
 }
 
 void TestWavePage::rightClickAndDoubleClick()
