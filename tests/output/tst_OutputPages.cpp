@@ -95,6 +95,7 @@ private Q_SLOTS:
     void damagedRecordingGoesBackToRecordPage();
     void fullDiskKeepsRecording();
     void clearRecordedTakesIndexedTracks();
+    void exitDuringSplit();
     void saveBoxesAndSaveIn();
     void saveChecksOnEveryPage();
     void waveCopyToFinishPage();
@@ -264,6 +265,38 @@ void TestOutputPages::clearRecordedTakesIndexedTracks()
         QVERIFY(!QFile::exists(t.track(i)));
     QVERIFY(QFile::exists(t.track(13)));
     QVERIFY(QFile::exists(t.folder + QStringLiteral("recording.xml")));
+}
+
+void TestOutputPages::exitDuringSplit()
+{
+    // The window is closed while the split page is painted, before the
+    // tracks and after the third one; the exit question is answered Yes.
+    for (const QString& when : {QString(), QStringLiteral("Splitting track 3...")}) {
+        Recorded t;
+        QVERIFY(t.ok);
+        auto* label = t.z.w->picSplit()->ui->lblSplitTrack;
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (t.z.page() == QLatin1String("picSplit") && label->text() == when) {
+                watch.stop();
+                t.z.w->close();
+            }
+        });
+        watch.start();
+        t.z.boxes.answer(sv::vbYes); // the split's confirmation
+        t.z.boxes.answer(sv::vbYes); // "Anything you recorded will be lost."
+        t.z.next();
+        QCOMPARE(t.z.boxes.shown.size(), 2);
+        QCOMPARE(t.z.boxes.last().title, QStringLiteral("Exit"));
+        QVERIFY(!t.z.w->isVisible());
+        QVERIFY(!QFile::exists(t.wav));
+        for (int i = 1; i <= Tracks; ++i) {
+            QVERIFY2(!QFile::exists(t.track(i)), qPrintable(when));
+            QVERIFY(!QFile::exists(t.track(i) + QStringLiteral(".part")));
+        }
+        QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
+    }
 }
 
 void TestOutputPages::saveBoxesAndSaveIn()

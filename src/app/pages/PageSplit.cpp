@@ -76,9 +76,17 @@ void PageSplit::ReportSplitFailure(const QString& details)
     m.ShowTutorialPage();
 }
 
+// The user may exit while the window processes its events during the split;
+// the exit deletes the recording, and the split must then end quietly.
+bool PageSplit::WindowClosed() const
+{
+    return m_windowShown && !m.isVisible();
+}
+
 void PageSplit::StartSplitTracks()
 {
     PageWaveform* wave = m.picWaveform();
+    m_windowShown = m.isVisible();
     m.cmdBack()->setEnabled(false);
     m.cmdNext()->setEnabled(false);
     wave->cmdWaveStop_Click();
@@ -88,6 +96,8 @@ void PageSplit::StartSplitTracks()
     m.ShowTutorialPage();
     m.repaint();
     QCoreApplication::processEvents();
+    if (WindowClosed())
+        return;
 
     const QVector<sv::SplitItem> items = wave->SplitList();
     m_splitCount = int(items.size());
@@ -106,8 +116,8 @@ void PageSplit::StartSplitTracks()
     }
 
     ui->barTrack->setRange(0, m_splitCount);
-    // The window is painted while the tracks are cut, at most every 50 ms
-    // and after each track; a window closed meanwhile ends the split.
+    // The window is painted after each track and, within a track, after a
+    // piece once 50 ms have passed.
     QElapsedTimer paint;
     paint.start();
     const auto progress = [&](const sv::SplitProgressInfo& p) {
@@ -121,11 +131,11 @@ void PageSplit::StartSplitTracks()
             QCoreApplication::processEvents();
             paint.restart();
         }
-        return m.isVisible() || !m.testAttribute(Qt::WA_WState_Created);
+        return !WindowClosed();
     };
     const sv::SplitResult r = sv::SplitAllTracks(header, items, folder, sv::SplitBitesize(), progress);
     if (r.status == sv::WaveStatus::Canceled) {
-        // The program is closing: what was cut so far goes with it.
+        // The program is closing: what was cut so far goes too.
         DeleteExistingTracks();
         return;
     }
@@ -140,6 +150,10 @@ void PageSplit::StartSplitTracks()
     const bool indexed = sv::WriteRecordingIndex(folder, m_splitCount, &indexError, [](int) {
         QCoreApplication::processEvents();
     });
+    if (WindowClosed()) {
+        DeleteExistingTracks();
+        return;
+    }
     if (!indexed) {
         sv::DeleteFileQuiet(st.RecordingXMLPath);
         st.RecordingXMLPath.clear();

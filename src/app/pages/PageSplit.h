@@ -36,6 +36,8 @@ public:
 
 private:
     void ReportSplitFailure(const QString& details);
+    bool WindowClosed() const;
 
     int m_splitCount = 0;
+    bool m_windowShown = false;
 };
