@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QProgressBar>
+#include <QRadioButton>
 
 #include <unistd.h>
 
@@ -152,25 +153,23 @@ void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
 
 void TestOutputPages::outputChoiceFromLastUsed()
 {
-    const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"2", 2}, {"7", -1}};
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    auto* o = z.w->picOutput()->ui.get();
+    const QList<QRadioButton*> options = {o->optMP3, o->optWMA, o->optACD, o->optDPP};
+    const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"2", 2}, {"0", 0}, {"7", -1}};
     for (const auto& [code, expected] : rows) {
-        Recorded t;
-        QVERIFY(t.ok);
-        t.z.set("OutputOptions", "LastUsed", code);
-        t.split();
-        QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
-        auto* o = t.z.w->picOutput()->ui.get();
-        const QList<QRadioButton*> options = {o->optMP3, o->optWMA, o->optACD, o->optDPP};
+        z.set("OutputOptions", "LastUsed", code);
+        z.w->picOutput()->RestoreOutputChoice();
         for (int i = 0; i < options.size(); ++i)
             QVERIFY2(options[i]->isChecked() == (i == expected), qPrintable(code));
-        QCOMPARE(t.z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
-        // Exit stores nothing for no choice, and the buttons stay exclusive.
-        if (expected < 0) {
-            o->optWMA->setChecked(true);
-            o->optDPP->setChecked(true);
-            QVERIFY(!o->optWMA->isChecked());
-        }
+        QCOMPARE(z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
     }
+    // With none chosen the buttons are still exclusive.
+    o->optWMA->setChecked(true);
+    o->optDPP->setChecked(true);
+    QVERIFY(!o->optWMA->isChecked());
 }
 
 void TestOutputPages::damagedRecordingGoesBackToRecordPage()
