@@ -381,6 +381,8 @@ void frmMain::ResetSonivault()
     sv::StoreLastUsed(s.ProfilesFile, m_recordFrom->SelectedProfile());
     m_waveform->cmdWaveStop_Click();
     m_split->ClearRecorded();
+    // Let go of the deleted recording so its disk space comes back.
+    m_waveform->ReleaseRecording();
     s.HasRecorded = false;
     m_output->StoreOutputChoice();
     if (auto* play = s.Play()) {
