@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QRadioButton>
 
 #include <unistd.h>
@@ -424,7 +425,24 @@ void TestOutputPages::waveCopyToFinishPage()
     const QString target = t.z.env.root() + QStringLiteral("/Copies");
     QVERIFY(QDir().mkpath(target));
     t.copy()->ui->cboWaveCopy->setEditText(target); // no trailing slash
+    // What the window shows while the copy runs (it processes events then).
+    QString title, during;
+    QTimer spy;
+    spy.setInterval(0);
+    connect(&spy, &QTimer::timeout, [&] {
+        if (auto* d = t.z.w->findChild<QProgressDialog*>()) {
+            title = d->windowTitle();
+            during = t.copy()->ui->lblWaveCopyStatus->text();
+            QVERIFY(t.copy()->ui->picWaveCopying->isVisible());
+            QVERIFY(!t.z.w->cmdNext()->isEnabled());
+            QVERIFY(!t.z.w->cmdBack()->isEnabled());
+        }
+    });
+    spy.start();
     t.z.next();
+    spy.stop();
+    QCOMPARE(title, QStringLiteral("Please Wait..."));
+    QCOMPARE(during, QStringLiteral("Please wait..."));
 
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     QCOMPARE(t.z.st().OutputFolder, target + QStringLiteral("/"));
