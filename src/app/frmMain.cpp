@@ -485,7 +485,7 @@ void frmMain::ReleaseConsoleRunner() {}
 
 void frmMain::ReleaseStandbyGuard()
 {
-    m_state.IsSubclassed = false;
+    m_record->ReleaseStandbyGuard();
 }
 
 void frmMain::cmdHelp_Click()

@@ -1,6 +1,7 @@
 // The profile page and the profile dialog in the running window.
 #include "WizardFixture.h"
 
+#include "audioin/frmRecLocation.h"
 #include "settings/Profiles.h"
 #include "settings/frmNewProfile.h"
 #include "util/modFunctions.h"
@@ -300,10 +301,14 @@ void TestProfilePage::badLocation()
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
 
     // OK: the folder chosen is taken and the record page opens at once.
-    sv::SetFolderPicker([&](const QString&, const QString&) { return good; });
+    OnModal([&](QWidget* w) {
+        auto* d = qobject_cast<frmRecLocation*>(w);
+        QVERIFY(d);
+        d->SelectFolder(good);
+        d->cmdOK_Click();
+    });
     z.boxes.answer(sv::vbOK);
     z.next();
-    sv::SetFolderPicker({});
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
     QCOMPARE(z.st().RecordDirectory, good + "/");
     QCOMPARE(z.get("", "RecordDirectory"), good + "/");

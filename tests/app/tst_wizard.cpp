@@ -34,7 +34,9 @@ void recordBriefly(Wizard& z)
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(!z.w->cmdBack()->isEnabled());
     QVERIFY(!z.w->cmdCancel()->isEnabled());
-    QTest::qWait(100);
+    // Next is offered only past the minimum length (one minute by default).
+    QTRY_VERIFY_WITH_TIMEOUT(z.st().Record()->GetRecordedSeconds() > 61, 15000);
+    z.boxes.answer(sv::vbYes);
     rec->ui->cmdStop->click();
     QVERIFY(z.w->cmdNext()->isEnabled());
     QVERIFY(z.w->cmdBack()->isEnabled());
@@ -488,16 +490,18 @@ void TestWizard::walkForwardAndBack()
               "Reset Tracks to select the entire recording.",
               sv::vbExclamation);
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+    z.boxes.answer(sv::vbYes);
     z.w->picWaveform()->cmdResetTracks_Click();
+    QCOMPARE(z.boxes.last().title, QStringLiteral("Reset Tracks"));
     const QString splitText =
         QStringLiteral("Are you sure you're ready to continue? You cannot come back after splitting the tracks.");
     z.boxes.answer(sv::vbNo);
     z.next();
-    expectBox(z.boxes, 1, "Confirm", splitText, sv::vbYesNo + sv::vbQuestion);
+    expectBox(z.boxes, 2, "Confirm", splitText, sv::vbYesNo + sv::vbQuestion);
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
     z.boxes.answer(sv::vbYes);
     z.next();
-    QCOMPARE(z.boxes.shown.size(), 3); // asked every time
+    QCOMPARE(z.boxes.shown.size(), 4); // asked every time
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
     QVERIFY(next->isEnabled());
     QVERIFY(z.w->picOutput()->ui->optMP3->isChecked()); // no stored choice: MP3
@@ -506,7 +510,7 @@ void TestWizard::walkForwardAndBack()
     // 8 -> 5 (not the waveform page), then forward again.
     z.boxes.answer(sv::vbYes);
     z.back();
-    expectBox(z.boxes, 3, "Confirm", loseText, YesNoQuestionNo);
+    expectBox(z.boxes, 4, "Confirm", loseText, YesNoQuestionNo);
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
     recordBriefly(z);
     z.next();
