@@ -123,8 +123,8 @@ bool TrackList::split(int i, int x, const AskFn& ask)
             if (ask)
                 ask(TrackMsg::SplitTooShort, TrackMessage(TrackMsg::SplitTooShort));
         } else if (leftShort || rightShort) {
-            const MessageSpec spec = TrackMessage(TrackMsg::SplitTrim, QString::number(m_limits.minTrackLength));
-            if (ask && ask(TrackMsg::SplitTrim, spec) == vbYes) {
+            const MessageText box = TrackMessage(TrackMsg::SplitTrim, QString::number(m_limits.minTrackLength));
+            if (ask && ask(TrackMsg::SplitTrim, box) == vbYes) {
                 if (leftShort)
                     m_markers[i] = {m.left + x, m.width - x};
                 else

@@ -35,7 +35,7 @@ struct TrackLimits {
 TrackLimits LoadTrackLimits(const WaveScale& scale);
 
 // Shows a message and returns the answer (vbOK, vbYes, vbNo, vbCancel).
-using AskFn = std::function<int(TrackMsg, const MessageSpec&)>;
+using AskFn = std::function<int(TrackMsg, const MessageText&)>;
 
 enum class MouseButton { Left, Right, Other };
 

@@ -4,7 +4,7 @@
 
 namespace sv {
 
-MessageSpec TrackMessage(TrackMsg id, const QString& arg)
+MessageText TrackMessage(TrackMsg id, const QString& arg)
 {
     switch (id) {
     case TrackMsg::WaveCorrupted:

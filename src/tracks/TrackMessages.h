@@ -20,7 +20,7 @@ enum class TrackMsg {
     PlayFailed,        // the preview cannot be started (arg: the engine's error)
 };
 
-struct MessageSpec {
+struct MessageText {
     QString title;
     QString text;
     int style = 0;
@@ -28,7 +28,7 @@ struct MessageSpec {
 
 // The box for a message; arg fills the one variable part (SplitTrim's seconds,
 // PlayFailed's error).
-MessageSpec TrackMessage(TrackMsg id, const QString& arg = QString());
+MessageText TrackMessage(TrackMsg id, const QString& arg = QString());
 
 // Status label of the record page after a damaged recording.
 QString RecordingDamagedStatus();

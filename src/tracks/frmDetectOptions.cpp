@@ -45,7 +45,7 @@ void frmDetectOptions::cmdOK_Click()
 {
     const double v = Val(ui->txtMinTrack->text());
     if (v < 10 || v > 60) {
-        const MessageSpec m = TrackMessage(TrackMsg::MinTrackRange);
+        const MessageText m = TrackMessage(TrackMsg::MinTrackRange);
         PlainMsgBox(m.text, m.style, m.title);
         ui->txtMinTrack->setFocus();
         return;

@@ -38,9 +38,9 @@ QByteArray readAll(const QString& path)
 bool writeTwelveTracks(const QString& path)
 {
     const std::int64_t period = std::int64_t(TrackSeconds + GapSeconds) * Rate;
-    WavSpec spec;
-    spec.rate = Rate;
-    return writeWav(path, spec, period * Tracks, [&](std::int64_t k, int) {
+    WavSpec fmt;
+    fmt.rate = Rate;
+    return writeWav(path, fmt, period * Tracks, [&](std::int64_t k, int) {
         if (k % period >= std::int64_t(TrackSeconds) * Rate)
             return 0;
         return (k / 5) % 2 ? 9000 : -9000;
@@ -188,7 +188,7 @@ void TestOutputPages::damagedRecordingGoesBackToRecordPage()
     t.z.boxes.answer(sv::vbOK);
     t.z.next();
 
-    const sv::MessageSpec bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
+    const sv::MessageText bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
     expectBox(t.z.boxes, 1, bad.title, bad.text, bad.style);
     expectBox(t.z.boxes, 2, "Critical Error", "There was an error splitting the tracks.", 16);
     QCOMPARE(t.z.boxes.shown[2].position, 7);

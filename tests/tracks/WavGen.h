@@ -104,10 +104,10 @@ inline bool writeSegments(const QString& path, std::initializer_list<Segment> se
         acc += std::int64_t(s.seconds * rate);
         ends.emplace_back(acc, s.amplitude);
     }
-    WavSpec spec;
-    spec.rate = rate;
+    WavSpec fmt;
+    fmt.rate = rate;
     std::size_t seg = 0;
-    return writeWav(path, spec, total, [&](std::int64_t k, int) {
+    return writeWav(path, fmt, total, [&](std::int64_t k, int) {
         while (seg + 1 < ends.size() && k >= ends[seg].first)
             ++seg;
         const int a = ends[seg].second;

@@ -43,9 +43,9 @@ bool writeSong(const QString& path, QList<int> secs, bool negativeOnly = false)
     std::int64_t total = 0;
     for (int s : secs)
         total += s * 4000;
-    WavSpec spec;
-    spec.rate = 4000;
-    return writeWav(path, spec, total, [&](std::int64_t k, int) {
+    WavSpec fmt;
+    fmt.rate = 4000;
+    return writeWav(path, fmt, total, [&](std::int64_t k, int) {
         std::int64_t t = k / 4000;
         int seg = 0;
         while (t >= secs[seg]) {

@@ -35,11 +35,11 @@ bool writeRecording(const QString& path, const QString& desc, int channels = 2)
         total += std::int64_t(parts[0].toDouble() * Rate + 0.5);
         segs.push_back({total, amp.toInt(), kind});
     }
-    WavSpec spec;
-    spec.rate = Rate;
-    spec.channels = channels;
+    WavSpec fmt;
+    fmt.rate = Rate;
+    fmt.channels = channels;
     std::size_t i = 0;
-    return writeWav(path, spec, total, [&](std::int64_t k, int) {
+    return writeWav(path, fmt, total, [&](std::int64_t k, int) {
         while (k >= segs[i].end)
             ++i;
         const Seg& s = segs[i];
@@ -155,9 +155,9 @@ private Q_SLOTS:
         QFETCH(QString, audio);
         QFETCH(QString, image);
         const QString f = env.tmp() + "click.wav";
-        WavSpec spec;
-        spec.rate = Rate;
-        QVERIFY(writeWav(f, spec, 60 * Rate, [&](std::int64_t k, int) { return k == frame ? level : 0; }));
+        WavSpec fmt;
+        fmt.rate = Rate;
+        QVERIFY(writeWav(f, fmt, 60 * Rate, [&](std::int64_t k, int) { return k == frame ? level : 0; }));
         DetectSettings s;
         s.minTrackLength = 0;
         QCOMPARE(run(f, DetectMethod::Audio, s), audio);

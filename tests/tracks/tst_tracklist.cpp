@@ -32,12 +32,12 @@ TrackList makeList(const Markers& m = {})
 struct Asker {
     QList<int> answers;
     QList<TrackMsg> asked;
-    QList<MessageSpec> specs;
+    QList<MessageText> specs;
     AskFn fn()
     {
-        return [this](TrackMsg id, const MessageSpec& spec) {
+        return [this](TrackMsg id, const MessageText& box) {
             asked.append(id);
-            specs.append(spec);
+            specs.append(box);
             return answers.isEmpty() ? int(vbOK) : answers.takeFirst();
         };
     }
@@ -150,12 +150,12 @@ private Q_SLOTS:
 
     void splitMessages()
     {
-        const MessageSpec trim = TrackMessage(TrackMsg::SplitTrim, "35");
+        const MessageText trim = TrackMessage(TrackMsg::SplitTrim, "35");
         QCOMPARE(trim.text, QString("The minimum track length is 35 seconds. The area you selected is too short and "
                                     "will simply be trimmed off. Continue?"));
         QCOMPARE(trim.title, QString("Split"));
         QCOMPARE(trim.style, 36);
-        const MessageSpec both = TrackMessage(TrackMsg::SplitTooShort);
+        const MessageText both = TrackMessage(TrackMsg::SplitTooShort);
         QCOMPARE(both.text, QString("The track is too short to either spit or trim."));
         QCOMPARE(both.style, 64);
         // A simulated release (tab click) does not split; it ends split mode.
@@ -362,7 +362,7 @@ private Q_SLOTS:
 
     void messageTable()
     {
-        const MessageSpec reset = TrackMessage(TrackMsg::ResetTracks);
+        const MessageText reset = TrackMessage(TrackMsg::ResetTracks);
         QCOMPARE(reset.text, QString("What would you like to do?\n\n"
                                      "Yes         -  Have only one large track covering the entire recording\n"
                                      "No          -  Automatically Detect Tracks\n"

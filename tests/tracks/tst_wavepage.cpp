@@ -92,7 +92,7 @@ struct Page {
     bool ok = false;
 };
 
-void expectBox(const MsgBoxScript& boxes, int i, const sv::MessageSpec& m)
+void expectBox(const MsgBoxScript& boxes, int i, const sv::MessageText& m)
 {
     QVERIFY2(boxes.shown.size() > i, qPrintable(QString::number(boxes.shown.size())));
     QCOMPARE(boxes.shown[i].title, m.title);
@@ -359,7 +359,7 @@ void TestWavePage::resetAndAutoSplit()
     t.p()->WaveFormStep();
     QCheckBox* chk = t.ui()->chkAutoSplit;
     QVERIFY(chk->isChecked());
-    const sv::MessageSpec reset = sv::TrackMessage(sv::TrackMsg::ResetTracks);
+    const sv::MessageText reset = sv::TrackMessage(sv::TrackMsg::ResetTracks);
 
     t.z.boxes.answer(sv::vbCancel);
     t.ui()->cmdResetTracks->click();
@@ -430,7 +430,7 @@ void TestWavePage::detectionOptions()
     });
     t.p()->cmdTrackOptions_Click();
     QVERIFY(stayed);
-    const sv::MessageSpec range = sv::TrackMessage(sv::TrackMsg::MinTrackRange);
+    const sv::MessageText range = sv::TrackMessage(sv::TrackMsg::MinTrackRange);
     expectBox(t.z.boxes, 0, range);
     QVERIFY(t.z.boxes.shown[0].plain);
     expectBox(t.z.boxes, 1, range);
@@ -607,9 +607,9 @@ void TestWavePage::screenshots()
         QSKIP("SONIVAULT_SHOT_DIR not set");
     Page t;
     // Ten songs of 50 s with swelling loudness and 4 s gaps, at 4000 Hz.
-    WavSpec spec;
-    spec.rate = 4000;
-    QVERIFY(writeWav(t.wav, spec, 540 * 4000, [](std::int64_t k, int c) {
+    WavSpec fmt;
+    fmt.rate = 4000;
+    QVERIFY(writeWav(t.wav, fmt, 540 * 4000, [](std::int64_t k, int c) {
         const double s = k / 4000.0;
         const double inSong = std::fmod(s, 54.0);
         if (inSong >= 50)

@@ -106,7 +106,7 @@ void PageSplit::StartSplitTracks()
 
     sv::WaveHeader header;
     if (sv::ReadWaveHeader(RecordingFile(), header) != sv::WaveStatus::Ok) {
-        const sv::MessageSpec bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
+        const sv::MessageText bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
         m.Msg(bad.text, bad.style, bad.title);
         m.Msg(QStringLiteral("There was an error splitting the tracks."), sv::vbCritical,
               QStringLiteral("Critical Error"));

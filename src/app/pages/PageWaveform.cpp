@@ -93,14 +93,14 @@ QString PageWaveform::RecordingFile() const
     return st.RecordingPath.isEmpty() ? st.RecordDirectory + QStringLiteral("recording.wav") : st.RecordingPath;
 }
 
-int PageWaveform::Ask(sv::TrackMsg, const sv::MessageSpec& spec)
+int PageWaveform::Ask(sv::TrackMsg, const sv::MessageText& box)
 {
-    return m.Msg(spec.text, spec.style, spec.title);
+    return m.Msg(box.text, box.style, box.title);
 }
 
 sv::AskFn PageWaveform::Asker()
 {
-    return [this](sv::TrackMsg id, const sv::MessageSpec& spec) { return Ask(id, spec); };
+    return [this](sv::TrackMsg id, const sv::MessageText& box) { return Ask(id, box); };
 }
 
 void PageWaveform::DetectTracksLoad()

@@ -94,7 +94,7 @@ private:
     // runs every 50 ms meanwhile. False when the wait was abandoned (the
     // window went away), after the worker has stopped.
     bool RunBusy(const std::function<void()>& work, const std::function<void()>& tick = {});
-    int Ask(sv::TrackMsg id, const sv::MessageSpec& spec);
+    int Ask(sv::TrackMsg id, const sv::MessageText& box);
     sv::AskFn Asker();
     void ApplyOutcome(const sv::ReleaseOutcome& out);
     void ApplyRange();

@@ -289,16 +289,16 @@ void PulseRecordObject::startStream(CaptureSink* sink, int channels, int rate)
         if (s.name == m_sourceName)
             cap->sourceDescription = s.description;
 
-    pa_sample_spec spec{PA_SAMPLE_S16LE, std::uint32_t(rate), std::uint8_t(channels)};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, std::uint32_t(rate), std::uint8_t(channels)};
     pa_channel_map map;
     pa_channel_map_init_auto(&map, unsigned(channels), PA_CHANNEL_MAP_DEFAULT);
     pa_buffer_attr attr;
     std::memset(&attr, 0xff, sizeof attr);
-    attr.fragsize = std::uint32_t(pa_usec_to_bytes(kCaptureFragmentUsec, &spec));
+    attr.fragsize = std::uint32_t(pa_usec_to_bytes(kCaptureFragmentUsec, &sampleSpec));
     const QByteArray source = m_sourceName.toUtf8();
 
     m_conn->lock();
-    cap->stream = pa_stream_new(m_conn->context(), "Recording", &spec, &map);
+    cap->stream = pa_stream_new(m_conn->context(), "Recording", &sampleSpec, &map);
     int rc = -1;
     if (cap->stream) {
         pa_stream_set_state_callback(cap->stream, &PulseRecordObject::captureState, cap.get());
@@ -403,15 +403,15 @@ void PulsePlayObject::startAt(int seconds)
     case 32: format = m_info.isFloat ? PA_SAMPLE_FLOAT32LE : PA_SAMPLE_S32LE; break;
     default: break;
     }
-    pa_sample_spec spec{format, std::uint32_t(m_info.rate), std::uint8_t(m_info.channels)};
+    pa_sample_spec sampleSpec{format, std::uint32_t(m_info.rate), std::uint8_t(m_info.channels)};
     pa_channel_map map;
     pa_channel_map_init_auto(&map, unsigned(m_info.channels), PA_CHANNEL_MAP_WAVEEX);
     pa_buffer_attr attr;
     std::memset(&attr, 0xff, sizeof attr);
-    attr.tlength = std::uint32_t(pa_usec_to_bytes(kPlaybackBufferUsec, &spec));
+    attr.tlength = std::uint32_t(pa_usec_to_bytes(kPlaybackBufferUsec, &sampleSpec));
 
     m_conn->lock();
-    m_stream = pa_stream_new(m_conn->context(), "Playback", &spec, &map);
+    m_stream = pa_stream_new(m_conn->context(), "Playback", &sampleSpec, &map);
     int rc = -1;
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, &PulsePlayObject::playState, this);
