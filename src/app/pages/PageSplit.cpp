@@ -15,8 +15,14 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QtConcurrent>
+
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 PageSplit::PageSplit(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageSplit>())
@@ -161,7 +167,33 @@ void PageSplit::StartSplitTracks()
         return;
     }
 
-    // Every track and the index exist: only now may the recording go.
+    // Every track and the index exist; once they are on the disk itself (not
+    // just in its cache) the recording may go. The flush runs off the UI
+    // thread so the window keeps painting.
+    {
+        QStringList files;
+        for (int i = 1; i <= m_splitCount; ++i)
+            files << folder + sv::TrackFileName(i);
+        files << st.RecordingXMLPath << folder;
+        QFutureWatcher<void> flushed;
+        QEventLoop wait;
+        QObject::connect(&flushed, &QFutureWatcher<void>::finished, &wait, &QEventLoop::quit);
+        flushed.setFuture(QtConcurrent::run([files] {
+            for (const QString& f : files) {
+                const int fd = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
+                if (fd >= 0) {
+                    ::fsync(fd);
+                    ::close(fd);
+                }
+            }
+        }));
+        if (!flushed.isFinished())
+            wait.exec();
+    }
+    if (WindowClosed()) {
+        DeleteExistingTracks();
+        return;
+    }
     wave->ReleaseRecording();
     sv::DeleteFileQuiet(RecordingFile());
 
