@@ -3,6 +3,7 @@
 // folder, so no test reads or writes the real user's files.
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -29,6 +30,15 @@ public:
     QString root() const { return m_dir.path(); }
     QString dataFolder() const { return m_dir.path() + "/data/Velmora/Sonivault/"; }
     QString tmp() const { return m_dir.path() + "/tmp/"; }
+    // Writes bytes to a file in tmp(); its path, or "" when it cannot be written.
+    QString writeFile(const QString& name, const QByteArray& bytes) const
+    {
+        const QString path = tmp() + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+        return path;
+    }
 
 private:
     QTemporaryDir m_dir{QDir::tempPath() + "/sonivault-test-XXXXXX"};

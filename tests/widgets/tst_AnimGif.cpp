@@ -15,15 +15,7 @@ class TestAnimGif : public QObject {
     Q_OBJECT
     svtest::TestEnv env;
 
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = env.tmp() + name;
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return env.writeFile(name, bytes); }
 
     // Three frames of 50 ms each, the second and third smaller and offset.
     QByteArray threeFrames()

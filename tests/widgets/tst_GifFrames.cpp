@@ -15,15 +15,7 @@ class TestGifFrames : public QObject {
     Q_OBJECT
     svtest::TestEnv env;
 
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = env.tmp() + name;
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return env.writeFile(name, bytes); }
 
 private Q_SLOTS:
     void frames_data()
