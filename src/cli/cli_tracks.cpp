@@ -37,6 +37,8 @@ int headerFailure(const QString& file, WaveStatus st, const QString& detail)
 {
     if (st == WaveStatus::Corrupted)
         return failure(TrackMessage(TrackMsg::WaveCorrupted).text);
+    if (st == WaveStatus::Unsupported)
+        return failure(QStringLiteral("cannot use %1: %2").arg(file, detail));
     return failure(QStringLiteral("cannot read %1: %2").arg(file, detail));
 }
 

@@ -31,8 +31,6 @@ std::int64_t WaveHeader::WaveSeconds() const
 
 namespace {
 
-quint32 le32(const uchar* p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
-quint16 le16(const uchar* p) { return quint16(p[0] | p[1] << 8); }
 
 void putLe32(QByteArray& b, int at, quint32 v)
 {
@@ -53,93 +51,6 @@ WaveStatus fail(WaveStatus s, const QString& text, QString* error)
 }
 
 } // namespace
-
-WaveStatus ReadWaveHeader(const QString& path, WaveHeader& h, QString* error)
-{
-    h = WaveHeader{};
-    h.WaveFileName = path;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(WaveStatus::OpenFailed, f.errorString(), error);
-    const std::int64_t fileSize = f.size();
-    // The scan's limits keep every accepted header near the start (a chain of
-    // stray "d"s can stretch it, hence the generous prefix); read it once
-    // instead of seeking byte by byte.
-    const QByteArray head = f.read(1 << 20);
-    const auto* b = reinterpret_cast<const uchar*>(head.constData());
-    const qint64 n = head.size();
-    const auto corrupted = [&](const char* why) {
-        return fail(WaveStatus::Corrupted, QString::fromLatin1(why), error);
-    };
-
-    qint64 pos = -1;
-    for (int g = 0; g < 100 && (g + 1) * 4 <= n; ++g) {
-        if (memcmp(b + g * 4, "fmt ", 4) == 0) {
-            pos = (g + 1) * 4;
-            break;
-        }
-    }
-    if (pos < 0)
-        return corrupted("no fmt chunk");
-    if (pos + 20 > n)
-        return corrupted("fmt chunk cut short");
-    pos += 4; // chunk size
-    h.FormatTag = le16(b + pos);
-    h.Channels = le16(b + pos + 2);
-    h.SampleRate = qint32(le32(b + pos + 4));
-    h.BlockAlign = le16(b + pos + 12);
-    h.BitsPerSample = le16(b + pos + 14);
-    pos += 16;
-    if (h.Channels != 1 && h.Channels != 2)
-        return corrupted("channels not 1 or 2");
-    if (h.BitsPerSample != 8 && h.BitsPerSample != 16)
-        return corrupted("bits per sample not 8 or 16");
-    h.ChannelMode = h.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono");
-    if (h.SampleRate <= 0 || h.BlockAlign != h.Channels * h.BitsPerSample / 8)
-        return corrupted("sample rate or block align invalid");
-
-    // "data": a "d" within 100 bytes, followed by "ata"; a "d" that is not
-    // the chunk is passed one byte at a time, unless it was found more than
-    // 90 bytes after the search (re)started.
-    for (;;) {
-        int k = 0;
-        bool foundD = false;
-        while (k < 100) {
-            if (pos >= n)
-                return corrupted("no data chunk");
-            ++k;
-            if (b[pos++] == 'd') {
-                foundD = true;
-                break;
-            }
-        }
-        if (!foundD)
-            k = 101;
-        if (pos + 3 > n)
-            return corrupted("no data chunk");
-        if (memcmp(b + pos, "ata", 3) == 0) {
-            pos += 3;
-            break;
-        }
-        if (k > 90)
-            return corrupted("no data chunk");
-    }
-    if (pos + 4 > n)
-        return corrupted("data size missing");
-    h.DataSize = le32(b + pos);
-    pos += 4;
-    h.DataStart = pos + 1;
-
-    const std::int64_t q = h.DataSize / h.BlockAlign, r = h.DataSize % h.BlockAlign;
-    std::int64_t frames = q;
-    if (2 * r > h.BlockAlign || (2 * r == h.BlockAlign && (q & 1)))
-        ++frames;
-    // A header may promise more than the file holds (a capture cut short);
-    // reading or copying past the end would invent audio.
-    const std::int64_t present = std::max<std::int64_t>(0, fileSize - pos) / h.BlockAlign;
-    h.Frames = std::min(frames, present);
-    return WaveStatus::Ok;
-}
 
 QByteArray WaveHeaderBytes(int channels, std::int32_t rate, int bits, std::int64_t frames)
 {

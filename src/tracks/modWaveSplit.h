@@ -17,6 +17,7 @@ enum class WaveStatus {
     Ok,
     OpenFailed,   // the recording cannot be opened
     Corrupted,    // the header is rejected
+    Unsupported,  // a WAV file in a format we do not read (float, u-law, 24-bit...)
     CreateFailed, // a track file cannot be created
     ReadFailed,
     WriteFailed,
@@ -41,15 +42,41 @@ struct WaveHeader {
     std::int64_t FrameOffset(std::int64_t k) const { return DataStart - 1 + k * BlockAlign; }
 };
 
-// Scans the header: "fmt " among the first 100 groups of 4 bytes, channels 1
-// or 2, bits 8 or 16, then "data" found byte by byte with the 90-byte rule
-// (a "d" found more than 90 bytes after the search (re)started and not
-// followed by "ata" rejects the file). Frames = data size / block align,
-// rounded half to even, and never more than the whole frames the file holds.
-// A block align or sample rate that cannot describe the frames (0, or not
-// channels x bits / 8) is rejected too: every later division and copy relies
-// on them.
+// Walks the RIFF chunks by their sizes (odd sizes padded) up to "data",
+// accepting any chunks on the way, and takes the format from "fmt ": PCM (or
+// EXTENSIBLE with PCM inside), 1 or 2 channels, 8 or 16 bits. Other formats
+// come back as Unsupported with a reason that names them; broken headers as
+// Corrupted. A data size that wrapped past 4 GiB or holds 0xFFFFFFFF is taken
+// from the file. Frames = data size / block align, rounded half to even, and
+// never more than the whole frames the file holds. Only regular files are
+// read: a FIFO or a device would block or never end.
 WaveStatus ReadWaveHeader(const QString& path, WaveHeader& header, QString* error = nullptr);
+
+// The same on any byte source: readAt(offset, buffer, length) returns the
+// bytes read (fewer at the end). For tests and fuzzing.
+using WaveReadAt = std::function<std::int64_t(std::int64_t offset, char* buffer, std::int64_t length)>;
+WaveStatus ParseWaveHeader(const WaveReadAt& readAt, std::int64_t fileSize, WaveHeader& header,
+                           QString* error = nullptr);
+
+// The chunk walk alone, for readers that take more formats than the split
+// (playback): the format as the file says (EXTENSIBLE resolved to its inner
+// tag), where the audio starts and how many bytes it has. Only RIFX and
+// non-standard EXTENSIBLE files are Unsupported here.
+struct WaveFormat {
+    int tag = 0;
+    int channels = 0;
+    std::int32_t rate = 0;
+    int blockAlign = 0;
+    int bits = 0;
+    std::int64_t dataOffset = 0; // 0-based
+    std::int64_t dataSize = 0;   // as described (wrapped and streaming sizes mended)
+    std::int64_t present = 0;    // bytes really there from dataOffset to the end of the file
+};
+WaveStatus ParseWaveFormat(const WaveReadAt& readAt, std::int64_t fileSize, WaveFormat& format,
+                           QString* error = nullptr);
+WaveStatus ReadWaveFormat(const QString& path, WaveFormat& format, QString* error = nullptr);
+// "the file is a X WAV file; Sonivault reads ..."
+QString UnsupportedWaveText(const QString& what);
 
 // The 44-byte canonical header of a track file.
 QByteArray WaveHeaderBytes(int channels, std::int32_t sampleRate, int bitsPerSample, std::int64_t frames);

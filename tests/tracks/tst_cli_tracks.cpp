@@ -136,12 +136,19 @@ private Q_SLOTS:
         QCOMPARE(o["seconds"].toInt(), 120);
 
         WavSpec bad;
-        bad.channels = 3;
+        bad.blockAlign = 0;
         QVERIFY(writeWav(dir + "bad.wav", bad, 10, {}));
         r = cli({"wave-info", dir + "bad.wav"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err.trimmed(), QString("The wave recording is corrupted. Please try again."));
+        WavSpec ulaw;
+        ulaw.formatTag = 7;
+        ulaw.bits = 8;
+        QVERIFY(writeWav(dir + "ulaw.wav", ulaw, 10, {}));
+        r = cli({"wave-info", dir + "ulaw.wav"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QString::fromUtf8("μ-law")), qPrintable(r.err));
         QCOMPARE(cli({"wave-info", dir + "missing.wav"}).code, 1);
         QCOMPARE(cli({"wave-info"}).code, 2);
     }

@@ -200,7 +200,7 @@ private Q_SLOTS:
     void rejectedAndCanceled()
     {
         WavSpec bad;
-        bad.bits = 24;
+        bad.blockAlign = 3;
         QVERIFY(writeWav(p("bad.wav"), bad, 100, {}));
         Waveform w;
         QCOMPARE(w.load(p("bad.wav")), WaveStatus::Corrupted);

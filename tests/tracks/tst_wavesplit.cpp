@@ -1,4 +1,4 @@
-// WAV header acceptance and the split into track files, on generated files.
+// The split into track files, on generated files.
 #include "support/TestEnv.h"
 #include "tracks/WavGen.h"
 
@@ -30,109 +30,6 @@ private Q_SLOTS:
         SetSettingsFile(UserDataFolder() + "settings.xml");
         dir = env.tmp() + "split/";
         QDir().mkpath(dir);
-    }
-
-    void header_data()
-    {
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("formatTag");
-        QTest::addColumn<QByteArray>("beforeData");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("dataStart");
-
-        const QByteArray list = chunk("LIST", QByteArray("INFOISFT") + QByteArray("\x0a\0\0\0Sonivault\0", 14));
-        QTest::newRow("canonical") << 2 << 16 << 1 << QByteArray() << true << 45;
-        QTest::newRow("mono 8-bit") << 1 << 8 << 1 << QByteArray() << true << 45;
-        QTest::newRow("LIST chunk") << 2 << 16 << 1 << list << true << int(45 + list.size());
-        QTest::newRow("3 channels") << 3 << 16 << 1 << QByteArray() << false << 0;
-        QTest::newRow("24 bits") << 2 << 24 << 1 << QByteArray() << false << 0;
-        QTest::newRow("format tag 3, 16 bits") << 2 << 16 << 3 << QByteArray() << true << 45;
-        // The search reads single bytes: "d" of the chunk as the 96th byte
-        // is still found, a 101st byte never is.
-        QTest::newRow("data at byte 96") << 2 << 16 << 1 << QByteArray(95, 'x') << true << 45 + 95;
-        QTest::newRow("data at byte 101") << 2 << 16 << 1 << QByteArray(100, 'x') << false << 0;
-        // A stray "d" is stepped over; the search then restarts after it.
-        QTest::newRow("d not followed by ata")
-            << 2 << 16 << 1 << QByteArray(50, 'x') + "dxy" + QByteArray(60, 'x') << true << 45 + 113;
-        // ... unless it lies more than 90 bytes into the search.
-        QTest::newRow("stray d past 90 bytes") << 2 << 16 << 1 << QByteArray(91, 'x') + "dxy" << false << 0;
-        QTest::newRow("stray d at 90 bytes") << 2 << 16 << 1 << QByteArray(89, 'x') + "dxy" << true << 45 + 92;
-    }
-
-    void header()
-    {
-        QFETCH(int, channels);
-        QFETCH(int, bits);
-        QFETCH(int, formatTag);
-        QFETCH(QByteArray, beforeData);
-        QFETCH(bool, accepted);
-        QFETCH(int, dataStart);
-        WavSpec s;
-        s.channels = channels;
-        s.bits = bits;
-        s.formatTag = formatTag;
-        s.rate = 8000;
-        s.beforeData = beforeData;
-        const QString p = path("h.wav");
-        QVERIFY(writeWav(p, s, 8000 * 3, {}));
-        WaveHeader h;
-        const WaveStatus st = ReadWaveHeader(p, h);
-        QCOMPARE(st == WaveStatus::Ok, accepted);
-        if (!accepted) {
-            QCOMPARE(st, WaveStatus::Corrupted);
-            return;
-        }
-        QCOMPARE(h.DataStart, std::int64_t(dataStart));
-        QCOMPARE(h.ChannelMode, channels == 2 ? QString("Stereo") : QString("Mono"));
-        QCOMPARE(h.Frames, std::int64_t(8000 * 3));
-        QCOMPARE(h.WaveSeconds(), std::int64_t(3));
-    }
-
-    // Headers whose numbers cannot describe the data are rejected instead of
-    // dividing by zero or cutting frames apart; missing files are not corrupt.
-    void unusableHeaders()
-    {
-        WavSpec s;
-        s.blockAlign = 0;
-        QVERIFY(writeWav(path("ba0.wav"), s, 100, {}));
-        WaveHeader h;
-        QCOMPARE(ReadWaveHeader(path("ba0.wav"), h), WaveStatus::Corrupted);
-        s.blockAlign = 3;
-        QVERIFY(writeWav(path("ba3.wav"), s, 100, {}));
-        QCOMPARE(ReadWaveHeader(path("ba3.wav"), h), WaveStatus::Corrupted);
-        WavSpec r0;
-        r0.rate = 0;
-        QVERIFY(writeWav(path("rate0.wav"), r0, 100, {}));
-        QCOMPARE(ReadWaveHeader(path("rate0.wav"), h), WaveStatus::Corrupted);
-        QVERIFY(writeFile(path("short.wav"), QByteArray("RIFF\0\0\0\0WAVEfmt ", 16)));
-        QCOMPARE(ReadWaveHeader(path("short.wav"), h), WaveStatus::Corrupted);
-        QCOMPARE(ReadWaveHeader(path("missing.wav"), h), WaveStatus::OpenFailed);
-    }
-
-    void frameCount_data()
-    {
-        QTest::addColumn<qint64>("dataSizeField");
-        QTest::addColumn<int>("bytesPresent");
-        QTest::addColumn<qint64>("frames");
-        QTest::newRow("10 bytes, block 4: 2.5 rounds to 2") << qint64(10) << 10 << qint64(2);
-        QTest::newRow("6 bytes: 1.5 rounds to 2, only 1 there") << qint64(6) << 6 << qint64(1);
-        QTest::newRow("size beyond the file") << qint64(1000000) << 400 << qint64(100);
-        QTest::newRow("streaming size 0xFFFFFFFF") << qint64(0xFFFFFFFFLL) << 400 << qint64(100);
-        QTest::newRow("size smaller than the file") << qint64(40) << 400 << qint64(10);
-    }
-
-    void frameCount()
-    {
-        QFETCH(qint64, dataSizeField);
-        QFETCH(int, bytesPresent);
-        QFETCH(qint64, frames);
-        WavSpec s;
-        s.dataSizeField = dataSizeField;
-        QVERIFY(writeFile(path("n.wav"), wavHeader(s, 0) + QByteArray(bytesPresent, '\1')));
-        WaveHeader h;
-        QCOMPARE(ReadWaveHeader(path("n.wav"), h), WaveStatus::Ok);
-        QCOMPARE(h.Frames, frames);
     }
 
     void headerBytes()

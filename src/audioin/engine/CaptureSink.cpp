@@ -1,5 +1,7 @@
 #include "audioin/engine/CaptureSink.h"
 
+#include "tracks/modWaveSplit.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -20,10 +22,6 @@ void put32(unsigned char* p, std::uint32_t v)
 {
     p[0] = v & 0xff; p[1] = (v >> 8) & 0xff; p[2] = (v >> 16) & 0xff; p[3] = (v >> 24) & 0xff;
 }
-void put16(unsigned char* p, std::uint16_t v)
-{
-    p[0] = v & 0xff; p[1] = (v >> 8) & 0xff;
-}
 
 // Header every ~0.5 s of audio keeps the file readable up to about then if
 // the program dies while recording.
@@ -31,23 +29,6 @@ constexpr std::int64_t kHeaderEveryFrames = 22050;
 // The largest data size a RIFF header can state.
 constexpr std::int64_t kMaxDataBytes = 0xFFFFFFFFll - 36;
 } // namespace
-
-void MakeWavHeader(unsigned char h[44], int channels, int rate, int bits, std::uint32_t dataBytes)
-{
-    const int blockAlign = channels * bits / 8;
-    std::memcpy(h, "RIFF", 4);
-    put32(h + 4, dataBytes + 36);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    put32(h + 16, 16);
-    put16(h + 20, 1);
-    put16(h + 22, std::uint16_t(channels));
-    put32(h + 24, std::uint32_t(rate));
-    put32(h + 28, std::uint32_t(rate * blockAlign));
-    put16(h + 32, std::uint16_t(blockAlign));
-    put16(h + 34, std::uint16_t(bits));
-    std::memcpy(h + 36, "data", 4);
-    put32(h + 40, dataBytes);
-}
 
 void WavWriter::InjectFailureAfterBytes(std::int64_t bytes) { g_failAfter.store(bytes); }
 
@@ -66,9 +47,8 @@ bool WavWriter::open(const QString& path, int channels, int rate, QString* error
             *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    unsigned char h[44];
-    MakeWavHeader(h, channels, rate, 16, 0);
-    if (::write(m_fd, h, 44) != 44) {
+    const QByteArray h = WaveHeaderBytes(channels, rate, 16, 0);
+    if (::write(m_fd, h.constData(), 44) != 44) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(errno));
         ::close(m_fd);

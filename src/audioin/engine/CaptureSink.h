@@ -44,9 +44,6 @@ private:
     std::int64_t m_sinceHeader = 0;
 };
 
-// The 44-byte canonical header for a PCM file of dataBytes bytes.
-void MakeWavHeader(unsigned char out[44], int channels, int rate, int bits, std::uint32_t dataBytes);
-
 class CaptureSink {
 public:
     CaptureSink() = default;

@@ -2,22 +2,13 @@
 
 #include "audioin/engine/AudioEngine.h"
 
+#include "tracks/modWaveSplit.h"
+
 #include <QFile>
 
-#include <cstring>
+#include <algorithm>
 
 namespace sv::audio {
-
-namespace {
-
-std::uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
-std::uint16_t le16(const unsigned char* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-
-constexpr std::uint16_t kFormatPcm = 1;
-constexpr std::uint16_t kFormatFloat = 3;
-constexpr std::uint16_t kFormatExtensible = 0xFFFE;
-
-} // namespace
 
 bool ReadPlayWavInfo(const QString& path, PlayWavInfo* info, QString* error)
 {
@@ -26,64 +17,31 @@ bool ReadPlayWavInfo(const QString& path, PlayWavInfo* info, QString* error)
             *error = why;
         return false;
     };
-    QFile file(path);
-    if (!file.exists())
+    if (!QFile::exists(path))
         return fail(QStringLiteral("File not found"));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    const std::int64_t fileSize = file.size();
-
-    unsigned char riff[12];
-    if (file.read(reinterpret_cast<char*>(riff), 12) != 12 || std::memcmp(riff, "RIFF", 4) != 0
-        || std::memcmp(riff + 8, "WAVE", 4) != 0)
-        return fail(QStringLiteral("Not a WAV file"));
-
-    PlayWavInfo out;
-    bool haveFormat = false;
-    std::uint16_t tag = 0;
-    std::int64_t pos = 12;
-    while (pos + 8 <= fileSize) {
-        unsigned char head[8];
-        if (!file.seek(pos) || file.read(reinterpret_cast<char*>(head), 8) != 8)
-            break;
-        const std::uint32_t size = le32(head + 4);
-        const std::int64_t body = pos + 8;
-        if (std::memcmp(head, "fmt ", 4) == 0) {
-            unsigned char fmt[40] = {};
-            const qint64 want = qMin<qint64>(size, sizeof fmt);
-            if (size < 16 || file.read(reinterpret_cast<char*>(fmt), want) != want)
-                return fail(QStringLiteral("Damaged format chunk"));
-            tag = le16(fmt);
-            out.channels = le16(fmt + 2);
-            out.rate = int(le32(fmt + 4));
-            out.blockAlign = le16(fmt + 12);
-            out.bits = le16(fmt + 14);
-            if (tag == kFormatExtensible && size >= 40)
-                tag = le16(fmt + 24); // first two bytes of the sub-format GUID
-            haveFormat = true;
-        } else if (std::memcmp(head, "data", 4) == 0) {
-            if (!haveFormat)
-                return fail(QStringLiteral("The data comes before the format"));
-            out.dataOffset = body;
-            std::int64_t bytes = size;
-            if (size == 0xFFFFFFFFu || body + bytes > fileSize)
-                bytes = fileSize - body;
-            out.dataBytes = bytes;
-            break;
-        }
-        pos = body + size + (size & 1);
+    WaveFormat w;
+    QString why;
+    switch (ReadWaveFormat(path, w, &why)) {
+    case WaveStatus::Ok: break;
+    case WaveStatus::Unsupported: return fail(QStringLiteral("Unsupported sample format"));
+    case WaveStatus::Corrupted: return fail(QStringLiteral("Not a playable WAV file: ") + why);
+    default: return fail(why);
     }
-    if (!haveFormat || out.dataOffset == 0)
-        return fail(QStringLiteral("No audio data in the file"));
-
-    const bool pcm = tag == kFormatPcm && (out.bits == 8 || out.bits == 16 || out.bits == 24 || out.bits == 32);
-    const bool flt = tag == kFormatFloat && out.bits == 32;
+    PlayWavInfo out;
+    out.channels = w.channels;
+    out.rate = w.rate;
+    out.bits = w.bits;
+    out.blockAlign = w.blockAlign;
+    const bool pcm = w.tag == 1 && (w.bits == 8 || w.bits == 16 || w.bits == 24 || w.bits == 32);
+    const bool flt = w.tag == 3 && w.bits == 32;
     if (!pcm && !flt)
         return fail(QStringLiteral("Unsupported sample format"));
     if (out.channels < 1 || out.channels > 8 || out.rate < 1000 || out.rate > 384000
         || out.blockAlign != out.channels * out.bits / 8)
         return fail(QStringLiteral("Damaged format chunk"));
     out.isFloat = flt;
+    out.dataOffset = w.dataOffset;
+    out.dataBytes = std::min(w.dataSize, w.present);
     out.dataBytes -= out.dataBytes % out.blockAlign;
     *info = out;
     return true;

@@ -3,6 +3,7 @@
 #include "audioin/engine/Backends.h"
 #include "audioin/engine/CaptureSink.h"
 #include "settings/modXML.h"
+#include "tracks/modWaveSplit.h"
 #include "util/modFunctions.h"
 
 #include <QElapsedTimer>
@@ -33,38 +34,21 @@ struct WavSamples {
 std::shared_ptr<WavSamples> loadWav(const QString& path)
 {
     auto out = std::make_shared<WavSamples>();
+    WaveHeader h;
+    if (ReadWaveHeader(path, h) != WaveStatus::Ok || h.BitsPerSample != 16)
+        return out;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(h.DataStart - 1))
         return out;
-    const QByteArray d = f.readAll();
-    if (d.size() < 12 || !d.startsWith("RIFF") || d.mid(8, 4) != "WAVE")
-        return out;
-    int channels = 2, bits = 16;
-    qsizetype pos = 12;
-    while (pos + 8 <= d.size()) {
-        const QByteArray id = d.mid(pos, 4);
-        const quint32 size = quint32(quint8(d[pos + 4])) | quint32(quint8(d[pos + 5])) << 8
-            | quint32(quint8(d[pos + 6])) << 16 | quint32(quint8(d[pos + 7])) << 24;
-        const qsizetype body = pos + 8;
-        if (id == "fmt " && body + 16 <= d.size()) {
-            channels = quint8(d[body + 2]) | quint8(d[body + 3]) << 8;
-            out->rate = int(quint32(quint8(d[body + 4])) | quint32(quint8(d[body + 5])) << 8
-                            | quint32(quint8(d[body + 6])) << 16);
-            bits = quint8(d[body + 14]) | quint8(d[body + 15]) << 8;
-        } else if (id == "data") {
-            if (bits != 16 || channels < 1 || channels > 2)
-                return out;
-            const qsizetype avail = std::min<qsizetype>(qsizetype(size), d.size() - body);
-            const qsizetype n = avail / (2 * channels);
-            out->frames.resize(size_t(n) * 2);
-            const auto* s = reinterpret_cast<const std::int16_t*>(d.constData() + body);
-            for (qsizetype i = 0; i < n; ++i) {
-                out->frames[size_t(i) * 2] = s[i * channels];
-                out->frames[size_t(i) * 2 + 1] = s[i * channels + (channels - 1)];
-            }
-            return out;
-        }
-        pos = body + qsizetype(size) + (size & 1);
+    const QByteArray d = f.read(h.Frames * h.BlockAlign);
+    const int channels = h.Channels;
+    const qsizetype n = d.size() / (2 * channels);
+    out->rate = h.SampleRate;
+    out->frames.resize(size_t(n) * 2);
+    const auto* s = reinterpret_cast<const std::int16_t*>(d.constData());
+    for (qsizetype i = 0; i < n; ++i) {
+        out->frames[size_t(i) * 2] = s[i * channels];
+        out->frames[size_t(i) * 2 + 1] = s[i * channels + (channels - 1)];
     }
     return out;
 }
@@ -78,22 +62,12 @@ public:
     void PlayFile(const QString& path) override
     {
         StopPlay();
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
+        if (!QFile::exists(path))
             throw AudioError(53, QStringLiteral("File not found"));
-        const QByteArray head = f.read(4096);
-        // Length from the header's byte rate and the data size.
-        const qsizetype data = head.indexOf("data");
-        const qsizetype fmt = head.indexOf("fmt ");
-        if (!head.startsWith("RIFF") || data < 0 || fmt < 0 || fmt + 20 > head.size())
+        WaveHeader h;
+        if (ReadWaveHeader(path, h) != WaveStatus::Ok)
             throw AudioError(321, QStringLiteral("Invalid file format"));
-        const auto u32 = [&](qsizetype p) {
-            return quint32(quint8(head[p])) | quint32(quint8(head[p + 1])) << 8 | quint32(quint8(head[p + 2])) << 16
-                | quint32(quint8(head[p + 3])) << 24;
-        };
-        const quint32 byteRate = u32(fmt + 16);
-        const qint64 dataBytes = std::min<qint64>(u32(data + 4), f.size() - (data + 8));
-        m_length = byteRate ? double(dataBytes) / byteRate : 0.0;
+        m_length = h.ExactSeconds();
         m_offset = 0;
         m_clock.start();
         m_playing = true;

@@ -1,6 +1,6 @@
-// Reading a WAV file's format for playback: the files the play objects get
-// are our own recordings and track files, but also whatever a user points
-// them at, some cut short by a crash.
+// Reading a WAV file's format for playback: the chunk walk is the shared
+// reader's (tst_wavreader); here what playback takes beyond the split's
+// formats, and how a short or odd file is trimmed to whole frames.
 #include "support/TestEnv.h"
 
 #include "audioin/engine/PulseAlsaWav.h"
@@ -51,28 +51,18 @@ private Q_SLOTS:
         const QByteArray pcm4(4 * 100, '\x01'); // 100 stereo 16-bit frames
         QTest::newRow("canonical") << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(400) + pcm4) << true
                                    << qint64(44) << qint64(100) << 16;
-        QTest::newRow("chunk with odd size is padded")
-            << riff(fmtChunk(1, 2, 44100, 16) + "LIST" + le32(3) + "abc" + QByteArray(1, 0) + "data" + le32(400) + pcm4)
-            << true << qint64(56) << qint64(100) << 16;
         QTest::newRow("data size beyond the file is trimmed")
             << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(4000) + pcm4) << true << qint64(44) << qint64(100) << 16;
-        QTest::newRow("streamed size 0xFFFFFFFF") << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(0xFFFFFFFFu) + pcm4)
-                                                  << true << qint64(44) << qint64(100) << 16;
         QTest::newRow("partial last frame dropped")
             << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(402) + pcm4 + "xy") << true << qint64(44) << qint64(100) << 16;
         QTest::newRow("float") << riff(fmtChunk(3, 1, 48000, 32) + "data" + le32(400) + pcm4) << true << qint64(44)
                                << qint64(100) << 32;
         QTest::newRow("24-bit") << riff(fmtChunk(1, 2, 44100, 24) + "data" + le32(600) + QByteArray(600, 0)) << true
                                 << qint64(44) << qint64(100) << 24;
-        QTest::newRow("no data chunk") << riff(fmtChunk(1, 2, 44100, 16)) << false << qint64(0) << qint64(0) << 0;
-        QTest::newRow("data before format") << riff("data" + le32(400) + pcm4 + fmtChunk(1, 2, 44100, 16)) << false
-                                            << qint64(0) << qint64(0) << 0;
         QTest::newRow("compressed") << riff(fmtChunk(2, 2, 44100, 4) + "data" + le32(400) + pcm4) << false << qint64(0)
                                     << qint64(0) << 0;
         QTest::newRow("zero channels") << riff(fmtChunk(1, 0, 44100, 16) + "data" + le32(400) + pcm4) << false
                                        << qint64(0) << qint64(0) << 0;
-        QTest::newRow("not RIFF") << QByteArray("ID3\x03 some mp3 bytes here......") << false << qint64(0) << qint64(0) << 0;
-        QTest::newRow("empty") << QByteArray() << false << qint64(0) << qint64(0) << 0;
     }
 
     void formats()
