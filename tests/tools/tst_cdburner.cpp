@@ -226,6 +226,8 @@ private Q_SLOTS:
         const QString out = env.tmp() + "image out/";
         QVERIFY(QDir().mkpath(out));
         const QString cue = out + "my disc.cue";
+        // A report left over from an earlier failure does not outlive a success.
+        QVERIFY(QDir().mkpath(env.dataFolder()) && QFile(failFile).open(QIODevice::WriteOnly));
 
         const Run r = runBurner({index, "--image", cue});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err + failText()));
@@ -353,6 +355,7 @@ private Q_SLOTS:
         QTest::newRow("no index file") << QStringList{"INDEX-MISSING"} << "cannot be found";
         QTest::newRow("speed") << QStringList{"INDEX", "--speed", "fast"} << "not a CD speed";
         QTest::newRow("unknown option") << QStringList{"INDEX", "--erase"} << "Unknown option";
+        QTest::newRow("image folder missing") << QStringList{"INDEX", "--image", "IMAGEnot here/x.cue"} << "cannot be found";
         QTest::newRow("quote in image name") << QStringList{"INDEX", "--image", "IMAGE\"x.cue"} << "cannot be used";
     }
 

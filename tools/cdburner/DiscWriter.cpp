@@ -263,7 +263,9 @@ QString WriteDisc(const CdPlan& plan, int speed, const Percent& progress)
     burn_progress p{};
     while (burn_drive_get_status(run.grabbed, nullptr) == BURN_DRIVE_SPAWNING)
         usleep(PollMicroseconds / 4);
-    int shown = -1;
+    int shown = 0;
+    if (progress)
+        progress(0);
     bool cancelling = false;
     enum burn_drive_status status;
     while ((status = burn_drive_get_status(run.grabbed, &p)) != BURN_DRIVE_IDLE) {

@@ -58,7 +58,9 @@ QString WriteImage(const CdPlan& plan, const QString& cuePath, const Percent& pr
         return QStringLiteral("The CD image %1 cannot be created: %2").arg(binPath, bin.errorString());
 
     qint64 written = 0;
-    int shown = -1;
+    int shown = 0;
+    if (progress)
+        progress(0);
     QByteArray buffer;
     for (const CdTrack& t : plan.tracks) {
         QFile in(t.file);

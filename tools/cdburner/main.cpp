@@ -103,6 +103,9 @@ int main(int argc, char** argv)
     if (!usage.isEmpty())
         return Fail(usage, ExitUsage);
 
+    // A report left by an earlier run must not outlive this one.
+    sv::DeleteFileQuiet(sv::UserDataFolder() + QStringLiteral("cd_fail.txt"));
+
     std::printf("Checking the tracks...\n");
     std::fflush(stdout);
     sv::cd::CdPlan plan;
