@@ -377,6 +377,18 @@ private Q_SLOTS:
         QCOMPARE(entries(folder), before);
     }
 
+    void refusesMoreThan99Tracks()
+    {
+        QList<Track> tracks;
+        for (int i = 0; i < 100; ++i)
+            tracks << Track{folder + QStringLiteral("Track %1.wav").arg(i + 1), QStringLiteral("T%1").arg(i + 1), {}, {}};
+        QVERIFY(writeIndex(folder + "recording.xml", tracks));
+        const Run r = runBurner({folder + "recording.xml", "--image", folder + "disc.cue"});
+        QVERIFY(r.code != 0);
+        QVERIFY2(failText().contains("at most 99 tracks"), qPrintable(failText()));
+        QCOMPARE(entries(folder), QStringList({"recording.xml"}));
+    }
+
     void noDriveIsReportedAsFailure()
     {
         if (!QDir("/dev").entryList({"sr*"}, QDir::System).isEmpty()) {

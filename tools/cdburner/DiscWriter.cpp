@@ -247,7 +247,7 @@ QString WriteDisc(const CdPlan& plan, int speed, const Percent& progress)
     if (!run.opts)
         return QStringLiteral("Out of memory while preparing the CD.");
     burn_write_opts_set_write_type(run.opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
-    burn_write_opts_set_perform_opc(run.opts, 0);
+    burn_write_opts_set_perform_opc(run.opts, 1);
     burn_write_opts_set_underrun_proof(run.opts, 1);
     burn_write_opts_set_simulate(run.opts, 0);
     burn_write_opts_set_multi(run.opts, 0);
