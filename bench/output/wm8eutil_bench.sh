@@ -71,6 +71,13 @@ for r in $(seq "$rounds"); do # alternating rounds; the best of each counts
   if [ -z "$ff_wall" ] || awk -v a="$w" -v b="$ff_wall" 'BEGIN { exit !(a < b) }'; then ff_wall=$w; ff_cpu=$c; fi
 done
 
+# The whole side as one file: the encoders alone, without 48 process starts.
+whole_ours() { "$bin/wm8eutil" -input "$side" -output "$1/side.wma" -a_setting 128_44_2; }
+whole_theirs() { ffmpeg -nostdin -hide_banner -loglevel error -y -i "$side" -c:a wmav2 -b:a 128k "$1/side.wma"; }
+cat "$side" > /dev/null
+read -r whole_ours_wall whole_ours_cpu < <(timed whole_ours "$out/whole-ours")
+read -r whole_ff_wall whole_ff_cpu < <(timed whole_theirs "$out/whole-ffmpeg")
+
 bytes() { du -cb "$1"/*.wma | tail -1 | cut -f1; }
 ours_bytes=$(bytes "$out/ours")
 ff_bytes=$(bytes "$out/ffmpeg")
@@ -81,3 +88,6 @@ printf '%-10s %8s %8s %12s %10.1f\n' wm8eutil "$ours_wall" "$ours_cpu" "$ours_by
 printf '%-10s %8s %8s %12s %10.1f\n' ffmpeg "$ff_wall" "$ff_cpu" "$ff_bytes" \
   "$(awk -v b="$ff_bytes" -v s="$seconds" 'BEGIN { print b * 8 / s / 1000 }')"
 awk -v a="$ours_wall" -v b="$ff_wall" 'BEGIN { printf "ffmpeg / wm8eutil wall time: %.2f (target >= 1)\n", b / a }'
+awk -v a="$ours_cpu" -v b="$ff_cpu" 'BEGIN { printf "ffmpeg / wm8eutil cpu time:  %.2f\n", b / a }'
+printf '\nwhole side in one file (one run): wm8eutil %s s (cpu %s s), ffmpeg %s s (cpu %s s)\n' \
+  "$whole_ours_wall" "$whole_ours_cpu" "$whole_ff_wall" "$whole_ff_cpu"

@@ -108,6 +108,9 @@ int main(int argc, char** argv)
         Fail("no setting given (-a_setting)");
         return 2;
     }
+    // A command line built as text may leave a space around the setting.
+    const auto first = setting.find_first_not_of(' ');
+    setting = first == std::string::npos ? std::string() : setting.substr(first, setting.find_last_not_of(' ') - first + 1);
     for (const Setting& s : kSettings) {
         if (setting == s.name) {
             job.bitRate = s.bitRate;
