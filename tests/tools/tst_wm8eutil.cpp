@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 // ffprobe and ffmpeg come together; a developer's machine may lack them, CI may not.
@@ -338,6 +339,24 @@ private Q_SLOTS:
         QFile f(wav);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
+    }
+
+    // A write that fails halfway (a full disk; here a file-size limit) is reported and cleaned up.
+    void failedWriteLeavesNothing()
+    {
+        const QString dir = NewFolder("limit");
+        QProcess p;
+        p.setChildProcessModifier([] {
+            const rlimit limit{100000, 100000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        p.start(Tool(), {"-input", m_wav, "-output", dir + "/t.wma", "-a_setting", "192_44_2"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+                 "wm8eutil: cannot write \"" + dir + "/t.wma\": File too large\n");
+        QCOMPARE(FilesIn(dir), QStringList());
     }
 
     // The page may end the encoder (the user quits): the half-written file goes with it.

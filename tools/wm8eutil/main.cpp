@@ -131,6 +131,8 @@ int main(int argc, char** argv)
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaction(sig, &sa, nullptr);
+    // Past a file-size limit, a failed write (reported and cleaned up) rather than a kill.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const std::string error = wm8e::Encode(job);
     if (!error.empty()) {
