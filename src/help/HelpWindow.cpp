@@ -1,0 +1,282 @@
+#include "help/HelpWindow.h"
+
+#include "help/ChmArchive.h"
+#include "help/HelpContents.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeySequence>
+#include <QSplitter>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <functional>
+
+namespace sv {
+
+namespace {
+const QString kScheme = QStringLiteral("chm");
+// 96 dots per inch in dots per metre: pictures that say so are shown pixel for pixel.
+constexpr double kBaseDotsPerMetre = 96.0 / 0.0254;
+
+QString decodedPath(const QUrl& url) { return url.path(QUrl::FullyDecoded); }
+} // namespace
+
+HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &HelpBrowser::followLink);
+}
+
+void HelpBrowser::setArchive(std::shared_ptr<const ChmArchive> archive) { m_archive = std::move(archive); }
+
+QUrl HelpBrowser::topicUrl(const QString& topic)
+{
+    QString t = topic;
+    t.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString fragment;
+    const int hash = t.indexOf(QLatin1Char('#'));
+    if (hash >= 0) {
+        fragment = t.mid(hash + 1);
+        t.truncate(hash);
+    }
+    if (!t.startsWith(QLatin1Char('/')))
+        t.prepend(QLatin1Char('/'));
+    QUrl url;
+    url.setScheme(kScheme);
+    url.setPath(t, QUrl::DecodedMode);
+    if (!fragment.isEmpty())
+        url.setFragment(fragment, QUrl::DecodedMode);
+    return url;
+}
+
+void HelpBrowser::showTopic(const QString& topic) { setSource(topicUrl(topic)); }
+
+QString HelpBrowser::currentTopic() const
+{
+    const QUrl url = source();
+    QString t = decodedPath(url).mid(1);
+    if (url.hasFragment())
+        t += QLatin1Char('#') + url.fragment(QUrl::FullyDecoded);
+    return t;
+}
+
+void HelpBrowser::followLink(const QUrl& link)
+{
+    const QUrl url = source().resolved(link);
+    if (url.scheme() == kScheme) {
+        // An anchor on the page shown only scrolls; setSource keeps history either way.
+        setSource(url);
+        return;
+    }
+    // Web and mail links belong to the desktop's programs.
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")
+        || url.scheme() == QLatin1String("mailto"))
+        QDesktopServices::openUrl(url);
+}
+
+QString HelpBrowser::missingTopicPage(const QString& path) const
+{
+    return QStringLiteral("<html><head><title>Topic not found</title></head><body>"
+                          "<h1>Topic not found</h1><p>The help file does not contain the topic <b>%1</b>.</p>"
+                          "<p>The help file may be damaged or from another version of Sonivault. "
+                          "Reinstalling Sonivault puts the right one back.</p></body></html>")
+        .arg(path.toHtmlEscaped());
+}
+
+QVariant HelpBrowser::loadResource(int type, const QUrl& name)
+{
+    const QUrl url = name.isRelative() ? source().resolved(name) : name;
+    if (url.scheme() != kScheme)
+        return {};
+    const QString path = decodedPath(url);
+    const QByteArray data = m_archive ? m_archive->read(path) : QByteArray();
+
+    switch (type) {
+    case QTextDocument::HtmlResource:
+        if (data.isEmpty())
+            return missingTopicPage(path.mid(1));
+        return QString::fromUtf8(data);
+    case QTextDocument::StyleSheetResource:
+        return QString::fromUtf8(data);
+    case QTextDocument::ImageResource: {
+        QImage image;
+        if (data.isEmpty() || !image.loadFromData(data))
+            return {};
+        // A picture drawn at a higher resolution (192 dpi) is shown at its
+        // intended size, as sharp as the screen allows.
+        const double source = std::max(1.0, std::round(image.dotsPerMeterX() / kBaseDotsPerMetre));
+        const double target = devicePixelRatioF();
+        if (source != target) {
+            const QSize logical = image.size() / source;
+            image = image.scaled(logical * target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        }
+        image.setDevicePixelRatio(target);
+        return image;
+    }
+    default:
+        return {};
+    }
+}
+
+HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchive> archive, QWidget* owner)
+    : QWidget(owner, Qt::Window), m_type(windowType), m_archive(std::move(archive))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmHelp") + windowType);
+    const bool tutorial = windowType.compare(QLatin1String("Tutorial"), Qt::CaseInsensitive) == 0;
+    m_title = tutorial ? QStringLiteral("Sonivault Tutorial") : QStringLiteral("Sonivault Help");
+    setWindowTitle(m_title);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("tbHelp"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setFocusPolicy(Qt::NoFocus);
+    m_back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("&Back"));
+    m_back->setObjectName(QStringLiteral("cmdHelpBack"));
+    m_back->setShortcut(QKeySequence::Back);
+    m_forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("&Forward"));
+    m_forward->setObjectName(QStringLiteral("cmdHelpForward"));
+    m_forward->setShortcut(QKeySequence::Forward);
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
+    layout->addWidget(bar);
+
+    m_browser = new HelpBrowser(this);
+    m_browser->setObjectName(QStringLiteral("txtHelpTopic"));
+    m_browser->setArchive(m_archive);
+    m_browser->setFrameShape(QFrame::NoFrame);
+    connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
+    connect(m_forward, &QAction::triggered, m_browser, &QTextBrowser::forward);
+    connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, m_forward, &QAction::setEnabled);
+    connect(m_browser, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+        const QString title = m_browser->documentTitle();
+        setWindowTitle(title.isEmpty() ? m_title : m_title + QStringLiteral(" - ") + title);
+        selectContentsFor(url);
+    });
+
+    if (tutorial) {
+        layout->addWidget(m_browser, 1);
+        resize(420, 560);
+    } else {
+        auto* split = new QSplitter(Qt::Horizontal, this);
+        m_contents = new QTreeWidget(split);
+        m_contents->setObjectName(QStringLiteral("tvwHelpContents"));
+        m_contents->setHeaderHidden(true);
+        m_contents->setFrameShape(QFrame::NoFrame);
+        split->addWidget(m_contents);
+        split->addWidget(m_browser);
+        split->setStretchFactor(0, 0);
+        split->setStretchFactor(1, 1);
+        split->setSizes({230, 570});
+        layout->addWidget(split, 1);
+        fillContents();
+        connect(m_contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+            const QString local = item->data(0, Qt::UserRole).toString();
+            if (!local.isEmpty() && local != m_browser->currentTopic())
+                m_browser->showTopic(local);
+        });
+        connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+            Q_EMIT m_contents->itemActivated(item, 0);
+        });
+        resize(800, 600);
+    }
+}
+
+HelpWindow::~HelpWindow() = default;
+
+QString HelpWindow::chmPath() const { return m_archive ? m_archive->path() : QString(); }
+
+QString HelpWindow::defaultTopic() const
+{
+    // The first topic of the contents is the help file's front page.
+    const QByteArray hhc = m_archive ? m_archive->read(contentsFile()) : QByteArray();
+    std::function<QString(const QList<HelpContentsEntry>&)> first = [&](const QList<HelpContentsEntry>& list) {
+        for (const HelpContentsEntry& e : list) {
+            if (!e.local.isEmpty())
+                return e.local;
+            const QString inner = first(e.children);
+            if (!inner.isEmpty())
+                return inner;
+        }
+        return QString();
+    };
+    const QString topic = first(ParseHelpSitemap(hhc));
+    return topic.isEmpty() ? QStringLiteral("Page1.htm") : topic;
+}
+
+QString HelpWindow::contentsFile() const
+{
+    if (m_archive)
+        for (const QString& f : m_archive->files())
+            if (f.endsWith(QLatin1String(".hhc"), Qt::CaseInsensitive))
+                return f;
+    return {};
+}
+
+void HelpWindow::showTopic(const QString& wanted)
+{
+    const QString topic = wanted.isEmpty() ? defaultTopic() : wanted;
+    // The same topic again (the tutorial re-shows its page) keeps the reader's place.
+    if (m_browser->currentTopic() == topic && !m_browser->source().isEmpty())
+        return;
+    m_browser->showTopic(topic);
+}
+
+void HelpWindow::closeEvent(QCloseEvent* event)
+{
+    Q_EMIT closed();
+    QWidget::closeEvent(event);
+}
+
+void HelpWindow::fillContents()
+{
+    if (!m_contents || !m_archive)
+        return;
+    // The contents file is whichever .hhc the help file carries.
+    const QByteArray hhc = m_archive->read(contentsFile());
+    std::function<void(const QList<HelpContentsEntry>&, QTreeWidgetItem*)> add =
+        [&](const QList<HelpContentsEntry>& entries, QTreeWidgetItem* parent) {
+            for (const HelpContentsEntry& e : entries) {
+                auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_contents);
+                item->setText(0, e.name);
+                item->setData(0, Qt::UserRole, e.local);
+                item->setIcon(0, style()->standardIcon(e.children.isEmpty() ? QStyle::SP_FileIcon
+                                                                            : QStyle::SP_DirIcon));
+                add(e.children, item);
+            }
+        };
+    add(ParseHelpSitemap(hhc), nullptr);
+    m_contents->expandAll();
+}
+
+void HelpWindow::selectContentsFor(const QUrl& url)
+{
+    if (!m_contents)
+        return;
+    const QString path = url.path(QUrl::FullyDecoded).mid(1);
+    for (QTreeWidgetItemIterator it(m_contents); *it; ++it) {
+        const QString local = ChmArchive::objectPath((*it)->data(0, Qt::UserRole).toString()).mid(1);
+        if (local.compare(path, Qt::CaseInsensitive) == 0) {
+            const QSignalBlocker block(m_contents);
+            m_contents->setCurrentItem(*it);
+            return;
+        }
+    }
+}
+
+} // namespace sv
