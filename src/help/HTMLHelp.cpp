@@ -72,13 +72,14 @@ QWidget* HTMLHelp::HHDisplayTopicURL(QWidget* owner)
         connect(window, &HelpWindow::closed, this, [this, type] { Q_EMIT windowClosed(type); });
         m_windows.insert(type, window);
     }
-    window->showTopic(m_topic.trimmed());
     if (created) {
         // The tutorial sits beside the wizard: it must not take the keyboard away from it.
         if (type.compare(QLatin1String("Tutorial"), Qt::CaseInsensitive) == 0)
             window->setAttribute(Qt::WA_ShowWithoutActivating);
+        // Shown first, so that the topic is laid out (and an anchor found) at the real width.
         window->show();
     }
+    window->showTopic(m_topic.trimmed());
     if (type.compare(QLatin1String("Tutorial"), Qt::CaseInsensitive) != 0) {
         window->showNormal();
         window->raise();

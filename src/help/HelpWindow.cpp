@@ -10,7 +10,13 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QSplitter>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -35,6 +41,87 @@ HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent)
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &HelpBrowser::followLink);
+    m_refit = new QTimer(this);
+    m_refit->setSingleShot(true);
+    m_refit->setInterval(150);
+    connect(m_refit, &QTimer::timeout, this, &HelpBrowser::refit);
+}
+
+int HelpBrowser::pictureRoom() const
+{
+    // The stylesheet's body margin and the document margin on both sides.
+    return std::max(120, viewport()->width() - 2 * (12 + int(document()->documentMargin())) - 4);
+}
+
+QString HelpBrowser::fitPictures(const QString& html)
+{
+    // A picture wider than a narrow window (the tutorial beside the wizard)
+    // is shown smaller rather than cut off.
+    static const QRegularExpression img(QStringLiteral("<img\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression width(QStringLiteral("\\bwidth\\s*=\\s*\"?(\\d+)\"?"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression height(QStringLiteral("\\bheight\\s*=\\s*\"?(\\d+)\"?"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    m_room = pictureRoom();
+    m_widestPicture = 0;
+    QString out = html;
+    QList<QRegularExpressionMatch> tags;
+    for (auto it = img.globalMatch(html); it.hasNext();)
+        tags.prepend(it.next());
+    for (const auto& tag : tags) {
+        QString t = tag.captured(0);
+        const auto w = width.match(t), h = height.match(t);
+        if (!w.hasMatch() || !h.hasMatch())
+            continue;
+        const int pw = w.captured(1).toInt(), ph = h.captured(1).toInt();
+        m_widestPicture = std::max(m_widestPicture, pw);
+        if (pw <= m_room || pw <= 0)
+            continue;
+        const int nh = std::max(1, int(std::lround(double(ph) * m_room / pw)));
+        t.replace(h.capturedStart(0), h.capturedLength(0), QStringLiteral("height=\"%1\"").arg(nh));
+        const auto w2 = width.match(t);
+        t.replace(w2.capturedStart(0), w2.capturedLength(0), QStringLiteral("width=\"%1\"").arg(m_room));
+        out.replace(tag.capturedStart(0), tag.capturedLength(0), t);
+    }
+    return out;
+}
+
+void HelpBrowser::doSetSource(const QUrl& url, QTextDocument::ResourceType type)
+{
+    QTextBrowser::doSetSource(url, type);
+    m_anchorScroll = url.hasFragment() ? verticalScrollBar()->value() : -1;
+}
+
+void HelpBrowser::resizeEvent(QResizeEvent* event)
+{
+    QTextBrowser::resizeEvent(event);
+    const bool pictures =
+        m_widestPicture > 0 && std::min(m_widestPicture, m_room) != std::min(m_widestPicture, pictureRoom());
+    // Text that flows anew moves the anchor the page was opened at.
+    const bool anchor = m_anchorScroll >= 0 && event->size().width() != event->oldSize().width();
+    if (pictures || anchor)
+        m_refit->start();
+}
+
+void HelpBrowser::refit()
+{
+    QScrollBar* bar = verticalScrollBar();
+    const bool pictures =
+        m_widestPicture > 0 && std::min(m_widestPicture, m_room) != std::min(m_widestPicture, pictureRoom());
+    if (!pictures) {
+        // Still where the anchor put it (the reader has not scrolled): go to the anchor again.
+        if (m_anchorScroll >= 0 && bar->value() == m_anchorScroll && source().hasFragment()) {
+            scrollToAnchor(source().fragment(QUrl::FullyDecoded));
+            m_anchorScroll = bar->value();
+        }
+        return;
+    }
+    // Lay the page out again for the new width, keeping the reader's place.
+    const double at = bar->maximum() > 0 ? double(bar->value()) / bar->maximum() : 0.0;
+    const QUrl url = source();
+    reload();
+    if (source() == url)
+        bar->setValue(int(std::lround(at * bar->maximum())));
 }
 
 void HelpBrowser::setArchive(std::shared_ptr<const ChmArchive> archive) { m_archive = std::move(archive); }
@@ -105,7 +192,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
     case QTextDocument::HtmlResource:
         if (data.isEmpty())
             return missingTopicPage(path.mid(1));
-        return QString::fromUtf8(data);
+        return fitPictures(QString::fromUtf8(data));
     case QTextDocument::StyleSheetResource:
         return QString::fromUtf8(data);
     case QTextDocument::ImageResource: {
@@ -116,10 +203,11 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
         // intended size, as sharp as the screen allows.
         const double source = std::max(1.0, std::round(image.dotsPerMeterX() / kBaseDotsPerMetre));
         const double target = devicePixelRatioF();
-        if (source != target) {
-            const QSize logical = image.size() / source;
+        QSize logical = image.size() / source;
+        if (logical.width() > pictureRoom())
+            logical = logical.scaled(pictureRoom(), logical.height(), Qt::KeepAspectRatio);
+        if (logical * target != image.size())
             image = image.scaled(logical * target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        }
         image.setDevicePixelRatio(target);
         return image;
     }
@@ -169,9 +257,12 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
         selectContentsFor(url);
     });
 
+    // Default sizes, never larger than the screen.
+    QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(800, 600);
     if (tutorial) {
         layout->addWidget(m_browser, 1);
-        resize(420, 560);
+        resize(QSize(420, 560).boundedTo(room));
     } else {
         auto* split = new QSplitter(Qt::Horizontal, this);
         m_contents = new QTreeWidget(split);
@@ -182,7 +273,7 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
         split->addWidget(m_browser);
         split->setStretchFactor(0, 0);
         split->setStretchFactor(1, 1);
-        split->setSizes({230, 570});
+        split->setSizes({250, 550});
         layout->addWidget(split, 1);
         fillContents();
         connect(m_contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
@@ -193,7 +284,7 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
         connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
             Q_EMIT m_contents->itemActivated(item, 0);
         });
-        resize(800, 600);
+        resize(QSize(800, 600).boundedTo(room));
     }
 }
 
@@ -254,6 +345,7 @@ void HelpWindow::fillContents()
             for (const HelpContentsEntry& e : entries) {
                 auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_contents);
                 item->setText(0, e.name);
+                item->setToolTip(0, e.name);
                 item->setData(0, Qt::UserRole, e.local);
                 item->setIcon(0, style()->standardIcon(e.children.isEmpty() ? QStyle::SP_FileIcon
                                                                             : QStyle::SP_DirIcon));

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QAction;
+class QTimer;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -30,11 +31,24 @@ public:
 
     QVariant loadResource(int type, const QUrl& name) override;
 
+    // Widest a picture may be shown: the width of the page's text area.
+    int pictureRoom() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void doSetSource(const QUrl& url, QTextDocument::ResourceType type) override;
+
 private:
     void followLink(const QUrl& url);
     QString missingTopicPage(const QString& path) const;
+    QString fitPictures(const QString& html);
+    void refit();
 
     std::shared_ptr<const ChmArchive> m_archive;
+    QTimer* m_refit = nullptr;
+    int m_room = 0;          // pictureRoom() when the page was laid out
+    int m_widestPicture = 0; // widest picture of the page shown, as written
+    int m_anchorScroll = -1; // scroll position an anchor jump gave, -1 for none
 };
 
 class HelpWindow : public QWidget {

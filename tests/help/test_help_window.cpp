@@ -122,6 +122,9 @@ private Q_SLOTS:
         QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
 
         // Pictures come out of the help file at their shown size.
+        window->resize(1000, 700);
+        QApplication::processEvents();
+        QVERIFY(browser->pictureRoom() > 520);
         const QImage picture = browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/levels.png")))
                                    .value<QImage>();
         QVERIFY(!picture.isNull());
@@ -143,6 +146,35 @@ private Q_SLOTS:
         h->setHHTopicURL(QStringLiteral("Page99.htm"));
         h->HHDisplayTopicURL(nullptr);
         QCOMPARE(browser->documentTitle(), QStringLiteral("Topic not found"));
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+    }
+
+    void picturesFitANarrowWindow()
+    {
+        SV_REQUIRE_HELP_FILE();
+        svtest::MsgBoxScript boxes;
+        auto h = help();
+        h->setHHWindow(HelpWindowTutorial);
+        h->setHHTopicURL(TopicConnectPlayer);
+        auto* window = qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(nullptr));
+        QVERIFY(window);
+        HelpBrowser* browser = window->browser();
+        auto widest = [browser] {
+            int w = 0;
+            for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().isImageFormat())
+                        w = std::max(w, int(it.fragment().charFormat().toImageFormat().width()));
+            return w;
+        };
+        window->resize(360, 600);
+        QTRY_VERIFY(widest() > 0 && widest() <= browser->pictureRoom());
+        QVERIFY(browser->pictureRoom() < 520);
+        // Where the window is wide enough, pictures are shown at their own size.
+        window->resize(900, 600);
+        QTRY_COMPARE(widest(), 520);
+        QCOMPARE(browser->currentTopic(), TopicConnectPlayer);
+        QVERIFY(!browser->isBackwardAvailable());
         QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
     }
 
