@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeySequence>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSplitter>
 #include <QRegularExpression>
 #include <QResizeEvent>
@@ -16,6 +18,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTextDocument>
 #include <QToolBar>
@@ -265,11 +268,54 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
         resize(QSize(420, 560).boundedTo(room));
     } else {
         auto* split = new QSplitter(Qt::Horizontal, this);
-        m_contents = new QTreeWidget(split);
+        auto* tabs = new QTabWidget(split);
+        tabs->setObjectName(QStringLiteral("tabHelpNavigation"));
+        tabs->setDocumentMode(true);
+        m_contents = new QTreeWidget(tabs);
         m_contents->setObjectName(QStringLiteral("tvwHelpContents"));
         m_contents->setHeaderHidden(true);
         m_contents->setFrameShape(QFrame::NoFrame);
-        split->addWidget(m_contents);
+        tabs->addTab(m_contents, QStringLiteral("&Contents"));
+
+        auto* indexPage = new QWidget(tabs);
+        auto* indexLayout = new QVBoxLayout(indexPage);
+        indexLayout->setContentsMargins(4, 4, 4, 4);
+        m_indexFilter = new QLineEdit(indexPage);
+        m_indexFilter->setObjectName(QStringLiteral("txtHelpIndex"));
+        m_indexFilter->setPlaceholderText(QStringLiteral("Type a word to find"));
+        m_indexFilter->setClearButtonEnabled(true);
+        m_index = new QListWidget(indexPage);
+        m_index->setObjectName(QStringLiteral("lstHelpIndex"));
+        indexLayout->addWidget(m_indexFilter);
+        indexLayout->addWidget(m_index, 1);
+        tabs->addTab(indexPage, QStringLiteral("&Index"));
+        fillIndex();
+        connect(m_indexFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+            // Only the entries holding the words typed; the first of them is ready for Enter.
+            QListWidgetItem* first = nullptr;
+            for (int i = 0; i < m_index->count(); ++i) {
+                QListWidgetItem* item = m_index->item(i);
+                const bool match = item->text().contains(text.trimmed(), Qt::CaseInsensitive);
+                item->setHidden(!match);
+                if (match && !first)
+                    first = item;
+            }
+            m_index->setCurrentItem(first);
+        });
+        connect(m_indexFilter, &QLineEdit::returnPressed, this, [this] {
+            if (QListWidgetItem* item = m_index->currentItem())
+                Q_EMIT m_index->itemActivated(item);
+        });
+        connect(m_index, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+            const QString local = item->data(Qt::UserRole).toString();
+            if (!local.isEmpty())
+                m_browser->showTopic(local);
+        });
+        connect(m_index, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+            Q_EMIT m_index->itemActivated(item);
+        });
+
+        split->addWidget(tabs);
         split->addWidget(m_browser);
         split->setStretchFactor(0, 0);
         split->setStretchFactor(1, 1);
@@ -354,6 +400,29 @@ void HelpWindow::fillContents()
         };
     add(ParseHelpSitemap(hhc), nullptr);
     m_contents->expandAll();
+}
+
+void HelpWindow::fillIndex()
+{
+    if (!m_index || !m_archive)
+        return;
+    QString hhk;
+    for (const QString& f : m_archive->files())
+        if (f.endsWith(QLatin1String(".hhk"), Qt::CaseInsensitive)) {
+            hhk = f;
+            break;
+        }
+    std::function<void(const QList<HelpContentsEntry>&)> add = [&](const QList<HelpContentsEntry>& entries) {
+        for (const HelpContentsEntry& e : entries) {
+            if (!e.local.isEmpty()) {
+                auto* item = new QListWidgetItem(e.name, m_index);
+                item->setData(Qt::UserRole, e.local);
+            }
+            add(e.children);
+        }
+    };
+    add(ParseHelpSitemap(m_archive->read(hhk)));
+    m_index->sortItems();
 }
 
 void HelpWindow::selectContentsFor(const QUrl& url)

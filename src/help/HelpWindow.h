@@ -7,6 +7,8 @@
 #include <memory>
 
 class QAction;
+class QLineEdit;
+class QListWidget;
 class QTimer;
 class QSplitter;
 class QTreeWidget;
@@ -54,7 +56,7 @@ private:
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
-    // windowType: "Main" shows the contents beside the topic; "Tutorial" the topic alone.
+    // windowType: "Main" shows the contents and the index beside the topic; "Tutorial" the topic alone.
     HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchive> archive, QWidget* owner);
     ~HelpWindow() override;
 
@@ -72,6 +74,7 @@ protected:
 
 private:
     void fillContents();
+    void fillIndex();
     QString contentsFile() const;
     QString defaultTopic() const;
     void selectContentsFor(const QUrl& url);
@@ -80,6 +83,8 @@ private:
     std::shared_ptr<const ChmArchive> m_archive;
     HelpBrowser* m_browser = nullptr;
     QTreeWidget* m_contents = nullptr;
+    QListWidget* m_index = nullptr;
+    QLineEdit* m_indexFilter = nullptr;
     QAction* m_back = nullptr;
     QAction* m_forward = nullptr;
     QString m_title;

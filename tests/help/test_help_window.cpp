@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTreeWidget>
 
 using namespace sv;
@@ -141,6 +143,18 @@ private Q_SLOTS:
         QCOMPARE(found.size(), 1);
         Q_EMIT contents->itemActivated(found.first(), 0);
         QCOMPARE(browser->currentTopic(), TopicMP3Options);
+
+        // The index: typing finds an entry, Enter opens it at its anchor.
+        auto* filter = window->findChild<QLineEdit*>(QStringLiteral("txtHelpIndex"));
+        auto* index = window->findChild<QListWidget*>(QStringLiteral("lstHelpIndex"));
+        QVERIFY(filter && index);
+        QVERIFY(index->count() >= 20);
+        QTest::keyClicks(filter, QStringLiteral("phono"));
+        QVERIFY(index->currentItem());
+        QCOMPARE(index->currentItem()->text(), QStringLiteral("Phono preamplifier"));
+        QVERIFY(index->item(0)->isHidden() || index->item(0) == index->currentItem());
+        QTest::keyClick(filter, Qt::Key_Return);
+        QCOMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm#turntable"));
 
         // A topic the file lacks says so instead of showing nothing.
         h->setHHTopicURL(QStringLiteral("Page99.htm"));
