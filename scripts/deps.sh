@@ -12,6 +12,7 @@ PACKAGES=(
   libpulse-dev libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
   # encoders, CD, help
   lame libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libburn-dev libchm-dev fp-utils
+  python3  # draws the help file's pictures
   # tests and benchmarks
   dbus-daemon xvfb xauth imagemagick sox ffmpeg stress-ng
 )

@@ -1,0 +1,282 @@
+// The help window on the real help file: topics, links, history, anchors,
+// pictures, window types, closing, and the messages of HTMLHelp.
+#include "HelpFileFixture.h"
+#include "help/HTMLHelp.h"
+#include "help/HelpTopics.h"
+#include "help/HelpWindow.h"
+#include "support/MsgBoxScript.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTreeWidget>
+
+using namespace sv;
+
+namespace {
+
+// Clicks the link whose text is the given words, as a user would.
+bool clickLink(HelpBrowser* browser, const QString& words)
+{
+    const QTextCursor found = browser->document()->find(words);
+    if (found.isNull() || !found.charFormat().isAnchor())
+        return false;
+    QTextCursor middle(browser->document());
+    middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+    browser->setTextCursor(middle);
+    browser->ensureCursorVisible();
+    const QPoint at = browser->cursorRect(middle).center();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, at);
+    return true;
+}
+
+QStringList anchorNames(QTextDocument* doc)
+{
+    QStringList names;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            names << it.fragment().charFormat().anchorNames();
+    return names;
+}
+
+} // namespace
+
+class TestHelpWindow : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+
+    std::unique_ptr<HTMLHelp> help()
+    {
+        auto h = std::make_unique<HTMLHelp>();
+        h->setCHMFile(svtest::BuiltHelpFile());
+        return h;
+    }
+
+private Q_SLOTS:
+    void showsTopicFollowsLinkGoesBackAndForward()
+    {
+        SV_REQUIRE_HELP_FILE();
+        svtest::MsgBoxScript boxes;
+        auto h = help();
+        h->setHHWindow(HelpWindowTutorial);
+        h->setHHTopicURL(QStringLiteral("Page2.htm"));
+        QWidget* w = h->HHDisplayTopicURL(nullptr);
+        QVERIFY(w);
+        QVERIFY(h->HHWndOpen());
+        QCOMPARE(h->HHWndHandle(), w);
+        auto* window = qobject_cast<HelpWindow*>(w);
+        QVERIFY(window);
+        HelpBrowser* browser = window->browser();
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Connect your player"));
+        QVERIFY(window->windowTitle().contains(QStringLiteral("Connect your player")));
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("line-in")));
+
+        QVERIFY(clickLink(browser, QStringLiteral("Connecting your player")));
+        QTRY_COMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm"));
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Connecting your player"));
+        QVERIFY(browser->isBackwardAvailable());
+        auto* back = window->findChild<QAction*>(QStringLiteral("cmdHelpBack"));
+        auto* forward = window->findChild<QAction*>(QStringLiteral("cmdHelpForward"));
+        QVERIFY(back && forward);
+        QVERIFY(back->isEnabled());
+        QVERIFY(!forward->isEnabled());
+
+        back->trigger();
+        QCOMPARE(browser->currentTopic(), QStringLiteral("Page2.htm"));
+        QVERIFY(forward->isEnabled());
+        forward->trigger();
+        QCOMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm"));
+
+        // Re-targeting the open tutorial keeps the same window.
+        h->setHHTopicURL(QStringLiteral("Page3.htm"));
+        QCOMPARE(h->HHDisplayTopicURL(nullptr), w);
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Find the music and set the volume"));
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+        h->HHClose();
+    }
+
+    void jumpsToAnchorsAndShowsPictures()
+    {
+        SV_REQUIRE_HELP_FILE();
+        svtest::MsgBoxScript boxes;
+        auto h = help();
+        h->setHHWindow(HelpWindowMain);
+        h->setHHTopicURL(TopicNoDetect);
+        auto* window = qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(nullptr));
+        QVERIFY(window);
+        HelpBrowser* browser = window->browser();
+        QCOMPARE(browser->currentTopic(), TopicNoDetect);
+        QVERIFY(anchorNames(browser->document()).contains(QStringLiteral("noDetect")));
+
+        // An anchor far down the page scrolls there.
+        window->resize(500, 300);
+        QApplication::processEvents();
+        browser->verticalScrollBar()->setValue(0);
+        h->setHHTopicURL(QStringLiteral("connection troubleshooting.htm#clipping"));
+        h->HHDisplayTopicURL(nullptr);
+        QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
+
+        // Pictures come out of the help file at their shown size.
+        window->resize(1000, 700);
+        QApplication::processEvents();
+        QVERIFY(browser->pictureRoom() > 520);
+        const QImage picture = browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/levels.png")))
+                                   .value<QImage>();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.deviceIndependentSize().toSize(), QSize(520, 170));
+        QVERIFY(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("sonivault.css")))
+                    .toString()
+                    .contains(QStringLiteral("body")));
+
+        // The main window lists the contents; clicking an entry opens it.
+        auto* contents = window->findChild<QTreeWidget*>(QStringLiteral("tvwHelpContents"));
+        QVERIFY(contents);
+        QVERIFY(contents->topLevelItemCount() >= 3);
+        const auto found = contents->findItems(QStringLiteral("MP3 encoding options"), Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        Q_EMIT contents->itemActivated(found.first(), 0);
+        QCOMPARE(browser->currentTopic(), TopicMP3Options);
+
+        // The index: typing finds an entry, Enter opens it at its anchor.
+        auto* filter = window->findChild<QLineEdit*>(QStringLiteral("txtHelpIndex"));
+        auto* index = window->findChild<QListWidget*>(QStringLiteral("lstHelpIndex"));
+        QVERIFY(filter && index);
+        QVERIFY(index->count() >= 20);
+        QTest::keyClicks(filter, QStringLiteral("phono"));
+        QVERIFY(index->currentItem());
+        QCOMPARE(index->currentItem()->text(), QStringLiteral("Phono preamplifier"));
+        QVERIFY(index->item(0)->isHidden() || index->item(0) == index->currentItem());
+        QTest::keyClick(filter, Qt::Key_Return);
+        QCOMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm#turntable"));
+
+        // A topic the file lacks says so instead of showing nothing.
+        h->setHHTopicURL(QStringLiteral("Page99.htm"));
+        h->HHDisplayTopicURL(nullptr);
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Topic not found"));
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+    }
+
+    void picturesFitANarrowWindow()
+    {
+        SV_REQUIRE_HELP_FILE();
+        svtest::MsgBoxScript boxes;
+        auto h = help();
+        h->setHHWindow(HelpWindowTutorial);
+        h->setHHTopicURL(TopicConnectPlayer);
+        auto* window = qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(nullptr));
+        QVERIFY(window);
+        HelpBrowser* browser = window->browser();
+        auto widest = [browser] {
+            int w = 0;
+            for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().isImageFormat())
+                        w = std::max(w, int(it.fragment().charFormat().toImageFormat().width()));
+            return w;
+        };
+        window->resize(360, 600);
+        QTRY_VERIFY(widest() > 0 && widest() <= browser->pictureRoom());
+        QVERIFY(browser->pictureRoom() < 520);
+        // Where the window is wide enough, pictures are shown at their own size.
+        window->resize(900, 600);
+        QTRY_COMPARE(widest(), 520);
+        QCOMPARE(browser->currentTopic(), TopicConnectPlayer);
+        QVERIFY(!browser->isBackwardAvailable());
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+    }
+
+    void windowTypesOwnersAndClosing()
+    {
+        SV_REQUIRE_HELP_FILE();
+        svtest::MsgBoxScript boxes;
+        QWidget owner;
+        owner.show();
+        auto h = help();
+        QSignalSpy closed(h.get(), &HTMLHelp::windowClosed);
+
+        h->setHHWindow(HelpWindowMain);
+        h->setHHTopicURL(TopicConnectPlayer);
+        QWidget* main = h->HHDisplayTopicURL(&owner);
+        QVERIFY(main && !main->parentWidget()); // not on top: no owner
+        h->setHHWindow(HelpWindowTutorial);
+        h->setHHShowOnTop(true);
+        h->setHHTopicURL(QStringLiteral("Page1.htm"));
+        QWidget* tutorial = h->HHDisplayTopicURL(&owner);
+        QVERIFY(tutorial && tutorial != main);
+        QCOMPARE(tutorial->parentWidget(), &owner);
+        QVERIFY(tutorial->isWindow());
+        QVERIFY(!qobject_cast<HelpWindow*>(tutorial)->findChild<QTreeWidget*>());
+
+        // The user closes the tutorial: the window is gone and HHWndOpen says so.
+        tutorial->close();
+        QVERIFY(!h->HHWndOpen());
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(closed.first().first().toString(), HelpWindowTutorial);
+        QTRY_VERIFY(!h->windowFor(HelpWindowTutorial));
+        QVERIFY(h->windowFor(HelpWindowMain));
+
+        // A new display opens it again; HHClose closes every help window.
+        QVERIFY(h->HHDisplayTopicURL(&owner));
+        QVERIFY(h->HHWndOpen());
+        h->HHClose();
+        QVERIFY(!h->HHWndOpen());
+        QTRY_VERIFY(!h->windowFor(HelpWindowMain) && !h->windowFor(HelpWindowTutorial));
+        QCOMPARE(closed.size(), 3);
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+    }
+
+    void classMessages()
+    {
+        svtest::MsgBoxScript boxes;
+        HTMLHelp h;
+
+        // No window yet.
+        boxes.answer(vbOK);
+        QVERIFY(!h.HHWndHandle());
+        QCOMPARE(boxes.last().title, QStringLiteral("HTML Help Class"));
+        QCOMPARE(boxes.last().text, QStringLiteral("No HTML Help window handle to retrieve."));
+        QVERIFY(!h.HHWndOpen());
+
+        // Not a help file by its name.
+        h.setCHMFile(env.writeFile("readme.txt", "text"));
+        boxes.answer(vbOK);
+        QVERIFY(!h.HHDisplayTopicURL(nullptr));
+        QCOMPARE(boxes.last().title, QStringLiteral("HTML Help Class"));
+        QCOMPARE(boxes.last().text, h.CHMFile() + QStringLiteral(" is not a valid HTML Help file."));
+
+        // Missing, with and without a folder: a bare name is looked for beside the program.
+        const QString missing = env.tmp() + "nothere.chm";
+        h.setCHMFile(missing);
+        boxes.answer(vbOK);
+        QVERIFY(!h.HHDisplayTopicURL(nullptr));
+        QCOMPARE(boxes.last().text, QStringLiteral("The file ") + missing
+                                        + QStringLiteral(" does not exist.\nPlease make sure the correct path and file "
+                                                         "name have been specified."));
+        h.setCHMFile(QStringLiteral("nothere.chm"));
+        boxes.answer(vbOK);
+        QVERIFY(!h.HHDisplayTopicURL(nullptr));
+        QVERIFY(boxes.last().text.startsWith(QStringLiteral("The file ") + QCoreApplication::applicationDirPath()
+                                             + QStringLiteral("/nothere.chm does not exist.")));
+
+        // A damaged file by the right name is refused, and no window opens.
+        h.setCHMFile(env.writeFile("damaged.chm", QByteArray("ITSF") + QByteArray(200, '\0')));
+        boxes.answer(vbOK);
+        QVERIFY(!h.HHDisplayTopicURL(nullptr));
+        QCOMPARE(boxes.last().title, QStringLiteral("HTML Help Class"));
+        QVERIFY(boxes.last().text.contains(QStringLiteral("cannot be read as an HTML Help file")));
+        QVERIFY(!h.HHWndOpen());
+        QCOMPARE(boxes.shown.size(), 5);
+        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
+        QCOMPARE(boxes.pending(), 0);
+    }
+};
+
+QTEST_MAIN(TestHelpWindow)
+#include "test_help_window.moc"
