@@ -135,11 +135,11 @@ int PlainMsgBox(const QString& prompt, int style, const QString& title)
 void ReportCriticalError(const QString& component, const QString& details)
 {
     const QString nl = QStringLiteral("\r\n");
-    PlainMsgBox(QStringLiteral("Sonivault experenced a critical error. Sonivault will try to continue, but if "
+    PlainMsgBox(QStringLiteral("Sonivault experienced a critical error. Sonivault will try to continue, but if "
                                "problems continue, please restart your computer.")
                     + nl + nl + QStringLiteral("Component: ") + component + nl + nl + QStringLiteral("Details:")
                     + nl + details + nl + nl
-                    + QStringLiteral("If you continue to experence this problem, please contact Velmora Technical "
+                    + QStringLiteral("If you continue to experience this problem, please contact Velmora Technical "
                                      "Support, providing the information in this message."),
                 vbCritical, AppTitle);
 }

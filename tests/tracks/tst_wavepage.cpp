@@ -402,6 +402,7 @@ void TestWavePage::detectionOptions()
         QCOMPARE(d->ui->sliNoise->value(), 30);
         QCOMPARE(d->ui->sliCompare->value(), 50);
         QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("35"));
+        QVERIFY(d->ui->lblGapInfo->text().startsWith(QLatin1String("This is the size of the gap")));
         d->ui->sliNoise->setValue(40);
         d->close();
     });

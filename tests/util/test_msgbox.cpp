@@ -112,9 +112,9 @@ private Q_SLOTS:
         QCOMPARE(script.last().style, 16);
         QCOMPARE(script.last().title, QString("Sonivault"));
         QCOMPARE(script.last().text,
-                 QString("Sonivault experenced a critical error. Sonivault will try to continue, but if problems "
+                 QString("Sonivault experienced a critical error. Sonivault will try to continue, but if problems "
                          "continue, please restart your computer.\r\n\r\nComponent: Split\r\n\r\nDetails:\r\n(61) "
-                         "Disk full\r\n\r\nIf you continue to experence this problem, please contact Velmora "
+                         "Disk full\r\n\r\nIf you continue to experience this problem, please contact Velmora "
                          "Technical Support, providing the information in this message."));
     }
 
