@@ -44,6 +44,13 @@ int showBox(const MsgBoxShown& shown, QWidget* parent, bool place)
         buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
         break;
     case vbYesNo: buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}}; break;
+    case vbYesNoAllCancel:
+        buttons = {{QMessageBox::Yes, vbYes},
+                   {QMessageBox::YesToAll, vbYesToAll},
+                   {QMessageBox::No, vbNo},
+                   {QMessageBox::NoToAll, vbNoToAll},
+                   {QMessageBox::Cancel, vbCancel}};
+        break;
     default: buttons = {{QMessageBox::Ok, vbOK}}; break;
     }
     QMessageBox::StandardButtons set;
@@ -52,7 +59,8 @@ int showBox(const MsgBoxShown& shown, QWidget* parent, bool place)
     box.setStandardButtons(set);
     const int defaultIndex = (shown.style & vbDefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defaultIndex].first);
-    if (buttons.size() == 1 || (shown.style & 0x7) == vbOKCancel || (shown.style & 0x7) == vbYesNoCancel)
+    const int set7 = shown.style & 0x7;
+    if (buttons.size() == 1 || set7 == vbOKCancel || set7 == vbYesNoCancel || set7 == vbYesNoAllCancel)
         box.setEscapeButton(buttons.last().first);
 
     if (place && shown.position >= 0 && shown.position <= 7) {

@@ -104,6 +104,32 @@ private Q_SLOTS:
         QCOMPARE(PlainMsgBox("Real?", vbYesNo + vbDefaultButton2, ""), int(vbNo));
     }
 
+    void realBoxAnswersForAllFiles()
+    {
+        // The question about one of several files offers the "to all" answers.
+        QStringList labels;
+        QTimer::singleShot(50, [&labels] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                for (QAbstractButton* b : box->buttons())
+                    labels << b->text().remove(QLatin1Char('&'));
+                box->button(QMessageBox::NoToAll)->click();
+            }
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel + vbQuestion, "Confirm"), int(vbNoToAll));
+        labels.sort();
+        QCOMPARE(labels, (QStringList{"Cancel", "No", "No to All", "Yes", "Yes to All"}));
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::YesToAll)->click();
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel, "Confirm"), int(vbYesToAll));
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel, "Confirm"), int(vbCancel));
+    }
+
     void criticalErrorText()
     {
         svtest::MsgBoxScript script;
