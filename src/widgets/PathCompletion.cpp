@@ -8,6 +8,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWindow>
 
 namespace sv {
 
@@ -16,7 +17,7 @@ namespace {
 // A press outside the open list closes it and reaches the widget under the
 // pointer at once, so the first click on Next is a click on Next. (The list
 // on its own only closes, and the toolkit's late replay of the press can come
-// after the release.)
+// after the release, which then finds no pressed widget.)
 class ClickThrough : public QObject {
 public:
     using QObject::QObject;
@@ -33,11 +34,15 @@ protected:
             return false;
         popup->setAttribute(Qt::WA_NoMouseReplay);
         popup->hide();
+        // Handed to the window under the pointer as the window system would,
+        // so the release that follows finds the pressed widget.
         QWidget* target = QApplication::widgetAt(global);
-        if (target && target->window() != popup && target->isEnabled()) {
-            QMouseEvent press(QEvent::MouseButtonPress, target->mapFromGlobal(me->globalPosition()), me->globalPosition(),
-                              me->button(), me->buttons(), me->modifiers());
-            QApplication::sendEvent(target, &press);
+        QWindow* handle = target ? target->window()->windowHandle() : nullptr;
+        if (handle && target->window() != popup && target->isEnabled()) {
+            const QPointF local = handle->mapFromGlobal(global);
+            QMouseEvent press(QEvent::MouseButtonPress, local, local, me->globalPosition(), me->button(), me->buttons(),
+                              me->modifiers());
+            QCoreApplication::sendEvent(handle, &press);
         }
         return true;
     }
