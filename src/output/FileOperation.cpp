@@ -96,6 +96,20 @@ struct Job {
 
 } // namespace
 
+QStringList ExistingTargets(const QStringList& files, const QString& destination)
+{
+    QStringList out;
+    for (const QString& src : files) {
+        const QFileInfo si(src);
+        if (src.isEmpty() || !si.isFile())
+            continue;
+        const QFileInfo ti(AddSlash(destination) + si.fileName());
+        if (ti.isFile() && ti.canonicalFilePath() != si.canonicalFilePath())
+            out << ti.filePath();
+    }
+    return out;
+}
+
 QString ShellFileOperation(const QStringList& files, const QString& destination, FileOp op,
                            const FileOpCallbacks& callbacks)
 {
@@ -108,6 +122,7 @@ QString ShellFileOperation(const QStringList& files, const QString& destination,
         return kMoveCanceled;
 
     bool replaceAll = false;
+    bool skipAll = false;
     for (const QString& src : files) {
         const QFileInfo si(src);
         if (src.isEmpty() || !si.isFile())
@@ -126,10 +141,11 @@ QString ShellFileOperation(const QStringList& files, const QString& destination,
                     return kMoveCanceled;
                 continue;
             }
-            if (!replaceAll && callbacks.confirmOverwrite) {
-                switch (callbacks.confirmOverwrite(target)) {
+            if (!replaceAll && (skipAll || callbacks.confirmOverwrite)) {
+                switch (skipAll ? OverwriteAnswer::Skip : callbacks.confirmOverwrite(target)) {
                 case OverwriteAnswer::Replace: break;
                 case OverwriteAnswer::ReplaceAll: replaceAll = true; break;
+                case OverwriteAnswer::SkipAll: skipAll = true; [[fallthrough]];
                 case OverwriteAnswer::Skip:
                     job.done += size;
                     if (!job.report(src))

@@ -10,7 +10,7 @@ namespace sv {
 
 enum class FileOp { Move = 1, Copy = 2 };
 
-enum class OverwriteAnswer { Replace, ReplaceAll, Skip, Cancel };
+enum class OverwriteAnswer { Replace, ReplaceAll, Skip, Cancel, SkipAll };
 
 struct FileOpCallbacks {
     // Called before the work, after every chunk and after every file; false
@@ -20,6 +20,10 @@ struct FileOpCallbacks {
     // Without it, existing files are replaced.
     std::function<OverwriteAnswer(const QString& target)> confirmOverwrite;
 };
+
+// The files of the list that would replace a different file of the same name
+// in the destination, as destination paths, in list order.
+QStringList ExistingTargets(const QStringList& files, const QString& destination);
 
 // The result for a cancelled operation (the same text for copy and move).
 inline const QString kMoveCanceled = QStringLiteral("Move canceled.");

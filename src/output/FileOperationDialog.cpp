@@ -5,13 +5,53 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QProgressDialog>
 
 namespace sv {
 
+namespace {
+
+// The replace question for one file; the "to all" answers only when more
+// questions would follow.
+OverwriteAnswer askReplace(const QString& target, bool more)
+{
+    const int answer = MsgBoxEx(QStringLiteral("This folder already contains a file named \"")
+                                    + GetFileNameFromPath(target) + QStringLiteral("\".") + QStringLiteral("\r\n\r\n")
+                                    + QStringLiteral("Would you like to replace the existing file?"),
+                                (more ? vbYesNoAllCancel : vbYesNoCancel) + vbQuestion,
+                                QStringLiteral("Confirm File Replace"));
+    switch (answer) {
+    case vbYes: return OverwriteAnswer::Replace;
+    case vbYesToAll: return OverwriteAnswer::ReplaceAll;
+    case vbNo: return OverwriteAnswer::Skip;
+    case vbNoToAll: return OverwriteAnswer::SkipAll;
+    default: return OverwriteAnswer::Cancel;
+    }
+}
+
+} // namespace
+
 QString ShellFileOperation(QWidget* owner, const QStringList& files, const QString& destination, FileOp op,
                            const QString& title)
 {
+    // Every question is asked before the progress box opens: a box that
+    // appears later would lie over the question and block it.
+    QHash<QString, OverwriteAnswer> answers;
+    const QStringList clashes = ExistingTargets(files, destination);
+    for (qsizetype i = 0; i < clashes.size(); ++i) {
+        const OverwriteAnswer a = askReplace(clashes[i], i + 1 < clashes.size());
+        if (a == OverwriteAnswer::Cancel)
+            return kMoveCanceled;
+        if (a == OverwriteAnswer::ReplaceAll || a == OverwriteAnswer::SkipAll) {
+            for (qsizetype k = i; k < clashes.size(); ++k)
+                answers.insert(clashes[k], a == OverwriteAnswer::ReplaceAll ? OverwriteAnswer::Replace
+                                                                             : OverwriteAnswer::Skip);
+            break;
+        }
+        answers.insert(clashes[i], a);
+    }
+
     QProgressDialog dlg(owner);
     dlg.setWindowTitle(title);
     dlg.setWindowModality(Qt::WindowModal);
@@ -31,15 +71,17 @@ QString ShellFileOperation(QWidget* owner, const QStringList& files, const QStri
         return !dlg.wasCanceled();
     };
     cb.confirmOverwrite = [&](const QString& target) {
-        const int answer = MsgBoxEx(QStringLiteral("This folder already contains a file named \"")
-                                        + GetFileNameFromPath(target) + QStringLiteral("\".") + QStringLiteral("\r\n\r\n")
-                                        + QStringLiteral("Would you like to replace the existing file?"),
-                                    vbYesNoCancel + vbQuestion, QStringLiteral("Confirm File Replace"));
-        switch (answer) {
-        case vbYes: return OverwriteAnswer::Replace;
-        case vbNo: return OverwriteAnswer::Skip;
-        default: return OverwriteAnswer::Cancel;
-        }
+        const auto it = answers.constFind(QFileInfo(target).filePath());
+        if (it != answers.constEnd())
+            return *it;
+        // A file that appeared in the folder after the questions: ask with
+        // the progress box out of the way.
+        const bool shown = dlg.isVisible();
+        dlg.hide();
+        const OverwriteAnswer a = askReplace(target, false);
+        if (shown)
+            dlg.show();
+        return a;
     };
     const QString result = ShellFileOperation(files, destination, op, cb);
     dlg.close();

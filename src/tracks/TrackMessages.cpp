@@ -13,7 +13,7 @@ MessageText TrackMessage(TrackMsg id, const QString& arg)
     case TrackMsg::RecordingDamaged:
         return {QStringLiteral("Recording Damaged"),
                 QStringLiteral("The recording is corrupted and cannot be used. Please try to record again.\n"
-                               "If you continue to experence this problem, please contact Velmora Technical Support"),
+                               "If you continue to experience this problem, please contact Velmora Technical Support"),
                 vbOKOnly + vbExclamation};
     case TrackMsg::RecordingTooShort:
         return {QStringLiteral("No Recording"),
@@ -26,7 +26,7 @@ MessageText TrackMessage(TrackMsg id, const QString& arg)
                                "Please recheck your connections and try again."),
                 vbOKOnly + vbInformation};
     case TrackMsg::SplitTooShort:
-        return {QStringLiteral("Split"), QStringLiteral("The track is too short to either spit or trim."),
+        return {QStringLiteral("Split"), QStringLiteral("The track is too short to either split or trim."),
                 vbOKOnly + vbInformation};
     case TrackMsg::SplitTrim:
         return {QStringLiteral("Split"),

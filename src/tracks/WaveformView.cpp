@@ -3,6 +3,7 @@
 #include "tracks/WaveImage.h"
 #include "util/modFunctions.h"
 
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -36,6 +37,27 @@ MouseButton buttonOf(Qt::MouseButton b)
 }
 
 int whole(double v) { return int(std::lround(v)); }
+
+void paintTab(QPainter& p, const QRectF& r, WaveformView::TabPicture kind)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    // Rounded at the top only: the bottom corners run off the tab.
+    path.addRoundedRect(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() + 4), 4, 4);
+    p.setClipRect(r);
+    p.fillPath(path, tabColour(kind));
+    p.restore();
+}
+
+// Seconds between labelled ticks, and between the short ticks among them.
+struct RulerStep {
+    int major, minor;
+};
+constexpr RulerStep RulerSteps[] = {{5, 1},     {10, 2},     {15, 5},     {30, 10},   {60, 15},   {120, 30},
+                                    {300, 60},  {600, 120},  {900, 300},  {1800, 600}, {3600, 900}};
+// Labels stay this far apart (in pixels) whatever the scale.
+constexpr double RulerLabelSpacingPx = 64;
 } // namespace
 
 WaveformView::WaveformView(QWidget* parent) : QWidget(parent)
@@ -105,7 +127,14 @@ void WaveformView::doTag()
     if (!m_tracks || m_tracks->selected() < 0)
         return;
     const TrackMarker& t = m_tracks->at(m_tracks->selected());
-    m_selTab = StickyTabLeft(t.left, t.width, m_selTab, TabWidth, m_edge);
+    m_selTab = StickyTabLeft(t.left, t.width, m_selTab, tabWidth(m_tracks->selected()), m_edge);
+}
+
+int WaveformView::tabWidth(int i) const
+{
+    if (!m_tracks || i < 0 || i >= m_tracks->count())
+        return TabWidth;
+    return std::clamp(m_tracks->at(i).width, MinTabWidth, TabWidth);
 }
 
 int WaveformView::tabLeft(int i) const
@@ -120,23 +149,24 @@ QRectF WaveformView::markerRect(int i) const
     if (!m_tracks || i < 0 || i >= m_tracks->count())
         return {};
     const TrackMarker& t = m_tracks->at(i);
-    return QRectF(pixelX(t.left), 0, WaveScale::pixelsFromUnits(t.width), height());
+    return QRectF(pixelX(t.left), 0, WaveScale::pixelsFromUnits(t.width), waveBottom());
 }
 
 QRectF WaveformView::tabRect(int i) const
 {
-    return QRectF(pixelX(tabLeft(i)), 0, WaveScale::pixelsFromUnits(TabWidth), TabHeightPx);
-}
-
-QRectF WaveformView::labelRect(int i) const
-{
-    return QRectF(pixelX(tabLeft(i) + LabelOffset), 0, WaveScale::pixelsFromUnits(DeleteOffset - LabelOffset),
-                  TabHeightPx);
+    return QRectF(pixelX(tabLeft(i)), 0, WaveScale::pixelsFromUnits(tabWidth(i)), TabHeightPx);
 }
 
 QRectF WaveformView::deleteRect(int i) const
 {
-    return QRectF(pixelX(tabLeft(i) + DeleteOffset), (TabHeightPx - DeleteSizePx) / 2.0, DeleteSizePx, DeleteSizePx);
+    const double right = pixelX(tabLeft(i) + tabWidth(i)) - 2;
+    return QRectF(right - DeleteSizePx, (TabHeightPx - DeleteSizePx) / 2.0, DeleteSizePx, DeleteSizePx);
+}
+
+QRectF WaveformView::labelRect(int i) const
+{
+    const double left = pixelX(tabLeft(i) + LabelOffset);
+    return QRectF(left, 0, std::max(deleteRect(i).left() - 2 - left, 0.0), TabHeightPx);
 }
 
 QPixmap WaveformView::tabPicture(TabPicture kind)
@@ -144,17 +174,57 @@ QPixmap WaveformView::tabPicture(TabPicture kind)
     QPixmap pm(TabWidth / TwipsPerPixel, TabHeightPx);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(0.5, 0.5, pm.width() - 1, pm.height() + 4), 4, 4);
-    p.fillPath(path, tabColour(kind));
+    paintTab(p, pm.rect(), kind);
     return pm;
 }
 
 double WaveformView::waveY(double y) const
 {
     const int h = m_wave && m_wave->height() > 0 ? m_wave->height() : DefaultWaveHeight;
-    return y * height() / h;
+    return y * waveBottom() / h;
+}
+
+QVector<WaveformView::RulerTick> WaveformView::rulerTicks() const
+{
+    QVector<RulerTick> ticks;
+    if (!m_wave || m_wave->isEmpty())
+        return ticks;
+    const WaveScale& scale = m_wave->scale();
+    const double pxPerSecond = WaveScale::pixelsFromUnits(scale.unitsAt(1));
+    if (pxPerSecond <= 0)
+        return ticks;
+    RulerStep step = std::end(RulerSteps)[-1];
+    for (const RulerStep& s : RulerSteps)
+        if (s.major * pxPerSecond >= RulerLabelSpacingPx) {
+            step = s;
+            break;
+        }
+    // The seconds in view, within the recording.
+    const double first = std::max(0.0, scale.secondsAt(unitsAtPixel(0)));
+    const double last = std::min(double(scale.waveSeconds()), scale.secondsAt(unitsAtPixel(width())));
+    for (int t = int(std::ceil(first / step.minor)) * step.minor; t <= last; t += step.minor)
+        ticks.append({pixelX(scale.unitsAt(t)), t % step.major == 0 ? FormatTime(t) : QString()});
+    return ticks;
+}
+
+void WaveformView::paintRuler(QPainter& p)
+{
+    const double top = waveBottom();
+    p.fillRect(QRectF(0, top, width(), height() - top), palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawLine(QPointF(pixelX(0), top), QPointF(pixelX(m_wave->waveWidth()), top));
+    QFont small = font();
+    small.setPointSizeF(std::max(small.pointSizeF() - 1.5, 6.5));
+    p.setFont(small);
+    const QColor text = palette().color(QPalette::WindowText);
+    for (const RulerTick& t : rulerTicks()) {
+        const bool major = !t.label.isEmpty();
+        p.setPen(major ? text : palette().color(QPalette::Mid));
+        p.drawLine(QPointF(t.x, top), QPointF(t.x, top + (major ? 5 : 3)));
+        if (major)
+            p.drawText(QRectF(t.x + 2, top + 1, RulerLabelSpacingPx - 4, height() - top - 1),
+                       Qt::AlignLeft | Qt::AlignVCenter, t.label);
+    }
 }
 
 void WaveformView::placeLines()
@@ -173,7 +243,7 @@ void WaveformView::placeLines()
     if (m_joinWidget) {
         const int join = m_tracks ? m_tracks->joinLine() : -1;
         if (join >= 0) {
-            m_joinWidget->setGeometry(int(std::floor(pixelX(join))), 0, 2, height());
+            m_joinWidget->setGeometry(int(std::floor(pixelX(join))), 0, 2, int(waveBottom()));
             m_joinWidget->show();
             m_joinWidget->raise();
         } else {
@@ -189,10 +259,11 @@ void WaveformView::paintEvent(QPaintEvent*)
     if (!m_wave)
         return;
     const double x0 = pixelX(0), x1 = pixelX(m_wave->waveWidth());
-    const QRectF image(x0, 0, std::max(x1 - x0, 1.0), height());
+    const QRectF image(x0, 0, std::max(x1 - x0, 1.0), waveBottom());
     p.fillRect(image, QColor(WaveBackground.r, WaveBackground.g, WaveBackground.b));
     if (m_wave->isEmpty())
         return;
+    paintRuler(p);
 
     // Marker areas under the curve, so the curve stays black on them.
     if (m_tracks) {
@@ -247,6 +318,8 @@ void WaveformView::paintEvent(QPaintEvent*)
         order.append(sel);
     QFont small = font();
     small.setPointSizeF(std::max(small.pointSizeF() - 1, 7.0));
+    p.setFont(small);
+    const QFontMetricsF fm(small);
     for (int i : order) {
         const TabPicture kind = pictureOf(i);
         const QRectF r = markerRect(i);
@@ -256,28 +329,34 @@ void WaveformView::paintEvent(QPaintEvent*)
         p.drawLine(r.topLeft(), r.bottomLeft());
         p.drawLine(r.topRight(), r.bottomRight());
 
-        const QRectF tab = tabRect(i);
-        p.drawPixmap(tab.topLeft(), tabPicture(kind));
-        p.setPen(Qt::white);
-        p.setFont(small);
-        p.drawText(labelRect(i), Qt::AlignLeft | Qt::AlignVCenter, FormatTime(m_tracks->lengthSeconds(i)));
+        paintTab(p, tabRect(i), kind);
+        // The length where it fits; a narrow tab keeps only its icon.
+        const QString length = FormatTime(m_tracks->lengthSeconds(i));
+        const QRectF label = labelRect(i);
+        if (fm.horizontalAdvance(length) <= label.width()) {
+            p.setPen(Qt::white);
+            p.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, length);
+        }
+    }
+    // The icons over every tab, so each can be seen and reached.
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i : order) {
         const QRectF del = deleteRect(i);
-        p.setRenderHint(QPainter::Antialiasing);
         p.setBrush(Qt::white);
         p.setPen(Qt::NoPen);
         p.drawRoundedRect(del, 2, 2);
         p.setPen(QPen(QColor(180, 20, 20), 1.6));
         p.drawLine(del.topLeft() + QPointF(3, 3), del.bottomRight() - QPointF(3, 3));
         p.drawLine(del.topRight() + QPointF(-3, 3), del.bottomLeft() + QPointF(3, -3));
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setBrush(Qt::NoBrush);
     }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
 
     // Where a click would cut the track.
     if (m_tracks->splitMode() && m_hoverX >= 0) {
         p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
         const double x = pixelX(m_hoverX);
-        p.drawLine(QPointF(x, TabHeightPx), QPointF(x, height()));
+        p.drawLine(QPointF(x, TabHeightPx), QPointF(x, waveBottom()));
     }
 }
 
@@ -286,19 +365,25 @@ WaveformView::Hit WaveformView::hitTest(const QPointF& pos) const
     if (!m_tracks || !m_wave)
         return {};
     const int sel = m_tracks->selected();
+    // The icons lie over every tab: they answer first.
+    if (sel >= 0 && deleteRect(sel).contains(pos))
+        return {Part::Delete, sel};
+    for (int i = m_tracks->count() - 1; i >= 0; --i)
+        if (i != sel && deleteRect(i).contains(pos))
+            return {Part::Delete, i};
     const auto tabParts = [&](int i) -> Part {
-        if (deleteRect(i).contains(pos))
-            return Part::Delete;
         if (labelRect(i).contains(pos))
             return Part::Label;
         if (tabRect(i).contains(pos))
             return Part::Tab;
         return Part::None;
     };
+    // The ruler below a marker belongs to it.
+    const QPointF area(pos.x(), std::min(pos.y(), waveBottom() - 1));
     if (sel >= 0) {
         if (Part part = tabParts(sel); part != Part::None)
             return {part, sel};
-        if (markerRect(sel).contains(pos))
+        if (markerRect(sel).contains(area))
             return {Part::Area, sel};
     }
     for (int i = m_tracks->count() - 1; i >= 0; --i)
@@ -306,7 +391,7 @@ WaveformView::Hit WaveformView::hitTest(const QPointF& pos) const
             if (Part part = tabParts(i); part != Part::None)
                 return {part, i};
     for (int i = 0; i < m_tracks->count(); ++i)
-        if (i != sel && markerRect(i).contains(pos))
+        if (i != sel && markerRect(i).contains(area))
             return {Part::Area, i};
     return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The waveform picture with its track markers (picWave). Paints the
 // polyline, the centre and guide lines and, per marker, the coloured area,
-// the tab with the duration label and the delete icon, plus the join line and
-// the split-mode line, at image units / 15 pixels through WaveScale. Mouse
+// the tab with the duration label and the delete icon, plus the join line,
+// the split-mode line and a minutes:seconds ruler along the bottom, at image
+// units / 15 pixels through WaveScale. Mouse
 // events become TrackList calls; what the page must do afterwards (stop or
 // start the preview, show the range) comes out as signals.
 #include "tracks/TrackList.h"
@@ -11,18 +12,25 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <algorithm>
+
+class QPainter;
+
 namespace sv {
 
 class WaveformView : public QWidget {
     Q_OBJECT
 public:
     // Width of a tab in image units; the length label sits at +120, the
-    // delete icon at +1000.
+    // delete icon at the tab's right end. A track narrower than a tab gets a
+    // tab no wider than itself (but room for the icon), so neighbouring tabs
+    // never hide each other's icon.
     static constexpr int TabWidth = 1200;
     static constexpr int LabelOffset = 120;
-    static constexpr int DeleteOffset = 1000;
     static constexpr int TabHeightPx = 18;
     static constexpr int DeleteSizePx = 12;
+    static constexpr int MinTabWidth = (DeleteSizePx + 4) * TwipsPerPixel;
+    static constexpr int RulerHeightPx = 16;
 
     explicit WaveformView(QWidget* parent = nullptr);
 
@@ -56,6 +64,15 @@ public:
     QRectF labelRect(int i) const;
     QRectF deleteRect(int i) const;
     int tabLeft(int i) const;
+    int tabWidth(int i) const;
+
+    // The ruler's ticks in view: widget x, and the time text on the longer
+    // ones (empty on the short ones between).
+    struct RulerTick {
+        double x;
+        QString label;
+    };
+    QVector<RulerTick> rulerTicks() const;
 
     enum class TabPicture { Regular, Selected, Combine };
     static QPixmap tabPicture(TabPicture kind);
@@ -92,6 +109,8 @@ private:
     void placeLines();
     void setPointer(PointerShape shape);
     double waveY(double y) const;
+    double waveBottom() const { return std::max(height() - RulerHeightPx, 1); }
+    void paintRuler(QPainter& p);
 
     const Waveform* m_wave = nullptr;
     TrackList* m_tracks = nullptr;

@@ -44,6 +44,13 @@ int showBox(const MsgBoxShown& shown, QWidget* parent, bool place)
         buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
         break;
     case vbYesNo: buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}}; break;
+    case vbYesNoAllCancel:
+        buttons = {{QMessageBox::Yes, vbYes},
+                   {QMessageBox::YesToAll, vbYesToAll},
+                   {QMessageBox::No, vbNo},
+                   {QMessageBox::NoToAll, vbNoToAll},
+                   {QMessageBox::Cancel, vbCancel}};
+        break;
     default: buttons = {{QMessageBox::Ok, vbOK}}; break;
     }
     QMessageBox::StandardButtons set;
@@ -52,7 +59,8 @@ int showBox(const MsgBoxShown& shown, QWidget* parent, bool place)
     box.setStandardButtons(set);
     const int defaultIndex = (shown.style & vbDefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defaultIndex].first);
-    if (buttons.size() == 1 || (shown.style & 0x7) == vbOKCancel || (shown.style & 0x7) == vbYesNoCancel)
+    const int set7 = shown.style & 0x7;
+    if (buttons.size() == 1 || set7 == vbOKCancel || set7 == vbYesNoCancel || set7 == vbYesNoAllCancel)
         box.setEscapeButton(buttons.last().first);
 
     if (place && shown.position >= 0 && shown.position <= 7) {
@@ -135,11 +143,11 @@ int PlainMsgBox(const QString& prompt, int style, const QString& title)
 void ReportCriticalError(const QString& component, const QString& details)
 {
     const QString nl = QStringLiteral("\r\n");
-    PlainMsgBox(QStringLiteral("Sonivault experenced a critical error. Sonivault will try to continue, but if "
+    PlainMsgBox(QStringLiteral("Sonivault experienced a critical error. Sonivault will try to continue, but if "
                                "problems continue, please restart your computer.")
                     + nl + nl + QStringLiteral("Component: ") + component + nl + nl + QStringLiteral("Details:")
                     + nl + details + nl + nl
-                    + QStringLiteral("If you continue to experence this problem, please contact Velmora Technical "
+                    + QStringLiteral("If you continue to experience this problem, please contact Velmora Technical "
                                      "Support, providing the information in this message."),
                 vbCritical, AppTitle);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The one way the program shows a message. Styles use the classic numbers:
-// buttons 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No; icons +16 critical,
-// +32 question, +48 exclamation, +64 information; +256 second button default.
-// Results: 1 OK, 2 Cancel, 6 Yes, 7 No.
+// buttons 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No, 6 Yes/Yes to All/No/
+// No to All/Cancel (a question about one of several files); icons +16
+// critical, +32 question, +48 exclamation, +64 information; +256 second
+// button default. Results: 1 OK, 2 Cancel, 6 Yes, 7 No, 8 Yes to All, 9 No to All.
 #include <QString>
 #include <functional>
 
@@ -10,9 +11,9 @@ class QWidget;
 
 namespace sv {
 
-enum MsgResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
+enum MsgResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7, vbYesToAll = 8, vbNoToAll = 9 };
 enum MsgStyle {
-    vbOKOnly = 0, vbOKCancel = 1, vbYesNoCancel = 3, vbYesNo = 4,
+    vbOKOnly = 0, vbOKCancel = 1, vbYesNoCancel = 3, vbYesNo = 4, vbYesNoAllCancel = 6,
     vbCritical = 16, vbQuestion = 32, vbExclamation = 48, vbInformation = 64,
     vbDefaultButton2 = 256
 };

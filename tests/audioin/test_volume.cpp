@@ -253,7 +253,7 @@ void TestVolume::helpOfferOnThirdFailureOnly()
     QCOMPARE(z.boxes.shown.size(), 3);
     QCOMPARE(z.boxes.last().title, QStringLiteral("Additional help"));
     QCOMPARE(z.boxes.last().text, QStringLiteral("This is the third time you've unsuccessfully scanned for the "
-                                                 "input line. Would you like addition help on this?"));
+                                                 "input line. Would you like additional help on this?"));
     QCOMPARE(z.boxes.last().style, sv::vbYesNo + sv::vbQuestion);
     QCOMPARE(page->ScanAttempts(), 4);
 

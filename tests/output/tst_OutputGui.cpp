@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
 #include <QtTest>
 
 using namespace sv;
@@ -53,41 +54,98 @@ private Q_SLOTS:
         SetRunnerMessageHandler({});
     }
 
-    void replacingAnExistingFileAsksFirst_data()
+    // Tracks 1-3 in the recording folder; the destination holds older files
+    // of the tracks listed in `existing`.
+    QString prepare(const QList<int>& existing)
     {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("yes") << int(vbYes) << "" << true;
-        QTest::newRow("no") << int(vbNo) << "" << false;
-        QTest::newRow("cancel") << int(vbCancel) << "Move canceled." << false;
-    }
-    void replacingAnExistingFileAsksFirst()
-    {
-        QFETCH(int, answer);
-        QFETCH(QString, result);
-        QFETCH(bool, replaced);
         const QString src = env.root() + "/src/";
         const QString dst = env.root() + "/dst";
         QDir(src).removeRecursively();
         QDir(dst).removeRecursively();
         QDir().mkpath(src);
         QDir().mkpath(dst);
-        writeFile(src + "Track 1.wav", "new track");
-        writeFile(src + "Track 2.wav", "second");
-        writeFile(dst + "/Track 1.wav", "old");
+        for (int i = 1; i <= 3; ++i)
+            writeFile(src + QString("Track %1.wav").arg(i), "new " + QByteArray::number(i));
+        for (int i : existing)
+            writeFile(dst + QString("/Track %1.wav").arg(i), "old");
+        return dst;
+    }
+    QStringList sources() const
+    {
+        const QString src = env.root() + "/src/";
+        return {src + "Track 1.wav", src + "Track 2.wav", src + "Track 3.wav"};
+    }
+
+    void replacingExistingFilesAsksFirst_data()
+    {
+        QTest::addColumn<QList<int>>("existing");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QList<int>>("styles"); // button set of each question
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("after"); // per track: n new, o old, - none
+        const int one = vbYesNoCancel + vbQuestion, many = vbYesNoAllCancel + vbQuestion;
+        QTest::newRow("one, yes") << QList<int>{2} << QList<int>{vbYes} << QList<int>{one} << "" << "nnn";
+        QTest::newRow("one, no") << QList<int>{2} << QList<int>{vbNo} << QList<int>{one} << "" << "non";
+        QTest::newRow("one, cancel") << QList<int>{2} << QList<int>{vbCancel} << QList<int>{one} << kMoveCanceled
+                                     << "-o-";
+        QTest::newRow("yes to all") << QList<int>{1, 2, 3} << QList<int>{vbYesToAll} << QList<int>{many} << ""
+                                    << "nnn";
+        QTest::newRow("yes, then no to all") << QList<int>{1, 2, 3} << QList<int>{vbYes, vbNoToAll}
+                                             << QList<int>{many, many} << "" << "noo";
+        QTest::newRow("no, no, last asks plainly") << QList<int>{1, 2, 3} << QList<int>{vbNo, vbNo, vbYes}
+                                                   << QList<int>{many, many, one} << "" << "oon";
+        // Nothing is copied before every question is answered.
+        QTest::newRow("cancel at the second") << QList<int>{1, 3} << QList<int>{vbYes, vbCancel}
+                                              << QList<int>{many, one} << kMoveCanceled << "o-o";
+    }
+    void replacingExistingFilesAsksFirst()
+    {
+        QFETCH(QList<int>, existing);
+        QFETCH(QList<int>, answers);
+        QFETCH(QList<int>, styles);
+        QFETCH(QString, result);
+        QFETCH(QString, after);
+        const QString dst = prepare(existing);
         svtest::MsgBoxScript boxes;
-        boxes.answer(answer);
-        QCOMPARE(ShellFileOperation(nullptr, {src + "Track 1.wav", src + "Track 2.wav"}, dst, FileOp::Copy,
-                                    "Please Wait..."),
-                 result);
+        for (int a : answers)
+            boxes.answer(a);
+        QCOMPARE(ShellFileOperation(nullptr, sources(), dst, FileOp::Copy, "Please Wait..."), result);
         QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
-        QCOMPARE(boxes.shown.size(), 1);
-        QCOMPARE(boxes.last().title, QStringLiteral("Confirm File Replace"));
-        QVERIFY(boxes.last().text.contains(QLatin1String("\"Track 1.wav\"")));
-        QCOMPARE(boxes.last().style, vbYesNoCancel + vbQuestion);
-        QCOMPARE(readFile(dst + "/Track 1.wav"), replaced ? QByteArray("new track") : QByteArray("old"));
-        QCOMPARE(QFile::exists(dst + "/Track 2.wav"), result.isEmpty());
+        QCOMPARE(boxes.shown.size(), styles.size());
+        for (int i = 0; i < styles.size(); ++i) {
+            QCOMPARE(boxes.shown[i].title, QStringLiteral("Confirm File Replace"));
+            QCOMPARE(boxes.shown[i].style, styles[i]);
+        }
+        QVERIFY(boxes.shown[0].text.contains(QString("\"Track %1.wav\"").arg(existing[0])));
+        for (int i = 1; i <= 3; ++i) {
+            const QByteArray got = readFile(dst + QString("/Track %1.wav").arg(i));
+            const QChar want = after[i - 1];
+            QCOMPARE(got, want == 'n' ? "new " + QByteArray::number(i) : want == 'o' ? QByteArray("old") : QByteArray());
+        }
+    }
+
+    // A user takes time to answer; no progress box may come up over the
+    // question meanwhile, or the question cannot be answered.
+    void questionIsNotCovered()
+    {
+        const QString dst = prepare({1, 2});
+        QWidget main;
+        main.resize(400, 300);
+        main.show();
+        int asked = 0;
+        SetMsgBoxResponder([&](const MsgBoxShown&) {
+            QTest::qWait(700);
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<QProgressDialog*>(w) && w->isVisible())
+                    return int(vbCancel);
+            ++asked;
+            return int(vbYes);
+        });
+        const QString r = ShellFileOperation(&main, sources(), dst, FileOp::Copy, "Please Wait...");
+        SetMsgBoxResponder({});
+        QCOMPARE(r, QString());
+        QCOMPARE(asked, 2);
+        QCOMPARE(readFile(dst + "/Track 2.wav"), QByteArray("new 2"));
     }
 };
 

@@ -18,7 +18,7 @@ public:
             if (m_answers.isEmpty()) {
                 m_unexpected.append(b.title + QStringLiteral(": ") + b.text);
                 switch (b.style & 7) {
-                case sv::vbOKCancel: case sv::vbYesNoCancel: return int(sv::vbCancel);
+                case sv::vbOKCancel: case sv::vbYesNoCancel: case sv::vbYesNoAllCancel: return int(sv::vbCancel);
                 case sv::vbYesNo: return int(sv::vbNo);
                 default: return int(sv::vbOK);
                 }
@@ -30,7 +30,8 @@ public:
     MsgBoxScript(const MsgBoxScript&) = delete;
     MsgBoxScript& operator=(const MsgBoxScript&) = delete;
 
-    // Queue the answer for the next box (1 OK, 2 Cancel, 6 Yes, 7 No).
+    // Queue the answer for the next box (1 OK, 2 Cancel, 6 Yes, 7 No, 8 Yes to
+    // All, 9 No to All).
     void answer(int result) { m_answers.append(result); }
     void clear() { shown.clear(); m_unexpected.clear(); m_answers.clear(); }
     bool unexpected() const { return !m_unexpected.isEmpty(); }

@@ -156,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(trim.title, QString("Split"));
         QCOMPARE(trim.style, 36);
         const MessageText both = TrackMessage(TrackMsg::SplitTooShort);
-        QCOMPARE(both.text, QString("The track is too short to either spit or trim."));
+        QCOMPARE(both.text, QString("The track is too short to either split or trim."));
         QCOMPARE(both.style, 64);
         // A simulated release (tab click) does not split; it ends split mode.
         TrackList t = makeList({{1000, 5000}});

@@ -11,6 +11,7 @@
 #include "WavGen.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSlider>
@@ -92,6 +93,26 @@ struct Page {
     bool ok = false;
 };
 
+// Every labelled tick of the ruler names the time drawn under it, and the
+// labels stand far enough apart to be read.
+void checkRuler(const sv::WaveformView* v, const sv::WaveScale& scale)
+{
+    const QFontMetrics fm(v->font());
+    double lastX = -1e9;
+    int labels = 0;
+    for (const auto& tick : v->rulerTicks()) {
+        const double seconds = scale.secondsAt(v->unitsAtPixel(tick.x));
+        QVERIFY2(std::abs(seconds - std::round(seconds)) < 1e-6, qPrintable(QString::number(seconds)));
+        if (tick.label.isEmpty())
+            continue;
+        ++labels;
+        QCOMPARE(tick.label, sv::FormatTime(int(std::round(seconds))));
+        QVERIFY2(tick.x - lastX > fm.horizontalAdvance(tick.label) + 4, qPrintable(tick.label));
+        lastX = tick.x;
+    }
+    QVERIFY(labels >= 3);
+}
+
 void expectBox(const MsgBoxScript& boxes, int i, const sv::MessageText& m)
 {
     QVERIFY2(boxes.shown.size() > i, qPrintable(QString::number(boxes.shown.size())));
@@ -113,8 +134,12 @@ private Q_SLOTS:
     void resetAndAutoSplit();
     void detectionOptions();
     void preview();
+    void grooveClickPlaysFromThere();
+    void minimisingKeepsTheWork();
     void rightClickAndDoubleClick();
     void backToRecordPage();
+    void rulerAndCaptions();
+    void narrowTracksKeepTheirDeleteIcons();
     void screenshots();
 };
 
@@ -166,7 +191,7 @@ void TestWavePage::drawsAndDetects()
 
     // The picture: white image, black centre line, the selected marker tinted.
     const QImage img = t.view()->grab().toImage();
-    const int cy = int(t.view()->height() / 2);
+    const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
     QCOMPARE(img.pixelColor(2, cy), t.view()->palette().color(QPalette::Window)); // margin left of the image
     const auto darkNear = [&](int x, int y) {
         for (int dy = -1; dy <= 1; ++dy)
@@ -402,6 +427,7 @@ void TestWavePage::detectionOptions()
         QCOMPARE(d->ui->sliNoise->value(), 30);
         QCOMPARE(d->ui->sliCompare->value(), 50);
         QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("35"));
+        QVERIFY(d->ui->lblGapInfo->text().startsWith(QLatin1String("This is the size of the gap")));
         d->ui->sliNoise->setValue(40);
         d->close();
     });
@@ -520,6 +546,53 @@ void TestWavePage::preview()
     QVERIFY(t.ui()->linPOS->isHidden());
 }
 
+void TestWavePage::grooveClickPlaysFromThere()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    QSlider* slide = t.ui()->WaveSlide;
+    QCOMPARE(slide->minimum(), 45);
+    // Three quarters along the groove: as if the handle had been dragged there.
+    const QPoint at(slide->width() * 3 / 4, slide->height() / 2);
+    QTest::mouseClick(slide, Qt::LeftButton, {}, at);
+    const int expected = 45 + (156 - 45) * 3 / 4;
+    QVERIFY2(std::abs(slide->value() - expected) <= 4, qPrintable(QString::number(slide->value())));
+    QCOMPARE(int(std::lround(t.play()->GetPlayPosition())), slide->value());
+    QVERIFY(t.p()->timWaveform.isActive());
+    QVERIFY(t.view()->positionLineVisible());
+    t.noBoxes();
+}
+
+void TestWavePage::minimisingKeepsTheWork()
+{
+    Page t;
+    QWidget* w = t.z.w.get();
+    // Minimised as the drawing starts and again as the detection starts.
+    int started = 0;
+    auto c = QObject::connect(t.p(), &PageWaveform::busyStarted, t.p(), [&] {
+        ++started;
+        w->setWindowState(Qt::WindowNoState);
+        w->setWindowState(Qt::WindowMinimized);
+    });
+    t.p()->WaveFormStep();
+    QCOMPARE(started, 2);
+    QCOMPARE(t.tracks().markers(), Detected);
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    QVERIFY(t.ui()->cmdWavePlay->isEnabled());
+    QVERIFY(t.ui()->picLoading->isHidden());
+    t.noBoxes();
+
+    // Closing the window does end the work.
+    QObject::disconnect(c);
+    w->setWindowState(Qt::WindowNoState);
+    w->show();
+    QObject::connect(t.p(), &PageWaveform::busyStarted, w, &QWidget::hide);
+    t.p()->WaveFormStep();
+    QVERIFY(!t.p()->HasTracks());
+    QVERIFY(!t.z.w->cmdNext()->isEnabled());
+}
+
 void TestWavePage::rightClickAndDoubleClick()
 {
     Page t;
@@ -597,6 +670,76 @@ void TestWavePage::backToRecordPage()
     QVERIFY(writeSegments(t.wav, {{50, 9000}}, Rate));
     t.p()->WaveFormStep();
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2500}}));
+}
+
+void TestWavePage::rulerAndCaptions()
+{
+    Page t;
+    t.p()->WaveFormStep();
+    const sv::WaveformView* v = t.view();
+    checkRuler(v, t.p()->Wave().scale());
+    // One minute in, where the 60th second is drawn, with its mark in the picture.
+    const auto ticks = v->rulerTicks();
+    const auto minute = std::find_if(ticks.begin(), ticks.end(), [](const auto& k) { return k.label == "1:00"; });
+    QVERIFY(minute != ticks.end());
+    QCOMPARE(minute->x, v->pixelX(60 * 50));
+    const QImage img = t.view()->grab().toImage();
+    QVERIFY(qGray(img.pixel(int(minute->x), v->height() - sv::WaveformView::RulerHeightPx + 2)) < 100);
+    // Scrolled to the end, the ruler follows.
+    t.ui()->hsWave->setValue(t.ui()->hsWave->maximum());
+    checkRuler(v, t.p()->Wave().scale());
+
+    // Each number under the picture has its caption just left of it.
+    const QList<QPair<QLabel*, QLabel*>> pairs = {{t.ui()->lblCapTrack, t.ui()->lblWaveTrackName},
+                                                  {t.ui()->lblCapStart, t.ui()->lblWaveTrackStart},
+                                                  {t.ui()->lblCapLength, t.ui()->lblWaveTrackLength},
+                                                  {t.ui()->lblCapPosition, t.ui()->lblWaveTime}};
+    const QStringList captions = {"Track:", "Start/End:", "Length:", "Position:"};
+    for (int i = 0; i < pairs.size(); ++i) {
+        auto [cap, value] = pairs[i];
+        QCOMPARE(cap->text(), captions[i]);
+        QVERIFY(cap->isVisible());
+        QVERIFY(cap->geometry().right() < value->geometry().left());
+        QVERIFY(value->geometry().left() - cap->geometry().right() < 30);
+        QCOMPARE(cap->geometry().center().y(), value->geometry().center().y());
+    }
+}
+
+// A long side (drawn at 20 units a second) of 36 s tracks: each narrower than
+// a full tab. Every track's delete icon deletes that track, neighbour or not.
+void TestWavePage::narrowTracksKeepTheirDeleteIcons()
+{
+    Page t({{1, 0}});
+    WavSpec fmt;
+    fmt.rate = 1000;
+    QVERIFY(writeWav(t.wav, fmt, 1950 * 1000, [](std::int64_t k, int) {
+        return std::fmod(k / 1000.0, 39.0) < 36 ? int(9000 * std::sin(k * 0.7)) : 0;
+    }));
+    t.p()->WaveFormStep();
+    QCOMPARE(t.p()->Wave().drawScale(), 20);
+    QVERIFY2(t.tracks().count() >= 40, qPrintable(QString::number(t.tracks().count())));
+    QVERIFY(t.tracks().at(0).width < sv::WaveformView::TabWidth);
+    checkRuler(t.view(), t.p()->Wave().scale());
+    if (const auto dir = qEnvironmentVariable("SONIVAULT_SHOT_DIR"); !dir.isEmpty())
+        t.z.w->grab().save(dir + QStringLiteral("/wavepage-long.png"));
+    // The icons of the tracks in view never overlap one another.
+    for (int i = 0; i + 1 < 10; ++i)
+        QVERIFY(!t.view()->deleteRect(i).intersects(t.view()->deleteRect(i + 1)));
+    // From the first track on, each time with its neighbour's tab beside it.
+    for (int k = 0; k < 5; ++k) {
+        QVector<TrackMarker> expected = t.tracks().markers();
+        expected.removeFirst();
+        t.clickPx(t.view()->deleteRect(0).center());
+        QCOMPARE(t.tracks().markers(), expected);
+    }
+    // And one between two others, the selected one beside it.
+    t.click(t.tracks().at(2).left + 100);
+    QCOMPARE(t.tracks().selected(), 2);
+    QVector<TrackMarker> expected = t.tracks().markers();
+    expected.remove(1);
+    t.clickPx(t.view()->deleteRect(1).center());
+    QCOMPARE(t.tracks().markers(), expected);
+    t.noBoxes();
 }
 
 // Pictures of the page for looking at by eye: SONIVAULT_SHOT_DIR=folder.

@@ -21,12 +21,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("y");
         // Work area 0,0 1000x800; owner at 100,50 400x300; box 201x101.
-        QTest::newRow("top-left") << 0 << 0 << 0;
-        QTest::newRow("top-right") << 1 << 799 << 0;
         QTest::newRow("top-centre") << 2 << 400 << 0; // 399.5 rounds to even 400
-        QTest::newRow("bottom-left") << 3 << 0 << 699;
         QTest::newRow("bottom-right") << 4 << 799 << 699;
-        QTest::newRow("bottom-centre") << 5 << 400 << 699;
         QTest::newRow("work-area centre") << 6 << 400 << 350;
         QTest::newRow("owner centre") << 7 << 200 << 150;
     }
@@ -104,6 +100,32 @@ private Q_SLOTS:
         QCOMPARE(PlainMsgBox("Real?", vbYesNo + vbDefaultButton2, ""), int(vbNo));
     }
 
+    void realBoxAnswersForAllFiles()
+    {
+        // The question about one of several files offers the "to all" answers.
+        QStringList labels;
+        QTimer::singleShot(50, [&labels] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                for (QAbstractButton* b : box->buttons())
+                    labels << b->text().remove(QLatin1Char('&'));
+                box->button(QMessageBox::NoToAll)->click();
+            }
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel + vbQuestion, "Confirm"), int(vbNoToAll));
+        labels.sort();
+        QCOMPARE(labels, (QStringList{"Cancel", "No", "No to All", "Yes", "Yes to All"}));
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::YesToAll)->click();
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel, "Confirm"), int(vbYesToAll));
+        QTimer::singleShot(50, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(MsgBoxEx("Replace?", vbYesNoAllCancel, "Confirm"), int(vbCancel));
+    }
+
     void criticalErrorText()
     {
         svtest::MsgBoxScript script;
@@ -112,9 +134,9 @@ private Q_SLOTS:
         QCOMPARE(script.last().style, 16);
         QCOMPARE(script.last().title, QString("Sonivault"));
         QCOMPARE(script.last().text,
-                 QString("Sonivault experenced a critical error. Sonivault will try to continue, but if problems "
+                 QString("Sonivault experienced a critical error. Sonivault will try to continue, but if problems "
                          "continue, please restart your computer.\r\n\r\nComponent: Split\r\n\r\nDetails:\r\n(61) "
-                         "Disk full\r\n\r\nIf you continue to experence this problem, please contact Velmora "
+                         "Disk full\r\n\r\nIf you continue to experience this problem, please contact Velmora "
                          "Technical Support, providing the information in this message."));
     }
 

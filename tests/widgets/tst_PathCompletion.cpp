@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QHBoxLayout>
 #include <QtTest>
 
 class TestPathCompletion : public QObject {
@@ -50,6 +52,41 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(collect(), 5000);
         offered.sort();
         QCOMPARE(offered, (QStringList{base + "/Albums", base + "/Alphabet"}));
+    }
+
+    // With the list of folders open, the first click on another button is
+    // that button's click, not only the closing of the list.
+    void openListPassesTheClickOn()
+    {
+        const QString base = env.root() + "/click";
+        QDir().mkpath(base + "/Albums");
+        QDir().mkpath(base + "/Alphabet");
+        QWidget window;
+        auto* layout = new QHBoxLayout(&window); // the list opens below the box, not over Next
+        auto* box = new QComboBox;
+        box->setEditable(true);
+        layout->addWidget(box);
+        auto* next = new QPushButton("Next");
+        layout->addWidget(next);
+        sv::EnablePathCompletion(box);
+        window.resize(400, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        int clicks = 0;
+        connect(next, &QPushButton::clicked, [&clicks] { ++clicks; });
+
+        QCompleter* c = box->lineEdit()->completer();
+        box->lineEdit()->setFocus();
+        QTest::keyClicks(box->lineEdit(), base + "/");
+        QTest::qWait(200);
+        QTest::keyClicks(box->lineEdit(), "Al");
+        QTRY_VERIFY_WITH_TIMEOUT(c->popup()->isVisible(), 5000);
+
+        // Through the window, as the window system delivers it.
+        const QPoint at = next->mapTo(&window, next->rect().center());
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(!c->popup()->isVisible(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(clicks, 1, 2000);
     }
 };
 

@@ -360,7 +360,7 @@ void PageVolume::ScanFailed()
           sv::vbExclamation, QStringLiteral("Cannot detect any recording line"));
     if (m_scanAttempts == 3) {
         const int answer = m.Msg(QStringLiteral("This is the third time you've unsuccessfully scanned for the input "
-                                                "line. Would you like addition help on this?"),
+                                                "line. Would you like additional help on this?"),
                                  sv::vbYesNo + sv::vbQuestion, QStringLiteral("Additional help"));
         if (answer == sv::vbYes)
             m.StartHelp(QStringLiteral("connection troubleshooting.htm#noDetect"));

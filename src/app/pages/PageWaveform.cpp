@@ -15,12 +15,29 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
 using sv::audio::AudioError;
+
+namespace {
+// A left click on the groove puts the handle under the pointer and holds it
+// there as a drag would, rather than stepping a page towards the click; the
+// release then plays from that point.
+class JumpSliderStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override
+    {
+        if (hint == SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+};
+} // namespace
 
 PageWaveform::PageWaveform(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageWaveform>())
@@ -70,6 +87,9 @@ PageWaveform::PageWaveform(frmMain& main)
     connect(ui->cmdResetTracks, &QPushButton::clicked, this, &PageWaveform::cmdResetTracks_Click);
     connect(ui->cmdTrackOptions, &QPushButton::clicked, this, &PageWaveform::cmdTrackOptions_Click);
     connect(ui->chkAutoSplit, &QCheckBox::clicked, this, &PageWaveform::chkAutoSplit_Click);
+    auto* slideStyle = new JumpSliderStyle;
+    slideStyle->setParent(ui->WaveSlide);
+    ui->WaveSlide->setStyle(slideStyle);
     connect(ui->WaveSlide, &QSlider::sliderPressed, this, &PageWaveform::WaveSlide_Press);
     connect(ui->WaveSlide, &QSlider::sliderReleased, this, &PageWaveform::WaveSlide_Release);
     ui->lblWaveTime->setText(QStringLiteral("0:00"));
@@ -260,6 +280,7 @@ bool PageWaveform::RunBusy(const std::function<void()>& work, const std::functio
     watcher.setFuture(QtConcurrent::run(work));
     ticker.start();
     m_busyLoop = &loop;
+    Q_EMIT busyStarted();
     if (!watcher.isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_busyLoop = nullptr;
@@ -275,8 +296,10 @@ bool PageWaveform::RunBusy(const std::function<void()>& work, const std::functio
 
 void PageWaveform::hideEvent(QHideEvent* e)
 {
-    // The window is going away in the middle of drawing or detecting.
-    if (m_busyLoop) {
+    // The window is going away in the middle of drawing or detecting. A
+    // minimised window hides its widgets too (a spontaneous hide): the work
+    // goes on and is there when the window comes back.
+    if (m_busyLoop && !e->spontaneous()) {
         m_cancel = true;
         m_busyLoop->quit();
     }

@@ -83,6 +83,11 @@ public:
 
     std::unique_ptr<Ui::PageWaveform> ui;
 
+Q_SIGNALS:
+    // Drawing or detection has begun on its worker; the window keeps
+    // painting until it ends.
+    void busyStarted();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void hideEvent(QHideEvent* e) override;
