@@ -23,8 +23,8 @@ private Q_SLOTS:
             {0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {61, "1:01"}, {599, "9:59"}, {600, "10:00"},
             {3600, "1:00:00"}, {3601, "1:00:01"}, {3659, "1:00:59"}, {3660, "1:01:00"}, {3661, "1:01:01"},
             {4199, "1:09:59"}, {7261, "2:01:01"}, {7200, "2:00:00"}, {32767, "9:06:07"},
-            // Outside the defined range the text is clamped, never garbage.
-            {-5, "0:00"}};
+            // Long takes (low rates, mono) pass the 16-bit range and still read true.
+            {32768, "9:06:08"}, {36000, "10:00:00"}, {100000, "27:46:40"}, {-5, "0:00"}};
         for (const auto& r : rows)
             QTest::newRow(qPrintable(QString::number(r.first))) << r.first << r.second;
     }

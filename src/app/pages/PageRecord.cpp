@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "app/pages/PageWaveform.h"
 #include "audioin/modStandby.h"
+#include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -67,6 +68,9 @@ void PageRecord::Enter()
     ui->mblRemain->clear();
     ui->lblRecStatus->setText(QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. "
                                              "Click Record above and press the Play button on your player."));
+    // The graph marks clipping where Adjust would lower the volume.
+    m_clipLevel = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
+                                sv::DefaultGraphClipLevel);
     m.ShowPage(this);
     timRecordGraph.start();
     m.cmdNext()->setEnabled(false);
@@ -330,7 +334,7 @@ void PageRecord::timRecordGraph_Timer()
     const int l2 = rec ? rec->GetLevel2() : 0;
     sv::PushLevel(LevelHistory, l1, l2);
     const QRect inner = ui->picRecordGraph->contentsRect();
-    m_graph = sv::ComputeLevelGraph(LevelHistory, inner.width(), inner.height());
+    m_graph = sv::ComputeLevelGraph(LevelHistory, inner.width(), inner.height(), m_clipLevel);
     ui->picRecordGraph->update();
 }
 
@@ -350,12 +354,15 @@ void PageRecord::PaintRecordGraph()
     p.setPen(QColor(178, 178, 178));
     const int y0 = int(m_graph.baseline);
     p.drawLine(0, y0, inner.width(), y0);
-    if (m_graph.points.isEmpty())
-        return;
     QPolygon pixels;
     pixels.reserve(m_graph.points.size());
     for (const QPointF& pt : m_graph.points)
         pixels.append(QPoint(qRound(pt.x()), qRound(pt.y())));
     p.setPen(QColor(0, 192, 0));
+    p.drawPoints(pixels);
+    pixels.clear();
+    for (const QPointF& pt : m_graph.clipping)
+        pixels.append(QPoint(qRound(pt.x()), qRound(pt.y())));
+    p.setPen(QColor(224, 0, 0));
     p.drawPoints(pixels);
 }

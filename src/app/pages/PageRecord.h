@@ -73,4 +73,5 @@ private:
     bool m_recording = false;  // our capture runs (from Record until it has stopped)
     bool m_flipShown = false;  // the flip prompt of this recording was shown
     sv::LevelGraphPoints m_graph;
+    int m_clipLevel = sv::DefaultGraphClipLevel;
 };
