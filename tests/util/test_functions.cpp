@@ -1,4 +1,5 @@
 #include "support/TestEnv.h"
+#include "support/TestRequire.h"
 #include "util/modFunctions.h"
 
 #include <QDir>
@@ -129,14 +130,23 @@ private Q_SLOTS:
 
         QVERIFY(!IsFolderWriteable(""));
         QVERIFY(!IsFolderWriteable(dir + "/missing"));
-        if (::geteuid() != 0) {
-            const QString ro = env.tmp() + "ro";
-            QVERIFY(QDir().mkpath(ro));
-            ::chmod(qPrintable(ro), 0555);
+
+        // A folder the user may not write into, beside one open to all: the
+        // check answers for the user, also when the tests run as root.
+        const QString ro = env.tmp() + "ro";
+        const QString open = env.tmp() + "open";
+        QVERIFY(QDir().mkpath(ro) && QDir().mkpath(open));
+        QVERIFY(::chmod(qPrintable(ro), 0555) == 0 && ::chmod(qPrintable(open), 0777) == 0);
+        QVERIFY(svtest::OpenToOthers(env.root(), env.tmp()));
+        {
+            svtest::AsOrdinaryUser user;
+            QVERIFY(user.ok());
             QVERIFY(!IsFolderWriteable(ro));
-            QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
-            ::chmod(qPrintable(ro), 0755);
+            QVERIFY(IsFolderWriteable(open));
         }
+        QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        ::chmod(qPrintable(ro), 0755);
     }
 
     void folders()

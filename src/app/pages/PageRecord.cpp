@@ -168,22 +168,46 @@ void PageRecord::cmdPause_Click()
 
 void PageRecord::cmdStop_Click()
 {
-    if (m.Msg(QStringLiteral("Are you sure you want to stop recording?"), sv::vbYesNo + sv::vbDefaultButton2,
-              QStringLiteral("Recording"))
-        != sv::vbYes)
-        return;
-    // While the question was open the recording may have ended on its own.
-    if (!m_recording)
+    BeginQuestion();
+    const bool stop = m.Msg(QStringLiteral("Are you sure you want to stop recording?"),
+                            sv::vbYesNo + sv::vbDefaultButton2, QStringLiteral("Recording"))
+        == sv::vbYes;
+    EndQuestion(!stop);
+    // The recording may have failed while the question was open.
+    if (!stop || !m_recording)
         return;
     StopRecording();
     OfferWhatWasRecorded();
 }
 
+void PageRecord::BeginQuestion()
+{
+    ++m_questionsOpen;
+}
+
+void PageRecord::EndQuestion(bool goOn)
+{
+    if (m_questionsOpen > 0)
+        --m_questionsOpen;
+    // What came due while the user was deciding (the flip, the end) happens now.
+    if (goOn && m_questionsOpen == 0 && m_recording)
+        timRecord_Timer();
+}
+
+int PageRecord::ShortestToContinue() const
+{
+    return st.MinRecordingLength * 60 + 1;
+}
+
 void PageRecord::OfferWhatWasRecorded()
 {
-    ui->lblRecStatus->setText(QStringLiteral("Click Record to start over, or click Back to change settings."));
+    const int shortest = ShortestToContinue();
+    ui->lblRecStatus->setText(QStringLiteral("This recording is shorter than %1 %2, too short to continue with. "
+                                             "Click Record to start over, or click Back to change settings.")
+                                  .arg(shortest)
+                                  .arg(shortest == 1 ? QStringLiteral("second") : QStringLiteral("seconds")));
     st.HasRecorded = false;
-    if (RecordedSeconds > st.MinRecordingLength * 60) {
+    if (RecordedSeconds >= shortest) {
         ui->lblRecStatus->setText(QStringLiteral("Click Record to start over, Back to change settings, or Next to "
                                                  "continue with what you've recorded."));
         m.cmdNext()->setEnabled(true);
@@ -234,6 +258,10 @@ void PageRecord::timRecord_Timer()
         return;
     try {
         ReadRecordedSeconds();
+        // While the user answers a question about this recording, nothing
+        // may open on top of it or move the wizard on behind it.
+        if (m_questionsOpen > 0)
+            return;
         // Reached or passed: a tick that comes late must not skip the flip,
         // or the second side would go unrecorded.
         if (!m_flipShown && st.PauseSeconds > 0 && RecordedSeconds >= st.PauseSeconds

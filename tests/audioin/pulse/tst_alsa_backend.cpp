@@ -44,8 +44,7 @@ class TestAlsaBackend : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!svtest::PulseRig::Installed())
-            QSKIP("pulseaudio is not installed (apt-get install pulseaudio pulseaudio-utils libasound2-plugins)");
+        SV_REQUIRE_TOOL(svtest::PulseRig::Installed(), "pulseaudio");
         m_music = svtest::MakeMusic(20.0);
         m_rig.feedLoop(m_music);
         QString error;

@@ -14,8 +14,7 @@ class TestScanPulse : public QObject {
 private Q_SLOTS:
     void scanFindsThePipeSource()
     {
-        if (!PulseRig::Installed())
-            QSKIP("pulseaudio is not installed");
+        SV_REQUIRE_TOOL(PulseRig::Installed(), "pulseaudio");
         Wizard z; // its TestEnv points XDG_RUNTIME_DIR at a private folder first
         m_rig.feedLoop(MakeMusic(10.0));
         QString error;
