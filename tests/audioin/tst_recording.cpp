@@ -712,6 +712,12 @@ void TestRecording::levelGraphOnThePage()
     QCOMPARE(img.pixelColor(inner.topLeft() + QPoint(0, int(g.baseline))), QColor(178, 178, 178));
     const QPointF quiet = g.points.last(); // older entries are silence
     QCOMPARE(quiet.y(), g.baseline);
+    // Clipping draws higher still, in red.
+    Manual(z)->Deliver(1, 30000);
+    rp->timRecordGraph_Timer();
+    const QPointF loud = rp->RecordGraph().clipping.value(0);
+    QVERIFY(loud.y() < newest.y() && loud.x() == 1);
+    QCOMPARE(pic->grab().toImage().pixelColor(inner.topLeft() + QPoint(1, qRound(loud.y()))), QColor(224, 0, 0));
     boxes.answer(sv::vbYes);
     rp->ui->cmdStop->click();
 }

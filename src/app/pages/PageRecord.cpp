@@ -71,6 +71,8 @@ void PageRecord::Enter()
     // The graph marks clipping where Adjust would lower the volume.
     m_clipLevel = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
                                 sv::DefaultGraphClipLevel);
+    if (m_clipLevel <= 0)
+        m_clipLevel = sv::DefaultGraphClipLevel; // a damaged setting must not paint silence red
     m.ShowPage(this);
     timRecordGraph.start();
     m.cmdNext()->setEnabled(false);

@@ -4,8 +4,6 @@
 // feeder thread. It lives in XDG_RUNTIME_DIR (point that at a temporary
 // folder first, e.g. with svtest::TestEnv) and never touches a system or
 // session daemon. Works as root (CI) with --system=no.
-#include "support/TestRequire.h"
-
 #include <QByteArray>
 #include <QDir>
 #include <QFile>

@@ -2,6 +2,7 @@
 // through alsa's pulse plugin to a private PulseAudio daemon, whose default
 // source is the "Tape Deck" pipe fed with generated music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "WavCheck.h"
 #include "support/TestEnv.h"
 

@@ -1,6 +1,7 @@
 // The pulse backend against a private PulseAudio daemon whose "Tape Deck"
 // source is fed with generated music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "WavCheck.h"
 #include "support/TestEnv.h"
 

@@ -1,6 +1,7 @@
 // The volume page's line scan through the real pulse backend: a private
 // daemon with a silent source and the "Tape Deck" pipe source fed with music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "app/WizardFixture.h"
 
 #include "audioin/engine/Backends.h"
