@@ -398,7 +398,11 @@ void frmMain::ResetSonivault()
     m_waveform->RemoveAllTracks();
     ShowPage(m_volume);
     try {
+        // As from the connect page: devices have no line handler to restart
+        // the level capture.
         m_volume->cboLine_Click();
+        m_volume->VolPreviewStart();
+        m_volume->timDoVolume.start();
     } catch (const AudioError& e) {
         sv::PlainMsgBox(QStringLiteral("Sonivault cannot connect to the sound card, and cannot continue.\r\n")
                             + QStringLiteral("Error Information ") + QString::number(e.number()) + QStringLiteral("  ")
@@ -440,10 +444,17 @@ bool frmMain::QueryUnload()
         return false;
     }
     if (!IsPageVisible(m_finish) && s.HasRecorded) {
+        m_record->BeginQuestion();
         const int answer = Msg(QStringLiteral("Are you sure you want to exit? Anything you recorded will be lost."),
                                sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2, QStringLiteral("Exit"));
+        m_record->EndQuestion(answer == sv::vbNo);
         if (answer == sv::vbNo)
             return false;
+    }
+    // A line under scan is at full volume: every line gets its own back.
+    try {
+        m_volume->CancelScan();
+    } catch (const AudioError&) {
     }
     if (!s.ProfilesFile.isEmpty())
         sv::StoreLastUsed(s.ProfilesFile, m_recordFrom->SelectedProfile());
@@ -460,6 +471,10 @@ bool frmMain::QueryUnload()
     }
     if (s.HasRecorded)
         m_split->ClearRecorded();
+    else if (!s.RecordingPath.isEmpty())
+        // A take too short to go on with, or one left with Back, is as
+        // temporary as any other recording.
+        sv::DeleteFileQuiet(s.RecordingPath);
     m_output->StoreOutputChoice();
     ReleaseConsoleRunner();
     if (s.IsSubclassed)

@@ -1,5 +1,6 @@
 #include "audioin/LevelGraph.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sv {
@@ -16,12 +17,11 @@ void PushLevel(LevelHistory& history, int level1, int level2)
     history[0] = int(RoundEven((double(level1) + double(level2)) / 2.0));
 }
 
-LevelGraphPoints ComputeLevelGraph(const LevelHistory& history, double width, double height)
+LevelGraphPoints ComputeLevelGraph(const LevelHistory& history, double width, double height, int clipLevel)
 {
     LevelGraphPoints g;
     if (!(width > 0) || !(height > 0))
         return g;
-    const double k = height / 32768.0;
     const double q = RoundEven(height / 4.0);
     const double y0 = 3.0 * q;
     g.baseline = y0;
@@ -43,7 +43,14 @@ LevelGraphPoints ComputeLevelGraph(const LevelHistory& history, double width, do
     const int right = int(RoundEven(width));
     g.points.reserve(right);
     for (int x = 1; x <= right; ++x) {
-        g.points.append(QPointF(x, std::fabs(2.0 * c * k - y0)));
+        // The whole range up to full scale fits between baseline and top, so
+        // no level folds back down.
+        const double level = std::clamp(c, 0.0, 32768.0);
+        const QPointF pt(x, y0 - level * y0 / 32768.0);
+        if (level >= clipLevel)
+            g.clipping.append(pt);
+        else
+            g.points.append(pt);
         ++count;
         if (count <= s) {
             c += d;

@@ -6,7 +6,7 @@
 
 #include <QEvent>
 
-#include <cmath>
+#include <algorithm>
 
 frmNewProfile::frmNewProfile(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmNewProfile>())
@@ -66,16 +66,18 @@ void frmNewProfile::cmdCancel_Click()
     reject();
 }
 
-// A newly checked pause box proposes half the length; a stored pause shown
-// for editing is left as it is (SetProfile does not come through here).
+// A newly checked pause box proposes half the length, but never less than the
+// shortest pause OK accepts; a stored pause shown for editing is left as it
+// is (SetProfile does not come through here).
 void frmNewProfile::chkPause_Click()
 {
     ApplyPauseState();
-    if (ui->chkPause->isChecked()) {
-        const double length = sv::Val(ui->txtLength->text());
-        if (length > 1)
-            ui->txtPause->setText(sv::ShortNumber(length / 2));
-    }
+    if (!ui->chkPause->isChecked())
+        return;
+    const int length = sv::LeadingInt(ui->txtLength->text(), 0);
+    constexpr int shortestPause = 5;
+    if (length > shortestPause)
+        ui->txtPause->setText(QString::number(std::max(shortestPause, length / 2)));
 }
 
 void frmNewProfile::ApplyPauseState()

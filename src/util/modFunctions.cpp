@@ -8,41 +8,20 @@
 #include <QStorageInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sv {
 
 QString FormatTime(int s)
 {
-    s = std::clamp(s, 0, 32767);
-    QString out;
-    bool hours = false;
-    if (s >= 3600) {
-        const int h = s / 3600;
-        if (s % 3600 == 0)
-            return QString::number(h) + QStringLiteral(":00:00");
-        out = QString::number(h) + QLatin1Char(':');
-        s %= 3600;
-        hours = true;
-    }
-    if (s == 60) {
-        // Within an hour part the minutes keep two digits (1:01:00 style).
-        out += hours ? QStringLiteral("01:00") : QStringLiteral("1:00");
-        return out;
-    }
-    if (s < 60) {
-        out += hours ? QStringLiteral("00:") : QStringLiteral("0:");
-    } else {
-        const int m = s / 60;
-        if (hours && m < 10)
-            out += QLatin1Char('0');
-        out += QString::number(m) + QLatin1Char(':');
-        s %= 60;
-    }
-    if (s < 10)
-        out += QLatin1Char('0');
-    out += QString::number(s);
-    return out;
+    s = std::max(s, 0);
+    const int h = s / 3600;
+    const int m = s / 60 % 60;
+    const QString secs = QStringLiteral("%1").arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (h == 0)
+        return QString::number(m) + QLatin1Char(':') + secs;
+    return QStringLiteral("%1:%2:").arg(h).arg(m, 2, 10, QLatin1Char('0')) + secs;
 }
 
 double RoundTo(double value, int places)

@@ -5,7 +5,7 @@
 
 namespace sv {
 
-// "m:ss" or "h:mm:ss"; defined for 0..32767 seconds, values outside are clamped.
+// "m:ss" or "h:mm:ss" for any length; negative values read as 0.
 QString FormatTime(int seconds);
 // "700 bytes", "1.5 KB", "1024 MB": at most three divisions by 1024.
 QString FormatBytes(double bytes);

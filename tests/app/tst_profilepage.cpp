@@ -55,6 +55,7 @@ private Q_SLOTS:
     void lastUsedBeyondListSelectsNothing();
     void badLocation();
     void diskSpaceLine();
+    void addedProfileKeepsNextOffWithoutSpace();
 };
 
 void TestProfilePage::dialogChecks()
@@ -86,15 +87,11 @@ void TestProfilePage::dialogChecks()
     length->setText("60");
     pauseBox->click();
     QCOMPARE(pause->text(), QStringLiteral("30"));
-    pause->setText("4");
-    boxes.answer(sv::vbOK);
-    ok->click();
-    QCOMPARE(boxes.last().text, QStringLiteral("The pause must be at least 5 minutes."));
-    QCOMPARE(d.focusWidget(), pause);
     pause->setText("60");
     boxes.answer(sv::vbOK);
     ok->click();
     QCOMPARE(boxes.last().text, QStringLiteral("The pause must be less than the total recording time."));
+    QCOMPARE(d.focusWidget(), pause);
     QVERIFY(d.isVisible());
 
     // Without a pause the pause field becomes "0" and the dialog closes.
@@ -102,7 +99,7 @@ void TestProfilePage::dialogChecks()
     ok->click();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(d.GetProfile().pause, QStringLiteral("0"));
-    QCOMPARE(boxes.shown.size(), 4);
+    QCOMPARE(boxes.shown.size(), 3);
     QVERIFY(!boxes.unexpected());
 }
 
@@ -132,6 +129,18 @@ void TestProfilePage::dialogShaping()
     // Cancel leaves nothing to store.
     child<QPushButton>(&d, "cmdCancel")->click();
     QCOMPARE(d.result(), int(QDialog::Rejected));
+
+    // A short length proposes a pause the checks accept (half of 8 would be refused).
+    frmNewProfile shortOne;
+    shortOne.show();
+    child<QLineEdit>(&shortOne, "txtName")->setText("Short");
+    child<QLineEdit>(&shortOne, "txtLength")->setText("8");
+    child<QCheckBox>(&shortOne, "chkPause")->click();
+    QCOMPARE(child<QLineEdit>(&shortOne, "txtPause")->text(), QStringLiteral("5"));
+    MsgBoxScript boxes;
+    child<QPushButton>(&shortOne, "cmdOK")->click();
+    QCOMPARE(shortOne.result(), int(QDialog::Accepted));
+    QVERIFY(boxes.shown.isEmpty());
 }
 
 void TestProfilePage::firstStartCopiesShippedSet()
@@ -327,6 +336,32 @@ void TestProfilePage::diskSpaceLine()
     QVERIFY(low.text.startsWith("Not enough. ("));
     QVERIFY(low.text.endsWith(" required."));
     QCOMPARE(low.colour, QColor(255, 0, 0));
+}
+
+// A volume with no room at all (/proc): the new profile shows "Not enough."
+// and Next stays off with it.
+void TestProfilePage::addedProfileKeepsNextOffWithoutSpace()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 1, 0);
+    QVERIFY(z.start());
+    toProfilePage(z);
+    auto* rf = z.w->picRecordFrom();
+    z.st().RecordDirectory = QStringLiteral("/proc/");
+    rf->lstProfiles_Click();
+    QVERIFY(rf->ui->lblHardDisk->text().startsWith("Not enough. ("));
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    OnModal([](QWidget* m) {
+        child<QLineEdit>(m, "txtName")->setText("Side B");
+        child<QLineEdit>(m, "txtLength")->setText("45");
+        child<QPushButton>(m, "cmdOK")->click();
+    });
+    rf->ui->AddProfile->click();
+    QCOMPARE(rf->ProfileCount(), 2);
+    QCOMPARE(rf->SelectedProfile(), 1);
+    QVERIFY(rf->ui->lblHardDisk->text().startsWith("Not enough. ("));
+    QVERIFY(!z.w->cmdNext()->isEnabled());
 }
 
 QTEST_MAIN(TestProfilePage)

@@ -89,7 +89,6 @@ private Q_SLOTS:
 
     void settingsText()
     {
-        QCOMPARE(ProfileSettingsText(90, 45), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
         QCOMPARE(ProfileSettingsText(60, 0), QStringLiteral("Records for 60 minutes."));
     }
 

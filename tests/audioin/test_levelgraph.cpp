@@ -49,9 +49,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("points");
         QTest::newRow("200x100") << 200.0 << 100.0 << 75.0 << 200;
         QTest::newRow("H/4 = 2.5 rounds to 2") << 100.0 << 10.0 << 6.0 << 100;
-        QTest::newRow("H/4 = 3.5 rounds to 4") << 100.0 << 14.0 << 12.0 << 100;
-        QTest::newRow("fractional width rounds") << 150.4 << 100.0 << 75.0 << 150;
-        QTest::newRow("step 0.5 rounds to 0: baseline only") << 5.0 << 100.0 << 75.0 << 0;
         QTest::newRow("too narrow for a step") << 4.0 << 100.0 << 75.0 << 0;
         QTest::newRow("empty picture") << 0.0 << 0.0 << 0.0 << 0;
     }
@@ -70,25 +67,28 @@ private Q_SLOTS:
         }
     }
 
-    // y = |2 * level * H / 32768 - baseline|: louder rises, and past the top
-    // (level 12288 at any height) the trace folds back down.
-    void levelToHeight_data()
+    // Louder always draws higher, up to full scale at the top edge; levels at
+    // or above the clip level are the red pixels, the rest green.
+    void louderDrawsHigherAndClippingShows()
     {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<double>("y");
-        QTest::newRow("quarter") << 8192 << 25.0;
-        QTest::newRow("top") << 12288 << 0.0;
-        QTest::newRow("folds back") << 16384 << 25.0;
-        QTest::newRow("full scale") << 32768 << 125.0;
-    }
-    void levelToHeight()
-    {
-        QFETCH(int, level);
-        QFETCH(double, y);
-        const auto g = sv::ComputeLevelGraph(filled(level), 200, 100);
-        QCOMPARE(int(g.points.size()), 200);
-        for (const QPointF& p : g.points)
-            QCOMPARE(p.y(), y);
+        double previous = 76;
+        for (int level : {0, 1000, 8192, 12288, 16384, 21999, 22000, 24576, 32768}) {
+            const auto g = sv::ComputeLevelGraph(filled(level), 200, 100);
+            const bool clipping = level >= sv::DefaultGraphClipLevel;
+            const auto& drawn = clipping ? g.clipping : g.points;
+            QCOMPARE(int(drawn.size()), 200);
+            QCOMPARE(int((clipping ? g.points : g.clipping).size()), 0);
+            const double y = drawn[0].y();
+            QVERIFY2(y < previous && y >= 0, qPrintable(QString::number(level)));
+            for (const QPointF& p : drawn)
+                QCOMPARE(p.y(), y);
+            previous = y;
+        }
+        QCOMPARE(previous, 0.0);
+        // A clip level from the settings moves the mark, not the height.
+        const auto own = sv::ComputeLevelGraph(filled(16384), 200, 100, 16000);
+        QCOMPARE(int(own.clipping.size()), 200);
+        QCOMPARE(own.clipping[0].y(), 37.5);
     }
 
     // Each step runs from one entry toward the next over S pixels, then the
@@ -98,8 +98,7 @@ private Q_SLOTS:
         LevelHistory h{};
         h[1] = 1000; // one bump, one step back in time
         const auto g = sv::ComputeLevelGraph(h, 200, 100); // S = 20
-        const double k = 100.0 / 32768.0;
-        const auto levelAt = [&](int x) { return (75.0 - g.points[x - 1].y()) / (2 * k); };
+        const auto levelAt = [&](int x) { return (75.0 - g.points[x - 1].y()) / 75.0 * 32768.0; };
         QCOMPARE(levelAt(1), 0.0);
         QVERIFY(qAbs(levelAt(11) - 500) < 1e-6);
         QVERIFY(qAbs(levelAt(21) - 1000) < 1e-6);  // end of the first step
@@ -110,26 +109,22 @@ private Q_SLOTS:
             QVERIFY(qAbs(levelAt(x)) < 1e-6);
     }
 
-    // Any picture size walks only through the 11 entries: every drawn level
-    // lies between the quietest and the loudest of them.
+    // Any picture size walks only through the 11 entries: every drawn pixel
+    // lies between the heights of the quietest and the loudest of them.
     void everyWidthStaysInsideTheHistory()
     {
         LevelHistory h;
         for (int i = 0; i < 11; ++i)
-            h[i] = 500 + 1000 * ((i * 7) % 11); // below the fold, all different
-        const int lo = *std::min_element(h.begin(), h.end());
-        const int hi = *std::max_element(h.begin(), h.end());
+            h[i] = 500 + 2000 * ((i * 7) % 11); // up to 20500, all different
+        const auto [lo, hi] = std::minmax_element(h.begin(), h.end());
         for (int w = 1; w <= 600; ++w) {
             const auto g = sv::ComputeLevelGraph(h, w, 90);
             const double s = std::nearbyint(w / 10.0);
             QCOMPARE(int(g.points.size()), s < 1 ? 0 : w);
-            const double k = 90.0 / 32768.0;
-            for (const QPointF& p : g.points) {
-                const double level = (g.baseline - p.y()) / (2 * k);
-                QVERIFY2(level > lo - 1e-6 && level < hi + 1e-6, qPrintable(QString::number(w)));
-            }
-            if (!g.points.isEmpty())
-                QVERIFY(qAbs((g.baseline - g.points[0].y()) / (2 * k) - h[0]) < 1e-6);
+            const double top = sv::ComputeLevelGraph(filled(*hi), 20, 90).points.value(0).y();
+            const double bottom = sv::ComputeLevelGraph(filled(*lo), 20, 90).points.value(0).y();
+            for (const QPointF& p : g.points)
+                QVERIFY2(p.y() > top - 1e-6 && p.y() < bottom + 1e-6, qPrintable(QString::number(w)));
         }
     }
 };

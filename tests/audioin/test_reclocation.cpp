@@ -1,6 +1,7 @@
 #include "audioin/frmRecLocation.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
+#include "support/TestRequire.h"
 #include "util/modFunctions.h"
 
 #include <QDir>
@@ -41,17 +42,21 @@ private Q_SLOTS:
         QCOMPARE(boxes.last().title, QString("Folder not found"));
         QCOMPARE(boxes.last().text, good + "/missing\r\nThis folder cannot be found. Please select a different one.");
 
-        if (::geteuid() != 0) {
-            const QString ro = env.tmp() + "ro";
-            QVERIFY(QDir().mkpath(ro));
-            ::chmod(qPrintable(ro), 0555);
-            txt->setText(ro);
-            boxes.answer(sv::vbOK);
+        // Read-only for the user, also when the tests run as root.
+        const QString ro = env.tmp() + "ro";
+        QVERIFY(QDir().mkpath(ro));
+        QVERIFY(::chmod(qPrintable(ro), 0555) == 0);
+        QVERIFY(svtest::OpenToOthers(env.root(), ro));
+        txt->setText(ro);
+        boxes.answer(sv::vbOK);
+        {
+            svtest::AsOrdinaryUser user;
+            QVERIFY(user.ok());
             dlg.cmdOK_Click();
-            QCOMPARE(boxes.last().title, QString("Folder Read-Only"));
-            QCOMPARE(boxes.last().text, ro + "\r\nThis folder can't be used as it is read-only. Please select a different one.");
-            ::chmod(qPrintable(ro), 0755);
         }
+        QCOMPARE(boxes.last().title, QString("Folder Read-Only"));
+        QCOMPARE(boxes.last().text, ro + "\r\nThis folder can't be used as it is read-only. Please select a different one.");
+        ::chmod(qPrintable(ro), 0755);
         QCOMPARE(dlg.Result(), 0);
         QVERIFY(!boxes.unexpected());
 

@@ -27,7 +27,8 @@ const QString kFlipTitle = QStringLiteral("Flip Cassette or LP");
 const QString kFlipText = QStringLiteral("Please flip the cassette or LP over and click OK.");
 const QString kRecording = QStringLiteral("Recording...");
 const QString kPaused = QStringLiteral("Recording paused. Press Pause again to continue.");
-const QString kShortStop = QStringLiteral("Click Record to start over, or click Back to change settings.");
+const QString kShortStop = QStringLiteral("This recording is shorter than 61 seconds, too short to continue with. "
+                                          "Click Record to start over, or click Back to change settings.");
 const QString kLongStop =
     QStringLiteral("Click Record to start over, Back to change settings, or Next to continue with what you've recorded.");
 constexpr qint64 kRate = 44100;
@@ -223,6 +224,9 @@ private Q_SLOTS:
     void diskFullKeepsWhatWasRecorded();
     void diskFullTooShortToContinue();
     void exitWhileRecordingReleasesTheLock();
+    void questionsHoldTheFlipAndTheEnd();
+    void stopAnsweredAfterTheEnd();
+    void shortAndAbandonedTakesGoOnExit();
     void recordsWithoutAnyBus();
     void levelGraphOnThePage();
     void recordingLocation();
@@ -560,6 +564,103 @@ void TestRecording::exitWhileRecordingReleasesTheLock()
     QVERIFY(!z.st().Record()->IsCapturing());
 }
 
+// While Stop or Exit asks, ticks keep the clock but neither flip nor end the
+// take; after No what came due happens, after Yes the take as it was is stopped.
+void TestRecording::questionsHoldTheFlipAndTheEnd()
+{
+    Boxes boxes;
+    Wizard z;
+    UseManualDeck();
+    boxes.install();
+    Rig r;
+    r.open(z, 300, 150);
+    auto* rp = r.rp;
+    auto* rec = Manual(z);
+    rp->timRecord.stop(); // only the test's ticks
+    rp->ui->cmdRec->click();
+    rp->timRecord.stop();
+    rec->Deliver(140);
+    rp->timRecord_Timer();
+
+    const auto tickPastTheFlip = [&](const sv::MsgBoxShown&) {
+        rec->Deliver(20);
+        rp->timRecord_Timer();
+        QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("2:40"));
+        QCOMPARE(boxes.count(kFlipTitle), 0);
+    };
+    boxes.answer(sv::vbNo, tickPastTheFlip);
+    boxes.answer(sv::vbOK); // the flip, once the question is answered
+    rp->ui->cmdStop->click();
+    QCOMPARE(boxes.count(kFlipTitle), 1);
+    QCOMPARE(boxes.shown.last().title, kFlipTitle);
+    QVERIFY(rec->IsCapturing());
+
+    const auto tickPastTheEnd = [&](const sv::MsgBoxShown&) {
+        rec->Deliver(150);
+        rp->timRecord_Timer();
+        QCOMPARE(z.page(), QStringLiteral("picRecord"));
+        QVERIFY(rec->IsCapturing());
+    };
+    boxes.answer(sv::vbNo, tickPastTheEnd); // "Anything you recorded will be lost."
+    QVERIFY(!z.w->close());
+    QCOMPARE(boxes.shown.last().title, QStringLiteral("Exit"));
+    QCOMPARE(z.page(), QStringLiteral("picWaveform")); // the end, after the answer
+    QVERIFY(!rec->IsCapturing());
+    QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(" | ")));
+}
+
+// Yes to Stop stops the take on the record page even if its end came while
+// the question was open.
+void TestRecording::stopAnsweredAfterTheEnd()
+{
+    Boxes boxes;
+    Wizard z;
+    UseManualDeck();
+    boxes.install();
+    Rig r;
+    r.open(z, 120, 0);
+    r.rp->ui->cmdRec->click();
+    r.rp->timRecord.stop();
+    boxes.answer(sv::vbYes, [&](const sv::MsgBoxShown&) {
+        Manual(z)->Deliver(130);
+        r.rp->timRecord_Timer();
+    });
+    r.rp->ui->cmdStop->click();
+    QCOMPARE(z.page(), QStringLiteral("picRecord"));
+    QCOMPARE(r.rp->ui->lblRecStatus->text(), kLongStop);
+    QVERIFY(z.w->cmdNext()->isEnabled());
+    QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(" | ")));
+}
+
+// Takes that cannot go on (too short) or were left with Back are deleted at
+// Exit, without the question meant for a take that would be lost.
+void TestRecording::shortAndAbandonedTakesGoOnExit()
+{
+    for (const bool leftWithBack : {false, true}) {
+        Boxes boxes;
+        Wizard z;
+        UseManualDeck();
+        boxes.install();
+        Rig r;
+        r.open(z, 600, 0);
+        r.rp->ui->cmdRec->click();
+        Manual(z)->Deliver(leftWithBack ? 90 : 30);
+        boxes.answer(sv::vbYes);
+        r.rp->ui->cmdStop->click();
+        const QString path = z.st().RecordingPath;
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(z.w->cmdNext()->isEnabled(), leftWithBack);
+        if (leftWithBack) {
+            z.back();
+            QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+        }
+        QVERIFY(z.w->close());
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(" | ")));
+    }
+}
+
 // Where no bus answers, the page records anyway, unguarded and silent.
 void TestRecording::recordsWithoutAnyBus()
 {
@@ -611,6 +712,12 @@ void TestRecording::levelGraphOnThePage()
     QCOMPARE(img.pixelColor(inner.topLeft() + QPoint(0, int(g.baseline))), QColor(178, 178, 178));
     const QPointF quiet = g.points.last(); // older entries are silence
     QCOMPARE(quiet.y(), g.baseline);
+    // Clipping draws higher still, in red.
+    Manual(z)->Deliver(1, 30000);
+    rp->timRecordGraph_Timer();
+    const QPointF loud = rp->RecordGraph().clipping.value(0);
+    QVERIFY(loud.y() < newest.y() && loud.x() == 1);
+    QCOMPARE(pic->grab().toImage().pixelColor(inner.topLeft() + QPoint(1, qRound(loud.y()))), QColor(224, 0, 0));
     boxes.answer(sv::vbYes);
     rp->ui->cmdStop->click();
 }

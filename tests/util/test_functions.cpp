@@ -1,4 +1,5 @@
 #include "support/TestEnv.h"
+#include "support/TestRequire.h"
 #include "util/modFunctions.h"
 
 #include <QDir>
@@ -23,8 +24,8 @@ private Q_SLOTS:
             {0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {61, "1:01"}, {599, "9:59"}, {600, "10:00"},
             {3600, "1:00:00"}, {3601, "1:00:01"}, {3659, "1:00:59"}, {3660, "1:01:00"}, {3661, "1:01:01"},
             {4199, "1:09:59"}, {7261, "2:01:01"}, {7200, "2:00:00"}, {32767, "9:06:07"},
-            // Outside the defined range the text is clamped, never garbage.
-            {-5, "0:00"}};
+            // Long takes (low rates, mono) pass the 16-bit range and still read true.
+            {32768, "9:06:08"}, {36000, "10:00:00"}, {100000, "27:46:40"}, {-5, "0:00"}};
         for (const auto& r : rows)
             QTest::newRow(qPrintable(QString::number(r.first))) << r.first << r.second;
     }
@@ -129,14 +130,23 @@ private Q_SLOTS:
 
         QVERIFY(!IsFolderWriteable(""));
         QVERIFY(!IsFolderWriteable(dir + "/missing"));
-        if (::geteuid() != 0) {
-            const QString ro = env.tmp() + "ro";
-            QVERIFY(QDir().mkpath(ro));
-            ::chmod(qPrintable(ro), 0555);
+
+        // A folder the user may not write into, beside one open to all: the
+        // check answers for the user, also when the tests run as root.
+        const QString ro = env.tmp() + "ro";
+        const QString open = env.tmp() + "open";
+        QVERIFY(QDir().mkpath(ro) && QDir().mkpath(open));
+        QVERIFY(::chmod(qPrintable(ro), 0555) == 0 && ::chmod(qPrintable(open), 0777) == 0);
+        QVERIFY(svtest::OpenToOthers(env.root(), env.tmp()));
+        {
+            svtest::AsOrdinaryUser user;
+            QVERIFY(user.ok());
             QVERIFY(!IsFolderWriteable(ro));
-            QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
-            ::chmod(qPrintable(ro), 0755);
+            QVERIFY(IsFolderWriteable(open));
         }
+        QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        ::chmod(qPrintable(ro), 0755);
     }
 
     void folders()

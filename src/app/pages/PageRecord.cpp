@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "app/pages/PageWaveform.h"
 #include "audioin/modStandby.h"
+#include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -67,6 +68,11 @@ void PageRecord::Enter()
     ui->mblRemain->clear();
     ui->lblRecStatus->setText(QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. "
                                              "Click Record above and press the Play button on your player."));
+    // The graph marks clipping where Adjust would lower the volume.
+    m_clipLevel = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
+                                sv::DefaultGraphClipLevel);
+    if (m_clipLevel <= 0)
+        m_clipLevel = sv::DefaultGraphClipLevel; // a damaged setting must not paint silence red
     m.ShowPage(this);
     timRecordGraph.start();
     m.cmdNext()->setEnabled(false);
@@ -164,22 +170,46 @@ void PageRecord::cmdPause_Click()
 
 void PageRecord::cmdStop_Click()
 {
-    if (m.Msg(QStringLiteral("Are you sure you want to stop recording?"), sv::vbYesNo + sv::vbDefaultButton2,
-              QStringLiteral("Recording"))
-        != sv::vbYes)
-        return;
-    // While the question was open the recording may have ended on its own.
-    if (!m_recording)
+    BeginQuestion();
+    const bool stop = m.Msg(QStringLiteral("Are you sure you want to stop recording?"),
+                            sv::vbYesNo + sv::vbDefaultButton2, QStringLiteral("Recording"))
+        == sv::vbYes;
+    EndQuestion(!stop);
+    // The recording may have failed while the question was open.
+    if (!stop || !m_recording)
         return;
     StopRecording();
     OfferWhatWasRecorded();
 }
 
+void PageRecord::BeginQuestion()
+{
+    ++m_questionsOpen;
+}
+
+void PageRecord::EndQuestion(bool goOn)
+{
+    if (m_questionsOpen > 0)
+        --m_questionsOpen;
+    // What came due while the user was deciding (the flip, the end) happens now.
+    if (goOn && m_questionsOpen == 0 && m_recording)
+        timRecord_Timer();
+}
+
+int PageRecord::ShortestToContinue() const
+{
+    return st.MinRecordingLength * 60 + 1;
+}
+
 void PageRecord::OfferWhatWasRecorded()
 {
-    ui->lblRecStatus->setText(QStringLiteral("Click Record to start over, or click Back to change settings."));
+    const int shortest = ShortestToContinue();
+    ui->lblRecStatus->setText(QStringLiteral("This recording is shorter than %1 %2, too short to continue with. "
+                                             "Click Record to start over, or click Back to change settings.")
+                                  .arg(shortest)
+                                  .arg(shortest == 1 ? QStringLiteral("second") : QStringLiteral("seconds")));
     st.HasRecorded = false;
-    if (RecordedSeconds > st.MinRecordingLength * 60) {
+    if (RecordedSeconds >= shortest) {
         ui->lblRecStatus->setText(QStringLiteral("Click Record to start over, Back to change settings, or Next to "
                                                  "continue with what you've recorded."));
         m.cmdNext()->setEnabled(true);
@@ -230,6 +260,10 @@ void PageRecord::timRecord_Timer()
         return;
     try {
         ReadRecordedSeconds();
+        // While the user answers a question about this recording, nothing
+        // may open on top of it or move the wizard on behind it.
+        if (m_questionsOpen > 0)
+            return;
         // Reached or passed: a tick that comes late must not skip the flip,
         // or the second side would go unrecorded.
         if (!m_flipShown && st.PauseSeconds > 0 && RecordedSeconds >= st.PauseSeconds
@@ -330,7 +364,7 @@ void PageRecord::timRecordGraph_Timer()
     const int l2 = rec ? rec->GetLevel2() : 0;
     sv::PushLevel(LevelHistory, l1, l2);
     const QRect inner = ui->picRecordGraph->contentsRect();
-    m_graph = sv::ComputeLevelGraph(LevelHistory, inner.width(), inner.height());
+    m_graph = sv::ComputeLevelGraph(LevelHistory, inner.width(), inner.height(), m_clipLevel);
     ui->picRecordGraph->update();
 }
 
@@ -350,12 +384,15 @@ void PageRecord::PaintRecordGraph()
     p.setPen(QColor(178, 178, 178));
     const int y0 = int(m_graph.baseline);
     p.drawLine(0, y0, inner.width(), y0);
-    if (m_graph.points.isEmpty())
-        return;
     QPolygon pixels;
     pixels.reserve(m_graph.points.size());
     for (const QPointF& pt : m_graph.points)
         pixels.append(QPoint(qRound(pt.x()), qRound(pt.y())));
     p.setPen(QColor(0, 192, 0));
+    p.drawPoints(pixels);
+    pixels.clear();
+    for (const QPointF& pt : m_graph.clipping)
+        pixels.append(QPoint(qRound(pt.x()), qRound(pt.y())));
+    p.setPen(QColor(224, 0, 0));
     p.drawPoints(pixels);
 }

@@ -38,6 +38,14 @@ public:
     QTimer timRecord;      // 1000 ms
     QTimer timRecordGraph; // 65 ms
 
+    // A question about the recording (Stop, Exit) is open from Begin to End:
+    // meanwhile the flip prompt and the automatic end wait. End with goOn
+    // when the recording is to continue; what came due then runs at once.
+    void BeginQuestion();
+    void EndQuestion(bool goOn);
+    // Whole seconds a stopped recording needs before Next takes it on.
+    int ShortestToContinue() const;
+
     // Gives the standby lock back (end of a recording, a new run, exit).
     void ReleaseStandbyGuard();
     void SetStandbyLock(std::unique_ptr<StandbyLock> lock);
@@ -72,5 +80,7 @@ private:
     QPointer<sv::audio::RecordObject> m_events; // the record object whose events we follow
     bool m_recording = false;  // our capture runs (from Record until it has stopped)
     bool m_flipShown = false;  // the flip prompt of this recording was shown
+    int m_questionsOpen = 0;   // questions about the recording awaiting an answer
     sv::LevelGraphPoints m_graph;
+    int m_clipLevel = sv::DefaultGraphClipLevel;
 };

@@ -99,9 +99,8 @@ void PageRecordFrom::AddProfile_Click()
     LoadProfiles();
     if (ui->lstProfiles->count() > 0) {
         ui->lstProfiles->setCurrentRow(ui->lstProfiles->count() - 1);
-        lstProfiles_Click();
+        lstProfiles_Click(); // Next follows the disk-space line it updates
     }
-    m.cmdNext()->setEnabled(true);
 }
 
 void PageRecordFrom::cmdEditProfile_Click()

@@ -252,11 +252,10 @@ void PageVolume::cmdScan_Click()
     WatchPageChanges();
     const bool deviceMode = rec->IsDeviceMode();
     // The scan moves to other lines and volumes, so an adjustment under way
-    // would end with a verdict about a line it never measured.
-    if (st.IsAdjusting) {
-        st.IsAdjusting = false;
-        ui->lblAdjustInfo->setText(m_adjustIdleText);
-    }
+    // would end with a verdict about a line it never measured, and an earlier
+    // verdict no longer holds.
+    st.IsAdjusting = false;
+    ui->lblAdjustInfo->setText(m_adjustIdleText);
     m_savedMixerIndex = ui->cboMixer->currentIndex();
     if (!deviceMode)
         m_savedLineIndex = ui->cboLine->currentIndex();
@@ -439,6 +438,8 @@ void PageVolume::AdjustTick()
     auto* rec = st.Record();
     ui->lblAdjustInfo->setText(vr::AdjustProgressText(m_adjustPeriods));
     if (m_adjustPeriods >= vr::AdjustPeriodsNeeded) {
+        // The verdict is final: this tick neither changes the volume after
+        // "Optimized" nor adds "too high" to "too low".
         st.IsAdjusting = false;
         if (m_levelReached) {
             ui->lblAdjustInfo->setText(QStringLiteral("Volume Optimized. Click Next to continue."));
@@ -448,6 +449,7 @@ void PageVolume::AdjustTick()
                                            "slightly and try again."),
                             sv::vbOKOnly, sv::AppTitle);
         }
+        return;
     }
     const int minimum = sv::XMLGetInt(QStringLiteral("Minimum"), QStringLiteral("Advanced\\Adjusting"), QString(),
                                       vr::DefaultAdjustMinimum);
@@ -525,6 +527,12 @@ void PageVolume::Tick()
             ui->cboMixer->setEnabled(true);
             ui->cboLine->setEnabled(ui->cboLine->count() > 0);
             ui->lblScanInfo->setText(QStringLiteral("Line found. Click Adjust to optimize the volume."));
+            // The line that carries the music is the one to start with next time.
+            sv::XMLSetValue(QString::number(ui->cboMixer->currentIndex()), QStringLiteral("Mixer"),
+                            QStringLiteral("Soundcard"), QString());
+            if (!rec->IsDeviceMode() && ui->cboLine->currentIndex() >= 0)
+                sv::XMLSetValue(QString::number(ui->cboLine->currentIndex()), QStringLiteral("Line"),
+                                QStringLiteral("Soundcard"), QString());
         }
     }
 

@@ -2,6 +2,7 @@
 // through alsa's pulse plugin to a private PulseAudio daemon, whose default
 // source is the "Tape Deck" pipe fed with generated music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "WavCheck.h"
 #include "support/TestEnv.h"
 
@@ -44,8 +45,7 @@ class TestAlsaBackend : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!svtest::PulseRig::Installed())
-            QSKIP("pulseaudio is not installed (apt-get install pulseaudio pulseaudio-utils libasound2-plugins)");
+        SV_REQUIRE_TOOL(svtest::PulseRig::Installed(), "pulseaudio");
         m_music = svtest::MakeMusic(20.0);
         m_rig.feedLoop(m_music);
         QString error;

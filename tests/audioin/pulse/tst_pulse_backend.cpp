@@ -1,6 +1,7 @@
 // The pulse backend against a private PulseAudio daemon whose "Tape Deck"
 // source is fed with generated music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "WavCheck.h"
 #include "support/TestEnv.h"
 
@@ -62,8 +63,7 @@ class TestPulseBackend : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!svtest::PulseRig::Installed())
-            QSKIP("pulseaudio is not installed (apt-get install pulseaudio pulseaudio-utils)");
+        SV_REQUIRE_TOOL(svtest::PulseRig::Installed(), "pulseaudio");
         m_music = svtest::MakeMusic(20.0);
         m_rig.feedLoop(m_music);
         QString error;

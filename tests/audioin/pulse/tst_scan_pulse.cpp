@@ -1,6 +1,7 @@
 // The volume page's line scan through the real pulse backend: a private
 // daemon with a silent source and the "Tape Deck" pipe source fed with music.
 #include "PulseRig.h"
+#include "support/TestRequire.h"
 #include "app/WizardFixture.h"
 
 #include "audioin/engine/Backends.h"
@@ -14,8 +15,7 @@ class TestScanPulse : public QObject {
 private Q_SLOTS:
     void scanFindsThePipeSource()
     {
-        if (!PulseRig::Installed())
-            QSKIP("pulseaudio is not installed");
+        SV_REQUIRE_TOOL(PulseRig::Installed(), "pulseaudio");
         Wizard z; // its TestEnv points XDG_RUNTIME_DIR at a private folder first
         m_rig.feedLoop(MakeMusic(10.0));
         QString error;
