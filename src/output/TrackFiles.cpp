@@ -210,7 +210,9 @@ bool RecoverSplit(const QString& recordFolder, QString* error)
         if (part.match(e).hasMatch() || e.startsWith(kNextIndex))
             ::unlink(enc(folder + e).constData());
     // A dangling link is no file to QDir; remove such leftovers by name too.
-    const int high = 1 + std::max(XMLGetInt(QStringLiteral("Tracks"), QString(), RecordingIndexPath(folder), 0), 0);
+    const QString index = RecordingIndexPath(folder);
+    const int listed = isRegularNoLink(index) ? XMLGetInt(QStringLiteral("Tracks"), QString(), index, 0) : 0;
+    const int high = 1 + std::max(listed, 0);
     for (int i = 1; i <= std::min(high, 100000); ++i)
         ::unlink(enc(folder + TrackFileName(i) + QStringLiteral(".part")).constData());
     ::unlink(enc(folder + kNextIndex).constData());
