@@ -296,6 +296,12 @@ SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& spans,
     QString indexError;
     if (!WriteRecordingIndex(next, folder, spans, h.SampleRate, &indexError, afterIndexTrack))
         return undo(WaveStatus::WriteFailed, 0, indexError);
+    // Every output finds its files through the index: it must read back.
+    const QStringList listed = TrackFilesFromIndex(next, int(spans.size()));
+    for (int i = 0; i < listed.size(); ++i)
+        if (listed[i] != folder + TrackFileName(i + 1))
+            return undo(WaveStatus::WriteFailed, 0,
+                        QStringLiteral("the folder name %1 cannot be stored in the track index").arg(folder));
     if (const int e = syncPath(next))
         return undo(WaveStatus::WriteFailed, e, QStringLiteral("cannot sync ") + next + QStringLiteral(": ") + SystemErrorText(e));
     if (const int e = syncPath(folder))
