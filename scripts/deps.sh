@@ -14,6 +14,7 @@ PACKAGES=(
   lame libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libburn-dev libchm-dev fp-utils
   # tests and benchmarks
   dbus-daemon xvfb xauth imagemagick sox ffmpeg stress-ng
+  python3 util-linux # split reliability runs (bench/reliability)
 )
 
 missing=()

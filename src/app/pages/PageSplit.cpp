@@ -43,11 +43,6 @@ QString PageSplit::RecordFolder() const
     return sv::AddSlash(st.RecordDirectory);
 }
 
-bool PageSplit::DeleteExistingTracks()
-{
-    return sv::DeleteExistingTracks(RecordFolder(), m_splitCount);
-}
-
 QString PageSplit::SplitErrorDetails(sv::WaveStatus status, const QString& error, int sysError)
 {
     return QStringLiteral("(") + QString::number(sv::ClassicErrorNumber(status, sysError)) + QStringLiteral(") ")

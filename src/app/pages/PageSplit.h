@@ -20,8 +20,6 @@ public:
     void StartSplitTracks();
     // Deletes the recording and the track files its index names.
     void ClearRecorded();
-    // Deletes track files 1 to SplitCount of the recording folder.
-    bool DeleteExistingTracks();
 
     // Number of tracks of the current recording (0 before the first split).
     int SplitCount() const { return m_splitCount; }
