@@ -251,11 +251,20 @@ bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, 
     return true;
 }
 
-SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& spans, const QString& recordFolder,
+SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& given, const QString& recordFolder,
                            std::int64_t bitesize, const SplitProgress& progress,
                            const std::function<void(int track)>& afterIndexTrack)
 {
     SplitResult r;
+    // The index tells what each file holds: a marker running past the end
+    // of the audio (the image is whole seconds long) ends with the audio.
+    QVector<FrameSpan> spans = given;
+    for (FrameSpan& s : spans) {
+        if (s.startFrame < 0 || s.frames < 0)
+            continue;
+        s.startFrame = std::min(s.startFrame, h.Frames);
+        s.frames = std::min(s.frames, h.Frames - s.startFrame);
+    }
     const QString folder = AbsoluteFolder(recordFolder);
     const auto fail = [&](WaveStatus st, int e, const QString& text) {
         r.status = st;

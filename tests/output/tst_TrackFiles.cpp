@@ -158,6 +158,10 @@ private Q_SLOTS:
         QCOMPARE(XMLGetValue("Frames", "Track1", index, ""), QStringLiteral("1050"));
         QCOMPARE(XMLGetValue("StartFrame", "Track2", index, ""), QStringLiteral("2650"));
         QCOMPARE(readFile(rec + "Track 2.wav").mid(44, 4), QByteArray::fromHex("5a0a5b0a")); // frame 2650
+        // A marker past the end of the audio: the index says what the file holds.
+        QCOMPARE(SplitRecording(h, {{9500, 1000}}, rec, 4096).status, WaveStatus::Ok);
+        QCOMPARE(XMLGetValue("Frames", "Track1", index, ""), QStringLiteral("500"));
+        QCOMPARE(QFileInfo(TrackFilePath(rec, 1)).size(), 44 + 1000);
     }
 
     // A kill before the commit leaves the old set (its parts are removed by
