@@ -15,6 +15,7 @@ PACKAGES=(
   python3  # draws the help file's pictures
   # tests and benchmarks
   dbus-daemon xvfb xauth imagemagick sox ffmpeg stress-ng
+  python3 util-linux # split reliability runs (bench/reliability)
 )
 
 missing=()

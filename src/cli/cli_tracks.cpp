@@ -13,9 +13,16 @@
 #include "util/modFunctions.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <sys/stat.h>
 
 namespace sv::cli {
 
@@ -149,49 +156,141 @@ int detect(const QStringList& a)
     return 0;
 }
 
+// A position of --track: seconds (fractional allowed) or frames ("70560f").
+struct TrackArg {
+    bool frames = false;
+    double seconds = 0;
+    qint64 count = 0;
+};
+
+bool trackArg(const QString& text, TrackArg& v)
+{
+    if (text.endsWith(QLatin1Char('f'))) {
+        v.frames = true;
+        return wholeArg(text.chopped(1), 0, std::numeric_limits<qint64>::max(), v.count);
+    }
+    bool ok = false;
+    v.seconds = text.toDouble(&ok);
+    return ok && std::isfinite(v.seconds) && v.seconds >= 0 && v.seconds < 1e12;
+}
+
+// The frame a position stands for at this rate, the nearest one for seconds.
+std::int64_t framesOf(const TrackArg& v, std::int64_t rate)
+{
+    if (v.frames)
+        return v.count;
+    const double f = v.seconds * double(rate);
+    return f < 9.0e18 ? std::int64_t(std::llround(f)) : -1; // -1: refused as too large
+}
+
+std::int64_t roundedFrames(double f)
+{
+    return f < 9.0e18 ? std::int64_t(std::llround(f)) : -1;
+}
+
+// Makes the folder and its parents; on failure, why.
+bool makeFolder(const QString& folder, QString& why)
+{
+    if (QDir().mkpath(folder))
+        return true;
+    // Find the first part of the path that cannot be made, and ask the
+    // system why.
+    QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QStringList missing;
+    while (!QFileInfo::exists(path) && path != QLatin1String("/")) {
+        missing.prepend(path);
+        path = QFileInfo(path).absolutePath();
+    }
+    if (!QFileInfo(path).isDir()) {
+        why = SystemErrorText(ENOTDIR) + QStringLiteral(" (") + path + QStringLiteral(")");
+        return false;
+    }
+    for (const QString& m : missing) {
+        if (::mkdir(QFile::encodeName(m).constData(), 0777) != 0 && errno != EEXIST) {
+            why = SystemErrorText(errno);
+            return false;
+        }
+    }
+    why = SystemErrorText(EIO);
+    return false;
+}
+
+void printPath(const QString& path)
+{
+    out().flush();
+    const QByteArray b = QFile::encodeName(path) + '\n';
+    fwrite(b.constData(), 1, size_t(b.size()), stdout);
+    fflush(stdout);
+}
+
 int split(const QStringList& a)
 {
     if (a.size() < 3)
         return usageError(QStringLiteral("usage: split FILE OUTDIR [--track START LENGTH]..."));
-    QVector<SplitItem> items;
+    QVector<QPair<TrackArg, TrackArg>> given;
     for (int i = 3; i < a.size(); i += 3) {
-        qint64 start = 0, length = 0;
-        if (a[i] != QLatin1String("--track") || i + 2 >= a.size() || !wholeArg(a[i + 1], 0, 1LL << 40, start)
-            || !wholeArg(a[i + 2], 0, 1LL << 40, length))
-            return usageError(QStringLiteral("split: --track takes START LENGTH in whole seconds"));
-        items.append({start, length});
+        TrackArg start, length;
+        if (a[i] != QLatin1String("--track") || i + 2 >= a.size() || !trackArg(a[i + 1], start)
+            || !trackArg(a[i + 2], length))
+            return usageError(QStringLiteral(
+                "split: --track takes START LENGTH, each in seconds (1.6) or in frames (70560f)"));
+        given.append({start, length});
     }
-    const QString folder = AddSlash(a[2]);
-    if (!QDir().mkpath(folder))
-        return failure(QStringLiteral("cannot create the folder %1").arg(a[2]));
+    const QString folder = AbsoluteFolder(a[2]);
+    QString why;
+    if (!makeFolder(folder, why))
+        return failure(QStringLiteral("cannot create the folder %1: %2").arg(a[2], why));
 
     WaveHeader h;
-    if (items.isEmpty()) {
+    QVector<FrameSpan> spans;
+    if (given.isEmpty()) {
         Loaded l;
         if (const auto rc = load(a[1], l))
             return *rc;
         if (l.wave.isEmpty())
             return failure(TrackMessage(TrackMsg::RecordingTooShort).text);
-        items = detected(l, LoadDetectSettings()).splitList();
+        const TrackList tracks = detected(l, LoadDetectSettings());
         h = l.samples.header();
+        QVector<QPair<std::int64_t, std::int64_t>> markers;
+        for (const TrackMarker& t : tracks.markers())
+            markers.append({t.left, t.width});
+        spans = SpansFromMarkers(markers, h.SampleRate, tracks.limits().scale.drawScale());
     } else {
         QString detail;
         const WaveStatus st = ReadWaveHeader(a[1], h, &detail);
         if (st != WaveStatus::Ok)
             return headerFailure(a[1], st, detail);
+        for (const auto& [start, length] : given) {
+            const std::int64_t first = framesOf(start, h.SampleRate);
+            // The end is rounded, not the length, so tracks given end to end
+            // in seconds meet on one frame.
+            std::int64_t end = 0;
+            if (length.frames) {
+                if (__builtin_add_overflow(first, length.count, &end))
+                    end = std::numeric_limits<std::int64_t>::max();
+            } else {
+                end = roundedFrames((start.frames ? double(first) / h.SampleRate : start.seconds) * h.SampleRate
+                                    + length.seconds * h.SampleRate);
+            }
+            spans.append(first < 0 || end < 0 ? FrameSpan{-1, -1} : FrameSpan{first, std::max<std::int64_t>(end - first, 0)});
+        }
     }
 
-    const SplitResult r = SplitAllTracks(h, items, folder, SplitBitesize());
+    const SplitResult r = SplitRecording(h, spans, folder, SplitBitesize());
     if (r.status != WaveStatus::Ok)
         return failure(QStringLiteral("There was an error splitting the tracks. %1").arg(r.error));
-
-    // The same index the wizard writes after its split.
-    QString indexError;
-    const bool stored = WriteRecordingIndex(folder, int(r.files.size()), &indexError);
     for (const QString& f : r.files)
-        out() << f << Qt::endl;
-    if (!stored)
-        return failure(indexError);
+        printPath(f);
+    return 0;
+}
+
+int splitRecover(const QStringList& a)
+{
+    if (a.size() != 2)
+        return usageError(QStringLiteral("usage: split-recover OUTDIR"));
+    QString why;
+    if (!RecoverSplit(a[1], &why))
+        return failure(QStringLiteral("cannot recover the split in %1: %2").arg(a[1], why));
     return 0;
 }
 
@@ -228,6 +327,8 @@ bool RunTracksCommand(const QStringList& args, int& exitCode)
         exitCode = detect(args);
     else if (cmd == QLatin1String("split"))
         exitCode = split(args);
+    else if (cmd == QLatin1String("split-recover"))
+        exitCode = splitRecover(args);
     else if (cmd == QLatin1String("waveform"))
         exitCode = waveform(args);
     else

@@ -7,6 +7,7 @@
 #include "util/modFunctions.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <QStandardPaths>
 
@@ -47,6 +48,8 @@ const char* kUsage =
     "  wave-info FILE                     the WAV file's format as JSON\n"
     "  detect FILE [options]              the tracks found, as JSON\n"
     "  split FILE OUTDIR [--track START LENGTH]...  cut a recording into track files\n"
+    "                                     (START, LENGTH: seconds such as 1.6, or frames such as 70560f)\n"
+    "  split-recover OUTDIR               finish or undo a split that was interrupted\n"
     "  waveform FILE OUT.png [--width PIXELS]       draw the waveform\n"
     "  save-check TEXT                    check a save location as the wizard does\n"
     "  copy-tracks RECORDING.XML FOLDER   copy a recording's track files to a folder\n"
@@ -146,8 +149,18 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sonivault-cli"));
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    // File and folder names are bytes: decode them as file names, the way
+    // every later open encodes them again.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QFile::decodeName(argv[i]);
+        // A name that does not survive the decoding would be read or made
+        // under another name; refuse it rather than write somewhere else.
+        if (QFile::encodeName(args.last()) != QByteArray(argv[i]))
+            return sv::cli::usageError(QStringLiteral("the argument \"%1\" is not valid in the system's file name "
+                                                      "encoding; rename the file or folder")
+                                           .arg(args.last()));
+    }
     // Only commands that may read or write the user's settings create the data folder.
     const QString cmd = args.value(0);
     if (cmd != QLatin1String("demo-side") && !cmd.startsWith(QLatin1String("format-")) && !cmd.startsWith(QLatin1Char('-')))

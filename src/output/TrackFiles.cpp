@@ -5,7 +5,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sv {
 
@@ -58,13 +65,281 @@ bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error,
         return false;
     for (int i = 1; i <= count; ++i) {
         const QString section = QStringLiteral("Track") + QString::number(i);
-        if (!set(TrackFilePath(recordFolder, i), QStringLiteral("Filename"), section)
+        if (!set(TrackFilePath(AbsoluteFolder(recordFolder), i), QStringLiteral("Filename"), section)
             || !set(QStringLiteral("Track ") + QString::number(i), QStringLiteral("Name"), section))
             return false;
         if (afterTrack)
             afterTrack(i);
     }
     return true;
+}
+
+QString AbsoluteFolder(const QString& folder)
+{
+    return AddSlash(QDir::cleanPath(QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath()));
+}
+
+namespace {
+
+const QString kJournal = QStringLiteral("recording.xml.new");  // the committed new index
+const QString kNextIndex = QStringLiteral("recording.xml.next"); // the new index while written
+
+QByteArray enc(const QString& p) { return QFile::encodeName(p); }
+
+// Whole seconds of a frame position, half to even.
+std::int64_t wholeSeconds(std::int64_t frames, std::int64_t rate)
+{
+    if (rate <= 0)
+        return 0;
+    const std::int64_t q = frames / rate, r = frames % rate;
+    return (2 * r > rate || (2 * r == rate && (q & 1))) ? q + 1 : q;
+}
+
+int syncPath(const QString& path)
+{
+    const int fd = ::open(enc(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errno;
+    const int rc = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return rc;
+}
+
+bool isRegularNoLink(const QString& path)
+{
+    struct stat sb {};
+    return ::lstat(enc(path).constData(), &sb) == 0 && S_ISREG(sb.st_mode);
+}
+
+bool exists(const QString& path)
+{
+    struct stat sb {};
+    return ::lstat(enc(path).constData(), &sb) == 0;
+}
+
+// Track numbers of "Track N.wav" files the index at indexPath lists in folder.
+QVector<int> listedTracks(const QString& indexPath, const QString& folder)
+{
+    QVector<int> out;
+    if (!isRegularNoLink(indexPath))
+        return out;
+    const int n = XMLGetInt(QStringLiteral("Tracks"), QString(), indexPath, 0);
+    const QStringList files = TrackFilesFromIndex(indexPath, std::clamp(n, 0, 100000));
+    for (int i = 0; i < files.size(); ++i) {
+        const QFileInfo fi(files[i]);
+        if (fi.isAbsolute() && fi.fileName() == TrackFileName(i + 1) && AddSlash(fi.absolutePath()) == folder)
+            out.append(i + 1);
+    }
+    return out;
+}
+
+// Renames the committed parts over the old set, removes the old index's
+// other tracks, then puts the new index in place. Every step can be redone.
+bool rollForward(const QString& folder, QString* error)
+{
+    const QString journal = folder + kJournal, index = RecordingIndexPath(folder);
+    const int n = XMLGetInt(QStringLiteral("Tracks"), QString(), journal, -1);
+    if (n < 0) {
+        if (error)
+            *error = QStringLiteral("cannot read ") + journal;
+        return false;
+    }
+    const auto fail = [&](const QString& what, int e) {
+        if (error)
+            *error = what + QStringLiteral(": ") + SystemErrorText(e);
+        return false;
+    };
+    for (int i : listedTracks(index, folder))
+        if (i > n && ::unlink(enc(folder + TrackFileName(i)).constData()) != 0 && errno != ENOENT)
+            return fail(QStringLiteral("cannot remove ") + folder + TrackFileName(i), errno);
+    for (int i = 1; i <= n; ++i) {
+        const QString track = folder + TrackFileName(i), part = track + QStringLiteral(".part");
+        if (isRegularNoLink(part) && ::rename(enc(part).constData(), enc(track).constData()) != 0)
+            return fail(QStringLiteral("cannot rename ") + part, errno);
+    }
+    if (const int e = syncPath(folder))
+        return fail(QStringLiteral("cannot sync ") + folder, e);
+    if (::rename(enc(journal).constData(), enc(index).constData()) != 0)
+        return fail(QStringLiteral("cannot rename ") + journal, errno);
+    if (const int e = syncPath(folder))
+        return fail(QStringLiteral("cannot sync ") + folder, e);
+    return true;
+}
+
+// The first name among what a split of n tracks in folder would create,
+// replace or remove that is the recording itself, or "".
+QString outputThatIsInput(const QString& recording, const QString& folder, int n)
+{
+    struct stat in {};
+    if (::stat(enc(recording).constData(), &in) != 0)
+        return QString();
+    QStringList names{RecordingIndexPath(folder), folder + kJournal, folder + kNextIndex};
+    int highest = n;
+    for (int i : listedTracks(RecordingIndexPath(folder), folder))
+        highest = std::max(highest, i);
+    for (int i = 1; i <= highest; ++i)
+        names << folder + TrackFileName(i) << folder + TrackFileName(i) + QStringLiteral(".part");
+    const QRegularExpression part(QStringLiteral("^Track [0-9]+\\.wav\\.part$"));
+    for (const QString& e : QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden))
+        if (part.match(e).hasMatch())
+            names << folder + e;
+    for (const QString& p : names) {
+        struct stat sb {};
+        if (::stat(enc(p).constData(), &sb) == 0 && sb.st_dev == in.st_dev && sb.st_ino == in.st_ino)
+            return p;
+    }
+    return QString();
+}
+
+} // namespace
+
+bool RecoverSplit(const QString& recordFolder, QString* error)
+{
+    const QString folder = AbsoluteFolder(recordFolder);
+    const QString journal = folder + kJournal;
+    if (isRegularNoLink(journal)) {
+        if (!rollForward(folder, error))
+            return false;
+    } else if (exists(journal)) {
+        ::unlink(enc(journal).constData());
+    }
+    // What an unfinished split left: its parts and its unfinished index.
+    const QRegularExpression part(QStringLiteral("^Track [0-9]+\\.wav\\.part$"));
+    const QDir dir(folder);
+    for (const QString& e : dir.entryList(QDir::Files | QDir::System | QDir::Hidden))
+        if (part.match(e).hasMatch() || e.startsWith(kNextIndex))
+            ::unlink(enc(folder + e).constData());
+    // A dangling link is no file to QDir; remove such leftovers by name too.
+    const QString index = RecordingIndexPath(folder);
+    const int listed = isRegularNoLink(index) ? XMLGetInt(QStringLiteral("Tracks"), QString(), index, 0) : 0;
+    const int high = 1 + std::max(listed, 0);
+    for (int i = 1; i <= std::min(high, 100000); ++i)
+        ::unlink(enc(folder + TrackFileName(i) + QStringLiteral(".part")).constData());
+    ::unlink(enc(folder + kNextIndex).constData());
+    ::unlink(enc(folder + kNextIndex + QStringLiteral(".tmp")).constData());
+    return true;
+}
+
+bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, const QVector<FrameSpan>& spans,
+                         std::int64_t rate, QString* error, const std::function<void(int track)>& afterTrack)
+{
+    const QString folder = AbsoluteFolder(recordFolder);
+    auto set = [&](const QString& value, const QString& key, const QString& section) {
+        if (XMLSetValue(value, key, section, indexPath))
+            return true;
+        if (error)
+            *error = QStringLiteral("Could not write ") + indexPath + QStringLiteral(" (") + key + QStringLiteral(").");
+        return false;
+    };
+    if (!set(QString::number(spans.size()), QStringLiteral("Tracks"), QString()))
+        return false;
+    for (int i = 1; i <= spans.size(); ++i) {
+        const FrameSpan& t = spans[i - 1];
+        const QString section = QStringLiteral("Track") + QString::number(i);
+        const std::int64_t start = wholeSeconds(t.startFrame, rate);
+        const std::int64_t length = wholeSeconds(t.startFrame + t.frames, rate) - start;
+        if (!set(folder + TrackFileName(i), QStringLiteral("Filename"), section)
+            || !set(QStringLiteral("Track ") + QString::number(i), QStringLiteral("Name"), section)
+            || !set(QString::number(start), QStringLiteral("Start"), section)
+            || !set(QString::number(length), QStringLiteral("Length"), section)
+            || !set(QString::number(t.startFrame), QStringLiteral("StartFrame"), section)
+            || !set(QString::number(t.frames), QStringLiteral("Frames"), section))
+            return false;
+        if (afterTrack)
+            afterTrack(i);
+    }
+    return true;
+}
+
+SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& given, const QString& recordFolder,
+                           std::int64_t bitesize, const SplitProgress& progress,
+                           const std::function<void(int track)>& afterIndexTrack)
+{
+    SplitResult r;
+    // The index tells what each file holds: a marker running past the end
+    // of the audio (the image is whole seconds long) ends with the audio.
+    QVector<FrameSpan> spans = given;
+    for (FrameSpan& s : spans) {
+        if (s.startFrame < 0 || s.frames < 0)
+            continue;
+        s.startFrame = std::min(s.startFrame, h.Frames);
+        s.frames = std::min(s.frames, h.Frames - s.startFrame);
+    }
+    const QString folder = AbsoluteFolder(recordFolder);
+    const auto fail = [&](WaveStatus st, int e, const QString& text) {
+        r.status = st;
+        r.sysError = e;
+        r.error = text;
+        r.files.clear();
+        return r;
+    };
+    // Before anything is written or removed.
+    const QString clash = outputThatIsInput(h.WaveFileName, folder, int(spans.size()));
+    if (!clash.isEmpty())
+        return fail(WaveStatus::SameAsInput, 0,
+                    QStringLiteral("the recording %1 is itself one of the split's output files; rename or move it "
+                                   "first").arg(clash));
+    const QString index = RecordingIndexPath(folder);
+    if (IsDelivered(index)) {
+        for (int i : listedTracks(index, folder))
+            if (exists(folder + TrackFileName(i)))
+                return fail(WaveStatus::CreateFailed, EEXIST,
+                            QStringLiteral("%1 holds the saved tracks of an earlier recording; move them or choose "
+                                           "another folder").arg(RemoveSlash(folder)));
+    }
+    QString why;
+    if (!RecoverSplit(folder, &why))
+        return fail(WaveStatus::WriteFailed, 0, why);
+
+    SplitResult parts = SplitAllSpans(h, spans, folder, bitesize, progress, true);
+    if (parts.status != WaveStatus::Ok)
+        return parts;
+
+    const QString next = folder + kNextIndex;
+    const auto undo = [&](WaveStatus st, int e, const QString& text) {
+        for (const QString& f : parts.files)
+            ::unlink(enc(f + QStringLiteral(".part")).constData());
+        ::unlink(enc(next).constData());
+        return fail(st, e, text);
+    };
+    QString indexError;
+    if (!WriteRecordingIndex(next, folder, spans, h.SampleRate, &indexError, afterIndexTrack))
+        return undo(WaveStatus::WriteFailed, 0, indexError);
+    // Every output finds its files through the index: it must read back.
+    const QStringList listed = TrackFilesFromIndex(next, int(spans.size()));
+    for (int i = 0; i < listed.size(); ++i)
+        if (listed[i] != folder + TrackFileName(i + 1))
+            return undo(WaveStatus::WriteFailed, 0,
+                        QStringLiteral("the folder name %1 cannot be stored in the track index").arg(folder));
+    if (const int e = syncPath(next))
+        return undo(WaveStatus::WriteFailed, e, QStringLiteral("cannot sync ") + next + QStringLiteral(": ") + SystemErrorText(e));
+    if (const int e = syncPath(folder))
+        return undo(WaveStatus::WriteFailed, e, QStringLiteral("cannot sync ") + folder + QStringLiteral(": ") + SystemErrorText(e));
+    if (::rename(enc(next).constData(), enc(folder + kJournal).constData()) != 0) {
+        const int e = errno;
+        return undo(WaveStatus::WriteFailed, e, QStringLiteral("cannot rename ") + next + QStringLiteral(": ") + SystemErrorText(e));
+    }
+    // Committed: from here a kill is finished by the next RecoverSplit.
+    if (!rollForward(folder, &why))
+        return fail(WaveStatus::WriteFailed, errno, why);
+    r.files = parts.files;
+    return r;
+}
+
+bool MarkDelivered(const QString& indexPath, const QString& destFolder)
+{
+    struct stat a {}, b {};
+    const QString folder = QFileInfo(indexPath).absolutePath();
+    if (indexPath.isEmpty() || ::stat(enc(folder).constData(), &a) != 0
+        || ::stat(enc(destFolder).constData(), &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)
+        return false;
+    return XMLSetValue(QStringLiteral("1"), QStringLiteral("Delivered"), QString(), indexPath);
+}
+
+bool IsDelivered(const QString& indexPath)
+{
+    return isRegularNoLink(indexPath)
+        && XMLGetValue(QStringLiteral("Delivered"), QString(), indexPath, QString()) == QLatin1String("1");
 }
 
 QStringList TrackFilesFromIndex(const QString& indexPath, int count)
@@ -79,7 +354,8 @@ QStringList TrackFilesFromIndex(const QString& indexPath, int count)
 void ClearRecorded(const QString& recordFolder, const QString& indexPath, int count)
 {
     DeleteFileQuiet(AddSlash(recordFolder) + QStringLiteral("recording.wav"));
-    if (indexPath.isEmpty() || !QFileInfo::exists(indexPath))
+    // Tracks saved into the recording folder are what the user keeps.
+    if (indexPath.isEmpty() || !QFileInfo::exists(indexPath) || IsDelivered(indexPath))
         return;
     const QStringList files = TrackFilesFromIndex(indexPath, count);
     for (int i = 0; i < files.size(); ++i) {

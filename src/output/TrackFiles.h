@@ -33,12 +33,43 @@ bool DeleteExistingTracks(const QString& recordFolder, int count);
 bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr,
                          const std::function<void(int track)>& afterTrack = {});
 
+// Writes the index of a split to indexPath: Tracks, then for each track
+// Filename (absolute), Name, Start and Length in whole seconds (rounded half
+// to even) and the exact StartFrame and Frames.
+bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, const QVector<FrameSpan>& spans,
+                         std::int64_t sampleRate, QString* error = nullptr,
+                         const std::function<void(int track)>& afterTrack = {});
+
+// The split as one transaction: every track is written and synced under a
+// ".part" name and the new index under a temporary name; renaming that to
+// "recording.xml.new" commits the set, which then replaces the old one (the
+// old index's other "Track N.wav" files are removed). A kill at any point
+// leaves the old set with its index or, once RecoverSplit has run, the new
+// set with its index. Nothing is written when an output would be the
+// recording itself, or would replace tracks marked as delivered.
+// afterIndexKey is called while the index is written, to keep a window alive.
+SplitResult SplitRecording(const WaveHeader& header, const QVector<FrameSpan>& spans, const QString& recordFolder,
+                           std::int64_t bitesize, const SplitProgress& progress = {},
+                           const std::function<void(int track)>& afterIndexTrack = {});
+// Finishes a committed split that was interrupted, or removes what an
+// uncommitted one left (".part" files, the unfinished index). False with a
+// reason when the folder could not be brought into order.
+bool RecoverSplit(const QString& recordFolder, QString* error = nullptr);
+// The folder as an absolute path with a trailing slash.
+QString AbsoluteFolder(const QString& folder);
+
+// Called when the WAV copies went to destFolder. When that is the recording
+// folder itself, the track files are the delivery: the index says so, and
+// neither ClearRecorded nor a later split removes them.
+bool MarkDelivered(const QString& indexPath, const QString& destFolder);
+bool IsDelivered(const QString& indexPath);
+
 // Filename of sections Track1 .. Trackcount of the index, "" where missing.
 QStringList TrackFilesFromIndex(const QString& indexPath, int count);
 
 // Deletes recording.wav and the track files listed in the index; never
 // reports anything. Only names this program gives its track files are
-// deleted, whatever an edited index says.
+// deleted, whatever an edited index says, and none of a delivered set.
 void ClearRecorded(const QString& recordFolder, const QString& indexPath, int count);
 
 // The path without one trailing slash.

@@ -6,6 +6,7 @@
 // a text; the caller turns them into the program's messages (TrackMessages.h).
 #include <QString>
 #include <QStringList>
+#include <QPair>
 #include <QVector>
 
 #include <cstdint>
@@ -22,7 +23,17 @@ enum class WaveStatus {
     ReadFailed,
     WriteFailed,
     Canceled,
+    TooLarge,     // a track a WAV header cannot describe, or positions that overflow
+    SameAsInput,  // an output would replace or remove the recording itself
 };
+
+// The reason of a failed file operation, from the system's error number:
+// "Disk full" for a full disk or quota, and so on; "" for 0.
+QString SystemErrorText(int sysError);
+// The classic run-time error number the critical-error report shows for a
+// system error (61 for a full disk, 75 for access, 53 for a missing file, 57
+// for anything else).
+int ClassicErrorNumber(WaveStatus status, int sysError);
 
 struct WaveHeader {
     QString WaveFileName;
@@ -89,22 +100,55 @@ std::int64_t SplitBitesize();
 // Called after each piece copied. Returning false cancels the work.
 using CopyProgress = std::function<bool(std::int64_t bytesDone, std::int64_t bytesTotal)>;
 
+// Where a failed step went wrong: the status, the system's error number
+// (0 when the failure was not the system's) and a text for people.
+struct WaveError {
+    WaveStatus status = WaveStatus::Ok;
+    int sysError = 0;
+    QString text;
+};
+
 // Creates trackPath (replacing any old file, never leaving a half-written
 // one), writes the header for `frames` frames and copies frames x block align
 // bytes from the 1-based byte position startPos of the recording, in pieces
 // of at most `bitesize` bytes. Frames beyond the end of the recording's data
 // are not copied and not counted in the header. framesWritten receives the
-// count actually written.
+// count actually written. The file is written under trackPath + ".part",
+// created new (an existing file or link of that name refuses the copy),
+// synced, then renamed.
 WaveStatus CopyTrackData(const QString& recordingPath, const WaveHeader& header, const QString& trackPath,
                          std::int64_t startPos, std::int64_t frames, std::int64_t bitesize,
                          const CopyProgress& progress = {}, QString* error = nullptr,
                          std::int64_t* framesWritten = nullptr);
+// The same, leaving the synced result under partPath (never renamed), with
+// the system's error number of a failure.
+WaveError WriteTrackPart(const QString& recordingPath, const WaveHeader& header, const QString& partPath,
+                         std::int64_t firstFrame, std::int64_t frames, std::int64_t bitesize,
+                         const CopyProgress& progress = {}, std::int64_t* framesWritten = nullptr);
 
 // One track of the split list, in whole seconds.
 struct SplitItem {
     std::int64_t start = 0;
     std::int64_t length = 0;
 };
+
+// One track in sample frames of the recording: the exact stretch it holds.
+struct FrameSpan {
+    std::int64_t startFrame = 0;
+    std::int64_t frames = 0;
+    bool operator==(const FrameSpan&) const = default;
+};
+
+// The frame an image position stands for: units x rate / drawScale, rounded
+// to the nearest frame. Neighbouring markers share an edge, so they share
+// this frame and meet without a gap or an overlap. -1 when it does not fit.
+std::int64_t FrameAtUnits(std::int64_t units, std::int64_t rate, std::int64_t drawScale);
+// Spans of markers given as (left, width) in image units.
+QVector<FrameSpan> SpansFromMarkers(const QVector<QPair<std::int64_t, std::int64_t>>& markers, std::int64_t rate,
+                                    std::int64_t drawScale);
+// Spans of whole-second items: start x rate, length x rate. False when a
+// product overflows.
+bool SpansFromSeconds(const QVector<SplitItem>& items, std::int64_t rate, QVector<FrameSpan>& spans);
 
 // "Track " + n + ".wav"
 QString TrackFileName(int number);
@@ -123,14 +167,19 @@ using SplitProgress = std::function<bool(const SplitProgressInfo&)>;
 struct SplitResult {
     WaveStatus status = WaveStatus::Ok;
     QString error;
+    int sysError = 0;
     QStringList files; // the track files written, in order
 };
 
-// Cuts the recording described by header into folder/"Track i.wav", i = 1..n:
-// track i starts at DataStart + start x rate x block align and holds length x
-// rate frames. Stops at the first failure.
+// Cuts the recording described by header into folder/"Track i.wav", i = 1..n,
+// each file written whole under its name. Stops at the first failure.
 SplitResult SplitAllTracks(const WaveHeader& header, const QVector<SplitItem>& tracks, const QString& folder,
                            std::int64_t bitesize, const SplitProgress& progress = {});
+// The same for exact spans. With keepParts the files stay under their
+// "Track i.wav.part" names (synced) for the caller to commit; files lists the
+// final names either way. A failure or cancel removes the parts it wrote.
+SplitResult SplitAllSpans(const WaveHeader& header, const QVector<FrameSpan>& spans, const QString& folder,
+                           std::int64_t bitesize, const SplitProgress& progress = {}, bool keepParts = false);
 
 // Half to even, as every "rounded to a whole number" of the waveform and the
 // split does.

@@ -2,6 +2,7 @@
 // recording with twelve known tracks is drawn, detected, split and copied;
 // the damaged-recording and full-disk paths; the save-location boxes.
 #include "app/WizardFixture.h"
+#include "output/SmallDisk.h"
 #include "output/TrackFiles.h"
 #include "tracks/TrackMessages.h"
 #include "tracks/WavGen.h"
@@ -101,6 +102,7 @@ private Q_SLOTS:
     void saveBoxesAndSaveIn();
     void saveChecksOnEveryPage();
     void waveCopyToFinishPage();
+    void copiesIntoRecordingFolderSurviveExit();
     void waveCopyAsksAndReportsFailure();
 };
 
@@ -108,10 +110,12 @@ void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
 {
     Recorded t;
     QVERIFY(t.ok);
-    // Left by an earlier run that was not cleared: 1 is replaced, 13 stays.
-    QVERIFY(writeFile(t.track(1), "old"));
-    QVERIFY(writeFile(t.track(13), "thirteen"));
-    const QVector<sv::SplitItem> items = t.z.w->picWaveform()->SplitList();
+    // Left by an earlier split whose index lists 14 tracks: its Track 13 goes;
+    // a Track 15 no index lists stays.
+    QVERIFY(sv::WriteRecordingIndex(t.folder, 14));
+    for (int i : {1, 13, 15})
+        QVERIFY(writeFile(t.track(i), "old"));
+    const QVector<sv::FrameSpan> spans = t.z.w->picSplit()->SplitSpans(Rate);
     t.split();
 
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
@@ -125,26 +129,24 @@ void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
     QCOMPARE(t.z.w->picSplit()->SplitCount(), Tracks);
 
     QVERIFY(!QFile::exists(t.wav));
-    QCOMPARE(readAll(t.track(13)), QByteArray("thirteen"));
+    QVERIFY(!QFile::exists(t.track(13)));
+    QCOMPARE(readAll(t.track(15)), QByteArray("old"));
+    // Each track is the exact stretch its marker covers.
     for (int i = 1; i <= Tracks; ++i) {
-        const QFileInfo f(t.track(i));
-        QCOMPARE(f.size(), 44 + items[i - 1].length * Rate * 4);
+        const sv::FrameSpan& s = spans[i - 1];
+        QVERIFY(std::abs(s.startFrame - (i - 1) * (TrackSeconds + GapSeconds) * Rate) < 2 * Rate);
+        QCOMPARE(QFileInfo(t.track(i)).size(), 44 + s.frames * 4);
         QVERIFY(!QFile::exists(t.track(i) + QStringLiteral(".part")));
     }
 
     const QString index = t.folder + QStringLiteral("recording.xml");
     QCOMPARE(t.z.st().RecordingXMLPath, index);
+    // Byte for byte the index written for these spans, exact frames included.
+    const QString expected = t.folder + QStringLiteral("expected.xml");
+    QVERIFY(sv::WriteRecordingIndex(expected, t.folder, spans, Rate));
+    QCOMPARE(readAll(index), readAll(expected));
     QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QStringLiteral("12"));
-    for (int i = 1; i <= Tracks; ++i) {
-        const QString section = QStringLiteral("Track%1").arg(i);
-        QCOMPARE(sv::XMLGetValue("Filename", section, index, ""), t.track(i));
-        QCOMPARE(sv::XMLGetValue("Name", section, index, ""), QStringLiteral("Track %1").arg(i));
-    }
-    QCOMPARE(sv::XMLGetValue("Filename", "Track13", index, "(none)"), QStringLiteral("(none)"));
-    // Byte for byte the index the command-line tool writes for this folder.
-    const QByteArray written = readAll(index);
-    QVERIFY(sv::WriteRecordingIndex(t.folder, Tracks));
-    QCOMPARE(written, readAll(index));
+    QCOMPARE(sv::XMLGetValue("Filename", "Track12", index, ""), t.track(12));
 
     QVERIFY(t.z.st().RecordingName.startsWith(QStringLiteral("Recording ")));
     QVERIFY(t.z.st().RecordingName.contains(QStringLiteral("  ")));
@@ -195,7 +197,7 @@ void TestOutputPages::damagedRecordingGoesBackToRecordPage()
     QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
     QVERIFY(t.z.w->picRecord()->timRecordGraph.isActive());
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
-    QVERIFY(!t.z.w->cmdBack()->isEnabled());
+    QVERIFY(t.z.w->cmdBack()->isEnabled()); // not a dead end
     QVERIFY(QFile::exists(t.wav));
     QVERIFY(!QFile::exists(t.track(1)));
     QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
@@ -204,17 +206,30 @@ void TestOutputPages::damagedRecordingGoesBackToRecordPage()
 
 void TestOutputPages::fullDiskKeepsRecording()
 {
-    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-        QSKIP("needs /dev/full");
     Recorded t;
     QVERIFY(t.ok);
-    const QString index = t.folder + QStringLiteral("recording.xml");
-    // First the index cannot be written (a folder is in its place), then the
-    // third track goes onto a device that is always full.
-    const QString part = t.track(3) + QStringLiteral(".part");
+    // The recording on a disk with 1 MB to spare: its tracks do not fit.
+    const qint64 size = QFileInfo(t.wav).size();
+    svtest::SmallDisk disk(t.folder + QStringLiteral("small"), size + 1024 * 1024);
+    SV_REQUIRE_MOUNTED(disk);
+    const QString folder = disk.path + QStringLiteral("/");
+    QVERIFY(QFile::copy(t.wav, folder + QStringLiteral("recording.wav")));
+    QFile::remove(t.wav);
+    t.wav = folder + QStringLiteral("recording.wav");
+    t.z.st().RecordingPath = t.wav;
+    t.folder = folder;
+    const QString index = folder + QStringLiteral("recording.xml");
+    const QString next = folder + QStringLiteral("recording.xml.next");
+    const QByteArray opts = "size=" + QByteArray::number(3 * size);
+    // First the disk is full; then, with room made, the new index cannot be
+    // written (a folder is in its place).
     const QList<std::pair<QString, std::function<bool()>>> blockers = {
-        {QStringLiteral("Details:\r\n(57) Could not write ") + index, [&] { return QDir().mkdir(index); }},
-        {QStringLiteral("Details:\r\n(61) "), [&] { return QDir().rmdir(index) && QFile::link("/dev/full", part); }},
+        {QStringLiteral("Details:\r\n(61) "), [] { return true; }},
+        {QStringLiteral("Details:\r\n(57) Could not write ") + next, [&] {
+             return ::mount("tmpfs", QFile::encodeName(disk.path).constData(), "tmpfs", MS_REMOUNT, opts.constData())
+                 == 0
+                 && QDir().mkdir(next);
+         }},
     };
     for (const auto& [details, block] : blockers) {
         QVERIFY(block());
@@ -229,12 +244,13 @@ void TestOutputPages::fullDiskKeepsRecording()
         QCOMPARE(box.style, sv::vbCritical);
         QVERIFY2(box.text.contains(QStringLiteral("Component: StartSplitTracks")), qPrintable(box.text));
         QVERIFY2(box.text.contains(details), qPrintable(box.text));
+        if (details.contains(QLatin1String("(61)")))
+            QVERIFY2(box.text.contains(QStringLiteral("Disk full")), qPrintable(box.text));
         // Nothing is lost, and nothing half done is left behind.
-        QVERIFY(QFile::exists(t.wav));
-        QCOMPARE(QFileInfo(t.wav).size(), 44 + qint64(TrackSeconds + GapSeconds) * Tracks * Rate * 4);
+        QCOMPARE(QFileInfo(t.wav).size(), size);
         for (int i = 1; i <= Tracks; ++i)
-            QVERIFY(!QFile::exists(t.track(i)));
-        QVERIFY(!QFileInfo(index).isFile());
+            QVERIFY(!QFile::exists(t.track(i)) && !QFile::exists(t.track(i) + QStringLiteral(".part")));
+        QVERIFY(!QFileInfo(index).exists());
         QVERIFY(t.z.st().RecordingXMLPath.isEmpty());
         // Back on the waveform page with the markers, ready to try again.
         QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
@@ -243,12 +259,13 @@ void TestOutputPages::fullDiskKeepsRecording()
         QVERIFY(t.z.w->cmdBack()->isEnabled());
     }
 
-    QFile::remove(part);
+    QVERIFY(QDir().rmdir(next));
     t.split();
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
     QVERIFY(!QFile::exists(t.wav));
     QVERIFY(QFile::exists(t.track(Tracks)));
     QVERIFY(!t.z.boxes.unexpected());
+    t.z.w->picSplit()->ClearRecorded(); // nothing may stay open on the disk
 }
 
 void TestOutputPages::clearRecordedTakesIndexedTracks()
@@ -415,6 +432,29 @@ void TestOutputPages::saveChecksOnEveryPage()
     QCOMPARE(z.st().OutputFolder,
              sv::AddSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
     QVERIFY(!z.boxes.unexpected());
+}
+
+// Saved into the recording folder, the track files are the delivery: Exit
+// must leave them, while the recording itself goes.
+void TestOutputPages::copiesIntoRecordingFolderSurviveExit()
+{
+    Recorded t;
+    QVERIFY(t.ok);
+    t.z.set("OutputOptions", "LastUsed", "3");
+    t.split();
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
+    QList<QByteArray> before;
+    for (int i = 1; i <= Tracks; ++i)
+        before << readAll(t.track(i));
+    t.copy()->ui->cboWaveCopy->setEditText(t.folder);
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    t.z.boxes.answer(sv::vbYes);
+    QVERIFY(t.z.w->close());
+    for (int i = 1; i <= Tracks; ++i)
+        QCOMPARE(readAll(t.track(i)), before[i - 1]);
+    QVERIFY(!QFile::exists(t.wav));
 }
 
 void TestOutputPages::waveCopyToFinishPage()

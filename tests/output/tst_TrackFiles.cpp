@@ -3,13 +3,18 @@
 #include "output/FileOperation.h"
 #include "output/TrackFiles.h"
 #include "settings/modXML.h"
+#include "output/SmallDisk.h"
 #include "support/TestEnv.h"
+#include "tracks/modWaveSplit.h"
 #include "util/modFunctions.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QtEndian>
 #include <QtTest>
+
+#include <cerrno>
 
 #include <unistd.h>
 
@@ -101,19 +106,162 @@ private Q_SLOTS:
         QVERIFY(error.contains(QLatin1String("recording.xml")));
     }
 
-    void newSplitLeavesHigherTracksOfAnEarlierRun()
+    // The files of a folder in plain byte order.
+    static QStringList names(const QString& folder)
     {
-        for (int i = 1; i <= 13; ++i)
-            writeFile(TrackFilePath(rec, i), "old");
-        writeFile(rec + "track 1.wav", "other spelling"); // not a name we write
-        QVERIFY(DeleteExistingTracks(rec, 12));
-        for (int i = 1; i <= 12; ++i)
+        QStringList l = QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden);
+        std::sort(l.begin(), l.end());
+        return l;
+    }
+
+    // A recording of `seconds` seconds at 1000 Hz, mono 16-bit, each frame
+    // holding its own index, and its header.
+    WaveHeader recording(const QString& path, int seconds)
+    {
+        QByteArray b = QByteArray::fromHex("52494646000000005741564566" "6d74201000000001000100e8030000d007000002001000"
+                                           "6461746100000000");
+        const qint64 frames = qint64(seconds) * 1000;
+        qToLittleEndian<quint32>(quint32(frames * 2), b.data() + 40);
+        for (qint64 k = 0; k < frames; ++k) {
+            const quint16 v = quint16(k);
+            b.append(char(v & 0xff)).append(char(v >> 8));
+        }
+        writeFile(path, b);
+        WaveHeader h;
+        [&] { QCOMPARE(ReadWaveHeader(path, h), WaveStatus::Ok); }();
+        return h;
+    }
+
+    // A new split replaces the tracks the old index lists, and only those;
+    // the index gives exact frames beside the whole seconds.
+    void splitReplacesTheIndexedSet()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 10);
+        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 1000}, {2000, 1000}, {3000, 1000}, {4000, 1000}}, rec, 4096)
+                     .status,
+                 WaveStatus::Ok);
+        writeFile(rec + "Track 9.wav", "not listed");
+        writeFile(rec + "track 1.wav", "other spelling");
+        const SplitResult r = SplitRecording(h, {{1600, 1050}, {2650, 7350}}, rec, 4096);
+        QCOMPARE(r.status, WaveStatus::Ok);
+        QCOMPARE(r.files, (QStringList{rec + "Track 1.wav", rec + "Track 2.wav"}));
+        for (int i = 3; i <= 5; ++i)
             QVERIFY(!QFile::exists(TrackFilePath(rec, i)));
-        QVERIFY(QFile::exists(rec + "Track 13.wav"));
-        QVERIFY(QFile::exists(rec + "track 1.wav"));
-        QVERIFY(WriteRecordingIndex(rec, 12));
-        QCOMPARE(XMLGetValue("Tracks", "", RecordingIndexPath(rec), ""), QStringLiteral("12"));
-        QCOMPARE(XMLGetValue("Filename", "Track13", RecordingIndexPath(rec), "none"), QStringLiteral("none"));
+        QCOMPARE(readFile(rec + "Track 9.wav"), QByteArray("not listed"));
+        QCOMPARE(readFile(rec + "track 1.wav"), QByteArray("other spelling"));
+        QCOMPARE(QDir(rec).entryList({"*.part", "recording.xml.*"}, QDir::Files), QStringList());
+        const QString index = RecordingIndexPath(rec);
+        QCOMPARE(XMLGetValue("Tracks", "", index, ""), QStringLiteral("2"));
+        QCOMPARE(XMLGetValue("Start", "Track1", index, ""), QStringLiteral("2"));
+        QCOMPARE(XMLGetValue("Length", "Track1", index, ""), QStringLiteral("1")); // 1.6 s .. 2.65 s
+        QCOMPARE(XMLGetValue("StartFrame", "Track1", index, ""), QStringLiteral("1600"));
+        QCOMPARE(XMLGetValue("Frames", "Track1", index, ""), QStringLiteral("1050"));
+        QCOMPARE(XMLGetValue("StartFrame", "Track2", index, ""), QStringLiteral("2650"));
+        QCOMPARE(readFile(rec + "Track 2.wav").mid(44, 4), QByteArray::fromHex("5a0a5b0a")); // frame 2650
+        // A marker past the end of the audio: the index says what the file holds.
+        QCOMPARE(SplitRecording(h, {{9500, 1000}}, rec, 4096).status, WaveStatus::Ok);
+        QCOMPARE(XMLGetValue("Frames", "Track1", index, ""), QStringLiteral("500"));
+        QCOMPARE(QFileInfo(TrackFilePath(rec, 1)).size(), 44 + 1000);
+    }
+
+    // A kill before the commit leaves the old set (its parts are removed by
+    // the next split); a kill after it is finished by the next split.
+    void interruptedSplitIsRecovered()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 4);
+        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 1000}, {2000, 1000}}, rec, 4096).status, WaveStatus::Ok);
+        const QByteArray old2 = readFile(TrackFilePath(rec, 2));
+        const QVector<FrameSpan> next{{0, 2000}, {2000, 2000}};
+        // Uncommitted: parts and a half-written next index.
+        QCOMPARE(SplitAllSpans(h, next, rec, 4096, {}, true).status, WaveStatus::Ok);
+        writeFile(rec + "recording.xml.next", "<XML");
+        QVERIFY(RecoverSplit(rec));
+        QCOMPARE(names(rec), (QStringList{"Track 1.wav", "Track 2.wav", "Track 3.wav", "recording.xml"}));
+        QCOMPARE(readFile(TrackFilePath(rec, 2)), old2);
+        // Committed, killed after the first rename.
+        QCOMPARE(SplitAllSpans(h, next, rec, 4096, {}, true).status, WaveStatus::Ok);
+        QVERIFY(WriteRecordingIndex(rec + "recording.xml.new", rec, next, 1000));
+        QCOMPARE(::rename(QFile::encodeName(rec + "Track 1.wav.part"), QFile::encodeName(rec + "Track 1.wav")), 0);
+        QVERIFY(RecoverSplit(rec));
+        QCOMPARE(names(rec), (QStringList{"Track 1.wav", "Track 2.wav", "recording.xml"}));
+        QCOMPARE(XMLGetValue("Tracks", "", RecordingIndexPath(rec), ""), QStringLiteral("2"));
+        QCOMPARE(QFileInfo(TrackFilePath(rec, 2)).size(), 44 + 4000);
+    }
+
+    // A recording named like an output (or its part) is refused before
+    // anything is written: nothing truncated, nothing removed.
+    void outputThatIsTheRecordingIsRefused()
+    {
+        for (const QString name : {"Track 1.wav", "Track 2.wav.part", "recording.xml.next"}) {
+            const WaveHeader h = recording(rec + name, 3);
+            const QByteArray before = readFile(rec + name);
+            const SplitResult r = SplitRecording(h, {{0, 1000}, {1000, 1000}}, rec, 4096);
+            QCOMPARE(r.status, WaveStatus::SameAsInput);
+            QVERIFY2(r.error.contains(name), qPrintable(r.error));
+            QCOMPARE(readFile(rec + name), before);
+            QCOMPARE(names(rec), QStringList{name});
+            QFile::remove(rec + name);
+        }
+        // Through a second name for the same folder too.
+        const WaveHeader h = recording(rec + "Track 1.wav", 3);
+        QVERIFY(QFile::link(QDir::cleanPath(rec), dest + "/alias"));
+        QCOMPARE(SplitRecording(h, {{0, 1000}}, dest + "/alias", 4096).status, WaveStatus::SameAsInput);
+    }
+
+    // WAV copies saved into the recording folder are the track files: they
+    // outlive ClearRecorded and a later split into that folder.
+    void deliveredTracksAreKept()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 3);
+        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 2000}}, rec, 4096).status, WaveStatus::Ok);
+        const QString index = RecordingIndexPath(rec);
+        QVERIFY(!MarkDelivered(index, dest));
+        QVERIFY(!IsDelivered(index));
+        QVERIFY(MarkDelivered(index, RemoveSlash(rec)));
+        writeFile(rec + "recording.wav", "raw");
+        ClearRecorded(rec, index, 2);
+        QVERIFY(!QFile::exists(rec + "recording.wav"));
+        QVERIFY(QFile::exists(TrackFilePath(rec, 1)) && QFile::exists(TrackFilePath(rec, 2)));
+        const QByteArray kept = readFile(TrackFilePath(rec, 1));
+        const SplitResult r = SplitRecording(h, {{0, 500}}, rec, 4096);
+        QCOMPARE(r.status, WaveStatus::CreateFailed);
+        QVERIFY2(r.error.contains("saved tracks"), qPrintable(r.error));
+        QCOMPARE(readFile(TrackFilePath(rec, 1)), kept);
+        QVERIFY(QFile::exists(TrackFilePath(rec, 2)));
+    }
+
+    // A full disk names itself, and leaves the old set as it was.
+    void fullDiskKeepsTheOldSet()
+    {
+        svtest::SmallDisk disk(env.root() + "/small", 256 * 1024);
+        SV_REQUIRE_MOUNTED(disk);
+        const QString folder = disk.path + "/";
+        const WaveHeader h = recording(dest + "/rec.wav", 200); // 400 KB
+        QCOMPARE(SplitRecording(h, {{0, 10000}}, folder, 4096).status, WaveStatus::Ok);
+        const QByteArray old = readFile(folder + "Track 1.wav");
+        const SplitResult r = SplitRecording(h, {{0, 100000}, {100000, 100000}}, folder, 4096);
+        QCOMPARE(r.status, WaveStatus::WriteFailed);
+        QCOMPARE(r.sysError, ENOSPC);
+        QVERIFY2(r.error.contains("Disk full"), qPrintable(r.error));
+        QCOMPARE(names(folder), (QStringList{"Track 1.wav", "recording.xml"}));
+        QCOMPARE(readFile(folder + "Track 1.wav"), old);
+        QCOMPARE(XMLGetValue("Tracks", "", RecordingIndexPath(folder), ""), QStringLiteral("1"));
+    }
+
+    // Names that are not UTF-8 and names with markup characters.
+    void hostileFolderNames()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 2);
+        for (const QByteArray raw : {QByteArray("caf\xe9 \xff"), QByteArray("a&b \"q\" <x>")}) {
+            const QString folder = env.root() + "/" + QFile::decodeName(raw) + "/";
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::exists(QFile::decodeName(QFile::encodeName(folder))));
+            const SplitResult r = SplitRecording(h, {{0, 1000}, {1000, 1000}}, folder, 4096);
+            QCOMPARE(r.status, WaveStatus::Ok);
+            const QString listed = XMLGetValue("Filename", "Track2", RecordingIndexPath(folder), "");
+            QCOMPARE(listed, folder + "Track 2.wav");
+            QCOMPARE(QFileInfo(listed).size(), 44 + 2000);
+        }
     }
 
     void clearRecordedDeletesOnlyItsOwnFiles()

@@ -1,5 +1,6 @@
 // sonivault-cli's wave-info, detect, split and waveform, run as a process on
 // generated recordings (4000 frames per second, stereo 16-bit).
+#include "output/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "tracks/WavGen.h"
 
@@ -24,9 +25,11 @@ struct Run {
     QString err;
 };
 
-Run cli(const QStringList& args)
+Run cli(const QStringList& args, const QString& workDir = QString())
 {
     QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
     p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", args);
     Run r;
     if (!p.waitForFinished(60000))
@@ -237,10 +240,72 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(r.out).trimmed().split('\n').size(), 2);
         QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString("2"));
         QCOMPARE(sv::XMLGetValue("Name", "Track3", index, "none"), QString("none"));
-        QCOMPARE(QFileInfo(out + "Track 2.wav").size(), qint64(44 + 41 * 16000));
+        // Cut where the detected marker's edges stand, not on whole seconds.
+        const qint64 frames = sv::XMLGetValue("Frames", "Track2", index, "").toLongLong();
+        QVERIFY2(std::abs(frames - 41 * 4000) <= 400, qPrintable(QString::number(frames)));
+        QCOMPARE(QFileInfo(out + "Track 2.wav").size(), 44 + frames * 4);
 
         QCOMPARE(cli({"split", dir + "song.wav", out, "--track", "1"}).code, 2);
         QCOMPARE(cli({"split", dir + "bad.wav", out, "--track", "0", "1"}).code, 1);
+    }
+
+    // Fractional seconds and frames; a relative OUTDIR gives absolute paths.
+    void splitExactAndRelative()
+    {
+        QDir().mkpath(dir + "work");
+        const Run r = cli({"split", dir + "song.wav", "rel", "--track", "1.6", "2.4", "--track", "4", "0.5",
+                           "--track", "18000f", "2000f"},
+                          dir + "work");
+        QCOMPARE(r.code, 0);
+        const QString folder = dir + "work/rel/";
+        QCOMPARE(QString::fromUtf8(r.out).trimmed().split('\n').first(), folder + "Track 1.wav");
+        const QString index = folder + "recording.xml";
+        QCOMPARE(sv::XMLGetValue("Filename", "Track1", index, ""), folder + "Track 1.wav");
+        QCOMPARE(sv::XMLGetValue("StartFrame", "Track1", index, ""), QString("6400"));
+        QCOMPARE(sv::XMLGetValue("Frames", "Track1", index, ""), QString("9600"));
+        QCOMPARE(sv::XMLGetValue("StartFrame", "Track2", index, ""), QString("16000")); // meets track 1
+        QCOMPARE(sv::XMLGetValue("Frames", "Track3", index, ""), QString("2000"));
+        QCOMPARE(sv::XMLGetValue("Start", "Track1", index, ""), QString("2"));
+        QFile src(dir + "song.wav"), t1(folder + "Track 1.wav");
+        QVERIFY(src.open(QIODevice::ReadOnly) && t1.open(QIODevice::ReadOnly));
+        QVERIFY(t1.readAll().mid(44) == src.readAll().mid(44 + 6400 * 4, 9600 * 4));
+    }
+
+    void badCallsAndRefusals()
+    {
+        Run r = cli({});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains("usage: sonivault-cli COMMAND"));
+        // The recording named like the first output, split into its own folder.
+        QDir().mkpath(dir + "same");
+        QVERIFY(QFile::copy(dir + "song.wav", dir + "same/Track 1.wav"));
+        r = cli({"split", "Track 1.wav", ".", "--track", "0", "1"}, dir + "same");
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("is itself one of the split's output files"), qPrintable(r.err));
+        QCOMPARE(QFileInfo(dir + "same/Track 1.wav").size(), QFileInfo(dir + "song.wav").size());
+        // A folder that cannot be made says why.
+        QVERIFY(writeFile(dir + "plain", "x"));
+        r = cli({"split", dir + "song.wav", dir + "plain/sub", "--track", "0", "1"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("cannot create the folder " + dir + "plain/sub: Not a folder"), qPrintable(r.err));
+        // A name that is not valid UTF-8 is not turned into another name.
+        QProcess sh;
+        sh.setWorkingDirectory(dir);
+        sh.start("/bin/sh", {"-c", "exec \"$0\" split song.wav \"$(printf 'caf\\351')\" --track 0 1",
+                             QCoreApplication::applicationDirPath() + "/sonivault-cli"});
+        QVERIFY(sh.waitForFinished(60000));
+        QCOMPARE(sh.exitCode(), 2);
+        QVERIFY(QDir(dir).entryList({"caf*"}, QDir::AllEntries).isEmpty());
+    }
+
+    void diskFullIsNamed()
+    {
+        SmallDisk disk(dir + "small", 200 * 1024);
+        SV_REQUIRE_MOUNTED(disk);
+        const Run r = cli({"split", dir + "song.wav", disk.path, "--track", "0", "30"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Disk full"), qPrintable(r.err));
+        QVERIFY(QDir(disk.path).isEmpty());
     }
 
     void waveform()

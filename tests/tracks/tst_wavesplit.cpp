@@ -7,6 +7,8 @@
 #include "tracks/modWaveSplit.h"
 
 #include <QDir>
+#include <cerrno>
+#include <limits>
 #include <QtTest>
 
 using namespace sv;
@@ -186,6 +188,94 @@ private Q_SLOTS:
         QFile::remove(path("c.wav"));
         r = SplitAllTracks(h, {{0, 1}}, out, 1000);
         QCOMPARE(r.status, WaveStatus::OpenFailed);
+    }
+    // Tracks are cut where their markers' edges stand: a marker edge at 1.6 s
+    // starts its track there, and neighbours share their edge frame.
+    void exactFrameSpans()
+    {
+        WavSpec s;
+        s.rate = 1000;
+        const std::int64_t frames = 6000;
+        const QByteArray data = wavData(s, frames, [](std::int64_t k, int c) { return int((k * 3 + c) % 30000); });
+        const QString rec = path("exact.wav");
+        QVERIFY(writeFile(rec, wavHeader(s, data.size()) + data));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(rec, h), WaveStatus::Ok);
+        // drawScale 20 units a second: 32 units = 1.6 s; 53 units = 2.65 s.
+        const QVector<FrameSpan> spans = SpansFromMarkers({{32, 21}, {53, 30}, {83, 1}}, 1000, 20);
+        QCOMPARE(spans, (QVector<FrameSpan>{{1600, 1050}, {2650, 1500}, {4150, 50}}));
+        QCOMPARE(FrameAtUnits(7, 44100, 35), std::int64_t(8820));
+        QCOMPARE(FrameAtUnits(1, 44100, 20), std::int64_t(2205)); // 2205.0
+        QCOMPARE(FrameAtUnits(1, 3, 2), std::int64_t(2));         // 1.5 rounds up
+        QCOMPARE(FrameAtUnits(std::int64_t(1) << 62, 44100, 20), std::int64_t(-1));
+
+        const QString out = dir + "exact/";
+        QDir().mkpath(out);
+        const SplitResult r = SplitAllSpans(h, spans, out, 999);
+        QCOMPARE(r.status, WaveStatus::Ok);
+        QByteArray joined;
+        for (const QString& f : r.files)
+            joined += readAll(f).mid(44);
+        // No frame twice, none missing: the three tracks are one stretch.
+        QCOMPARE(joined, data.mid(1600 * 4, (4200 - 1600) * 4));
+        QCOMPARE(readAll(r.files[0]).left(44), WaveHeaderBytes(2, 1000, 16, 1050));
+    }
+
+    // The recording folder may be the shared temporary folder: a link planted
+    // under a part's name is never written through.
+    void plantedLinksAreNotFollowed()
+    {
+        WavSpec s;
+        s.rate = 100;
+        QVERIFY(writeWav(path("l.wav"), s, 300, {}));
+        WaveHeader h;
+        QCOMPARE(ReadWaveHeader(path("l.wav"), h), WaveStatus::Ok);
+        const QString out = dir + "links/";
+        QDir().mkpath(out);
+        QVERIFY(writeFile(path("victim"), "precious"));
+        QVERIFY(QFile::link(path("victim"), out + "Track 1.wav.part"));
+        const SplitResult r = SplitAllTracks(h, {{0, 1}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::CreateFailed);
+        QCOMPARE(r.sysError, EEXIST);
+        QCOMPARE(readAll(path("victim")), QByteArray("precious"));
+        QVERIFY(!QFile::exists(out + "Track 1.wav"));
+    }
+
+    // Positions that overflow 64 bits and tracks a WAV header cannot describe
+    // are refused before any file is made.
+    void oversizedTracksRefused()
+    {
+        WaveHeader h;
+        h.WaveFileName = path("nonexistent.wav");
+        h.ChannelMode = "Stereo";
+        h.Channels = 2;
+        h.BitsPerSample = 16;
+        h.BlockAlign = 4;
+        h.SampleRate = 44100;
+        h.DataStart = 45;
+        h.Frames = std::int64_t(1) << 40;
+        const QString out = dir + "huge/";
+        QDir().mkpath(out);
+        // 4 GiB of audio: one frame more than a header can hold.
+        const std::int64_t maxFrames = (0xFFFFFFFFLL - 36) / 4;
+        SplitResult r = SplitAllSpans(h, QVector<FrameSpan>{{0, maxFrames + 1}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::TooLarge);
+        QVERIFY2(r.error.contains("4 GiB"), qPrintable(r.error));
+        r = SplitAllTracks(h, QVector<SplitItem>{{std::int64_t(1) << 50, 1}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::TooLarge);
+        h.Frames = std::numeric_limits<std::int64_t>::max();
+        r = SplitAllSpans(h, QVector<FrameSpan>{{std::int64_t(1) << 62, 10}}, out, 1000);
+        QCOMPARE(r.status, WaveStatus::TooLarge);
+        QVERIFY(QDir(out).isEmpty());
+    }
+
+    void systemErrorTexts()
+    {
+        QCOMPARE(SystemErrorText(ENOSPC), QStringLiteral("Disk full"));
+        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, ENOSPC), 61);
+        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, EDQUOT), 61);
+        QCOMPARE(ClassicErrorNumber(WaveStatus::CreateFailed, EACCES), 75);
+        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, 0), 57);
     }
 };
 

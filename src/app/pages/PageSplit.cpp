@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
 #include "output/TrackFiles.h"
+#include "tracks/TrackList.h"
 #include "tracks/TrackMessages.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
@@ -15,14 +16,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QtConcurrent>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 PageSplit::PageSplit(frmMain& main)
     : WizardPage(main), ui(std::make_unique<Ui::PageSplit>())
@@ -49,33 +43,18 @@ QString PageSplit::RecordFolder() const
     return sv::AddSlash(st.RecordDirectory);
 }
 
-bool PageSplit::DeleteExistingTracks()
+QString PageSplit::SplitErrorDetails(sv::WaveStatus status, const QString& error, int sysError)
 {
-    return sv::DeleteExistingTracks(RecordFolder(), m_splitCount);
-}
-
-QString PageSplit::SplitErrorDetails(sv::WaveStatus status, const QString& error)
-{
-    int number = 57; // Device I/O error
-    switch (status) {
-    case sv::WaveStatus::OpenFailed: number = 53; break;   // File not found
-    case sv::WaveStatus::CreateFailed: number = 75; break; // Path/File access error
-    case sv::WaveStatus::WriteFailed:
-        if (error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)), Qt::CaseInsensitive))
-            number = 61; // Disk full
-        break;
-    default: break;
-    }
-    return QStringLiteral("(") + QString::number(number) + QStringLiteral(") ") + error;
+    return QStringLiteral("(") + QString::number(sv::ClassicErrorNumber(status, sysError)) + QStringLiteral(") ")
+        + error;
 }
 
 void PageSplit::ReportSplitFailure(const QString& details)
 {
     sv::ReportCriticalError(QStringLiteral("StartSplitTracks"), details);
-    // The recording is kept. Half a set of track files is of no use and may
-    // be what filled the disk; they go, and the waveform page comes back
-    // with its markers so the split can be tried again once there is room.
-    DeleteExistingTracks();
+    // The recording and any earlier set of tracks are as they were; the
+    // waveform page comes back with its markers so the split can be tried
+    // again once the cause (a full disk, say) is gone.
     m.ShowPage(m.picWaveform());
     m.cmdBack()->setEnabled(true);
     m.cmdNext()->setEnabled(true);
@@ -87,6 +66,15 @@ void PageSplit::ReportSplitFailure(const QString& details)
 bool PageSplit::WindowClosed() const
 {
     return m_windowShown && !m.isVisible();
+}
+
+QVector<sv::FrameSpan> PageSplit::SplitSpans(std::int64_t sampleRate) const
+{
+    const sv::TrackList& tracks = m.picWaveform()->Tracks();
+    QVector<QPair<std::int64_t, std::int64_t>> markers;
+    for (const sv::TrackMarker& t : tracks.markers())
+        markers.append({t.left, t.width});
+    return sv::SpansFromMarkers(markers, sampleRate, tracks.limits().scale.drawScale());
 }
 
 void PageSplit::StartSplitTracks()
@@ -105,11 +93,7 @@ void PageSplit::StartSplitTracks()
     if (WindowClosed())
         return;
 
-    const QVector<sv::SplitItem> items = wave->SplitList();
-    m_splitCount = int(items.size());
     const QString folder = RecordFolder();
-    DeleteExistingTracks();
-
     sv::WaveHeader header;
     if (sv::ReadWaveHeader(RecordingFile(), header) != sv::WaveStatus::Ok) {
         const sv::MessageText bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
@@ -118,10 +102,14 @@ void PageSplit::StartSplitTracks()
               QStringLiteral("Critical Error"));
         m.picRecord()->timRecordGraph.start();
         m.ShowPage(m.picRecord());
+        // Nothing was split; the user may record again or go back.
+        m.cmdBack()->setEnabled(true);
         return;
     }
+    const QVector<sv::FrameSpan> spans = SplitSpans(header.SampleRate);
+    const int count = int(spans.size());
 
-    ui->barTrack->setRange(0, m_splitCount);
+    ui->barTrack->setRange(0, count);
     // The window is painted after each track and, within a track, after a
     // piece once 50 ms have passed.
     QElapsedTimer paint;
@@ -139,61 +127,20 @@ void PageSplit::StartSplitTracks()
         }
         return !WindowClosed();
     };
-    const sv::SplitResult r = sv::SplitAllTracks(header, items, folder, sv::SplitBitesize(), progress);
-    if (r.status == sv::WaveStatus::Canceled) {
-        // The program is closing: what was cut so far goes too.
-        DeleteExistingTracks();
-        return;
-    }
+    // The tracks and the index are written, synced and committed as one set.
+    const sv::SplitResult r = sv::SplitRecording(header, spans, folder, sv::SplitBitesize(), progress,
+                                                 [](int) { QCoreApplication::processEvents(); });
+    if (WindowClosed() || r.status == sv::WaveStatus::Canceled)
+        return; // the program is closing; the old state is kept
     if (r.status != sv::WaveStatus::Ok) {
-        ReportSplitFailure(SplitErrorDetails(r.status, r.error));
+        ReportSplitFailure(SplitErrorDetails(r.status, r.error, r.sysError));
         return;
     }
-
+    m_splitCount = count;
     st.RecordingName = sv::MakeRecordingName(QDateTime::currentDateTime());
     st.RecordingXMLPath = sv::RecordingIndexPath(folder);
-    QString indexError;
-    const bool indexed = sv::WriteRecordingIndex(folder, m_splitCount, &indexError, [](int) {
-        QCoreApplication::processEvents();
-    });
-    if (WindowClosed()) {
-        DeleteExistingTracks();
-        return;
-    }
-    if (!indexed) {
-        sv::DeleteFileQuiet(st.RecordingXMLPath);
-        st.RecordingXMLPath.clear();
-        ReportSplitFailure(SplitErrorDetails(sv::WaveStatus::WriteFailed, indexError));
-        return;
-    }
 
-    // Every track and the index exist; once they are on the disk itself (not
-    // just in its cache) the recording may go. The flush runs off the UI
-    // thread so the window keeps painting.
-    {
-        QStringList files;
-        for (int i = 1; i <= m_splitCount; ++i)
-            files << folder + sv::TrackFileName(i);
-        files << st.RecordingXMLPath << folder;
-        QFutureWatcher<void> flushed;
-        QEventLoop wait;
-        QObject::connect(&flushed, &QFutureWatcher<void>::finished, &wait, &QEventLoop::quit);
-        flushed.setFuture(QtConcurrent::run([files] {
-            for (const QString& f : files) {
-                const int fd = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
-                if (fd >= 0) {
-                    ::fsync(fd);
-                    ::close(fd);
-                }
-            }
-        }));
-        if (!flushed.isFinished())
-            wait.exec();
-    }
-    if (WindowClosed()) {
-        DeleteExistingTracks();
-        return;
-    }
+    // The new set and its index are on the disk: the recording may go.
     wave->ReleaseRecording();
     sv::DeleteFileQuiet(RecordingFile());
 

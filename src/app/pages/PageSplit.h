@@ -15,12 +15,11 @@ public:
 
     // Splits the recording into track files, writes recording.xml, deletes
     // the recording, then shows the output page. A damaged recording goes
-    // back to the record page; a failure while writing keeps the recording.
+    // back to the record page (Back on); a failure while writing keeps the
+    // recording and any earlier set of tracks.
     void StartSplitTracks();
     // Deletes the recording and the track files its index names.
     void ClearRecorded();
-    // Deletes track files 1 to SplitCount of the recording folder.
-    bool DeleteExistingTracks();
 
     // Number of tracks of the current recording (0 before the first split).
     int SplitCount() const { return m_splitCount; }
@@ -30,7 +29,9 @@ public:
 
     // The classic run-time error number and text for a failed split step,
     // as the critical-error report shows them: "(61) ...".
-    static QString SplitErrorDetails(sv::WaveStatus status, const QString& error);
+    static QString SplitErrorDetails(sv::WaveStatus status, const QString& error, int sysError = 0);
+    // The exact stretch of each marker of the waveform page, in frames.
+    QVector<sv::FrameSpan> SplitSpans(std::int64_t sampleRate) const;
 
     std::unique_ptr<Ui::PageSplit> ui;
 

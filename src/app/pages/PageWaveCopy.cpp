@@ -93,6 +93,9 @@ void PageWaveCopy::WaveCopyPageNext()
         m.cmdBack()->setEnabled(true);
         return;
     }
+    // Copies saved into the recording folder are the track files themselves:
+    // from now on they are the user's, not ours to clear away.
+    sv::MarkDelivered(st.RecordingXMLPath, st.OutputFolder);
     PageFinish* finish = m.picFinish();
     finish->ResetFinishPage();
     ui->picWaveCopying->hide();
