@@ -1,0 +1,299 @@
+#include "tracks/BandsDetect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace sv {
+
+namespace {
+
+constexpr double FullScale2 = 32768.0 * 32768.0;
+constexpr double BandEdges[BandCount][2] = {{100, 400}, {400, 1000}, {1000, 2500}};
+
+double fromDb(double dbfs) { return FullScale2 * std::pow(10.0, dbfs / 10.0); }
+
+// A second-order section, transposed direct form II.
+struct Biquad {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double z1 = 0, z2 = 0;
+
+    // Butterworth (Q = 1/sqrt 2) low- or high-pass from the audio EQ cookbook.
+    static Biquad butterworth(bool highPass, double f, double rate)
+    {
+        // Rates far below CD quality would put an edge past Nyquist, where
+        // the formulas turn unstable.
+        f = std::min(f, 0.45 * rate);
+        const double w0 = 2 * std::numbers::pi * f / rate;
+        const double c = std::cos(w0);
+        const double alpha = std::sin(w0) / (2 * std::numbers::sqrt2 / 2);
+        const double a0 = 1 + alpha;
+        Biquad q;
+        if (highPass) {
+            q.b0 = (1 + c) / 2 / a0;
+            q.b1 = -(1 + c) / a0;
+        } else {
+            q.b0 = (1 - c) / 2 / a0;
+            q.b1 = (1 - c) / a0;
+        }
+        q.b2 = q.b0;
+        q.a1 = -2 * c / a0;
+        q.a2 = (1 - alpha) / a0;
+        return q;
+    }
+
+    double operator()(double x)
+    {
+        const double y = b0 * x + z1;
+        z1 = b1 * x - a1 * y + z2;
+        z2 = b2 * x - a2 * y;
+        return y;
+    }
+};
+
+double median5(double a, double b, double c, double d, double e)
+{
+    double v[5] = {a, b, c, d, e};
+    std::nth_element(v, v + 2, v + 5);
+    return v[2];
+}
+
+} // namespace
+
+bool ComputeBandLevels(const WaveSamples& samples, BandLevels& levels, const BandProgress& progress)
+{
+    levels = BandLevels();
+    const int rate = int(samples.header().SampleRate);
+    if (rate <= 0)
+        return true;
+    const int D = std::max(1, rate / 11025);
+    // About 10 ms, whole decimated samples.
+    const int B = std::max(D, int(std::lround(rate / 100.0)) / D * D);
+    const std::int64_t blocks = samples.frames() / B;
+    const int perBlock = B / D;
+    const double fs = double(rate) / D;
+
+    Biquad hp[BandCount], lp[BandCount];
+    for (int b = 0; b < BandCount; ++b) {
+        hp[b] = Biquad::butterworth(true, BandEdges[b][0], fs);
+        lp[b] = Biquad::butterworth(false, BandEdges[b][1], fs);
+    }
+    BandLevels out;
+    out.rate = rate;
+    out.decimation = D;
+    out.blockFrames = B;
+    out.frames = samples.frames();
+    for (auto& e : out.energy)
+        e.resize(std::size_t(blocks));
+
+    // Triangular mean over 2D - 1 frames ending at the group's last frame:
+    // weights D - r for the group's frames r = 0..D-1 and r for the previous
+    // group's frames r = 1..D-1; m = (L + R) / 2 is carried as L + R.
+    const double norm = 0.5 / (double(D) * D);
+    std::int64_t carry = 0;
+    std::int64_t frame = 0;
+    int l = 0, r = 0;
+    for (std::int64_t k = 0; k < blocks; ++k) {
+        double acc[BandCount] = {0, 0, 0};
+        for (int j = 0; j < perBlock; ++j) {
+            std::int64_t sum = 0, weighted = 0;
+            for (int i = 0; i < D; ++i, ++frame) {
+                samples.frame(frame, l, r);
+                const int m = l + r;
+                sum += m;
+                weighted += std::int64_t(i) * m;
+            }
+            const double x = double(D * sum - weighted + carry) * norm;
+            carry = weighted;
+            for (int b = 0; b < BandCount; ++b) {
+                const double y = lp[b](hp[b](x));
+                acc[b] += y * y;
+            }
+        }
+        for (int b = 0; b < BandCount; ++b)
+            out.energy[b][std::size_t(k)] = acc[b] / perBlock;
+        if (progress && (k + 1) % 2048 == 0 && !progress(k + 1, blocks))
+            return false;
+    }
+    if (progress)
+        progress(blocks, blocks);
+    levels = std::move(out);
+    return true;
+}
+
+QVector<TimeSpan> BandsTracks(const BandLevels& lv, int hiss, double gapSeconds, double minTrackSeconds)
+{
+    QVector<TimeSpan> tracks;
+    const std::int64_t n = lv.blocks();
+    const double dt = lv.dt();
+    if (n <= 0 || dt <= 0)
+        return tracks;
+    const auto N = std::size_t(n);
+    const auto at = [n](std::int64_t k) { return std::size_t(std::clamp<std::int64_t>(k, 0, n - 1)); };
+
+    // Clicks go (median of five), then a short mean.
+    std::array<std::vector<double>, BandCount> Em, S;
+    for (int b = 0; b < BandCount; ++b) {
+        const std::vector<double>& E = lv.energy[b];
+        Em[b].resize(N);
+        S[b].resize(N);
+        for (std::int64_t k = 0; k < n; ++k)
+            Em[b][std::size_t(k)] = median5(E[at(k - 2)], E[at(k - 1)], E[at(k)], E[at(k + 1)], E[at(k + 2)]);
+        for (std::int64_t k = 0; k < n; ++k) {
+            const std::int64_t a = std::max<std::int64_t>(0, k - 2), z = std::min(n - 1, k + 2);
+            double sum = 0;
+            for (std::int64_t i = a; i <= z; ++i)
+                sum += Em[b][std::size_t(i)];
+            S[b][std::size_t(k)] = sum / double(z - a + 1);
+        }
+    }
+
+    // The noise floor: a low rank of half-second means, over the span where
+    // the recording has any sound at all (digital silence before the tape
+    // starts must not pull it down).
+    const double activeLevel = fromDb(-90);
+    std::int64_t first = -1, last = -1;
+    for (std::int64_t k = 0; k < n; ++k) {
+        bool active = false;
+        for (int b = 0; b < BandCount; ++b)
+            active = active || lv.energy[b][std::size_t(k)] >= activeLevel;
+        if (active) {
+            if (first < 0)
+                first = k;
+            last = k;
+        }
+    }
+    if (first < 0) {
+        first = 0;
+        last = n - 1;
+    }
+    const std::int64_t spanLength = last - first + 1;
+    double floor[BandCount];
+    {
+        std::vector<double> prefix(static_cast<std::size_t>(spanLength) + 1);
+        std::vector<double> means(static_cast<std::size_t>(spanLength));
+        for (int b = 0; b < BandCount; ++b) {
+            prefix[0] = 0;
+            for (std::int64_t k = first; k <= last; ++k)
+                prefix[std::size_t(k - first + 1)] = prefix[std::size_t(k - first)] + Em[b][std::size_t(k)];
+            for (std::int64_t k = first; k <= last; ++k) {
+                const std::int64_t a = std::max(first, k - 25), z = std::min(last, k + 24);
+                means[std::size_t(k - first)] =
+                    (prefix[std::size_t(z - first + 1)] - prefix[std::size_t(a - first)]) / double(z - a + 1);
+            }
+            const auto rank = std::size_t(std::floor(0.002 * double(spanLength - 1)));
+            std::nth_element(means.begin(), means.begin() + std::ptrdiff_t(rank), means.end());
+            floor[b] = std::max(means[rank], fromDb(-100));
+        }
+    }
+
+    // Level above the floor, loudest band, and quiet blocks.
+    std::array<std::vector<double>, BandCount> s;
+    std::vector<double> loudest(N, -1e300);
+    std::vector<char> quiet(N, 1);
+    const double cap = double(hiss) * 35.0 * double(hiss) * 35.0 / 2.0;
+    for (int b = 0; b < BandCount; ++b) {
+        s[b].resize(N);
+        const double threshold = std::min(floor[b] * std::pow(10.0, 0.8), cap);
+        for (std::size_t k = 0; k < N; ++k) {
+            s[b][k] = 10 * std::log10(S[b][k] / floor[b]);
+            loudest[k] = std::max(loudest[k], s[b][k]);
+            if (!(S[b][k] < threshold))
+                quiet[k] = 0;
+        }
+    }
+
+    // Gaps: quiet runs long enough, or touching either end; segments lie between.
+    struct Seg {
+        std::int64_t start, end; // blocks, end exclusive
+    };
+    std::vector<Seg> segs;
+    const std::int64_t minGap = std::llround(std::max(0.0, gapSeconds) / dt);
+    {
+        std::int64_t segStart = -1;
+        std::int64_t k = 0;
+        while (k < n) {
+            if (!quiet[std::size_t(k)]) {
+                if (segStart < 0)
+                    segStart = k;
+                ++k;
+                continue;
+            }
+            std::int64_t e = k;
+            while (e < n && quiet[std::size_t(e)])
+                ++e;
+            if (e - k >= minGap || k == 0 || e == n) {
+                if (segStart >= 0)
+                    segs.push_back({segStart, k});
+                segStart = -1;
+            }
+            k = e;
+        }
+        if (segStart >= 0)
+            segs.push_back({segStart, n});
+    }
+
+    // Short segments join a close neighbour or go, shortest first.
+    for (;;) {
+        std::size_t shortest = segs.size();
+        for (std::size_t i = 0; i < segs.size(); ++i) {
+            const double len = double(segs[i].end - segs[i].start) * dt;
+            if (len < minTrackSeconds
+                && (shortest == segs.size() || segs[i].end - segs[i].start < segs[shortest].end - segs[shortest].start))
+                shortest = i;
+        }
+        if (shortest == segs.size())
+            break;
+        const std::size_t i = shortest;
+        const std::int64_t left = i > 0 ? segs[i].start - segs[i - 1].end : -1;
+        const std::int64_t right = i + 1 < segs.size() ? segs[i + 1].start - segs[i].end : -1;
+        const bool useLeft = left >= 0 && (right < 0 || left <= right);
+        const std::int64_t distance = useLeft ? left : right;
+        if (distance >= 0 && double(distance) * dt <= 3.0) {
+            const std::size_t keep = useLeft ? i - 1 : i;
+            segs[keep] = {segs[keep].start, segs[keep + 1].end};
+            segs.erase(segs.begin() + std::ptrdiff_t(keep + 1));
+        } else {
+            segs.erase(segs.begin() + std::ptrdiff_t(i));
+        }
+    }
+
+    // Edges: take in the blocks just outside that still stand above the floor.
+    std::vector<Seg> moved = segs;
+    for (std::size_t i = 0; i < moved.size(); ++i) {
+        const std::int64_t prevEnd = i > 0 ? moved[i - 1].end : 0;
+        while (moved[i].start > prevEnd && loudest[std::size_t(moved[i].start - 1)] >= 2)
+            --moved[i].start;
+        const std::int64_t nextStart = i + 1 < segs.size() ? segs[i + 1].start : n;
+        while (moved[i].end < nextStart && loudest[std::size_t(moved[i].end)] >= 2)
+            ++moved[i].end;
+    }
+
+    // Tails: a fade continues under the hiss; extend the end by the time the
+    // fade's slope would need to reach -78 dBFS from just above the floor.
+    const double length = double(lv.frames) / lv.rate;
+    for (std::size_t i = 0; i < moved.size(); ++i) {
+        const std::int64_t j = moved[i].end;
+        double end = double(j) * dt;
+        const double limit = i + 1 < moved.size() ? double(moved[i + 1].start) * dt : length;
+        if (j + 1 < n) {
+            int best = 0;
+            for (int b = 1; b < BandCount; ++b)
+                if (s[b][std::size_t(j - 1)] > s[best][std::size_t(j - 1)])
+                    best = b;
+            const double L = 10 * std::log10(floor[best] / FullScale2) + 2;
+            if (L > -78) {
+                std::int64_t k1 = j - 1;
+                const double stop = std::max(double(moved[i].start), double(j) - 5.0 / dt);
+                while (double(k1) > stop && s[best][std::size_t(k1)] < 12)
+                    --k1;
+                const double slope = 10.0 / (double(j - k1) * dt);
+                end += std::min((L + 78) / slope, 2.0);
+            }
+        }
+        tracks.append({double(moved[i].start) * dt, std::min(end, limit)});
+    }
+    return tracks;
+}
+
+} // namespace sv
