@@ -203,22 +203,23 @@ QVector<TimeSpan> BandsTracks(const BandLevels& lv, int hiss, double gapSeconds,
             const auto rank = std::size_t(std::floor(0.002 * double(spanLength - 1)));
             std::nth_element(means.begin(), means.begin() + std::ptrdiff_t(rank), means.end());
             floor[b] = std::max(means[rank], fromDb(-100));
+            std::vector<double>().swap(Em[b]); // a long side holds a few MiB per band
         }
     }
 
-    // Level above the floor, loudest band, and quiet blocks.
-    std::array<std::vector<double>, BandCount> s;
+    // Quiet blocks; then each band's level above its floor (in place of S),
+    // and the loudest band's.
+    std::array<std::vector<double>, BandCount>& s = S;
     std::vector<double> loudest(N, -1e300);
     std::vector<char> quiet(N, 1);
     const double cap = double(hiss) * 35.0 * double(hiss) * 35.0 / 2.0;
     for (int b = 0; b < BandCount; ++b) {
-        s[b].resize(N);
         const double threshold = std::min(floor[b] * std::pow(10.0, 0.8), cap);
         for (std::size_t k = 0; k < N; ++k) {
-            s[b][k] = 10 * std::log10(S[b][k] / floor[b]);
-            loudest[k] = std::max(loudest[k], s[b][k]);
             if (!(S[b][k] < threshold))
                 quiet[k] = 0;
+            s[b][k] = 10 * std::log10(S[b][k] / floor[b]);
+            loudest[k] = std::max(loudest[k], s[b][k]);
         }
     }
 
