@@ -1,8 +1,10 @@
 #include "tracks/BandsDetect.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 namespace sv {
 
@@ -36,8 +38,9 @@ using V4 = double __attribute__((vector_size(32)));
 struct BandFilters {
     // A high-pass then a low-pass per lane, direct form I: the feedback
     // chain is one multiply and one add per sample.
-    V4 hb0, hb1, hb2, ha1, ha2, lb0, lb1, lb2, la1, la2;
-    V4 hx1{}, hx2{}, hy1{}, hy2{}, ly1{}, ly2{};
+    V4 hb0, ha1, ha2, lb0, la1, la2;
+    double hx1 = 0, hx2 = 0; // the input is the same in every lane
+    V4 hy1{}, hy2{}, ly1{}, ly2{};
 
     explicit BandFilters(double rate)
     {
@@ -45,8 +48,8 @@ struct BandFilters {
             const int band = std::min(b, BandCount - 1);
             const auto h = butterworth(true, BandEdges[band][0], rate);
             const auto l = butterworth(false, BandEdges[band][1], rate);
-            hb0[b] = h[0], hb1[b] = h[1], hb2[b] = h[2], ha1[b] = h[3], ha2[b] = h[4];
-            lb0[b] = l[0], lb1[b] = l[1], lb2[b] = l[2], la1[b] = l[3], la2[b] = l[4];
+            hb0[b] = h[0], ha1[b] = h[3], ha2[b] = h[4];
+            lb0[b] = l[0], la1[b] = l[3], la2[b] = l[4];
         }
     }
 
@@ -54,21 +57,27 @@ struct BandFilters {
     [[gnu::always_inline]] inline void run(const double* x, int n, double sums[4])
     {
         V4 acc{};
-        V4 hx1_ = hx1, hx2_ = hx2, hy1_ = hy1, hy2_ = hy2, ly1_ = ly1, ly2_ = ly2;
+        V4 hy1_ = hy1, hy2_ = hy2, ly1_ = ly1, ly2_ = ly2;
+        double x1 = hx1, x2 = hx2;
         for (int i = 0; i < n; ++i) {
-            const V4 in = V4{} + x[i];
-            const V4 h = (hb0 * in + hb1 * hx1_ + hb2 * hx2_ - ha2 * hy2_) - ha1 * hy1_;
+            // Butterworth sections have b = b0 (1, -2, 1) for the high-pass
+            // and b0 (1, 2, 1) for the low-pass: the input's part is one
+            // scaled sum, and the high-pass's is the same for every band.
+            const double d = (x[i] + x2) - 2 * x1;
+            x2 = x1;
+            x1 = x[i];
+            const V4 h = (hb0 * d - ha2 * hy2_) - ha1 * hy1_;
             // The low-pass's input history is the high-pass's output history.
-            const V4 y = (lb0 * h + lb1 * hy1_ + lb2 * hy2_ - la2 * ly2_) - la1 * ly1_;
-            hx2_ = hx1_;
-            hx1_ = in;
+            const V4 y = (lb0 * ((h + hy2_) + (hy1_ + hy1_)) - la2 * ly2_) - la1 * ly1_;
             hy2_ = hy1_;
             hy1_ = h;
             ly2_ = ly1_;
             ly1_ = y;
             acc += y * y;
         }
-        hx1 = hx1_, hx2 = hx2_, hy1 = hy1_, hy2 = hy2_, ly1 = ly1_, ly2 = ly2_;
+        hx1 = x1;
+        hx2 = x2;
+        hy1 = hy1_, hy2 = hy2_, ly1 = ly1_, ly2 = ly2_;
         for (int b = 0; b < 4; ++b)
             sums[b] = acc[b];
     }
@@ -76,15 +85,77 @@ struct BandFilters {
 
 double median5(double a, double b, double c, double d, double e)
 {
-    double v[5] = {a, b, c, d, e};
-    std::nth_element(v, v + 2, v + 5);
-    return v[2];
+    // Six compare-exchanges leave the median in c.
+    const auto order = [](double& x, double& y) {
+        const double lo = std::min(x, y);
+        y = std::max(x, y);
+        x = lo;
+    };
+    order(a, b);
+    order(d, e);
+    order(a, d); // a is now below three others: not the median
+    order(b, e); // e is now above three others: not the median
+    order(b, c);
+    order(c, d);
+    order(b, c);
+    return c;
+}
+
+
+// Blocks from..to-1 into energy. The filters start fresh at block warmFrom
+// (from itself, or far enough before it that their state has died out: the
+// bands' filters forget within a few hundredths of a second). tick runs every
+// 2048 blocks; false stops the pass. Built for AVX2 as well where the
+// processor has it: the filters then run twice as fast.
+__attribute__((target_clones("avx2", "default")))
+bool passBlocks(const WaveSamples& samples, int D, int B, std::int64_t warmFrom, std::int64_t from, std::int64_t to,
+                std::array<std::vector<double>, BandCount>& energy, const std::function<bool()>& tick)
+{
+    const int perBlock = B / D;
+    BandFilters filters(double(samples.header().SampleRate) / D);
+    // Triangular mean over 2D - 1 frames ending at the group's last frame:
+    // weights D - r for the group's frames r = 0..D-1 and r for the previous
+    // group's frames r = 1..D-1; m = (L + R) / 2 is carried as L + R.
+    const double norm = 0.5 / (double(D) * D);
+    std::int64_t carry = 0;
+    std::int64_t frame = warmFrom * B;
+    int l = 0, r = 0;
+    std::vector<double> x(static_cast<std::size_t>(perBlock));
+    // The common factors get loops of their own length, which the compiler unrolls.
+    const auto decimate = [&]<int Fixed>() {
+        const int d = Fixed > 0 ? Fixed : D;
+        for (int j = 0; j < perBlock; ++j) {
+            std::int64_t sum = 0, weighted = 0;
+            for (int i = 0; i < d; ++i, ++frame) {
+                samples.frame(frame, l, r);
+                const int m = l + r;
+                sum += m;
+                weighted += std::int64_t(i) * m;
+            }
+            x[std::size_t(j)] = double(d * sum - weighted + carry) * norm;
+            carry = weighted;
+        }
+    };
+    for (std::int64_t k = warmFrom; k < to; ++k) {
+        switch (D) {
+        case 4: decimate.operator()<4>(); break;
+        case 2: decimate.operator()<2>(); break;
+        case 1: decimate.operator()<1>(); break;
+        default: decimate.operator()<0>(); break;
+        }
+        double sums[4];
+        filters.run(x.data(), perBlock, sums);
+        if (k >= from)
+            for (int b = 0; b < BandCount; ++b)
+                energy[b][std::size_t(k)] = sums[b] / perBlock;
+        if ((k - warmFrom + 1) % 2048 == 0 && !tick())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
-// Built for AVX2 as well where the processor has it: the filters run twice as fast.
-__attribute__((target_clones("avx2", "default")))
 bool ComputeBandLevels(const WaveSamples& samples, BandLevels& levels, const BandProgress& progress)
 {
     levels = BandLevels();
@@ -95,10 +166,7 @@ bool ComputeBandLevels(const WaveSamples& samples, BandLevels& levels, const Ban
     // About 10 ms, whole decimated samples.
     const int B = std::max(D, int(std::lround(rate / 100.0)) / D * D);
     const std::int64_t blocks = samples.frames() / B;
-    const int perBlock = B / D;
-    const double fs = double(rate) / D;
 
-    BandFilters filters(fs);
     BandLevels out;
     out.rate = rate;
     out.decimation = D;
@@ -107,33 +175,30 @@ bool ComputeBandLevels(const WaveSamples& samples, BandLevels& levels, const Ban
     for (auto& e : out.energy)
         e.resize(std::size_t(blocks));
 
-    // Triangular mean over 2D - 1 frames ending at the group's last frame:
-    // weights D - r for the group's frames r = 0..D-1 and r for the previous
-    // group's frames r = 1..D-1; m = (L + R) / 2 is carried as L + R.
-    const double norm = 0.5 / (double(D) * D);
-    std::int64_t carry = 0;
-    std::int64_t frame = 0;
-    int l = 0, r = 0;
-    std::vector<double> x(static_cast<std::size_t>(perBlock));
-    for (std::int64_t k = 0; k < blocks; ++k) {
-        for (int j = 0; j < perBlock; ++j) {
-            std::int64_t sum = 0, weighted = 0;
-            for (int i = 0; i < D; ++i, ++frame) {
-                samples.frame(frame, l, r);
-                const int m = l + r;
-                sum += m;
-                weighted += std::int64_t(i) * m;
-            }
-            x[std::size_t(j)] = double(D * sum - weighted + carry) * norm;
-            carry = weighted;
-        }
-        double sums[4];
-        filters.run(x.data(), perBlock, sums);
-        for (int b = 0; b < BandCount; ++b)
-            out.energy[b][std::size_t(k)] = sums[b] / perBlock;
-        if (progress && (k + 1) % 2048 == 0 && !progress(k + 1, blocks))
-            return false;
-    }
+    // A long recording is done in two halves at once, the second starting
+    // its filters two seconds early.
+    const std::int64_t warm = 200;
+    const std::int64_t half = blocks > 30 * warm ? blocks / 2 : blocks;
+    std::atomic<std::int64_t> done{0};
+    std::atomic<bool> stop{false};
+    std::thread second;
+    if (half < blocks)
+        second = std::thread([&] {
+            passBlocks(samples, D, B, half - warm, half, blocks, out.energy, [&] {
+                done += 2048;
+                return !stop.load();
+            });
+        });
+    passBlocks(samples, D, B, 0, 0, half, out.energy, [&] {
+        done += 2048;
+        if (progress && !progress(std::min(done.load(), blocks), blocks))
+            stop = true;
+        return !stop.load();
+    });
+    if (second.joinable())
+        second.join();
+    if (stop)
+        return false;
     if (progress)
         progress(blocks, blocks);
     levels = std::move(out);
@@ -207,20 +272,23 @@ QVector<TimeSpan> BandsTracks(const BandLevels& lv, int hiss, double gapSeconds,
         }
     }
 
-    // Quiet blocks; then each band's level above its floor (in place of S),
-    // and the loudest band's.
-    std::array<std::vector<double>, BandCount>& s = S;
-    std::vector<double> loudest(N, -1e300);
+    // Quiet blocks, and the loudest band's level above its floor; a band's
+    // own level is needed only at a few track ends.
+    const auto s = [&](int b, std::int64_t k) { return 10 * std::log10(S[b][std::size_t(k)] / floor[b]); };
+    std::vector<double> loudest(N);
     std::vector<char> quiet(N, 1);
     const double cap = double(hiss) * 35.0 * double(hiss) * 35.0 / 2.0;
-    for (int b = 0; b < BandCount; ++b) {
-        const double threshold = std::min(floor[b] * std::pow(10.0, 0.8), cap);
-        for (std::size_t k = 0; k < N; ++k) {
-            if (!(S[b][k] < threshold))
+    double threshold[BandCount];
+    for (int b = 0; b < BandCount; ++b)
+        threshold[b] = std::min(floor[b] * std::pow(10.0, 0.8), cap);
+    for (std::size_t k = 0; k < N; ++k) {
+        double ratio = 0;
+        for (int b = 0; b < BandCount; ++b) {
+            if (!(S[b][k] < threshold[b]))
                 quiet[k] = 0;
-            s[b][k] = 10 * std::log10(S[b][k] / floor[b]);
-            loudest[k] = std::max(loudest[k], s[b][k]);
+            ratio = std::max(ratio, S[b][k] / floor[b]);
         }
+        loudest[k] = 10 * std::log10(ratio);
     }
 
     // Gaps: quiet runs long enough, or touching either end; segments lie between.
@@ -299,13 +367,13 @@ QVector<TimeSpan> BandsTracks(const BandLevels& lv, int hiss, double gapSeconds,
         if (j + 1 < n) {
             int best = 0;
             for (int b = 1; b < BandCount; ++b)
-                if (s[b][std::size_t(j - 1)] > s[best][std::size_t(j - 1)])
+                if (s(b, j - 1) > s(best, j - 1))
                     best = b;
             const double L = 10 * std::log10(floor[best] / FullScale2) + 2;
             if (L > -78) {
                 std::int64_t k1 = j - 1;
                 const double stop = std::max(double(moved[i].start), double(j) - 5.0 / dt);
-                while (double(k1) > stop && s[best][std::size_t(k1)] < 12)
+                while (double(k1) > stop && s(best, k1) < 12)
                     --k1;
                 const double slope = 10.0 / (double(j - k1) * dt);
                 end += std::min((L + 78) / slope, 2.0);
