@@ -162,6 +162,10 @@ int main(int argc, char** argv)
     if (samples.open(args[0]) != WaveStatus::Ok || wave.draw(samples) != WaveStatus::Ok)
         return 1;
     std::printf("tape: %.0f s, %zu pieces\n", samples.header().ExactSeconds(), truth.size());
+    std::fprintf(stderr, "truth:");
+    for (const Truth& t : truth)
+        std::fprintf(stderr, " %.1f-%.1f", t.start, t.end);
+    std::fprintf(stderr, "\n");
     std::printf("| method | MinTrackLength | tracks found | tracks right | boundary F1 (+-1 s) | music inside tracks |\n");
     std::printf("|---|---|---|---|---|---|\n");
     const struct {
@@ -178,6 +182,11 @@ int main(int argc, char** argv)
         for (const TrackSpan& t : r.tracks)
             got.push_back({double(t.start) / wave.drawScale(), double(t.end) / wave.drawScale()});
         const Score sc = score(truth, got);
+        // The details on stderr, for a look at what went wrong.
+        std::fprintf(stderr, "%s %d:", qPrintable(MethodName(run.method)), run.minTrack);
+        for (const Truth& g : got)
+            std::fprintf(stderr, " %.1f-%.1f", g.start, g.end);
+        std::fprintf(stderr, "\n");
         std::printf("| %s | %d | %d | %d of %zu | %.2f | %.1f %% |\n", qPrintable(MethodName(run.method)), run.minTrack,
                     sc.found, sc.right, truth.size(), sc.f1, 100 * sc.kept);
     }
