@@ -233,6 +233,8 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(60));
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     boxes.install();
     z.noWelcomeDialog();
     QVERIFY(z.start());
@@ -314,6 +316,8 @@ void TestRecording::clockFlipAndEndOnExactCounts()
 {
     Boxes boxes;
     Wizard z;
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -389,6 +393,8 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
 {
     Boxes boxes;
     Wizard z;
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -471,6 +477,8 @@ void TestRecording::diskFullKeepsWhatWasRecorded()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(100));
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     boxes.install();
     Rig r;
     r.open(z, 600, 0);
