@@ -38,9 +38,11 @@ best() { # best of N runs of a command: "secs kib" of the fastest
 
 sync
 cat "$wav" > /dev/null # same warm page cache for every contender
-read -r detect_s detect_kib < <(best 5 "$cli" detect "$wav")
+read -r detect_s detect_kib < <(best 5 "$cli" detect "$wav" --method bands)
 tracks=$(grep -o '"left"' "$out/stdout.txt" | wc -l)
+read -r audio_s _ < <(best 5 "$cli" detect "$wav" --method audio)
 read -r image_s _ < <(best 5 "$cli" detect "$wav" --method image)
+bands_steps=$("$build/bin/bench_detect" "$wav" bands | tail -2 | tr '\n' ' ')
 read -r ff_s _ < <(best 3 ffmpeg -hide_banner -nostats -i "$wav" -af silencedetect=noise=-45dB:d=0.5 -f null -)
 ff_gaps=$(grep -c silence_end "$out/stderr.txt" || true)
 
@@ -61,7 +63,9 @@ rm -rf "$out/split" "$out/cp"
 mib() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.0f", (s > 0 ? b / s / 1048576 : 0) }'; }
 cat <<REPORT
 recording: $bytes bytes, 46:00 stereo 16-bit 44100 Hz
-draw + detect (audio):  ${detect_s} s, peak ${detect_kib} KiB, $tracks tracks
+draw + detect (bands):  ${detect_s} s, peak ${detect_kib} KiB, $tracks tracks
+  in one process: $bands_steps
+draw + detect (audio):  ${audio_s} s
 draw + detect (image):  ${image_s} s
 ffmpeg silencedetect:   ${ff_s} s ($ff_gaps gaps)
 speed-up over ffmpeg:   $(awk -v a="$ff_s" -v b="$detect_s" 'BEGIN { printf "%.1f", (b > 0 ? a / b : 0) }')x

@@ -108,7 +108,7 @@ int detect(const QStringList& a)
 {
     if (a.size() < 2)
         return usageError(QStringLiteral(
-            "usage: detect FILE [--method audio|image] [--hiss N] [--samples X] [--min-track S] [--no-auto]"));
+            "usage: detect FILE [--method bands|audio|image] [--hiss N] [--samples X] [--min-track S] [--no-auto]"));
     DetectSettings s = LoadDetectSettings();
     for (int i = 2; i < a.size(); ++i) {
         const QString& o = a[i];
@@ -118,8 +118,8 @@ int detect(const QStringList& a)
             s.autoSplit = false;
         } else if (o == QLatin1String("--method") && hasValue) {
             const QString m = a[++i].toLower();
-            if (m != QLatin1String("audio") && m != QLatin1String("image"))
-                return usageError(QStringLiteral("--method takes audio or image"));
+            if (m != QLatin1String("bands") && m != QLatin1String("audio") && m != QLatin1String("image"))
+                return usageError(QStringLiteral("--method takes bands, audio or image"));
             s.method = MethodFromName(m);
         } else if (o == QLatin1String("--hiss") && hasValue) {
             if (!wholeArg(a[++i], 0, 32767, v))
@@ -144,11 +144,15 @@ int detect(const QStringList& a)
         return *rc;
     const TrackList list = detected(l, s);
     QJsonArray tracks;
+    // The marker edges in seconds, to the millisecond: where the split cuts.
+    const auto ms = [&l](int units) { return qRound64(double(units) / l.wave.drawScale() * 1000) / 1000.0; };
     for (int i = 0; i < list.count(); ++i)
         tracks.append(QJsonObject{{"left", list.at(i).left},
                                   {"width", list.at(i).width},
                                   {"start", list.startSeconds(i)},
-                                  {"length", list.lengthSeconds(i)}});
+                                  {"length", list.lengthSeconds(i)},
+                                  {"startTime", ms(list.at(i).left)},
+                                  {"endTime", ms(list.at(i).left + list.at(i).width)}});
     printJson({{"DrawScale", l.wave.drawScale()},
                {"WaveWidth", l.wave.waveWidth()},
                {"WaveSeconds", l.wave.waveSeconds()},

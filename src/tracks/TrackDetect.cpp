@@ -39,13 +39,37 @@ double polylineMinY(const QVector<QPoint>& pts, int a, int b)
 
 QString MethodName(DetectMethod m)
 {
-    return m == DetectMethod::Image ? QStringLiteral("Image") : QStringLiteral("Audio");
+    switch (m) {
+    case DetectMethod::Audio:
+        return QStringLiteral("Audio");
+    case DetectMethod::Image:
+        return QStringLiteral("Image");
+    default:
+        return QStringLiteral("Bands");
+    }
 }
 
 DetectMethod MethodFromName(const QString& name)
 {
-    return name.trimmed().compare(QLatin1String("image"), Qt::CaseInsensitive) == 0 ? DetectMethod::Image
-                                                                                     : DetectMethod::Audio;
+    const QString n = name.trimmed();
+    if (n.compare(QLatin1String("audio"), Qt::CaseInsensitive) == 0)
+        return DetectMethod::Audio;
+    if (n.compare(QLatin1String("image"), Qt::CaseInsensitive) == 0)
+        return DetectMethod::Image;
+    return DetectMethod::Bands;
+}
+
+QVector<TrackSpan> SpansFromSeconds(const QVector<TimeSpan>& tracks, const WaveScale& scale)
+{
+    QVector<TrackSpan> spans;
+    const double width = scale.waveWidth();
+    for (const TimeSpan& t : tracks) {
+        const double a = std::clamp(std::round(t.start * scale.drawScale()), 0.0, width);
+        const double b = std::clamp(std::round(t.end * scale.drawScale()), 0.0, width);
+        if (b > a)
+            spans.append({int(a), int(b)});
+    }
+    return spans;
 }
 
 DetectSettings LoadDetectSettings()
@@ -56,8 +80,8 @@ DetectSettings LoadDetectSettings()
     // window of one unit.
     const QString samples = XMLGetValue(QStringLiteral("Samples"), DetectSection, QString(), QStringLiteral(".5"));
     s.samples = samples.trimmed().isEmpty() ? 0.5 : Val(samples);
-    s.minTrackLength = XMLGetInt(QStringLiteral("MinTrackLength"), DetectSection, QString(), 35);
-    s.method = MethodFromName(XMLGetValue(QStringLiteral("Method"), DetectSection, QString(), QStringLiteral("Audio")));
+    s.minTrackLength = XMLGetInt(QStringLiteral("MinTrackLength"), DetectSection, QString(), 10);
+    s.method = MethodFromName(XMLGetValue(QStringLiteral("Method"), DetectSection, QString(), QStringLiteral("Bands")));
     s.autoSplit = XMLGetInt(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString(), 1) != 0;
     return s;
 }
@@ -69,7 +93,7 @@ int DetectWindowFor(double samples, int drawScale)
 }
 
 DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, const DetectSettings& s,
-                          const DetectProgress& progress)
+                          const DetectProgress& progress, BandLevels* levels)
 {
     DetectResult result;
     const int width = wave.waveWidth();
@@ -81,6 +105,19 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
     const TrackSpan whole = width - 120 > 15 ? TrackSpan{15, width - 120} : TrackSpan{0, width};
     if (!s.autoSplit) {
         result.tracks.append(whole);
+        return result;
+    }
+
+    if (s.method == DetectMethod::Bands && (samples || (levels && levels->isComputed()))) {
+        BandLevels own;
+        BandLevels& lv = levels ? *levels : own;
+        if (!lv.isComputed() && !ComputeBandLevels(*samples, lv, progress))
+            return result;
+        result.tracks = SpansFromSeconds(BandsTracks(lv, s.hiss, s.samples, s.minTrackLength), wave.scale());
+        if (result.tracks.isEmpty()) {
+            result.tracks.append(whole);
+            result.message = TrackMsg::NoRecording;
+        }
         return result;
     }
 

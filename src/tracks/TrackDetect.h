@@ -1,12 +1,15 @@
 #pragma once
-// Automatic track detection: the recording is scanned in contiguous windows
-// of DetectWindow + 1 image units; a run of loud windows that ends in a silent
-// one becomes a track when it is longer than MinTrackLength seconds.
-// Two ways to judge a window, everything else shared:
-//  - Audio (default): any frame of the recording inside the window's time
-//    span has |left + right| >= 2 x Hiss x 35 (mono counts its sample twice).
+// Automatic track detection, three methods behind one call:
+//  - Bands (default): band levels against the recording's own noise floor
+//    (BandsDetect.h); tracks keep their quiet passages, fades and edges.
+// The other two scan the recording in contiguous windows of DetectWindow + 1
+// image units; a run of loud windows that ends in a silent one becomes a
+// track when it is longer than MinTrackLength seconds. A window is loud when
+//  - Audio: any frame of the recording inside the window's time span has
+//    |left + right| >= 2 x Hiss x 35 (mono counts its sample twice);
 //  - Image: the drawn polyline reaches the probe line (y <= centre - Hiss)
 //    anywhere in [x, x + DetectWindow].
+#include "tracks/BandsDetect.h"
 #include "tracks/TrackMessages.h"
 #include "tracks/Waveform.h"
 
@@ -17,21 +20,21 @@
 
 namespace sv {
 
-enum class DetectMethod { Audio, Image };
+enum class DetectMethod { Bands, Audio, Image };
 
 struct DetectSettings {
     int hiss = 25;             // image units above the centre line
     double samples = 0.5;      // silent gap that ends a track, seconds
-    int minTrackLength = 35;   // seconds
-    DetectMethod method = DetectMethod::Audio;
+    int minTrackLength = 10;   // seconds
+    DetectMethod method = DetectMethod::Bands;
     bool autoSplit = true;
 };
 
 // Reads Hiss, Samples, MinTrackLength and Method from "Advanced\Track
 // Detection" and AutoSplit from "WaveformOptions", with their defaults.
 DetectSettings LoadDetectSettings();
-QString MethodName(DetectMethod m); // "Audio" / "Image"
-// Case-insensitive; anything unknown is Audio.
+QString MethodName(DetectMethod m); // "Bands" / "Audio" / "Image"
+// Case-insensitive; anything unknown is Bands.
 DetectMethod MethodFromName(const QString& name);
 
 // DetectWindow in image units: whole part of samples x DrawScale, never negative.
@@ -54,8 +57,14 @@ struct DetectResult {
 // Called every 64 windows; false cancels (the result is then empty).
 using DetectProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
 
-// samples may be null for the Image method.
+// samples may be null for the Image method. Bands works from levels; when
+// they are null or not yet computed, they are computed from samples first
+// (into levels when given, so that the next detection reuses them).
 DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, const DetectSettings& settings,
-                          const DetectProgress& progress = {});
+                          const DetectProgress& progress = {}, BandLevels* levels = nullptr);
+
+// Bands tracks as markers: seconds x DrawScale, to the nearest image unit,
+// inside the image.
+QVector<TrackSpan> SpansFromSeconds(const QVector<TimeSpan>& tracks, const WaveScale& scale);
 
 } // namespace sv

@@ -61,7 +61,7 @@ DetectOptionValues frmDetectOptions::Load()
     // The sliders hold their own ranges; a stored value outside them shows at the nearest end.
     v.noise = int(std::clamp(std::trunc(hiss), -1e6, 1e6));
     v.compare = int(std::clamp(std::round(samples * 100), -1e6, 1e6));
-    v.minTrack = XMLGetValue(QStringLiteral("MinTrackLength"), Section, QString(), QStringLiteral("35"));
+    v.minTrack = XMLGetValue(QStringLiteral("MinTrackLength"), Section, QString(), QStringLiteral("10"));
     return v;
 }
 

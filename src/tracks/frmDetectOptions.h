@@ -12,7 +12,7 @@ namespace sv {
 struct DetectOptionValues {
     int noise = 25;          // sliNoise, the Hiss setting
     int compare = 50;        // sliCompare, Samples x 100
-    QString minTrack = QStringLiteral("35"); // txtMinTrack, stored as typed
+    QString minTrack = QStringLiteral("10"); // txtMinTrack, stored as typed
 };
 
 class frmDetectOptions : public QDialog {

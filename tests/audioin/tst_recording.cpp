@@ -237,6 +237,8 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(60));
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     boxes.install();
     z.noWelcomeDialog();
     QVERIFY(z.start());
@@ -318,6 +320,8 @@ void TestRecording::clockFlipAndEndOnExactCounts()
 {
     Boxes boxes;
     Wizard z;
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -393,6 +397,8 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
 {
     Boxes boxes;
     Wizard z;
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -475,6 +481,8 @@ void TestRecording::diskFullKeepsWhatWasRecorded()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(100));
+    // The line carries a steady signal, which track detection by bands takes for a blank tape.
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
     boxes.install();
     Rig r;
     r.open(z, 600, 0);

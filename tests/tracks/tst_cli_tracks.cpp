@@ -160,13 +160,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("tracks");
-        QTest::newRow("defaults") << QStringList{} << "0+2028=0+41 3484+2054=70+41";
+        QTest::newRow("defaults") << QStringList{} << "0+2002=0+40 3499+2003=70+40";
+        QTest::newRow("audio method") << QStringList{"--method", "audio"} << "0+2028=0+41 3484+2054=70+41";
         QTest::newRow("image method") << QStringList{"--method", "image"} << "0+2028=0+41 3484+2054=70+41";
         QTest::newRow("longer minimum drops both: one track")
             << QStringList{"--min-track", "45"} << "15+5865=0+117";
         QTest::newRow("a 31 s window keeps one track, ending with the image")
-            << QStringList{"--samples", "31", "--min-track", "10"} << "0+6000=0+120";
-        QTest::newRow("hiss above the music") << QStringList{"--hiss", "300"} << "15+5865=0+117";
+            << QStringList{"--samples", "31", "--min-track", "10", "--method", "audio"} << "0+6000=0+120";
+        QTest::newRow("hiss above the music") << QStringList{"--hiss", "300", "--method", "audio"} << "15+5865=0+117";
         QTest::newRow("no auto") << QStringList{"--no-auto"} << "15+5865=0+117";
     }
     void detect()
@@ -180,6 +181,16 @@ private Q_SLOTS:
         QCOMPARE(o["WaveWidth"].toInt(), 6000);
         QCOMPARE(o["WaveSeconds"].toInt(), 120);
         QCOMPARE(tracksOf(r.out), tracks);
+    }
+
+    // The marker edges in seconds, to the millisecond.
+    void detectTimes()
+    {
+        const Run r = cli({"detect", dir + "song.wav", "--method", "bands"});
+        QStringList times;
+        for (const QJsonValue& v : QJsonDocument::fromJson(r.out).object().value("tracks").toArray())
+            times << QString("%1-%2").arg(v["startTime"].toDouble()).arg(v["endTime"].toDouble());
+        QCOMPARE(times.join(' '), QString("0-40.04 69.98-110.04"));
     }
 
     void detectArguments()
@@ -202,13 +213,13 @@ private Q_SLOTS:
     void detectSettings()
     {
         QVERIFY(writeSong(dir + "neg.wav", {60}, true));
-        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+2996=0+60"));
+        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+3000=0+60"));
         QVERIFY(sv::XMLSetValue("Image", "Method", "Advanced\\Track Detection", ""));
         const Run r = cli({"detect", dir + "neg.wav"});
         QCOMPARE(tracksOf(r.out), QString("15+2865=0+57"));
         QVERIFY(r.err.contains("does not appear to have recorded any audio"));
         QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav", "--method", "audio"}).out), QString("0+2996=0+60"));
-        QVERIFY(sv::XMLSetValue("Audio", "Method", "Advanced\\Track Detection", ""));
+        QVERIFY(sv::XMLSetValue("Bands", "Method", "Advanced\\Track Detection", ""));
     }
 
     void split()
@@ -242,7 +253,7 @@ private Q_SLOTS:
         QCOMPARE(sv::XMLGetValue("Name", "Track3", index, "none"), QString("none"));
         // Cut where the detected marker's edges stand, not on whole seconds.
         const qint64 frames = sv::XMLGetValue("Frames", "Track2", index, "").toLongLong();
-        QVERIFY2(std::abs(frames - 41 * 4000) <= 400, qPrintable(QString::number(frames)));
+        QVERIFY2(std::abs(frames - 40 * 4000) <= 400, qPrintable(QString::number(frames)));
         QCOMPARE(QFileInfo(out + "Track 2.wav").size(), 44 + frames * 4);
 
         QCOMPARE(cli({"split", dir + "song.wav", out, "--track", "1"}).code, 2);

@@ -52,6 +52,9 @@ struct Page {
             return;
         z.w->resize(900, 650);
         QApplication::processEvents();
+        // The editing tests know the windowed method's markers by heart.
+        z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+        z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("MinTrackLength"), QStringLiteral("35"));
         wav = z.st().RecordDirectory + QStringLiteral("recording.wav");
         z.st().RecordingPath = wav;
         ok = writeSegments(wav, segments, Rate);
@@ -127,6 +130,7 @@ class TestWavePage : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void drawsAndDetects();
+    void bandsByDefault();
     void damagedRecording();
     void shortAndSilentRecordings();
     void selectDragAndResize();
@@ -142,6 +146,24 @@ private Q_SLOTS:
     void narrowTracksKeepTheirDeleteIcons();
     void screenshots();
 };
+
+// The default method keeps the 20 s song (the minimum is 10 s) and puts the
+// edges where the sound starts and stops, not on a window grid.
+void TestWavePage::bandsByDefault()
+{
+    Page t;
+    QVERIFY(t.ok);
+    t.z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Bands"));
+    t.z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("MinTrackLength"), QStringLiteral("10"));
+    t.p()->WaveFormStep();
+    t.noBoxes();
+    const QVector<TrackMarker> want{{0, 2000}, {2250, 7760 - 2250}, {8010, 1000}};
+    QCOMPARE(t.tracks().count(), want.size());
+    for (int i = 0; i < want.size(); ++i) {
+        QVERIFY2(std::abs(t.tracks().at(i).left - want[i].left) <= 3, qPrintable(QString::number(i)));
+        QVERIFY2(std::abs(t.tracks().at(i).right() - want[i].right()) <= 5, qPrintable(QString::number(i)));
+    }
+}
 
 void TestWavePage::drawsAndDetects()
 {
@@ -445,6 +467,7 @@ void TestWavePage::detectionOptions()
         auto* d = qobject_cast<sv::frmDetectOptions*>(w);
         d->ui->cmdDefault->click();
         QCOMPARE(d->ui->sliNoise->value(), 25);
+        QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("10"));
         d->ui->sliCompare->setValue(60);
         d->ui->txtMinTrack->setText(QStringLiteral("9.5"));
         d->ui->cmdOK->click();

@@ -191,17 +191,30 @@ void PageWaveform::LoadWaveform()
     m_total = 0;
     QElapsedTimer clock;
     clock.start();
+    DetectTracksLoad();
+    const bool bands = m_detect.method == sv::DetectMethod::Bands;
     const bool finished = RunBusy(
-        [this, path, &status] {
+        [this, path, &status, bands] {
             m_samples = sv::WaveSamples();
+            m_bands = sv::BandLevels();
             status = m_samples.open(path);
             if (status != sv::WaveStatus::Ok)
                 return;
-            status = m_wave.draw(m_samples, [this](std::int64_t done, std::int64_t total) {
+            status = m_wave.draw(m_samples, [this, bands](std::int64_t done, std::int64_t total) {
                 m_done = done;
-                m_total = total;
+                m_total = bands ? 2 * total : total;
                 return !m_cancel.load();
             });
+            if (status != sv::WaveStatus::Ok || !bands)
+                return;
+            // Detection's one pass over every sample, as the second half of loading.
+            const std::int64_t half = m_wave.waveWidth();
+            if (!sv::ComputeBandLevels(m_samples, m_bands, [this, half](std::int64_t done, std::int64_t total) {
+                    m_done = half + (total > 0 ? done * half / total : 0);
+                    m_total = 2 * half;
+                    return !m_cancel.load();
+                }))
+                status = sv::WaveStatus::Canceled;
         },
         [this, &clock] {
             const qint64 total = m_total;
@@ -238,6 +251,7 @@ void PageWaveform::ReleaseRecording()
 {
     ui->picWave->setModel(nullptr, nullptr);
     m_samples = sv::WaveSamples();
+    m_bands = sv::BandLevels();
     m_wave = sv::Waveform();
     m_tracks.clear();
     m_tracks.setLimits({});
@@ -315,8 +329,8 @@ void PageWaveform::DetectTracks()
     s.autoSplit = ui->chkAutoSplit->isChecked();
     sv::DetectResult result;
     if (!RunBusy([this, s, &result] {
-            result = sv::DetectTracks(m_wave, &m_samples, s,
-                                      [this](std::int64_t, std::int64_t) { return !m_cancel.load(); });
+            result = sv::DetectTracks(
+                m_wave, &m_samples, s, [this](std::int64_t, std::int64_t) { return !m_cancel.load(); }, &m_bands);
         }))
         return;
     m_tracks.setLimits(sv::LoadTrackLimits(m_wave.scale()));

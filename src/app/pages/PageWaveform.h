@@ -115,6 +115,7 @@ private:
     sv::WaveSamples m_samples;
     sv::TrackList m_tracks;
     sv::DetectSettings m_detect;
+    sv::BandLevels m_bands; // the recording's band levels, computed once while it loads
     bool m_waveValid = false;
     int m_playStart = 0;
     int m_playEnd = 0;
