@@ -664,6 +664,8 @@ std::optional<QString> getIn(const Doc& d, const QString& key, const QStringList
 
 } // namespace
 
+static QByteArray escapeValue(const QString& value, bool allNonAscii);
+
 void SetSettingsFile(const QString& path) { g_settingsFile = path; }
 QString SettingsFile() { return g_settingsFile; }
 
@@ -683,7 +685,13 @@ QByteArray XMLEncodeValue(const QString& value, const QString& key)
         if (back && *back == value)
             return plain;
     }
-    // Escape whatever the line format could lose or misread.
+    // Escape whatever the line format could lose or misread; the byte-order
+    // mark too, which decoding would drop at the start of a value.
+    return escapeValue(value, false);
+}
+
+static QByteArray escapeValue(const QString& value, bool allNonAscii)
+{
     QString out;
     const qsizetype n = value.size();
     auto ref = [&out](uint code) { out += QStringLiteral("&#x") + QString::number(code, 16).toUpper() + QLatin1Char(';'); };
@@ -694,7 +702,7 @@ QByteArray XMLEncodeValue(const QString& value, const QString& key)
             out += c;
             out += value[++i];
         } else if (c.isSurrogate() || u < 0x20 || u == 0x7F || u == '&' || u == '"' || u == '<' || u == '>'
-                   || u == '=' || (u == ' ' && (i == 0 || i == n - 1))) {
+                   || u == '=' || u == 0xFEFF || (allNonAscii && u > 0x7F) || (u == ' ' && (i == 0 || i == n - 1))) {
             if (u == 1) // the stored line break of multi-line texts stays as it always was
                 out += c;
             else
@@ -703,7 +711,10 @@ QByteArray XMLEncodeValue(const QString& value, const QString& key)
             out += c;
         }
     }
-    return out.toUtf8();
+    const QByteArray bytes = out.toUtf8();
+    if (!allNonAscii && XMLDecodeValue(QString::fromUtf8(bytes)) != value)
+        return escapeValue(value, true);
+    return bytes;
 }
 
 QString XMLDecodeValue(const QString& stored)

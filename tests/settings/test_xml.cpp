@@ -290,6 +290,7 @@ private Q_SLOTS:
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "x";
         QTest::newRow("emoji") << QString::fromUtf8("\xF0\x9F\x8E\xB5 <tape> & more");
         QTest::newRow("tag-like") << "<Profile1>";
+        QTest::newRow("byte-order mark first") << QString(QChar(0xFEFF)) + QChar(0xD9D8);
     }
     void roundTrip()
     {
