@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,10 +30,6 @@ const QByteArray kFooter = QByteArrayLiteral("</XML>");
 const int kMaxDepth = 10;
 // How long a writer waits for another process's write before giving up.
 const int kLockTimeoutMs = 20000;
-// A file changed less than this before it was read may change again with the
-// same time stamp (coarse file-system clocks): its cache entry is checked
-// against the file's bytes instead of trusted.
-const std::int64_t kRacyNs = 2'000'000'000;
 const int kCacheEntries = 16;
 
 QString g_settingsFile;
@@ -284,56 +281,75 @@ bool readAll(int fd, QByteArray& out, off_t sizeHint)
     }
 }
 
+// A change in the same clock tick as the one before keeps the time stamp.
+// Local Linux file systems stamp to the scheduler tick (10 ms or finer); a
+// stamp without nanoseconds comes from a coarse file system (seconds, or two
+// for FAT). A file read within that window of its last change is checked
+// against its bytes until a read after the window confirms it.
+std::int64_t racyWindowNs(const FileKey& key)
+{
+    return key.mtimeNs % 1'000'000'000 == 0 ? 2'100'000'000 : 50'000'000;
+}
+
+std::int64_t nowNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return ns(now);
+}
+
 // Reads and classifies the file, through the cache when the file is the one
 // read before (same identity, size and time stamps).
 Loaded load(const QString& path)
 {
     Loaded res;
     const QByteArray native = QFile::encodeName(path);
-    struct stat lst {};
-    if (::lstat(native.constData(), &lst) != 0) {
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0) {
         res.status = errno == ENOENT ? Load::Missing : Load::Failed;
         return res;
     }
-    // O_NONBLOCK: a FIFO planted under the name must not hang the program.
+    // Exists (or is a dangling link) but cannot be reached: a failed read.
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return res;
+    CacheEntry* hit = nullptr;
+    for (CacheEntry& e : g_cache)
+        if (e.path == path && e.key == keyOf(st))
+            hit = &e;
+    if (hit && hit->stable) {
+        hit->used = ++g_tick;
+        res.status = Load::Ok;
+        res.doc = hit->doc;
+        res.st = st;
+        return res;
+    }
+    // O_NONBLOCK: a FIFO swapped in under the name must not hang the program.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return res; // exists (or is a dangling link) but cannot be opened: a failed read
-    struct stat st {};
+        return res;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return res;
     }
     res.st = st;
     const FileKey key = keyOf(st);
-    CacheEntry* hit = nullptr;
-    for (CacheEntry& e : g_cache)
-        if (e.path == path && e.key == key)
-            hit = &e;
-    if (hit && hit->stable) {
-        ::close(fd);
-        hit->used = ++g_tick;
-        res.status = Load::Ok;
-        res.doc = hit->doc;
-        return res;
-    }
+    const std::int64_t readAt = nowNs();
     QByteArray bytes;
     const bool ok = readAll(fd, bytes, st.st_size);
     ::close(fd);
     if (!ok)
         return res;
     res.status = Load::Ok;
-    if (hit && hit->bytes == bytes) {
+    const bool stable = readAt - key.mtimeNs > racyWindowNs(key);
+    if (hit && hit->key == key && hit->bytes == bytes) {
         hit->used = ++g_tick;
+        hit->stable = stable;
         res.doc = hit->doc;
         return res;
     }
     auto doc = parse(bytes);
     res.doc = doc;
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    CacheEntry entry{path, key, ns(now) - key.mtimeNs > kRacyNs && ns(now) - key.ctimeNs > kRacyNs, bytes, doc,
-                     ++g_tick};
+    CacheEntry entry{path, key, stable, bytes, doc, ++g_tick};
     for (CacheEntry& e : g_cache)
         if (e.path == path) {
             e = std::move(entry);
@@ -470,12 +486,32 @@ QString keepDamaged(const QString& path)
     return {};
 }
 
+// Temporaries of writers that were killed before they could rename them.
+// With the lock held no other writer is between its temporary and the
+// rename, so every one left is stale.
+void removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo fi(path);
+    const QByteArray prefix = QFile::encodeName(fi.fileName()) + ".tmp.";
+    const QByteArray folder = QFile::encodeName(fi.absolutePath());
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix))
+            ::unlinkat(::dirfd(dir), e->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 // For writers, with the lock held: the current file, a fresh one when the
 // file is missing, or the damaged one set aside first. Empty on failure.
 std::shared_ptr<const Doc> loadForWrite(const QString& path, mode_t& mode, bool& fresh)
 {
     mode = newFileMode();
     fresh = false;
+    removeStaleTemporaries(path);
     const Loaded l = load(path);
     if (l.status == Load::Failed)
         return {};

@@ -261,15 +261,17 @@ private Q_SLOTS:
         QVERIFY(XMLSetValue("20", "DrawScale", "Advanced\\Waveform", file));
         const QByteArray before = contents();
         // A temporary left by a crashed write must neither be read nor hurt.
-        QFile tmp(file + ".tmp");
-        QVERIFY(tmp.open(QIODevice::WriteOnly));
-        tmp.write("half a file");
-        tmp.close();
+        for (const QString& name : {file + ".tmp", file + ".tmp.Xy12Zq"}) {
+            QFile tmp(name);
+            QVERIFY(tmp.open(QIODevice::WriteOnly));
+            tmp.write("half a file");
+        }
         QCOMPARE(XMLGetValue("DrawScale", "Advanced\\Waveform", "", ""), QString("20"));
         QCOMPARE(contents(), before);
         QVERIFY(XMLSetValue("50", "DrawScale", "Advanced\\Waveform", file));
         QCOMPARE(XMLGetValue("DrawScale", "Advanced\\Waveform", "", ""), QString("50"));
-        // Each write uses a temporary of its own, removed once it is in place.
+        // Each write uses a temporary of its own, in place once it is complete;
+        // one left by a killed writer is removed by the next.
         QCOMPARE(QDir(env.tmp()).entryList({"store.xml.tmp.*"}, QDir::Files | QDir::Hidden).size(), 0);
     }
 
