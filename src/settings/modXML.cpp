@@ -396,6 +396,22 @@ void syncFolderOf(const QByteArray& native)
     }
 }
 
+// Renames without replacing an existing file. Some file systems cannot do
+// that in one step; the store's lock keeps its own writers out meanwhile.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+
 // Writes the bytes to a new, uniquely named file beside the target and moves
 // it into place: a crash leaves the old file or the new one, never a mix.
 bool replaceFile(const QString& path, const QByteArray& data, mode_t mode, bool mustBeNew = false)
@@ -416,8 +432,7 @@ bool replaceFile(const QString& path, const QByteArray& data, mode_t mode, bool 
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok) {
-        ok = mustBeNew ? ::renameat2(AT_FDCWD, tmpl.constData(), AT_FDCWD, native.constData(), RENAME_NOREPLACE) == 0
-                       : ::rename(tmpl.constData(), native.constData()) == 0;
+        ok = mustBeNew ? renameNoReplace(tmpl, native) : ::rename(tmpl.constData(), native.constData()) == 0;
     }
     if (!ok) {
         ::unlink(tmpl.constData());
@@ -470,7 +485,7 @@ QString keepDamaged(const QString& path)
     const QByteArray native = QFile::encodeName(path);
     for (int i = 0; i < 100; ++i) {
         const QString kept = path + QStringLiteral(".damaged") + (i ? QStringLiteral(".") + QString::number(i) : QString());
-        if (::renameat2(AT_FDCWD, native.constData(), AT_FDCWD, QFile::encodeName(kept).constData(), RENAME_NOREPLACE) == 0) {
+        if (renameNoReplace(native, QFile::encodeName(kept))) {
             syncFolderOf(native);
             forget(path);
             if (g_damagedHandler)
