@@ -37,6 +37,31 @@ QString g_settingsFile;
 // by the lock file.
 QMutex g_mutex;
 DamagedFileHandler g_damagedHandler;
+// Damaged files set aside during an operation, reported once it is over (a
+// handler may show a message, whose event loop may read settings).
+std::vector<std::pair<QString, QString>> g_pendingReports;
+
+// Holds the store for one operation; on the way out, reports what was set aside.
+class StoreGuard {
+public:
+    StoreGuard() { g_mutex.lock(); }
+    ~StoreGuard()
+    {
+        auto reports = std::move(g_pendingReports);
+        g_pendingReports.clear();
+        const DamagedFileHandler handler = g_damagedHandler;
+        g_mutex.unlock();
+        for (const auto& [file, kept] : reports) {
+            if (handler)
+                handler(file, kept);
+            else
+                std::fprintf(stderr, "Sonivault: %s could not be read; it was kept as %s and a new one was started.\n",
+                             QFile::encodeName(file).constData(), QFile::encodeName(kept).constData());
+        }
+    }
+    StoreGuard(const StoreGuard&) = delete;
+    StoreGuard& operator=(const StoreGuard&) = delete;
+};
 
 QString resolve(const QString& file) { return file.isEmpty() ? g_settingsFile : file; }
 
@@ -488,11 +513,7 @@ QString keepDamaged(const QString& path)
         if (renameNoReplace(native, QFile::encodeName(kept))) {
             syncFolderOf(native);
             forget(path);
-            if (g_damagedHandler)
-                g_damagedHandler(path, kept);
-            else
-                std::fprintf(stderr, "Sonivault: %s could not be read; it was kept as %s and a new one was started.\n",
-                             native.constData(), QFile::encodeName(kept).constData());
+            g_pendingReports.emplace_back(path, kept);
             return kept;
         }
         if (errno != EEXIST)
@@ -800,7 +821,7 @@ QString XMLDecodeValue(const QString& stored)
 
 bool XMLCreateFile(const QString& file)
 {
-    QMutexLocker guard(&g_mutex);
+    StoreGuard guard;
     const QString path = resolve(file);
     if (path.isEmpty())
         return false;
@@ -815,7 +836,7 @@ bool XMLCreateFile(const QString& file)
 QString XMLGetValue(const QString& key, const QString& section, const QString& file, const QString& def,
                     bool createIfMissing)
 {
-    QMutexLocker guard(&g_mutex);
+    StoreGuard guard;
     const QString path = resolve(file);
     if (path.isEmpty())
         return {};
@@ -847,7 +868,7 @@ QString XMLGetValue(const QString& key, const QString& section, const QString& f
 
 bool XMLSetValue(const QString& value, const QString& key, const QString& section, const QString& file)
 {
-    QMutexLocker guard(&g_mutex);
+    StoreGuard guard;
     const QString path = resolve(file);
     if (path.isEmpty())
         return false;
@@ -865,7 +886,7 @@ bool XMLSetValue(const QString& value, const QString& key, const QString& sectio
 
 bool XMLDeleteSection(const QString& section, const QString& file)
 {
-    QMutexLocker guard(&g_mutex);
+    StoreGuard guard;
     const QString path = resolve(file);
     if (path.isEmpty())
         return false;
@@ -901,7 +922,7 @@ bool XMLDeleteSection(const QString& section, const QString& file)
 
 void XMLListSections(QStringList& list, const QString& file)
 {
-    QMutexLocker guard(&g_mutex);
+    StoreGuard guard;
     const Loaded l = load(resolve(file));
     if (l.status != Load::Ok || l.doc->damaged)
         return;
