@@ -26,7 +26,8 @@ for ((k = 1; k <= kills; k++)); do
   stored=$((stored + $(wc -l < "$work/log")))
   [ -e "$file" ] || continue
   IFS= read -r first < "$file"
-  value=$("$bin/sonivault-cli" xml get Counter A "$file" "")
+  # The default 0 until the first counter is stored; a read error gives "".
+  value=$("$bin/sonivault-cli" xml get Counter A "$file" 0)
   if [ "$first" != "$header"$'\r' ] || [ "$(tail -c 8 "$file")" != $'</XML>\r' ] || ! [[ $value =~ ^[0-9]+$ ]]; then
     damaged=$((damaged + 1))
     echo "damaged after kill $k:" >&2
