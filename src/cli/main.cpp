@@ -72,7 +72,7 @@ int runXml(const QStringList& a)
     if (sub == QLatin1String("get")) {
         if (a.size() != 6)
             return usageError(QStringLiteral("usage: xml get KEY SECTION FILE DEFAULT"));
-        out() << XMLGetValue(a[2], a[3], a[4], a[5]) << Qt::endl;
+        out() << XMLGetValue(a[2], a[3], a[4], a[5], false) << Qt::endl;
         return 0;
     }
     if (sub == QLatin1String("set")) {

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -38,10 +39,49 @@ ProfileList ReadProfileList(const QString& file)
     XMLListSections(list.sections, file);
     for (const QString& section : list.sections) {
         const QString name = XMLGetValue(kName, section, file, QString());
-        if (!name.isEmpty())
+        if (!name.isEmpty()) {
             list.names.append(name);
+            list.listed.append(section);
+        }
     }
     return list;
+}
+
+namespace {
+bool hasSection(const ProfileList& list, const QString& section)
+{
+    return list.sections.contains(section, Qt::CaseInsensitive);
+}
+
+// The number of a top-level "Profile" + number section, or -1.
+int profileNumber(const QString& section)
+{
+    static const QRegularExpression re(QStringLiteral("^Profile(0|[1-9][0-9]{0,8})$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(section);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+void copyProfile(const QString& file, const QString& from, const QString& to, bool& ok)
+{
+    // Moved values are copied as stored, so descriptions are not escaped twice.
+    const QString name = XMLGetValue(kName, from, file, QString());
+    const QString description = XMLGetValue(kDescription, from, file, QString());
+    const QString pause = XMLGetValue(kPause, from, file, QString());
+    const QString length = XMLGetValue(kLength, from, file, QString());
+    ok = XMLSetValue(name, kName, to, file) && ok;
+    ok = XMLSetValue(description, kDescription, to, file) && ok;
+    ok = XMLSetValue(length, kLength, to, file) && ok;
+    ok = XMLSetValue(pause, kPause, to, file) && ok;
+}
+} // namespace
+
+QString NewProfileSection(const ProfileList& list)
+{
+    int n = int(list.sections.size());
+    while (hasSection(list, ProfileSection(n)))
+        ++n;
+    return ProfileSection(n);
 }
 
 QString ProfileSection(int index)
@@ -51,7 +91,12 @@ QString ProfileSection(int index)
 
 Profile ReadProfile(const QString& file, int index)
 {
-    const QString s = ProfileSection(index);
+    const QString s = ReadProfileList(file).listed.value(index);
+    return s.isEmpty() ? Profile{} : ReadProfileIn(file, s);
+}
+
+Profile ReadProfileIn(const QString& file, const QString& s)
+{
     Profile p;
     p.name = XMLGetValue(kName, s, file, QString());
     p.description = UnescapeDescription(XMLGetValue(kDescription, s, file, QString()));
@@ -62,7 +107,8 @@ Profile ReadProfile(const QString& file, int index)
 
 bool WriteProfile(const QString& file, int index, const Profile& p)
 {
-    const QString s = ProfileSection(index);
+    const ProfileList list = ReadProfileList(file);
+    const QString s = index >= 0 && index < list.listed.size() ? list.listed[index] : NewProfileSection(list);
     bool ok = XMLSetValue(p.name, kName, s, file);
     ok = XMLSetValue(EscapeDescription(p.description), kDescription, s, file) && ok;
     ok = XMLSetValue(p.recordLength, kLength, s, file) && ok;
@@ -72,23 +118,20 @@ bool WriteProfile(const QString& file, int index, const Profile& p)
 
 bool DeleteProfile(const QString& file, int index, int count)
 {
-    if (index < 0 || index >= count)
+    const ProfileList list = ReadProfileList(file);
+    if (index < 0 || index >= count || index >= list.listed.size())
         return false;
+    const QString section = list.listed[index];
+    const int first = profileNumber(section);
+    if (first < 0)
+        return XMLDeleteSection(section, file);
+    int last = first;
+    while (hasSection(list, ProfileSection(last + 1)))
+        ++last;
     bool ok = true;
-    // Moved values are copied as stored, so descriptions are not escaped twice.
-    for (int j = index; j < count - 1; ++j) {
-        const QString from = ProfileSection(j + 1);
-        const QString to = ProfileSection(j);
-        const QString name = XMLGetValue(kName, from, file, QString());
-        const QString description = XMLGetValue(kDescription, from, file, QString());
-        const QString pause = XMLGetValue(kPause, from, file, QString());
-        const QString length = XMLGetValue(kLength, from, file, QString());
-        ok = XMLSetValue(name, kName, to, file) && ok;
-        ok = XMLSetValue(description, kDescription, to, file) && ok;
-        ok = XMLSetValue(length, kLength, to, file) && ok;
-        ok = XMLSetValue(pause, kPause, to, file) && ok;
-    }
-    return XMLDeleteSection(ProfileSection(count - 1), file) && ok;
+    for (int j = first; j < last; ++j)
+        copyProfile(file, ProfileSection(j + 1), ProfileSection(j), ok);
+    return XMLDeleteSection(ProfileSection(last), file) && ok;
 }
 
 bool StoreLastUsed(const QString& file, int index)
@@ -119,6 +162,30 @@ QString ProfileSettingsText(double length, double pause)
         return QStringLiteral("Records for ") + l + QStringLiteral(" minutes.");
     return QStringLiteral("Records for ") + l + QStringLiteral(" minutes with a pause at ") + ShortNumber(pause)
         + QStringLiteral(" minutes.");
+}
+
+ProfileTimes CheckStoredProfile(const QString& recordLength, const QString& pause)
+{
+    ProfileTimes t;
+    if (NotNumeric(recordLength))
+        return t;
+    const double length = Val(recordLength);
+    const double p = pause.trimmed().isEmpty() ? 0 : Val(pause);
+    if (length < 5 || length > 150 || (!pause.trimmed().isEmpty() && NotNumeric(pause)))
+        return t;
+    if (p != 0 && (p < 5 || !(p < length)))
+        return t;
+    t.valid = true;
+    t.length = length;
+    t.pause = p;
+    t.recordSeconds = int(std::trunc(length)) * 60;
+    t.pauseSeconds = int(std::trunc(p)) * 60;
+    return t;
+}
+
+QString InvalidProfileText()
+{
+    return QStringLiteral("This profile's length or pause is not valid. Please edit it.");
 }
 
 QString ShapeMinutes(const QString& text)

@@ -25,18 +25,40 @@ bool CopyShippedProfiles(const QString& shipped, const QString& file);
 struct ProfileList {
     QStringList sections; // every section of the file, in file order
     QStringList names;    // the listed profiles: sections with a non-empty name
+    QStringList listed;   // the section of each listed profile (names[i] is in listed[i])
     int lastUsed = 0;
 };
 // Reads the list; creates an empty file when there is none.
 ProfileList ReadProfileList(const QString& file);
 
 QString ProfileSection(int index);
+// The section for a new profile: "Profile" + the first free number from the
+// count of sections on.
+QString NewProfileSection(const ProfileList& list);
+// Profiles are addressed by their place in the list; the list knows each
+// one's section, so a section without a name never shifts its neighbours.
 Profile ReadProfile(const QString& file, int index);
-// Writes the four keys in the stored order. False when a write failed.
+Profile ReadProfileIn(const QString& file, const QString& section);
+// Writes the four keys in the stored order into the listed profile `index`,
+// or into a new section when index is not in the list. False when a write failed.
 bool WriteProfile(const QString& file, int index, const Profile& p);
-// Removes profile `index` of `count`, moving every later one down a place so
-// the numbering stays contiguous.
+// Removes listed profile `index`, moving every later profile of the numbered
+// run down a place so the numbering stays contiguous.
 bool DeleteProfile(const QString& file, int index, int count);
+
+// A stored profile's length and pause as the recording uses them. Files can
+// be edited by hand or damaged: a length or pause the profile dialog would
+// refuse makes the profile invalid, and it cannot be recorded with.
+struct ProfileTimes {
+    bool valid = false;
+    double length = 0; // minutes
+    double pause = 0;  // minutes, 0 for none
+    int recordSeconds = 0;
+    int pauseSeconds = 0;
+};
+ProfileTimes CheckStoredProfile(const QString& recordLength, const QString& pause);
+// Shown in place of the settings line for an invalid profile.
+QString InvalidProfileText();
 bool StoreLastUsed(const QString& file, int index);
 
 // Descriptions are stored on one line: a line break becomes the character 1.

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void badLocation();
     void diskSpaceLine();
     void addedProfileKeepsNextOffWithoutSpace();
+    void damagedProfileCannotBeRecorded();
 };
 
 void TestProfilePage::dialogChecks()
@@ -362,6 +363,36 @@ void TestProfilePage::addedProfileKeepsNextOffWithoutSpace()
     QCOMPARE(rf->SelectedProfile(), 1);
     QVERIFY(rf->ui->lblHardDisk->text().startsWith("Not enough. ("));
     QVERIFY(!z.w->cmdNext()->isEnabled());
+}
+
+// A hand-edited or damaged profile is shown as invalid and Next stays off;
+// each row shows its own profile even when a name holds markup.
+void TestProfilePage::damagedProfileCannotBeRecorded()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    writeProfiles(z, 3, 1);
+    QVERIFY(sv::XMLSetValue("-60", "RecordLength", "Profile1", z.profilesFile()));
+    QVERIFY(sv::XMLSetValue("A</B", "ProfileName", "Profile0", z.profilesFile()));
+    QVERIFY(z.start());
+    toProfilePage(z);
+    auto* rf = z.w->picRecordFrom();
+    QCOMPARE(rf->SelectedProfile(), 1);
+    QCOMPARE(rf->ui->lblProfileSettings->text(), sv::InvalidProfileText());
+    QVERIFY(rf->ui->lblHardDisk->text().isEmpty());
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QCOMPARE(z.st().RecordSeconds, 0);
+    Q_EMIT rf->ui->lstProfiles->itemDoubleClicked(rf->ui->lstProfiles->item(1));
+    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+
+    rf->ui->lstProfiles->setCurrentRow(0);
+    QCOMPARE(rf->ui->lstProfiles->item(0)->text(), QStringLiteral("A</B"));
+    QCOMPARE(rf->ui->lblProfileName->text(), QStringLiteral("A</B"));
+    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 10 minutes."));
+    QCOMPARE(z.st().RecordSeconds, 600);
+    QCOMPARE(z.w->cmdNext()->isEnabled(), PageRecordFrom::RecSpaceFor(10, double(rf->GetFreeSpace())).enough);
+    rf->ui->lstProfiles->setCurrentRow(2);
+    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 12 minutes."));
 }
 
 QTEST_MAIN(TestProfilePage)

@@ -167,6 +167,73 @@ private Q_SLOTS:
         QCOMPARE(ReadProfileList(file).names, QStringList({"Mine"}));
     }
 
+    // Rows find their profiles by section: a name with markup stays listed, and
+    // a section without a name neither shifts its neighbours nor is overwritten.
+    void listedBySection()
+    {
+        QVERIFY(WriteProfile(file, 0, make("A</B", "60", "0")));
+        QVERIFY(XMLSetValue("99", "RecordLength", "Profile1", file)); // no name: not listed
+        QVERIFY(XMLSetValue("C", "ProfileName", "Profile2", file));
+        QVERIFY(XMLSetValue("70", "RecordLength", "Profile2", file));
+        ProfileList list = ReadProfileList(file);
+        QCOMPARE(list.names, QStringList({"A</B", "C"}));
+        QCOMPARE(list.listed, QStringList({"Profile0", "Profile2"}));
+        QCOMPARE(ReadProfile(file, 1).recordLength, QStringLiteral("70"));
+        QCOMPARE(ReadProfile(file, 0).name, QStringLiteral("A</B"));
+
+        // A new profile takes a free section.
+        QVERIFY(WriteProfile(file, 2, make("D", "80", "0")));
+        list = ReadProfileList(file);
+        QCOMPARE(list.listed, QStringList({"Profile0", "Profile2", "Profile3"}));
+        QCOMPARE(XMLGetValue("RecordLength", "Profile2", file, ""), QStringLiteral("70"));
+        // Editing the second row edits C, not the unnamed section.
+        QVERIFY(WriteProfile(file, 1, make("C2", "75", "0")));
+        QCOMPARE(XMLGetValue("ProfileName", "Profile2", file, ""), QStringLiteral("C2"));
+        QCOMPARE(XMLGetValue("ProfileName", "Profile1", file, "none"), QStringLiteral("none"));
+        // Deleting C2 moves D down into its section; the unnamed one stays.
+        QVERIFY(DeleteProfile(file, 1, 3));
+        list = ReadProfileList(file);
+        QCOMPARE(list.names, QStringList({"A</B", "D"}));
+        QCOMPARE(list.listed, QStringList({"Profile0", "Profile2"}));
+        QCOMPARE(XMLGetValue("RecordLength", "Profile1", file, ""), QStringLiteral("99"));
+    }
+
+    void storedTimes_data()
+    {
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("recordSeconds");
+        QTest::addColumn<int>("pauseSeconds");
+        QTest::newRow("with pause") << "90" << "45" << true << 5400 << 2700;
+        QTest::newRow("no pause") << "150" << "0" << true << 9000 << 0;
+        QTest::newRow("pause key missing") << "60" << "" << true << 3600 << 0;
+        QTest::newRow("fraction") << "90.5" << "45" << true << 5400 << 2700;
+        QTest::newRow("huge") << "9999999999999" << "0" << false << 0 << 0;
+        QTest::newRow("exponent") << "1e30" << "0" << false << 0 << 0;
+        QTest::newRow("negative") << "-60" << "0" << false << 0 << 0;
+        QTest::newRow("not a number") << "abc" << "0" << false << 0 << 0;
+        QTest::newRow("trailing junk") << "60x" << "0" << false << 0 << 0;
+        QTest::newRow("empty") << "" << "0" << false << 0 << 0;
+        QTest::newRow("too short") << "4" << "0" << false << 0 << 0;
+        QTest::newRow("negative pause") << "60" << "-5" << false << 0 << 0;
+        QTest::newRow("huge pause") << "60" << "1e9" << false << 0 << 0;
+        QTest::newRow("pause at the end") << "60" << "60" << false << 0 << 0;
+        QTest::newRow("pause not a number") << "60" << "half" << false << 0 << 0;
+    }
+    void storedTimes()
+    {
+        QFETCH(QString, length);
+        QFETCH(QString, pause);
+        QFETCH(bool, valid);
+        QFETCH(int, recordSeconds);
+        QFETCH(int, pauseSeconds);
+        const ProfileTimes t = CheckStoredProfile(length, pause);
+        QCOMPARE(t.valid, valid);
+        QCOMPARE(t.recordSeconds, recordSeconds);
+        QCOMPARE(t.pauseSeconds, pauseSeconds);
+    }
+
     // The shipped set must be in the store's format and pass the dialog's own checks.
     void shippedProfilesAreValid()
     {
@@ -189,6 +256,7 @@ private Q_SLOTS:
             withPause += pauseOn;
             const ProfileCheck c = CheckProfile(p.name, p.recordLength, pauseOn, p.pause);
             QVERIFY2(c.ok, qPrintable(p.name + ": " + c.text));
+            QVERIFY(CheckStoredProfile(p.recordLength, p.pause).valid);
             QVERIFY(!p.description.isEmpty());
             QVERIFY(!p.description.contains('\n'));
         }

@@ -32,7 +32,10 @@ PageRecordFrom::PageRecordFrom(frmMain& main)
     connect(ui->cmdEditProfile, &QPushButton::clicked, this, &PageRecordFrom::cmdEditProfile_Click);
     connect(ui->cmdDeleteProfile, &QPushButton::clicked, this, &PageRecordFrom::cmdDeleteProfile_Click);
     connect(ui->lblRecLocation, &QLabel::linkActivated, this, &PageRecordFrom::lblRecLocation_Click);
-    connect(ui->lstProfiles, &QListWidget::itemDoubleClicked, this, [this] { m.cmdNext_Click(); });
+    connect(ui->lstProfiles, &QListWidget::itemDoubleClicked, this, [this] {
+        if (SelectedProfileValid())
+            m.cmdNext_Click();
+    });
 }
 
 PageRecordFrom::~PageRecordFrom() = default;
@@ -56,7 +59,8 @@ void PageRecordFrom::LoadProfiles()
     st.ProfilesFile = sv::DefaultProfilesFile();
     sv::CopyShippedProfiles(sv::ProgramFolder() + QStringLiteral("profiles.xml"), st.ProfilesFile);
     const sv::ProfileList list = sv::ReadProfileList(st.ProfilesFile);
-    ui->lstRawProfiles->addItems(list.sections);
+    // One section per listed name, so each row finds its own profile.
+    ui->lstRawProfiles->addItems(list.listed);
     ui->lstProfiles->addItems(list.names);
     ui->cmdEditProfile->setEnabled(false);
     ui->cmdDeleteProfile->setEnabled(false);
@@ -74,17 +78,38 @@ void PageRecordFrom::lstProfiles_Click()
         return;
     ui->cmdEditProfile->setEnabled(true);
     ui->cmdDeleteProfile->setEnabled(true);
-    const QString s = sv::ProfileSection(index);
+    const QString s = ui->lstRawProfiles->item(index) ? ui->lstRawProfiles->item(index)->text() : QString();
     const QString& f = st.ProfilesFile;
     ui->lblProfileName->setText(sv::XMLGetValue(QStringLiteral("ProfileName"), s, f, QString()));
     ui->lblProfileDescription->setText(sv::UnescapeDescription(
         sv::XMLGetValue(QStringLiteral("Description"), s, f, QStringLiteral("(no description available)"))));
-    const double length = sv::Val(sv::XMLGetValue(QStringLiteral("RecordLength"), s, f, QString()));
-    const double pause = sv::Val(sv::XMLGetValue(QStringLiteral("Pause"), s, f, QString()));
-    st.RecordSeconds = int(std::trunc(length)) * 60;
-    st.PauseSeconds = int(std::trunc(pause)) * 60;
-    ui->lblProfileSettings->setText(sv::ProfileSettingsText(length, pause));
-    CalcRecSpace(int(std::nearbyint(length)));
+    const sv::ProfileTimes t = sv::CheckStoredProfile(sv::XMLGetValue(QStringLiteral("RecordLength"), s, f, QString()),
+                                                      sv::XMLGetValue(QStringLiteral("Pause"), s, f, QString()));
+    st.RecordSeconds = t.recordSeconds;
+    st.PauseSeconds = t.pauseSeconds;
+    if (!t.valid) {
+        // A damaged or hand-edited profile: say so, and do not record with it.
+        ui->lblProfileSettings->setText(sv::InvalidProfileText());
+        ui->lblHardDisk->clear();
+        ui->lblRecFolder->setText(QDir::toNativeSeparators(st.RecordDirectory));
+        if (IsCurrent())
+            m.cmdNext()->setEnabled(false);
+        return;
+    }
+    ui->lblProfileSettings->setText(sv::ProfileSettingsText(t.length, t.pause));
+    CalcRecSpace(int(std::nearbyint(t.length)));
+}
+
+bool PageRecordFrom::SelectedProfileValid() const
+{
+    const int index = SelectedProfile();
+    const QListWidgetItem* item = ui->lstRawProfiles->item(index);
+    if (index < 0 || !item)
+        return false;
+    const QString& f = st.ProfilesFile;
+    return sv::CheckStoredProfile(sv::XMLGetValue(QStringLiteral("RecordLength"), item->text(), f, QString()),
+                                  sv::XMLGetValue(QStringLiteral("Pause"), item->text(), f, QString()))
+        .valid;
 }
 
 void PageRecordFrom::AddProfile_Click()

@@ -20,6 +20,8 @@ public:
     void cmdEditProfile_Click();
     void cmdDeleteProfile_Click();
     int SelectedProfile() const; // -1 for none
+    // False for none, and for a profile whose stored length or pause is not valid.
+    bool SelectedProfileValid() const;
     int ProfileCount() const;
 
     // Disk-space line for a recording of the given minutes.
