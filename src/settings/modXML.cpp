@@ -2,6 +2,7 @@
 
 #include "util/modFunctions.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -470,16 +471,50 @@ bool replaceFile(const QString& path, const QByteArray& data, mode_t mode, bool 
 
 QByteArray newFileBytes() { return kHeader + "\r\n" + kFooter + "\r\n"; }
 
+// Where the lock files live: a private folder of this user's, so no lock file
+// is left beside the user's settings or in a recording folder.
+QByteArray lockFolder()
+{
+    QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || ::access(dir.constData(), W_OK) != 0)
+        dir = "/tmp/sonivault-locks-" + QByteArray::number(uint(::getuid()));
+    else
+        dir += "/sonivault-locks";
+    ::mkdir(dir.constData(), 0700);
+    struct stat st {};
+    // Someone else's folder (or a link planted in /tmp) is not ours to trust.
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    return dir;
+}
+
+// One lock per file, whatever path names it: keyed on the folder's identity
+// and the file's name.
+QByteArray lockName(const QString& path)
+{
+    const QFileInfo fi(path);
+    QByteArray key = QFile::encodeName(fi.fileName());
+    struct stat st {};
+    if (::stat(QFile::encodeName(fi.absolutePath()).constData(), &st) == 0)
+        key = QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino)) + '/' + key;
+    else
+        key = QFile::encodeName(fi.absoluteFilePath());
+    const QByteArray dir = lockFolder();
+    if (dir.isEmpty())
+        return {};
+    return dir + '/' + QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex() + ".lock";
+}
+
 // The advisory lock of one file's read-modify-write, shared with every other
-// process using the store.
+// process of this user using the store.
 class FileLock {
 public:
     explicit FileLock(const QString& path)
     {
-        const QByteArray name = QFile::encodeName(path) + ".lock";
-        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (m_fd < 0)
-            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        const QByteArray name = lockName(path);
+        if (name.isEmpty())
+            return;
+        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0)
             return;
         for (int waited = 0, pause = 1;; waited += pause, pause = qMin(pause * 2, 16)) {

@@ -6,7 +6,8 @@
 // Every value reads back exactly as stored: characters the line format cannot
 // hold are written as "&#xHEX;" references, and only in values that need them,
 // so plain values look the same on disk as they always did.
-// Writers of several processes take an advisory lock (FILE + ".lock") around
+// Writers of several processes take an advisory lock (a file of the user's in
+// $XDG_RUNTIME_DIR/sonivault-locks, one per stored file) around
 // their read-modify-write and replace the file through a uniquely named
 // temporary, so no update reported as stored is lost.
 #include <QString>

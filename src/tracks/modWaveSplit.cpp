@@ -46,13 +46,6 @@ void putLe16(QByteArray& b, int at, quint16 v)
     b[at + 1] = char(v >> 8);
 }
 
-WaveStatus fail(WaveStatus s, const QString& text, QString* error)
-{
-    if (error)
-        *error = text;
-    return s;
-}
-
 } // namespace
 
 QByteArray WaveHeaderBytes(int channels, std::int32_t rate, int bits, std::int64_t frames)
