@@ -29,7 +29,6 @@ struct RunState {
     bool Compressing = false;  // MP3 or WMA compression runs
     bool IsScanning = false;   // a line scan runs
     bool IsAdjusting = false;  // the volume optimisation runs
-    int ScanLineVolume = 0;
     bool IsSubclassed = false; // the standby guard is held
     bool TutorialOn = false;
     bool WritingAudioCD = false;

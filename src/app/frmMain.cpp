@@ -5,6 +5,7 @@
 #include "app/frmWelcome.h"
 #include "app/pages/Pages.h"
 #include "settings/Profiles.h"
+#include "settings/Settings.h"
 #include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
@@ -27,20 +28,6 @@
 
 using sv::audio::AudioError;
 
-namespace {
-const QString kWaveform = QStringLiteral("Advanced\\Waveform");
-
-// A whole number setting; a stored text that is not a number gives the default.
-int WholeSetting(const QString& key, const QString& section, int def, bool rounded)
-{
-    const QString text = sv::XMLGetValue(key, section, QString(), QString::number(def));
-    if (sv::LeadingInt(text, INT_MIN) == INT_MIN)
-        return def;
-    const double v = sv::Val(text);
-    const double whole = rounded ? std::nearbyint(v) : std::trunc(v);
-    return int(qBound(-32768.0, whole, 32767.0));
-}
-} // namespace
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>())
@@ -109,13 +96,10 @@ int frmMain::Msg(const QString& text, int style, const QString& title)
 void frmMain::ReadStartupSettings()
 {
     RunState& s = m_state;
-    s.DrawScale = WholeSetting(QStringLiteral("DrawScale"), kWaveform, 20, false);
-    // Later drawing divides by the scale.
-    if (s.DrawScale <= 0)
-        s.DrawScale = 20;
-    s.MinRecordingLength = WholeSetting(QStringLiteral("MinRecordingLength"), kWaveform, 1, true);
-    s.MinTrackSize = WholeSetting(QStringLiteral("MinTrackSize"), kWaveform, 1500, false);
-    s.MinTrackSpacing = WholeSetting(QStringLiteral("MinTrackSpacing"), kWaveform, 25, false);
+    s.DrawScale = sv::Settings::drawScale();
+    s.MinRecordingLength = sv::Settings::minRecordingLength();
+    s.MinTrackSize = sv::Settings::minTrackSize();
+    s.MinTrackSpacing = sv::Settings::minTrackSpacing();
 }
 
 bool frmMain::Load()
@@ -125,11 +109,9 @@ bool frmMain::Load()
     sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
     s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
     ReadStartupSettings();
-    m_waveform->ui->chkAutoSplit->setChecked(
-        WholeSetting(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), 1, false) != 0);
+    m_waveform->ui->chkAutoSplit->setChecked(sv::Settings::autoSplit());
     m_waveform->DetectTracksLoad();
-    m_finish->SelectFinishAction(sv::XMLGetValue(QStringLiteral("FinishAction"), QString(), QString(),
-                                                 QStringLiteral("0")));
+    m_finish->SelectFinishAction(sv::Settings::finishAction());
     if (!m_volume->LoadMixer())
         return false;
     PageLoad();
@@ -138,11 +120,7 @@ bool frmMain::Load()
     s.HasRecorded = false;
     m_wma->WMABitratesLoad();
     m_waveCopy->MakeAutocomplete();
-    const QString temp = sv::TempFolder();
-    QString folder = sv::XMLGetValue(QStringLiteral("RecordDirectory"), QString(), QString(), temp);
-    if (folder.isEmpty())
-        folder = temp; // an unreadable settings file gives ""
-    s.RecordDirectory = sv::AddSlash(folder);
+    s.RecordDirectory = sv::AddSlash(sv::Settings::recordDirectory());
     m_mp3->MP3OptionsLoad();
     timWaitSec.start();
     LoadBackgrounds();
@@ -162,8 +140,7 @@ void frmMain::PageLoad()
 {
     ShowPage(m_welcome);
     ui->cmdBack->setEnabled(false);
-    const bool on = sv::XMLGetValue(QStringLiteral("TutorialActive"), QStringLiteral("Tutorial"), QString(),
-                                    QStringLiteral("0")) == QLatin1String("1");
+    const bool on = sv::Settings::tutorialActive();
     m_state.TutorialOn = on;
     m_welcome->ui->chkTutorial->setChecked(on);
 }
@@ -171,10 +148,9 @@ void frmMain::PageLoad()
 void frmMain::timWaitSec_Timer()
 {
     timWaitSec.stop();
-    if (sv::XMLGetValue(QStringLiteral("IsFirstRun"), QStringLiteral("Messages\\Startup"), QString(),
-                        QStringLiteral("0")) == QLatin1String("0")) {
+    if (!sv::Settings::firstRunDone()) {
         ShowWelcomeDialog();
-        sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("IsFirstRun"), QStringLiteral("Messages\\Startup"), QString());
+        sv::Settings::setFirstRunDone();
     }
     ShowTutorialPage();
     ui->cmdNext->setEnabled(true);
@@ -185,8 +161,7 @@ void frmMain::ShowWelcomeDialog()
     frmWelcome dialog(this);
     connect(&dialog, &frmWelcome::TutorialChosen, this, [this](bool on) {
         m_state.TutorialOn = on;
-        sv::XMLSetValue(on ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("TutorialActive"),
-                        QStringLiteral("Messages\\Tutorial"), QString());
+        sv::Settings::setTutorialActive(on);
         m_welcome->ui->chkTutorial->setChecked(on);
     });
     dialog.exec();
@@ -226,9 +201,8 @@ void frmMain::cmdNext_Click()
 
 void frmMain::NextOnVolume()
 {
-    const QString messages = QStringLiteral("Messages");
-    if (sv::XMLGetValue(QStringLiteral("VolumeMessage"), messages, QString(), QStringLiteral("0")) == QLatin1String("0")) {
-        sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("VolumeMessage"), messages, QString());
+    if (!sv::Settings::volumeMessageShown()) {
+        sv::Settings::setVolumeMessageShown();
         const int answer = Msg(QStringLiteral("You didn't adjust the volume settings.\r\n"
                                               "Adjusting the volume correctly is essential for a high-quality recording. "
                                               "Are you sure you want to continue?\r\n\r\n"
@@ -282,8 +256,7 @@ void frmMain::NextOnWaveform()
             sv::vbExclamation, QStringLiteral("No tracks selected"));
         return;
     }
-    if (sv::XMLGetValue(QStringLiteral("WaveformMessage"), QStringLiteral("Messages"), QString(), QStringLiteral("0"))
-        == QLatin1String("0")) {
+    if (!sv::Settings::waveformMessageShown()) {
         const int answer = Msg(QStringLiteral("Are you sure you're ready to continue? You cannot come back after "
                                               "splitting the tracks."),
                                sv::vbYesNo + sv::vbQuestion, QStringLiteral("Confirm"));

@@ -3,7 +3,7 @@
 #include "cli/Cli.h"
 
 #include "output/TrackFiles.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "tracks/TrackDetect.h"
 #include "tracks/TrackList.h"
 #include "tracks/TrackMessages.h"
@@ -97,7 +97,7 @@ TrackList detected(const Loaded& l, const DetectSettings& s)
     const DetectResult r = DetectTracks(l.wave, &l.samples, s);
     if (r.message)
         err() << TrackMessage(*r.message).text << Qt::endl;
-    TrackLimits limits = LoadTrackLimits(l.wave.scale());
+    TrackLimits limits = Settings::trackLimits(l.wave.scale());
     limits.minTrackLength = s.minTrackLength;
     TrackList list(limits);
     list.setTracks(r.tracks);
@@ -109,7 +109,7 @@ int detect(const QStringList& a)
     if (a.size() < 2)
         return usageError(QStringLiteral(
             "usage: detect FILE [--method bands|audio|image] [--hiss N] [--samples X] [--min-track S] [--no-auto]"));
-    DetectSettings s = LoadDetectSettings();
+    DetectSettings s = Settings::detection();
     for (int i = 2; i < a.size(); ++i) {
         const QString& o = a[i];
         const bool hasValue = i + 1 < a.size();
@@ -253,7 +253,7 @@ int split(const QStringList& a)
             return *rc;
         if (l.wave.isEmpty())
             return failure(TrackMessage(TrackMsg::RecordingTooShort).text);
-        const TrackList tracks = detected(l, LoadDetectSettings());
+        const TrackList tracks = detected(l, Settings::detection());
         h = l.samples.header();
         QVector<QPair<std::int64_t, std::int64_t>> markers;
         for (const TrackMarker& t : tracks.markers())
@@ -280,7 +280,7 @@ int split(const QStringList& a)
         }
     }
 
-    const SplitResult r = SplitRecording(h, spans, folder, SplitBitesize());
+    const SplitResult r = SplitRecording(h, spans, folder, Settings::bitesize());
     if (r.status != WaveStatus::Ok)
         return failure(QStringLiteral("There was an error splitting the tracks. %1").arg(r.error));
     for (const QString& f : r.files)

@@ -1,5 +1,6 @@
 #include "output/TrackFiles.h"
 
+#include "settings/Settings.h"
 #include "settings/modXML.h"
 #include "util/modFunctions.h"
 
@@ -440,12 +441,12 @@ SaveLocationResult CheckSaveLocation(const QString& boxText)
 
 QString SaveIn()
 {
-    return XMLGetValue(QStringLiteral("SaveIn"), QString(), QString(), QStringLiteral("Desktop"));
+    return Settings::saveIn();
 }
 
 bool SetSaveIn(const QString& text)
 {
-    return XMLSetValue(text, QStringLiteral("SaveIn"), QString(), QString());
+    return Settings::setSaveIn(text);
 }
 
 SaveInChoices MakeSaveInChoices(const QString& saveIn)

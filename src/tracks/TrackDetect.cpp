@@ -1,6 +1,5 @@
 #include "tracks/TrackDetect.h"
 
-#include "settings/modXML.h"
 #include "util/modFunctions.h"
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 namespace sv {
 
 namespace {
-const QString DetectSection = QStringLiteral("Advanced\\Track Detection");
 
 // The polyline's lowest y over [a, b] (its segments are straight, so only
 // the points inside and the two cut ends count). Huge where the polyline
@@ -70,20 +68,6 @@ QVector<TrackSpan> SpansFromSeconds(const QVector<TimeSpan>& tracks, const WaveS
             spans.append({int(a), int(b)});
     }
     return spans;
-}
-
-DetectSettings LoadDetectSettings()
-{
-    DetectSettings s;
-    s.hiss = XMLGetInt(QStringLiteral("Hiss"), DetectSection, QString(), 25);
-    // An unreadable store answers "": keep the default gap rather than a
-    // window of one unit.
-    const QString samples = XMLGetValue(QStringLiteral("Samples"), DetectSection, QString(), QStringLiteral(".5"));
-    s.samples = samples.trimmed().isEmpty() ? 0.5 : Val(samples);
-    s.minTrackLength = XMLGetInt(QStringLiteral("MinTrackLength"), DetectSection, QString(), 10);
-    s.method = MethodFromName(XMLGetValue(QStringLiteral("Method"), DetectSection, QString(), QStringLiteral("Bands")));
-    s.autoSplit = XMLGetInt(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString(), 1) != 0;
-    return s;
 }
 
 int DetectWindowFor(double samples, int drawScale)

@@ -30,9 +30,6 @@ struct DetectSettings {
     bool autoSplit = true;
 };
 
-// Reads Hiss, Samples, MinTrackLength and Method from "Advanced\Track
-// Detection" and AutoSplit from "WaveformOptions", with their defaults.
-DetectSettings LoadDetectSettings();
 QString MethodName(DetectMethod m); // "Bands" / "Audio" / "Image"
 // Case-insensitive; anything unknown is Bands.
 DetectMethod MethodFromName(const QString& name);

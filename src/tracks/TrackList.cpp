@@ -1,6 +1,5 @@
 #include "tracks/TrackList.h"
 
-#include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -9,17 +8,6 @@
 #include <cstdlib>
 
 namespace sv {
-
-TrackLimits LoadTrackLimits(const WaveScale& scale)
-{
-    const QString section = QStringLiteral("Advanced\\Waveform");
-    TrackLimits l;
-    l.scale = scale;
-    l.minTrackSize = XMLGetInt(QStringLiteral("MinTrackSize"), section, QString(), 1500);
-    l.minTrackSpacing = XMLGetInt(QStringLiteral("MinTrackSpacing"), section, QString(), 25);
-    l.minTrackLength = LoadDetectSettings().minTrackLength;
-    return l;
-}
 
 QString PreviewRange::startText() const
 {

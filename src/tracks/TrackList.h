@@ -30,9 +30,6 @@ struct TrackLimits {
     int minTrackSpacing = 25;  // an added track starts 2 x this after the last one
     int minTrackLength = 35;   // seconds; the shortest part a split leaves
 };
-// MinTrackSize and MinTrackSpacing from "Advanced\Waveform", MinTrackLength
-// from the detection settings.
-TrackLimits LoadTrackLimits(const WaveScale& scale);
 
 // Shows a message and returns the answer (vbOK, vbYes, vbNo, vbCancel).
 using AskFn = std::function<int(TrackMsg, const MessageText&)>;

@@ -21,6 +21,33 @@ int ScrollDivisorFor(int waveWidth)
     return std::max(waveWidth, 0) / 30000 + 1;
 }
 
+FollowMoves FollowScroll(const FollowInput& in)
+{
+    FollowMoves m;
+    const double left = -in.imageLeftEdge + 100;
+    const double right = in.viewportUnits + left - 200;
+    if (in.seek) {
+        m.clearScrolled = true;
+        if (in.x < left || in.x > right)
+            m.jumpTo = int(RoundHalfEven(in.x / std::max(in.divisor, 1)));
+        return m;
+    }
+    if (in.x < 1000 || in.keyDown)
+        return m;
+    // In a narrow view the position is seen ahead, so it never reaches the edge.
+    const double cx = right < 8000 ? in.x + 300 : in.x;
+    if (in.userScrolled) {
+        if (std::abs(cx - right) < 300) {
+            m.forward = true;
+            m.clearScrolled = true;
+        }
+        return m;
+    }
+    m.forward = cx >= right;
+    m.back = cx >= 1000 && cx <= left;
+    return m;
+}
+
 ScrollSetup ComputeScroll(int waveWidth, int viewportWidth)
 {
     ScrollSetup s;

@@ -43,6 +43,29 @@ ScrollSetup ComputeScroll(int waveWidth, int viewportWidth);
 // Left edge of the image in the viewport at a scroll value.
 inline int ImageLeftEdge(int scrollValue, int divisor) { return WaveLeftMargin - scrollValue * divisor; }
 
+// Follow-scrolling of the preview: how the scroll bar moves so the play
+// position stays in sight. A seek jumps when the position is outside the
+// view; playing steps one small change forward near the right edge (back near
+// the left); after the user scrolled, playing waits until the position comes
+// near the right edge. Positions before 1000 units and held scroll keys leave
+// the view alone.
+struct FollowInput {
+    double x = 0;            // play position, image units
+    int imageLeftEdge = 0;   // of the view, image units
+    int viewportUnits = 0;
+    int divisor = 1;         // image units per scroll step
+    bool seek = false;
+    bool userScrolled = false;
+    bool keyDown = false;
+};
+struct FollowMoves {
+    bool forward = false;        // one small change forward, first
+    bool clearScrolled = false;  // then the user's scroll no longer counts
+    bool back = false;           // then one small change back
+    int jumpTo = -1;             // then this scroll value, when not negative
+};
+FollowMoves FollowScroll(const FollowInput& in);
+
 class WaveScale {
 public:
     WaveScale() = default;

@@ -1,7 +1,7 @@
 #include "tracks/frmDetectOptions.h"
 #include "ui_frmDetectOptions.h"
 
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "tracks/TrackMessages.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
@@ -9,10 +9,6 @@
 #include <cmath>
 
 namespace sv {
-
-namespace {
-const QString Section = QStringLiteral("Advanced\\Track Detection");
-}
 
 frmDetectOptions::frmDetectOptions(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmDetectOptions>())
@@ -56,20 +52,16 @@ void frmDetectOptions::cmdOK_Click()
 DetectOptionValues frmDetectOptions::Load()
 {
     DetectOptionValues v;
-    const double hiss = Val(XMLGetValue(QStringLiteral("Hiss"), Section, QString(), QStringLiteral("25")));
-    const double samples = Val(XMLGetValue(QStringLiteral("Samples"), Section, QString(), QStringLiteral(".5")));
     // The sliders hold their own ranges; a stored value outside them shows at the nearest end.
-    v.noise = int(std::clamp(std::trunc(hiss), -1e6, 1e6));
-    v.compare = int(std::clamp(std::round(samples * 100), -1e6, 1e6));
-    v.minTrack = XMLGetValue(QStringLiteral("MinTrackLength"), Section, QString(), QStringLiteral("10"));
+    v.noise = Settings::hiss();
+    v.compare = int(std::clamp(std::round(Settings::samples() * 100), -1e6, 1e6));
+    v.minTrack = QString::number(Settings::minTrackLength());
     return v;
 }
 
 void frmDetectOptions::Store(const DetectOptionValues& v)
 {
-    XMLSetValue(QString::number(v.noise), QStringLiteral("Hiss"), Section, QString());
-    XMLSetValue(QString::number(v.compare / 100.0), QStringLiteral("Samples"), Section, QString());
-    XMLSetValue(v.minTrack, QStringLiteral("MinTrackLength"), Section, QString());
+    Settings::setDetection(v.noise, v.compare / 100.0, v.minTrack);
 }
 
 } // namespace sv

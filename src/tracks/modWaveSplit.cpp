@@ -1,6 +1,5 @@
 #include "tracks/modWaveSplit.h"
 
-#include "settings/modXML.h"
 #include "util/modFunctions.h"
 
 #include <QFile>
@@ -66,12 +65,6 @@ QByteArray WaveHeaderBytes(int channels, std::int32_t rate, int bits, std::int64
     memcpy(b.data() + 36, "data", 4);
     putLe32(b, 40, quint32(dataSize));
     return b;
-}
-
-std::int64_t SplitBitesize()
-{
-    const int v = XMLGetInt(QStringLiteral("Bitesize"), QStringLiteral("Advanced"), QString(), int(DefaultBitesize));
-    return v >= 1 ? v : DefaultBitesize;
 }
 
 QString SystemErrorText(int e)

@@ -92,10 +92,8 @@ QString UnsupportedWaveText(const QString& what);
 // The 44-byte canonical header of a track file.
 QByteArray WaveHeaderBytes(int channels, std::int32_t sampleRate, int bitsPerSample, std::int64_t frames);
 
-// Chunk size of the copy: setting "Bitesize" in section "Advanced", default
-// 16 MiB; values below 1 fall back to the default.
+// Chunk size of the copy when the settings give none (16 MiB).
 constexpr std::int64_t DefaultBitesize = 16777216;
-std::int64_t SplitBitesize();
 
 // Called after each piece copied. Returning false cancels the work.
 using CopyProgress = std::function<bool(std::int64_t bytesDone, std::int64_t bytesTotal)>;

@@ -329,37 +329,6 @@ private Q_SLOTS:
         QCOMPARE(run(f, DetectMethod::Audio), audio);
         QCOMPARE(run(f, DetectMethod::Image), image);
     }
-
-    void settings()
-    {
-        DetectSettings d = LoadDetectSettings();
-        QCOMPARE(d.hiss, 25);
-        QCOMPARE(d.samples, 0.5);
-        QCOMPARE(d.minTrackLength, 10);
-        QCOMPARE(d.method, DetectMethod::Bands);
-        QVERIFY(d.autoSplit);
-        QCOMPARE(DetectWindowFor(d.samples, 50), 25);
-
-        const QString sec = "Advanced\\Track Detection";
-        QVERIFY(XMLSetValue("30.7", "Hiss", sec, ""));
-        QVERIFY(XMLSetValue(".3", "Samples", sec, ""));
-        QVERIFY(XMLSetValue("20", "MinTrackLength", sec, ""));
-        QVERIFY(XMLSetValue("0", "AutoSplit", "WaveformOptions", ""));
-        d = LoadDetectSettings();
-        QCOMPARE(d.hiss, 30);
-        QCOMPARE(d.samples, 0.3);
-        QCOMPARE(d.minTrackLength, 20);
-        QVERIFY(!d.autoSplit);
-        for (const auto& [stored, method] : {std::pair{"image", DetectMethod::Image},
-                                             std::pair{" AUDIO", DetectMethod::Audio},
-                                             std::pair{"Bands", DetectMethod::Bands},
-                                             std::pair{"Spectral", DetectMethod::Bands}}) {
-            QVERIFY(XMLSetValue(stored, "Method", sec, ""));
-            QCOMPARE(LoadDetectSettings().method, method);
-        }
-        QCOMPARE(MethodName(DetectMethod::Bands), QString("Bands"));
-        QCOMPARE(MethodFromName(MethodName(DetectMethod::Image)), DetectMethod::Image);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDetect)

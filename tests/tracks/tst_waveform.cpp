@@ -64,6 +64,52 @@ private Q_SLOTS:
         QVERIFY(qAbs(ImageLeftEdge(s.max, s.divisor) + waveWidth - (viewport - WaveLeftMargin)) <= s.divisor);
     }
 
+    // Follow-scrolling of the preview, in a view of 9000 units scrolled to the
+    // start (sees -50..8750) or by 100 steps of 50 (sees 4950..13750).
+    void followScroll_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<int>("leftEdge");
+        QTest::addColumn<int>("viewport");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("moves");
+        const int start = 150, scrolled = 150 - 100 * 50;
+        QTest::newRow("inside") << 5000.0 << start << 9000 << "" << "";
+        QTest::newRow("right edge steps on") << 8750.0 << start << 9000 << "" << "forward";
+        QTest::newRow("key held on the bar") << 8800.0 << start << 9000 << "key" << "";
+        QTest::newRow("first 1000 units never move") << 999.0 << scrolled << 9000 << "" << "";
+        QTest::newRow("left of the view steps back") << 3000.0 << scrolled << 9000 << "" << "back";
+        QTest::newRow("user scrolled: no step back") << 3000.0 << scrolled << 9000 << "user" << "";
+        QTest::newRow("user scrolled: near the right edge") << 13500.0 << scrolled << 9000 << "user"
+                                                            << "forward clear";
+        QTest::newRow("user scrolled: past the right edge") << 14100.0 << scrolled << 9000 << "user" << "";
+        QTest::newRow("narrow view looks ahead") << 4450.0 << start << 5000 << "" << "forward";
+        QTest::newRow("narrow view, not yet") << 4400.0 << start << 5000 << "" << "";
+        QTest::newRow("seek inside") << 5000.0 << start << 9000 << "seek user" << "clear";
+        QTest::newRow("seek beyond the view") << 20000.0 << start << 9000 << "seek" << "clear jump 400";
+        QTest::newRow("seek before the view") << 500.0 << scrolled << 9000 << "seek key" << "clear jump 10";
+    }
+    void followScroll()
+    {
+        QFETCH(double, x);
+        QFETCH(int, leftEdge);
+        QFETCH(int, viewport);
+        QFETCH(QString, state);
+        QFETCH(QString, moves);
+        const FollowMoves m = FollowScroll({x, leftEdge, viewport, 50, state.contains("seek"), state.contains("user"),
+                                            state.contains("key")});
+        QStringList got;
+        if (m.forward)
+            got << "forward";
+        if (m.clearScrolled)
+            got << "clear";
+        if (m.back)
+            got << "back";
+        if (m.jumpTo >= 0)
+            got << "jump " + QString::number(m.jumpTo);
+        QCOMPARE(got.join(' '), moves);
+    }
+
     void wholeSecondsTieToEven()
     {
         const WaveScale s(50, 600);

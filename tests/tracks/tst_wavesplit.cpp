@@ -127,26 +127,6 @@ private Q_SLOTS:
         QCOMPARE(readAll(path("piece.wav")).mid(44), readAll(path("p.wav")).mid(44 + 4410));
     }
 
-    void bitesizeSetting_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<qint64>("bitesize");
-        QTest::newRow("missing") << QString() << qint64(DefaultBitesize);
-        QTest::newRow("1000") << QString("1000") << qint64(1000);
-        QTest::newRow("zero would never end") << QString("0") << qint64(DefaultBitesize);
-        QTest::newRow("negative") << QString("-5") << qint64(DefaultBitesize);
-        QTest::newRow("not a number") << QString("lots") << qint64(DefaultBitesize);
-    }
-
-    void bitesizeSetting()
-    {
-        QFETCH(QString, stored);
-        QFETCH(qint64, bitesize);
-        if (!stored.isNull())
-            QVERIFY(XMLSetValue(stored, "Bitesize", "Advanced", ""));
-        QCOMPARE(SplitBitesize(), std::int64_t(bitesize));
-    }
-
     // An old, longer track file is replaced, not overwritten in place.
     void replacesOldTrackFile()
     {

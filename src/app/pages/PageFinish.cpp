@@ -3,7 +3,7 @@
 
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "util/modShellExecute.h"
 
 #include <QEvent>
@@ -53,7 +53,7 @@ void PageFinish::FinishPageNext()
     m.cmdBack()->setEnabled(true);
     ui->optFinishPlay->setEnabled(true);
     const auto store = [](const char* code) {
-        sv::XMLSetValue(QString::fromLatin1(code), QStringLiteral("FinishAction"), QString(), QString());
+        sv::Settings::setFinishAction(QString::fromLatin1(code));
     };
     if (ui->optFinishExit->isChecked()) {
         store("0");

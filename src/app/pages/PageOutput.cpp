@@ -2,7 +2,7 @@
 #include "ui_PageOutput.h"
 
 #include "app/frmMain.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 
 #include <QRadioButton>
 
@@ -33,13 +33,12 @@ void PageOutput::StoreOutputChoice()
 {
     const QString code = OutputCode();
     if (!code.isEmpty())
-        sv::XMLSetValue(code, QStringLiteral("LastUsed"), QStringLiteral("OutputOptions"), QString());
+        sv::Settings::setOutputChoice(code);
 }
 
 void PageOutput::RestoreOutputChoice()
 {
-    const QString code = sv::XMLGetValue(QStringLiteral("LastUsed"), QStringLiteral("OutputOptions"), QString(),
-                                         QStringLiteral("0"));
+    const QString code = sv::Settings::outputChoice();
     QRadioButton* choice = nullptr;
     if (code == QLatin1String("0"))
         choice = ui->optMP3;

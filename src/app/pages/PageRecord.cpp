@@ -4,7 +4,7 @@
 #include "app/frmMain.h"
 #include "app/pages/PageWaveform.h"
 #include "audioin/modStandby.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -69,10 +69,7 @@ void PageRecord::Enter()
     ui->lblRecStatus->setText(QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. "
                                              "Click Record above and press the Play button on your player."));
     // The graph marks clipping where Adjust would lower the volume.
-    m_clipLevel = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
-                                sv::DefaultGraphClipLevel);
-    if (m_clipLevel <= 0)
-        m_clipLevel = sv::DefaultGraphClipLevel; // a damaged setting must not paint silence red
+    m_clipLevel = sv::Settings::clipThreshold();
     m.ShowPage(this);
     timRecordGraph.start();
     m.cmdNext()->setEnabled(false);

@@ -5,6 +5,7 @@
 #include "audioin/frmRecLocation.h"
 #include "settings/Profiles.h"
 #include "settings/frmNewProfile.h"
+#include "settings/Settings.h"
 #include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/modShellExecute.h"
@@ -212,5 +213,5 @@ void PageRecordFrom::lblRecLocation_Click()
     lstProfiles_Click();
     ui->lblRecFolder->setText(QDir::toNativeSeparators(st.RecordDirectory));
     // Stored after Cancel too: a folder filled in above is kept.
-    sv::XMLSetValue(st.RecordDirectory, QStringLiteral("RecordDirectory"), QString(), QString());
+    sv::Settings::setRecordDirectory(st.RecordDirectory);
 }

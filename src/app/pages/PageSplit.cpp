@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
 #include "output/TrackFiles.h"
+#include "settings/Settings.h"
 #include "tracks/TrackList.h"
 #include "tracks/TrackMessages.h"
 #include "util/modFunctions.h"
@@ -128,7 +129,7 @@ void PageSplit::StartSplitTracks()
         return !WindowClosed();
     };
     // The tracks and the index are written, synced and committed as one set.
-    const sv::SplitResult r = sv::SplitRecording(header, spans, folder, sv::SplitBitesize(), progress,
+    const sv::SplitResult r = sv::SplitRecording(header, spans, folder, sv::Settings::bitesize(), progress,
                                                  [](int) { QCoreApplication::processEvents(); });
     if (WindowClosed() || r.status == sv::WaveStatus::Canceled)
         return; // the program is closing; the old state is kept

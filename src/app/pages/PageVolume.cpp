@@ -2,7 +2,7 @@
 #include "ui_PageVolume.h"
 
 #include "app/frmMain.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 #include "util/modShellExecute.h"
@@ -14,42 +14,7 @@
 #include <cmath>
 
 using sv::audio::AudioError;
-namespace vr = volume_rules;
-
-namespace volume_rules {
-
-double Level(int level1, int level2)
-{
-    return (double(level1) + double(level2)) / 2.0;
-}
-
-int RoundHalfEven(double value)
-{
-    return int(std::nearbyint(value)); // the default rounding mode rounds halves to even
-}
-
-int NextBarValue(int bar, double level)
-{
-    int next = RoundHalfEven((std::max(bar, 0) + level * 6) / 2);
-    if (level * 8 > next)
-        next = RoundHalfEven(level * 8);
-    return std::clamp(next, 0, BarCap);
-}
-
-LoudAction OnLevel(double level, int threshold, int volume)
-{
-    if (!(level > threshold))
-        return LoudAction::None;
-    return volume > LowestVolume ? LoudAction::Lower : LoudAction::GiveUp;
-}
-
-QString AdjustProgressText(int periods)
-{
-    return QStringLiteral("Optimizing volume...") + QString::number(periods * 100 / AdjustPeriodsNeeded)
-        + QStringLiteral("%");
-}
-
-} // namespace volume_rules
+namespace vr = sv::volume_rules;
 
 namespace {
 const QString kScanning = QStringLiteral("Scanning ");
@@ -132,20 +97,11 @@ bool PageVolume::LoadMixer()
     for (int i = 0; i < count; ++i)
         ui->cboMixer->addItem(st.Record()->GetMixerName(i));
     if (ui->cboMixer->count() > 0) {
-        // A damaged, negative or out-of-range position falls back to the first entry.
-        int pos = sv::LeadingInt(sv::XMLGetValue(QStringLiteral("Mixer"), QStringLiteral("Soundcard"), QString(),
-                                                 QStringLiteral("0")), 0);
-        if (pos < 0 || pos > ui->cboMixer->count() - 1)
-            pos = 0;
-        ui->cboMixer->setCurrentIndex(pos);
+        ui->cboMixer->setCurrentIndex(sv::Settings::mixer(ui->cboMixer->count()));
         cboMixer_Click();
     }
     if (ui->cboLine->count() > 0) {
-        int pos = sv::LeadingInt(sv::XMLGetValue(QStringLiteral("Line"), QStringLiteral("Soundcard"), QString(),
-                                                 QStringLiteral("0")), 0);
-        if (pos < 0 || pos >= ui->cboLine->count())
-            pos = 0;
-        ui->cboLine->setCurrentIndex(pos);
+        ui->cboLine->setCurrentIndex(sv::Settings::line(ui->cboLine->count()));
         cboLine_Click();
     }
     return true;
@@ -175,7 +131,7 @@ void PageVolume::LoadLines()
         return;
     }
     // A scan passes over such a mixer without stopping for a message.
-    if (m.isVisible() && !st.IsScanning)
+    if (m.isVisible() && !m_scan.scanning())
         sv::PlainMsgBox(QStringLiteral("The selected mixer has no recording inputs. Please select another mixer from the list."),
                         sv::vbOKOnly, sv::AppTitle);
     ui->cboLine->setEnabled(false);
@@ -190,17 +146,14 @@ void PageVolume::cboMixer_Click()
     LoadLines();
     // A device under scan is treated like a line: its own volume is kept to be
     // given back, and it is tried at full volume.
-    if (st.IsScanning && rec->IsDeviceMode()) {
-        st.ScanLineVolume = rec->GetVolume();
-        rec->SetVolume(vr::FullVolume);
-    }
-    if (!st.IsScanning) {
+    if (m_scan.scanning() && rec->IsDeviceMode())
+        m_scan.lineSelected(*rec);
+    if (!m_scan.scanning()) {
         // Devices have no line handler to restart the level capture, so a
         // newly chosen device would otherwise go unmonitored.
         if (rec->IsDeviceMode())
             VolPreviewStart();
-        sv::XMLSetValue(QString::number(ui->cboMixer->currentIndex()), QStringLiteral("Mixer"),
-                        QStringLiteral("Soundcard"), QString());
+        sv::Settings::setMixer(ui->cboMixer->currentIndex());
     }
 }
 
@@ -216,12 +169,11 @@ void PageVolume::cboLine_Click()
         rec->SetFileName(VolsetPath());
         VolPreviewStart();
     }
-    if (!st.IsScanning) {
+    if (!m_scan.scanning()) {
         if (m.isVisible() && line >= 0)
-            sv::XMLSetValue(QString::number(line), QStringLiteral("Line"), QStringLiteral("Soundcard"), QString());
+            sv::Settings::setLine(line);
     } else {
-        st.ScanLineVolume = rec->GetVolume();
-        rec->SetVolume(vr::FullVolume);
+        m_scan.lineSelected(*rec);
     }
 }
 
@@ -251,10 +203,7 @@ void PageVolume::cmdScan_Click()
         return;
     WatchPageChanges();
     const bool deviceMode = rec->IsDeviceMode();
-    // The scan moves to other lines and volumes, so an adjustment under way
-    // would end with a verdict about a line it never measured, and an earlier
-    // verdict no longer holds.
-    st.IsAdjusting = false;
+    // An earlier verdict no longer holds once the scan moves to other lines.
     ui->lblAdjustInfo->setText(m_adjustIdleText);
     m_savedMixerIndex = ui->cboMixer->currentIndex();
     if (!deviceMode)
@@ -263,7 +212,8 @@ void PageVolume::cmdScan_Click()
     try {
         if (rec->IsCapturing())
             rec->StopCapture();
-        st.IsScanning = true;
+        m_scan.startScan(sv::Settings::volume());
+        SyncFlags();
         // The handlers store the volume of the first line (or device) and set
         // it to full; reading it again here would only see the full volume.
         ui->cboMixer->setCurrentIndex(0);
@@ -279,7 +229,6 @@ void PageVolume::cmdScan_Click()
         StopActivities();
         throw;
     }
-    m_scanTicks = 0;
     ++m_scanAttempts;
     ui->cboMixer->setEnabled(false);
     ui->cmdScan->setEnabled(false);
@@ -288,30 +237,19 @@ void PageVolume::cmdScan_Click()
         ui->cboLine->setEnabled(false);
 }
 
-void PageVolume::ScanStep()
+void PageVolume::selectLine(int index)
 {
-    auto* rec = st.Record();
-    const bool deviceMode = rec->IsDeviceMode();
-    if (!deviceMode && ui->cboLine->currentIndex() < ui->cboLine->count() - 1) {
-        rec->StopCapture();
-        rec->SetVolume(st.ScanLineVolume);
-        ui->cboLine->setCurrentIndex(ui->cboLine->currentIndex() + 1);
-        cboLine_Click();
-        ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
-    } else if (ui->cboMixer->currentIndex() < ui->cboMixer->count() - 1) {
-        rec->StopCapture();
-        rec->SetVolume(st.ScanLineVolume);
-        ui->cboMixer->setCurrentIndex(ui->cboMixer->currentIndex() + 1);
-        cboMixer_Click();
-        if (deviceMode) {
-            rec->StartCapture(2, 44100);
-            ui->lblScanInfo->setText(kScanning + ui->cboMixer->currentText());
-        } else {
-            ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
-        }
-    } else {
-        ScanFailed();
-    }
+    ui->cboLine->setCurrentIndex(index);
+    cboLine_Click();
+    ui->lblScanInfo->setText(kScanning + ui->cboLine->currentText());
+}
+
+void PageVolume::selectMixer(int index)
+{
+    ui->cboMixer->setCurrentIndex(index);
+    cboMixer_Click();
+    ui->lblScanInfo->setText(kScanning + (st.Record()->IsDeviceMode() ? ui->cboMixer->currentText()
+                                                                      : ui->cboLine->currentText()));
 }
 
 void PageVolume::RestoreAfterScan()
@@ -320,7 +258,7 @@ void PageVolume::RestoreAfterScan()
     const bool deviceMode = rec->IsDeviceMode();
     if (deviceMode)
         VolPreviewStop();
-    rec->SetVolume(st.ScanLineVolume);
+    m_scan.giveBackLineVolume(*rec);
     if (m_savedMixerIndex >= 0 && m_savedMixerIndex < ui->cboMixer->count()) {
         ui->cboMixer->setCurrentIndex(m_savedMixerIndex);
         cboMixer_Click();
@@ -329,7 +267,7 @@ void PageVolume::RestoreAfterScan()
         && m_savedLineIndex != ui->cboLine->currentIndex()) {
         // Selecting the mixer tried its first line at full volume: give that
         // line its own volume back before moving to the saved one.
-        rec->SetVolume(st.ScanLineVolume);
+        m_scan.giveBackLineVolume(*rec);
         ui->cboLine->setCurrentIndex(m_savedLineIndex);
         cboLine_Click();
     }
@@ -342,10 +280,11 @@ void PageVolume::RestoreAfterScan()
         EnableScanControls();
     }
     rec->SetVolume(m_savedSliderValue);
-    st.IsScanning = false;
+    m_scan.endScan();
+    SyncFlags();
 }
 
-void PageVolume::ScanFailed()
+void PageVolume::scanFailed()
 {
     RestoreAfterScan();
     ui->lblScanInfo->setText(QStringLiteral("No recording line was detected."));
@@ -370,7 +309,7 @@ void PageVolume::ScanFailed()
 
 void PageVolume::CancelScan()
 {
-    if (!st.IsScanning || !st.Record())
+    if (!m_scan.scanning() || !st.Record())
         return;
     RestoreAfterScan();
     if (!st.Record()->IsDeviceMode())
@@ -386,7 +325,7 @@ void PageVolume::WatchPageChanges()
             // Leaving the page mid-scan would leave a line under test selected
             // at full volume as the recording source.
             connect(stack, &QStackedWidget::currentChanged, this, [this] {
-                if (st.IsScanning && !IsCurrent())
+                if (m_scan.scanning() && !IsCurrent())
                     Trap([this] { CancelScan(); });
             });
             m_watchingPages = true;
@@ -405,9 +344,15 @@ void PageVolume::EnableScanControls()
 
 void PageVolume::StopActivities()
 {
-    st.IsScanning = false;
-    st.IsAdjusting = false;
+    m_scan.stop();
+    SyncFlags();
     EnableScanControls();
+}
+
+void PageVolume::SyncFlags()
+{
+    st.IsScanning = m_scan.scanning();
+    st.IsAdjusting = m_scan.adjusting();
 }
 
 // ---- Volume optimisation ----------------------------------------------------
@@ -417,13 +362,11 @@ void PageVolume::cmdAdjust_Click()
     auto* rec = st.Record();
     if (!rec)
         return;
-    st.IsAdjusting = true;
-    m_adjustPeriods = 0;
-    m_levelReached = false;
-    rec->SetVolume(vr::FullVolume);
+    m_scan.startAdjust(*rec, sv::Settings::volume());
+    SyncFlags();
     ui->sliVolume->setValue(vr::FullVolume);
     ui->lblAdjustInfo->setText(QStringLiteral("Optimizing Volume..."));
-    sv::XMLSetValue(QStringLiteral("1"), QStringLiteral("VolumeMessage"), QStringLiteral("Messages"), QString());
+    sv::Settings::setVolumeMessageShown();
 }
 
 void PageVolume::sliVolume_Change()
@@ -433,42 +376,22 @@ void PageVolume::sliVolume_Change()
         rec->SetVolume(ui->sliVolume->value());
 }
 
-void PageVolume::AdjustTick()
+void PageVolume::ShowVerdict(sv::VolumeScan::Verdict verdict)
 {
-    auto* rec = st.Record();
-    ui->lblAdjustInfo->setText(vr::AdjustProgressText(m_adjustPeriods));
-    if (m_adjustPeriods >= vr::AdjustPeriodsNeeded) {
-        // The verdict is final: this tick neither changes the volume after
-        // "Optimized" nor adds "too high" to "too low".
-        st.IsAdjusting = false;
-        if (m_levelReached) {
-            ui->lblAdjustInfo->setText(QStringLiteral("Volume Optimized. Click Next to continue."));
-        } else {
-            ui->lblAdjustInfo->setText(QStringLiteral("Volume too low. Increase volume from player and try again."));
-            sv::PlainMsgBox(QStringLiteral("The volume from the player is too low. Please increase the volume "
-                                           "slightly and try again."),
-                            sv::vbOKOnly, sv::AppTitle);
-        }
-        return;
-    }
-    const int minimum = sv::XMLGetInt(QStringLiteral("Minimum"), QStringLiteral("Advanced\\Adjusting"), QString(),
-                                      vr::DefaultAdjustMinimum);
-    if (CurrentLevel() > minimum)
-        m_levelReached = true;
-    const int threshold = sv::XMLGetInt(QStringLiteral("Threshold"), QStringLiteral("Advanced\\Scanning"), QString(),
-                                        vr::DefaultClipThreshold);
-    const int volume = rec->GetVolume();
-    switch (vr::OnLevel(CurrentLevel(), threshold, volume)) {
-    case vr::LoudAction::None:
+    using V = sv::VolumeScan::Verdict;
+    switch (verdict) {
+    case V::None:
         break;
-    case vr::LoudAction::Lower:
-        rec->SetVolume(volume - vr::VolumeStep);
-        ui->sliVolume->setValue(rec->GetVolume());
-        m_adjustPeriods = 0;
+    case V::Optimized:
+        ui->lblAdjustInfo->setText(QStringLiteral("Volume Optimized. Click Next to continue."));
         break;
-    case vr::LoudAction::GiveUp:
-        st.IsAdjusting = false;
-        m_adjustPeriods = 0;
+    case V::TooLow:
+        ui->lblAdjustInfo->setText(QStringLiteral("Volume too low. Increase volume from player and try again."));
+        sv::PlainMsgBox(QStringLiteral("The volume from the player is too low. Please increase the volume "
+                                       "slightly and try again."),
+                        sv::vbOKOnly, sv::AppTitle);
+        break;
+    case V::TooHigh:
         ui->lblAdjustInfo->setText(QStringLiteral("Volume too high. Reduce volume on player and try again."));
         sv::PlainMsgBox(QStringLiteral("The volume from the player is too high. Please reduce the volume and try again."),
                         sv::vbOKOnly, sv::AppTitle);
@@ -477,12 +400,6 @@ void PageVolume::AdjustTick()
 }
 
 // ---- The tick ---------------------------------------------------------------
-
-double PageVolume::CurrentLevel() const
-{
-    auto* rec = st.Record();
-    return rec ? vr::Level(rec->GetLevel1(), rec->GetLevel2()) : 0.0;
-}
 
 void PageVolume::timDoVolume_Timer()
 {
@@ -493,7 +410,7 @@ void PageVolume::timDoVolume_Timer()
     } catch (const AudioError& e) {
         // Ticks keep coming while a message is open, so report once and only
         // when a scan or adjustment had to end; the idle display just waits.
-        const bool busy = st.IsScanning || st.IsAdjusting;
+        const bool busy = m_scan.scanning() || m_scan.adjusting();
         StopActivities();
         if (busy && !m_reportingError) {
             m_reportingError = true;
@@ -506,52 +423,39 @@ void PageVolume::timDoVolume_Timer()
 void PageVolume::Tick()
 {
     auto* rec = st.Record();
-    ++m_previewTicks;
-    ++m_scanTicks;
-    if (m_scanTicks == vr::TicksPerStep) {
-        m_scanTicks = 0;
-        if (st.IsAdjusting)
-            ++m_adjustPeriods;
-        if (st.IsScanning)
-            ScanStep();
-    }
-
-    if (st.IsScanning) {
-        const int minimum = sv::XMLGetInt(QStringLiteral("Minimum"), QStringLiteral("Advanced\\Scanning"), QString(),
-                                          vr::DefaultScanMinimum);
-        if (CurrentLevel() > minimum) {
-            ui->cmdScan->setEnabled(true);
-            ui->cmdAdjust->setEnabled(true);
-            rec->SetVolume(vr::RoundHalfEven(ui->sliVolume->maximum() / 2.0));
-            st.IsScanning = false;
-            ui->cboMixer->setEnabled(true);
-            ui->cboLine->setEnabled(ui->cboLine->count() > 0);
-            ui->lblScanInfo->setText(QStringLiteral("Line found. Click Adjust to optimize the volume."));
-            // The line that carries the music is the one to start with next time.
-            sv::XMLSetValue(QString::number(ui->cboMixer->currentIndex()), QStringLiteral("Mixer"),
-                            QStringLiteral("Soundcard"), QString());
-            if (!rec->IsDeviceMode() && ui->cboLine->currentIndex() >= 0)
-                sv::XMLSetValue(QString::number(ui->cboLine->currentIndex()), QStringLiteral("Line"),
-                                QStringLiteral("Soundcard"), QString());
-        }
-    }
-
-    if (!st.IsScanning && !st.IsAdjusting) {
-        const int volume = rec->GetVolume();
-        if (volume != ui->sliVolume->value())
-            ui->sliVolume->setValue(volume);
-    }
-    if (!st.IsScanning && st.IsAdjusting)
-        AdjustTick();
-
-    ui->barVolume->setValue(vr::NextBarValue(ui->barVolume->value(), CurrentLevel()));
-
-    if (m_previewTicks > vr::PreviewRestartTicks) {
-        m_previewTicks = 0;
+    const sv::VolumeScan::Tick t = m_scan.tick(*rec, *this);
+    SyncFlags();
+    ShowTick(t);
+    if (t.restartPreview) {
         // Starting volset.wav anew keeps the throw-away file from growing.
-        if (rec->IsCapturing()) {
-            VolPreviewStop();
-            VolPreviewStart();
-        }
+        VolPreviewStop();
+        VolPreviewStart();
     }
+}
+
+void PageVolume::LineFound()
+{
+    ui->cmdScan->setEnabled(true);
+    ui->cmdAdjust->setEnabled(true);
+    ui->cboMixer->setEnabled(true);
+    ui->cboLine->setEnabled(ui->cboLine->count() > 0);
+    ui->lblScanInfo->setText(QStringLiteral("Line found. Click Adjust to optimize the volume."));
+    // The line that carries the music is the one to start with next time.
+    sv::Settings::setMixer(ui->cboMixer->currentIndex());
+    if (!st.Record()->IsDeviceMode() && ui->cboLine->currentIndex() >= 0)
+        sv::Settings::setLine(ui->cboLine->currentIndex());
+}
+
+void PageVolume::ShowTick(const sv::VolumeScan::Tick& t)
+{
+    if (t.found)
+        LineFound();
+    if (t.syncSlider && st.Record()->GetVolume() != ui->sliVolume->value())
+        ui->sliVolume->setValue(st.Record()->GetVolume());
+    if (t.adjusted)
+        ui->lblAdjustInfo->setText(t.adjustText);
+    if (t.volumeLowered)
+        ui->sliVolume->setValue(st.Record()->GetVolume());
+    ShowVerdict(t.verdict);
+    ui->barVolume->setValue(t.bar);
 }

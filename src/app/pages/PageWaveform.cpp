@@ -3,7 +3,7 @@
 
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "tracks/TrackMessages.h"
 #include "tracks/WaveformView.h"
 #include "tracks/frmDetectOptions.h"
@@ -125,7 +125,7 @@ sv::AskFn PageWaveform::Asker()
 
 void PageWaveform::DetectTracksLoad()
 {
-    m_detect = sv::LoadDetectSettings();
+    m_detect = sv::Settings::detection();
 }
 
 // ---- Entering and leaving -------------------------------------------------
@@ -230,7 +230,7 @@ void PageWaveform::LoadWaveform()
         m_waveValid = false;
         return;
     }
-    m_tracks.setLimits(sv::LoadTrackLimits(m_wave.scale()));
+    m_tracks.setLimits(sv::Settings::trackLimits(m_wave.scale()));
     ui->picWave->setModel(&m_wave, &m_tracks);
 }
 
@@ -333,7 +333,7 @@ void PageWaveform::DetectTracks()
                 m_wave, &m_samples, s, [this](std::int64_t, std::int64_t) { return !m_cancel.load(); }, &m_bands);
         }))
         return;
-    m_tracks.setLimits(sv::LoadTrackLimits(m_wave.scale()));
+    m_tracks.setLimits(sv::Settings::trackLimits(m_wave.scale()));
     m_tracks.setTracks(result.tracks);
     // Each new marker is selected as it is made, which stops the preview.
     cmdWaveStop_Click();
@@ -375,8 +375,7 @@ void PageWaveform::cmdTrackOptions_Click()
 
 void PageWaveform::chkAutoSplit_Click()
 {
-    sv::XMLSetValue(ui->chkAutoSplit->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
-                    QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), QString());
+    sv::Settings::setAutoSplit(ui->chkAutoSplit->isChecked());
 }
 
 void PageWaveform::cmdAddTrack_Click()
@@ -601,36 +600,23 @@ void PageWaveform::WaveformTimer(bool seek, double position)
     ui->WaveSlide->setValue(int(sv::RoundHalfEven(P)));
 
     sv::WaveformView* view = View();
-    const double VL = -view->imageLeftEdge() + 100;
-    const double VR = view->viewportUnits() + VL - 200;
     ui->lblWaveTime->setText(sv::FormatTime(int(sv::RoundHalfEven(P - m_playStart))));
 
     const double x = m_wave.scale().unitsAt(P);
-    if (seek) {
-        ScrollChanged = false;
-        if (m_lineShown)
-            timWaveform.start();
-    }
+    if (seek && m_lineShown)
+        timWaveform.start();
     view->setPositionLine(m_lineShown ? x : -1);
 
-    if (!seek && x >= 1000 && !ScrollKeyDown) {
-        const int step = ui->hsWave->singleStep();
-        double cx = x;
-        if (VR < 8000)
-            cx += 300;
-        if (ScrollChanged) {
-            if (std::abs(cx - VR) < 300) {
-                ScrollTo(ui->hsWave->value() + step);
-                ScrollChanged = false;
-            }
-        } else {
-            if (cx >= VR)
-                ScrollTo(ui->hsWave->value() + step);
-            if (cx >= 1000 && cx <= VL)
-                ScrollTo(ui->hsWave->value() - step);
-        }
-    }
-    if (seek && (x < VL || x > VR))
-        ScrollTo(int(sv::RoundHalfEven(x / ScrollDivisor)));
+    const sv::FollowMoves moves = sv::FollowScroll(
+        {x, view->imageLeftEdge(), view->viewportUnits(), ScrollDivisor, seek, ScrollChanged, ScrollKeyDown});
+    const int step = ui->hsWave->singleStep();
+    if (moves.forward)
+        ScrollTo(ui->hsWave->value() + step);
+    if (moves.clearScrolled)
+        ScrollChanged = false;
+    if (moves.back)
+        ScrollTo(ui->hsWave->value() - step);
+    if (moves.jumpTo >= 0)
+        ScrollTo(moves.jumpTo);
     view->update();
 }

@@ -3,7 +3,7 @@
 
 #include "app/frmMain.h"
 #include "app/pages/Pages.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 
 #include <QPushButton>
 
@@ -27,8 +27,7 @@ void PageWelcome::WelcomePageNext()
 void PageWelcome::chkTutorial_Click()
 {
     st.TutorialOn = ui->chkTutorial->isChecked();
-    sv::XMLSetValue(st.TutorialOn ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("TutorialActive"),
-                    QStringLiteral("Messages\\Tutorial"), QString());
+    sv::Settings::setTutorialActive(st.TutorialOn);
     if (!st.TutorialOn)
         m.CloseHelpWindow();
 }

@@ -1,6 +1,6 @@
 #include "audioin/engine/AudioEngine.h"
 #include "audioin/engine/Backends.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 
 namespace sv::audio {
 
@@ -14,8 +14,7 @@ std::unique_ptr<AudioEngine> CreateAudioEngine()
 {
     if (g_factory)
         return g_factory();
-    const QString backend = XMLGetValue(QStringLiteral("Backend"), QStringLiteral("Advanced\\Audio"), QString(),
-                                        QStringLiteral("auto")).trimmed().toLower();
+    const QString backend = Settings::audioBackend();
     if (backend == QLatin1String("virtual"))
         return CreateVirtualEngine();
     if (backend == QLatin1String("alsa"))

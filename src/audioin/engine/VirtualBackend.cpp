@@ -2,7 +2,7 @@
 
 #include "audioin/engine/Backends.h"
 #include "audioin/engine/CaptureSink.h"
-#include "settings/modXML.h"
+#include "settings/Settings.h"
 #include "tracks/modWaveSplit.h"
 #include "util/modFunctions.h"
 
@@ -299,7 +299,7 @@ std::unique_ptr<AudioEngine> CreateVirtualEngine(const VirtualDeck& deck)
 std::unique_ptr<AudioEngine> CreateVirtualEngine()
 {
     VirtualDeck deck = VirtualDeck::Demo();
-    const QString file = XMLGetValue(QStringLiteral("VirtualDeck"), QStringLiteral("Advanced\\Audio"), QString(), QString());
+    const QString file = Settings::virtualDeck();
     if (!file.isEmpty()) {
         QFile f(file);
         if (f.open(QIODevice::ReadOnly)) {
@@ -321,9 +321,7 @@ std::unique_ptr<AudioEngine> CreateVirtualEngine()
                 deck = custom;
         }
     }
-    const double speed = Val(XMLGetValue(QStringLiteral("VirtualSpeed"), QStringLiteral("Advanced\\Audio"), QString(),
-                                         QStringLiteral("1")));
-    deck.speed = speed > 0 ? speed : 1.0;
+    deck.speed = Settings::virtualSpeed();
     return CreateVirtualEngine(deck);
 }
 
