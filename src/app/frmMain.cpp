@@ -10,16 +10,6 @@
 #include "util/modMsgbox.h"
 #include "util/modShellExecute.h"
 
-#include "ui_PageFinish.h"
-#include "ui_PageMP3.h"
-#include "ui_PageOutput.h"
-#include "ui_PageRecord.h"
-#include "ui_PageRecordFrom.h"
-#include "ui_PageWMA.h"
-#include "ui_PageWaveCopy.h"
-#include "ui_PageWaveform.h"
-#include "ui_PageWelcome.h"
-
 #include <QCloseEvent>
 #include <QScreen>
 
@@ -66,6 +56,7 @@ frmMain::frmMain(QWidget* parent)
                                                          m_mp3Compress, m_wmaCompress, m_finish})
         ui->stkPages->addWidget(page);
     m_welcome->SetBackground(true);
+    WirePages();
 
     timWaitSec.setObjectName(QStringLiteral("timWaitSec"));
     timWaitSec.setInterval(250);
@@ -90,6 +81,22 @@ QPushButton* frmMain::cmdBack() const { return ui->cmdBack; }
 QPushButton* frmMain::cmdHelp() const { return ui->cmdHelp; }
 QPushButton* frmMain::cmdCancel() const { return ui->cmdCancel; }
 
+QPushButton* frmMain::Button(NavButton button) const
+{
+    switch (button) {
+    case NavButton::Next: return ui->cmdNext;
+    case NavButton::Back: return ui->cmdBack;
+    case NavButton::Help: return ui->cmdHelp;
+    case NavButton::Exit: return ui->cmdCancel;
+    }
+    return ui->cmdNext;
+}
+
+void frmMain::SetEnabled(NavButton button, bool on) { Button(button)->setEnabled(on); }
+bool frmMain::IsEnabled(NavButton button) const { return Button(button)->isEnabled(); }
+void frmMain::SetCaption(NavButton button, const QString& text) { Button(button)->setText(text); }
+void frmMain::SetDefault(NavButton button) { Button(button)->setFocus(); }
+
 bool frmMain::IsPageVisible(const QWidget* page) const
 {
     return page && ui->stkPages->currentWidget() == page;
@@ -98,6 +105,15 @@ bool frmMain::IsPageVisible(const QWidget* page) const
 void frmMain::ShowPage(QWidget* page)
 {
     ui->stkPages->setCurrentWidget(page);
+}
+
+void frmMain::ShowPage(const QString& objectName)
+{
+    for (int i = 0; i < ui->stkPages->count(); ++i) {
+        if (ui->stkPages->widget(i)->objectName() == objectName)
+            return ui->stkPages->setCurrentIndex(i);
+    }
+    Q_ASSERT_X(false, "ShowPage", "no page of that name");
 }
 
 int frmMain::Msg(const QString& text, int style, const QString& title)
@@ -125,7 +141,7 @@ bool frmMain::Load()
     sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
     s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
     ReadStartupSettings();
-    m_waveform->ui->chkAutoSplit->setChecked(
+    m_waveform->SetAutoSplit(
         WholeSetting(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), 1, false) != 0);
     m_waveform->DetectTracksLoad();
     m_finish->SelectFinishAction(sv::XMLGetValue(QStringLiteral("FinishAction"), QString(), QString(),
@@ -137,6 +153,8 @@ bool frmMain::Load()
     m_recordFrom->LoadProfiles();
     s.HasRecorded = false;
     m_wma->WMABitratesLoad();
+    m_mp3->SaveLocationLoad();
+    m_wma->SaveLocationLoad();
     m_waveCopy->MakeAutocomplete();
     const QString temp = sv::TempFolder();
     QString folder = sv::XMLGetValue(QStringLiteral("RecordDirectory"), QString(), QString(), temp);
@@ -165,7 +183,7 @@ void frmMain::PageLoad()
     const bool on = sv::XMLGetValue(QStringLiteral("TutorialActive"), QStringLiteral("Tutorial"), QString(),
                                     QStringLiteral("0")) == QLatin1String("1");
     m_state.TutorialOn = on;
-    m_welcome->ui->chkTutorial->setChecked(on);
+    m_welcome->SetTutorial(on);
 }
 
 void frmMain::timWaitSec_Timer()
@@ -187,7 +205,7 @@ void frmMain::ShowWelcomeDialog()
         m_state.TutorialOn = on;
         sv::XMLSetValue(on ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("TutorialActive"),
                         QStringLiteral("Messages\\Tutorial"), QString());
-        m_welcome->ui->chkTutorial->setChecked(on);
+        m_welcome->SetTutorial(on);
     });
     dialog.exec();
 }
@@ -298,17 +316,17 @@ void frmMain::NextOnOutput()
     m_mp3->ResetTrackState();
     m_wma->ResetTrackState();
     ui->cmdBack->setEnabled(true);
-    const Ui::PageOutput& o = *m_output->ui;
-    if (o.optMP3->isChecked()) {
+    const QString code = m_output->OutputCode();
+    if (code == QLatin1String("0")) {
         m_mp3->LoadMP3Page();
         ShowTutorialPage();
-    } else if (o.optWMA->isChecked()) {
+    } else if (code == QLatin1String("1")) {
         m_wma->LoadWMAPage();
         ShowTutorialPage();
-    } else if (o.optDPP->isChecked()) {
+    } else if (code == QLatin1String("3")) {
         ShowPage(m_waveCopy);
         ShowTutorialPage();
-    } else if (o.optACD->isChecked()) {
+    } else if (code == QLatin1String("2")) {
         m_finish->MakeAudioCD();
     }
 }
@@ -335,7 +353,7 @@ void frmMain::cmdBack_Click()
     } else if (IsPageVisible(m_recordFrom)) {
         ShowPage(m_volume);
         attempt([this] { m_volume->VolPreviewStart(); });
-        m_volume->timDoVolume.start();
+        m_volume->StartLevelTimer();
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_record)) {
         ShowPage(m_recordFrom);
@@ -348,7 +366,7 @@ void frmMain::cmdBack_Click()
         ShowPage(m_wma);
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_waveCopy)) {
-        m_waveCopy->ui->picWaveCopying->hide();
+        m_waveCopy->HideProgress();
         ShowPage(m_output);
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_waveform) || IsPageVisible(m_output)) {
@@ -393,22 +411,11 @@ void frmMain::ResetSonivault()
     }
     ReleaseStandbyGuard();
     m_finish->ResetFinishPage();
-    m_record->ui->mblRecorded->setText(QStringLiteral("00:00"));
-    m_record->ui->lblRecStatus->setText(QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    m_record->ResetDisplay();
     m_waveform->RemoveAllTracks();
-    ShowPage(m_volume);
-    try {
-        // As from the connect page: devices have no line handler to restart
-        // the level capture.
-        m_volume->cboLine_Click();
-        m_volume->VolPreviewStart();
-        m_volume->timDoVolume.start();
-    } catch (const AudioError& e) {
-        sv::PlainMsgBox(QStringLiteral("Sonivault cannot connect to the sound card, and cannot continue.\r\n")
-                            + QStringLiteral("Error Information ") + QString::number(e.number()) + QStringLiteral("  ")
-                            + e.description(),
-                        sv::vbCritical, QStringLiteral("Cannot connect to sound card"));
-    }
+    // As from the connect page: devices have no line handler to restart
+    // the level capture.
+    m_volume->Enter();
     ui->cmdNext->setEnabled(true);
     ui->cmdNext->setText(QStringLiteral("&Next >"));
     ui->cmdBack->setEnabled(true);
@@ -486,8 +493,10 @@ bool frmMain::QueryUnload()
         } catch (const AudioError&) {
         }
     }
-    for (QTimer* t : {&timWaitSec, &m_volume->timDoVolume, &m_record->timRecord, &m_record->timRecordGraph})
-        t->stop();
+    timWaitSec.stop();
+    m_volume->StopLevelTimer();
+    m_record->StopTimers();
+    m_closing = true;
     return true;
 }
 
