@@ -4,12 +4,12 @@
 //
 //   bench_recording [seconds=600] [load=stress-ng|spin|none]
 #include "app/frmMain.h"
+#include "support/FindChild.h"
 #include "app/pages/Pages.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "settings/modXML.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
-#include "ui_PageRecord.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -120,7 +120,7 @@ int main(int argc, char** argv)
     clock.start();
     heart.start();
     const qint64 clickNs = clock.nsecsElapsed();
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     const double clickMs = (clock.nsecsElapsed() - clickNs) / 1e6;
     if (!rec->IsCapturing()) {
         for (const auto& b : boxes.shown)

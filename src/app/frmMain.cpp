@@ -11,16 +11,6 @@
 #include "util/modMsgbox.h"
 #include "util/modShellExecute.h"
 
-#include "ui_PageFinish.h"
-#include "ui_PageMP3.h"
-#include "ui_PageOutput.h"
-#include "ui_PageRecord.h"
-#include "ui_PageRecordFrom.h"
-#include "ui_PageWMA.h"
-#include "ui_PageWaveCopy.h"
-#include "ui_PageWaveform.h"
-#include "ui_PageWelcome.h"
-
 #include <QCloseEvent>
 #include <QScreen>
 
@@ -53,6 +43,7 @@ frmMain::frmMain(QWidget* parent)
                                                          m_mp3Compress, m_wmaCompress, m_finish})
         ui->stkPages->addWidget(page);
     m_welcome->SetBackground(true);
+    WirePages();
 
     timWaitSec.setObjectName(QStringLiteral("timWaitSec"));
     timWaitSec.setInterval(250);
@@ -77,6 +68,22 @@ QPushButton* frmMain::cmdBack() const { return ui->cmdBack; }
 QPushButton* frmMain::cmdHelp() const { return ui->cmdHelp; }
 QPushButton* frmMain::cmdCancel() const { return ui->cmdCancel; }
 
+QPushButton* frmMain::Button(NavButton button) const
+{
+    switch (button) {
+    case NavButton::Next: return ui->cmdNext;
+    case NavButton::Back: return ui->cmdBack;
+    case NavButton::Help: return ui->cmdHelp;
+    case NavButton::Exit: return ui->cmdCancel;
+    }
+    return ui->cmdNext;
+}
+
+void frmMain::SetEnabled(NavButton button, bool on) { Button(button)->setEnabled(on); }
+bool frmMain::IsEnabled(NavButton button) const { return Button(button)->isEnabled(); }
+void frmMain::SetCaption(NavButton button, const QString& text) { Button(button)->setText(text); }
+void frmMain::SetDefault(NavButton button) { Button(button)->setFocus(); }
+
 bool frmMain::IsPageVisible(const QWidget* page) const
 {
     return page && ui->stkPages->currentWidget() == page;
@@ -85,6 +92,15 @@ bool frmMain::IsPageVisible(const QWidget* page) const
 void frmMain::ShowPage(QWidget* page)
 {
     ui->stkPages->setCurrentWidget(page);
+}
+
+void frmMain::ShowPage(const QString& objectName)
+{
+    for (int i = 0; i < ui->stkPages->count(); ++i) {
+        if (ui->stkPages->widget(i)->objectName() == objectName)
+            return ui->stkPages->setCurrentIndex(i);
+    }
+    Q_ASSERT_X(false, "ShowPage", "no page of that name");
 }
 
 int frmMain::Msg(const QString& text, int style, const QString& title)
@@ -109,7 +125,7 @@ bool frmMain::Load()
     sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
     s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
     ReadStartupSettings();
-    m_waveform->ui->chkAutoSplit->setChecked(sv::Settings::autoSplit());
+    m_waveform->SetAutoSplit(sv::Settings::autoSplit());
     m_waveform->DetectTracksLoad();
     m_finish->SelectFinishAction(sv::Settings::finishAction());
     if (!m_volume->LoadMixer())
@@ -119,6 +135,8 @@ bool frmMain::Load()
     m_recordFrom->LoadProfiles();
     s.HasRecorded = false;
     m_wma->WMABitratesLoad();
+    m_mp3->SaveLocationLoad();
+    m_wma->SaveLocationLoad();
     m_waveCopy->MakeAutocomplete();
     s.RecordDirectory = sv::AddSlash(sv::Settings::recordDirectory());
     m_mp3->MP3OptionsLoad();
@@ -142,7 +160,7 @@ void frmMain::PageLoad()
     ui->cmdBack->setEnabled(false);
     const bool on = sv::Settings::tutorialActive();
     m_state.TutorialOn = on;
-    m_welcome->ui->chkTutorial->setChecked(on);
+    m_welcome->SetTutorial(on);
 }
 
 void frmMain::timWaitSec_Timer()
@@ -162,7 +180,7 @@ void frmMain::ShowWelcomeDialog()
     connect(&dialog, &frmWelcome::TutorialChosen, this, [this](bool on) {
         m_state.TutorialOn = on;
         sv::Settings::setTutorialActive(on);
-        m_welcome->ui->chkTutorial->setChecked(on);
+        m_welcome->SetTutorial(on);
     });
     dialog.exec();
 }
@@ -271,17 +289,17 @@ void frmMain::NextOnOutput()
     m_mp3->ResetTrackState();
     m_wma->ResetTrackState();
     ui->cmdBack->setEnabled(true);
-    const Ui::PageOutput& o = *m_output->ui;
-    if (o.optMP3->isChecked()) {
+    const QString code = m_output->OutputCode();
+    if (code == QLatin1String("0")) {
         m_mp3->LoadMP3Page();
         ShowTutorialPage();
-    } else if (o.optWMA->isChecked()) {
+    } else if (code == QLatin1String("1")) {
         m_wma->LoadWMAPage();
         ShowTutorialPage();
-    } else if (o.optDPP->isChecked()) {
+    } else if (code == QLatin1String("3")) {
         ShowPage(m_waveCopy);
         ShowTutorialPage();
-    } else if (o.optACD->isChecked()) {
+    } else if (code == QLatin1String("2")) {
         m_finish->MakeAudioCD();
     }
 }
@@ -308,7 +326,7 @@ void frmMain::cmdBack_Click()
     } else if (IsPageVisible(m_recordFrom)) {
         ShowPage(m_volume);
         attempt([this] { m_volume->VolPreviewStart(); });
-        m_volume->timDoVolume.start();
+        m_volume->StartLevelTimer();
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_record)) {
         ShowPage(m_recordFrom);
@@ -321,7 +339,7 @@ void frmMain::cmdBack_Click()
         ShowPage(m_wma);
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_waveCopy)) {
-        m_waveCopy->ui->picWaveCopying->hide();
+        m_waveCopy->HideProgress();
         ShowPage(m_output);
         ui->cmdNext->setEnabled(true);
     } else if (IsPageVisible(m_waveform) || IsPageVisible(m_output)) {
@@ -366,22 +384,11 @@ void frmMain::ResetSonivault()
     }
     ReleaseStandbyGuard();
     m_finish->ResetFinishPage();
-    m_record->ui->mblRecorded->setText(QStringLiteral("00:00"));
-    m_record->ui->lblRecStatus->setText(QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    m_record->ResetDisplay();
     m_waveform->RemoveAllTracks();
-    ShowPage(m_volume);
-    try {
-        // As from the connect page: devices have no line handler to restart
-        // the level capture.
-        m_volume->cboLine_Click();
-        m_volume->VolPreviewStart();
-        m_volume->timDoVolume.start();
-    } catch (const AudioError& e) {
-        sv::PlainMsgBox(QStringLiteral("Sonivault cannot connect to the sound card, and cannot continue.\r\n")
-                            + QStringLiteral("Error Information ") + QString::number(e.number()) + QStringLiteral("  ")
-                            + e.description(),
-                        sv::vbCritical, QStringLiteral("Cannot connect to sound card"));
-    }
+    // As from the connect page: devices have no line handler to restart
+    // the level capture.
+    m_volume->Enter();
     ui->cmdNext->setEnabled(true);
     ui->cmdNext->setText(QStringLiteral("&Next >"));
     ui->cmdBack->setEnabled(true);
@@ -459,8 +466,10 @@ bool frmMain::QueryUnload()
         } catch (const AudioError&) {
         }
     }
-    for (QTimer* t : {&timWaitSec, &m_volume->timDoVolume, &m_record->timRecord, &m_record->timRecordGraph})
-        t->stop();
+    timWaitSec.stop();
+    m_volume->StopLevelTimer();
+    m_record->StopTimers();
+    m_closing = true;
     return true;
 }
 

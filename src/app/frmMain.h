@@ -3,6 +3,7 @@
 // start-up and the exit request. Each page's own work lives in its controller
 // under src/app/pages/.
 #include "app/RunState.h"
+#include "app/WizardHost.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -25,7 +26,7 @@ class PageMP3Compress;
 class PageWMACompress;
 class PageFinish;
 
-class frmMain : public QWidget {
+class frmMain : public QWidget, public WizardHost {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
@@ -36,7 +37,7 @@ public:
     // without the normal shutdown.
     bool Load();
 
-    RunState& State() { return m_state; }
+    RunState& State() override { return m_state; }
 
     // The wizard's pages; exactly one is the current ("visible") page.
     PageWelcome* picWelcome() const { return m_welcome; }
@@ -54,8 +55,20 @@ public:
     PageWMACompress* picWMACompress() const { return m_wmaCompress; }
     PageFinish* picFinish() const { return m_finish; }
 
-    bool IsPageVisible(const QWidget* page) const;
-    void ShowPage(QWidget* page);
+    bool IsPageVisible(const QWidget* page) const override;
+    void ShowPage(QWidget* page) override;
+    void ShowPage(const QString& objectName) override;
+
+    // WizardHost: the navigation buttons and the window
+    void SetEnabled(NavButton button, bool on) override;
+    bool IsEnabled(NavButton button) const override;
+    void SetCaption(NavButton button, const QString& text) override;
+    void SetDefault(NavButton button) override;
+    void GoNext() override { cmdNext_Click(); }
+    bool IsWindowShown() const override { return isVisible(); }
+    bool IsClosing() const override { return m_closing; }
+    void CloseWindow() override { close(); }
+    void RepaintWindow() override { repaint(); }
 
     QPushButton* cmdNext() const;
     QPushButton* cmdBack() const;
@@ -63,7 +76,7 @@ public:
     QPushButton* cmdCancel() const;
 
     // The main form's messages: centred on the main window.
-    int Msg(const QString& text, int style, const QString& title);
+    int Msg(const QString& text, int style, const QString& title) override;
 
     // Navigation
     void cmdNext_Click();
@@ -80,9 +93,9 @@ public:
 
     // Tutorial and help: the help window comes with its own work; until then
     // these do nothing.
-    void ShowTutorialPage();
-    void StartHelp(const QString& topic);
-    void CloseHelpWindow();
+    void ShowTutorialPage() override;
+    void StartHelp(const QString& topic) override;
+    void CloseHelpWindow() override;
     void cmdHelp_Click();
 
     // Shutdown steps whose owners come later.
@@ -93,6 +106,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The hand-offs between pages, connected once.
+    void WirePages();
+    QPushButton* Button(NavButton button) const;
     void ReadStartupSettings();
     void ShowWelcomeDialog();
     void NextOnVolume();
@@ -102,6 +118,7 @@ private:
 
     std::unique_ptr<Ui::frmMain> ui;
     RunState m_state;
+    bool m_closing = false;
     PageWelcome* m_welcome = nullptr;
     PageConnect* m_connect = nullptr;
     PageVolume* m_volume = nullptr;

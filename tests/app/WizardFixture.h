@@ -6,17 +6,10 @@
 #include "app/pages/Pages.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "settings/modXML.h"
+#include "support/FindChild.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 
-#include "ui_PageFinish.h"
-#include "ui_PageOutput.h"
-#include "ui_PageRecord.h"
-#include "ui_PageRecordFrom.h"
-#include "ui_PageVolume.h"
-#include "ui_PageWaveCopy.h"
-#include "ui_PageWaveform.h"
-#include "ui_PageWelcome.h"
 
 #include <QApplication>
 #include <QPushButton>

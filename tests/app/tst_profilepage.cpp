@@ -1,5 +1,6 @@
 // The profile page and the profile dialog in the running window.
 #include "WizardFixture.h"
+#include "support/FindChild.h"
 
 #include "audioin/frmRecLocation.h"
 #include "settings/Profiles.h"
@@ -154,9 +155,9 @@ void TestProfilePage::firstStartCopiesShippedSet()
     auto* rf = z.w->picRecordFrom();
     QCOMPARE(rf->ProfileCount(), sv::ReadProfileList(sv::ProgramFolder() + "profiles.xml").names.size());
     QCOMPARE(rf->SelectedProfile(), sv::ReadProfileList(sv::ProgramFolder() + "profiles.xml").lastUsed);
-    QVERIFY(rf->ui->picNoProfiles->isHidden());
-    QVERIFY(rf->ui->cmdEditProfile->isEnabled());
-    QVERIFY(rf->ui->lstRawProfiles->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
+    QVERIFY(sv::test::Find<QPushButton>(rf, "cmdEditProfile")->isEnabled());
+    QVERIFY(sv::test::Find<QListWidget>(rf, "lstRawProfiles")->isHidden());
 }
 
 void TestProfilePage::noProfilesThenAdd()
@@ -167,9 +168,9 @@ void TestProfilePage::noProfilesThenAdd()
     QVERIFY(sv::XMLCreateFile(z.profilesFile()));
     QVERIFY(z.start());
     auto* rf = z.w->picRecordFrom();
-    QVERIFY(!rf->ui->picNoProfiles->isHidden());
-    QVERIFY(!rf->ui->cmdEditProfile->isEnabled());
-    QVERIFY(!rf->ui->cmdDeleteProfile->isEnabled());
+    QVERIFY(!sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
+    QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdEditProfile")->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdDeleteProfile")->isEnabled());
     z.set("Messages", "VolumeMessage", "1");
     z.next();
     z.next();
@@ -194,12 +195,12 @@ void TestProfilePage::noProfilesThenAdd()
         child<QCheckBox>(m, "chkPause")->click();
         child<QPushButton>(m, "cmdOK")->click();
     });
-    rf->ui->AddProfile->click();
+    sv::test::Find<QPushButton>(rf, "AddProfile")->click();
     QCOMPARE(rf->ProfileCount(), 1);
     QCOMPARE(rf->SelectedProfile(), 0);
-    QVERIFY(rf->ui->picNoProfiles->isHidden());
-    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
-    QCOMPARE(rf->ui->lblProfileDescription->text(), QStringLiteral("Line one\nLine two"));
+    QVERIFY(sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileDescription")->text(), QStringLiteral("Line one\nLine two"));
     QCOMPARE(z.st().RecordSeconds, 90 * 60);
     QCOMPARE(z.st().PauseSeconds, 45 * 60);
     QCOMPARE(sv::XMLGetValue("Pause", "Profile0", z.profilesFile(), ""), QStringLiteral("45"));
@@ -207,7 +208,7 @@ void TestProfilePage::noProfilesThenAdd()
 
     // Cancelling the dialog adds nothing.
     OnModal([](QWidget* m) { child<QPushButton>(m, "cmdCancel")->click(); });
-    rf->ui->AddProfile->click();
+    sv::test::Find<QPushButton>(rf, "AddProfile")->click();
     QCOMPARE(rf->ProfileCount(), 1);
     QVERIFY(!z.boxes.unexpected());
 }
@@ -231,13 +232,13 @@ void TestProfilePage::editKeepsStoredPause()
         child<QLineEdit>(m, "txtName")->setText("Tape B");
         child<QPushButton>(m, "cmdOK")->click();
     });
-    rf->ui->cmdEditProfile->click();
+    sv::test::Find<QPushButton>(rf, "cmdEditProfile")->click();
     QVERIFY(boxChecked);
     QCOMPARE(shownPause, QStringLiteral("30"));
     QCOMPARE(rf->SelectedProfile(), 1);
-    QCOMPARE(rf->ui->lstProfiles->item(1)->text(), QStringLiteral("Tape B"));
+    QCOMPARE(sv::test::Find<QListWidget>(rf, "lstProfiles")->item(1)->text(), QStringLiteral("Tape B"));
     QCOMPARE(sv::XMLGetValue("Pause", "Profile1", z.profilesFile(), ""), QStringLiteral("30"));
-    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 90 minutes with a pause at 30 minutes."));
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), QStringLiteral("Records for 90 minutes with a pause at 30 minutes."));
 }
 
 void TestProfilePage::deleteRenumbersAndSelects()
@@ -249,10 +250,10 @@ void TestProfilePage::deleteRenumbersAndSelects()
     toProfilePage(z);
     auto* rf = z.w->picRecordFrom();
     QCOMPARE(rf->SelectedProfile(), 1);
-    rf->ui->cmdDeleteProfile->click(); // no confirmation
+    sv::test::Find<QPushButton>(rf, "cmdDeleteProfile")->click(); // no confirmation
     QCOMPARE(rf->ProfileCount(), 2);
-    QCOMPARE(rf->ui->lstProfiles->item(0)->text(), QStringLiteral("P0"));
-    QCOMPARE(rf->ui->lstProfiles->item(1)->text(), QStringLiteral("P2"));
+    QCOMPARE(sv::test::Find<QListWidget>(rf, "lstProfiles")->item(0)->text(), QStringLiteral("P0"));
+    QCOMPARE(sv::test::Find<QListWidget>(rf, "lstProfiles")->item(1)->text(), QStringLiteral("P2"));
     QCOMPARE(rf->SelectedProfile(), 0);
     QCOMPARE(sv::XMLGetValue("ProfileName", "Profile1", z.profilesFile(), ""), QStringLiteral("P2"));
     QCOMPARE(sv::XMLGetValue("ProfileName", "Profile2", z.profilesFile(), "gone"), QStringLiteral("gone"));
@@ -268,12 +269,12 @@ void TestProfilePage::deleteOnlyProfile()
     toProfilePage(z);
     auto* rf = z.w->picRecordFrom();
     QVERIFY(z.w->cmdNext()->isEnabled() || !PageRecordFrom::RecSpaceFor(10, double(rf->GetFreeSpace())).enough);
-    rf->ui->cmdDeleteProfile->click();
+    sv::test::Find<QPushButton>(rf, "cmdDeleteProfile")->click();
     QCOMPARE(rf->ProfileCount(), 0);
-    QVERIFY(!rf->ui->picNoProfiles->isHidden());
+    QVERIFY(!sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
     QVERIFY(!z.w->cmdNext()->isEnabled());
-    QVERIFY(!rf->ui->cmdEditProfile->isEnabled());
-    QVERIFY(!rf->ui->cmdDeleteProfile->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdEditProfile")->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdDeleteProfile")->isEnabled());
 }
 
 void TestProfilePage::lastUsedBeyondListSelectsNothing()
@@ -283,7 +284,7 @@ void TestProfilePage::lastUsedBeyondListSelectsNothing()
     writeProfiles(z, 2, 9);
     QVERIFY(z.start());
     QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), -1);
-    QVERIFY(!z.w->picRecordFrom()->ui->cmdEditProfile->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(z.w->picRecordFrom(), "cmdEditProfile")->isEnabled());
 }
 
 void TestProfilePage::badLocation()
@@ -351,17 +352,17 @@ void TestProfilePage::addedProfileKeepsNextOffWithoutSpace()
     auto* rf = z.w->picRecordFrom();
     z.st().RecordDirectory = QStringLiteral("/proc/");
     rf->lstProfiles_Click();
-    QVERIFY(rf->ui->lblHardDisk->text().startsWith("Not enough. ("));
+    QVERIFY(sv::test::Find<QLabel>(rf, "lblHardDisk")->text().startsWith("Not enough. ("));
     QVERIFY(!z.w->cmdNext()->isEnabled());
     OnModal([](QWidget* m) {
         child<QLineEdit>(m, "txtName")->setText("Side B");
         child<QLineEdit>(m, "txtLength")->setText("45");
         child<QPushButton>(m, "cmdOK")->click();
     });
-    rf->ui->AddProfile->click();
+    sv::test::Find<QPushButton>(rf, "AddProfile")->click();
     QCOMPARE(rf->ProfileCount(), 2);
     QCOMPARE(rf->SelectedProfile(), 1);
-    QVERIFY(rf->ui->lblHardDisk->text().startsWith("Not enough. ("));
+    QVERIFY(sv::test::Find<QLabel>(rf, "lblHardDisk")->text().startsWith("Not enough. ("));
     QVERIFY(!z.w->cmdNext()->isEnabled());
 }
 
@@ -378,21 +379,21 @@ void TestProfilePage::damagedProfileCannotBeRecorded()
     toProfilePage(z);
     auto* rf = z.w->picRecordFrom();
     QCOMPARE(rf->SelectedProfile(), 1);
-    QCOMPARE(rf->ui->lblProfileSettings->text(), sv::InvalidProfileText());
-    QVERIFY(rf->ui->lblHardDisk->text().isEmpty());
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), sv::InvalidProfileText());
+    QVERIFY(sv::test::Find<QLabel>(rf, "lblHardDisk")->text().isEmpty());
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QCOMPARE(z.st().RecordSeconds, 0);
-    Q_EMIT rf->ui->lstProfiles->itemDoubleClicked(rf->ui->lstProfiles->item(1));
+    Q_EMIT sv::test::Find<QListWidget>(rf, "lstProfiles")->itemDoubleClicked(sv::test::Find<QListWidget>(rf, "lstProfiles")->item(1));
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
 
-    rf->ui->lstProfiles->setCurrentRow(0);
-    QCOMPARE(rf->ui->lstProfiles->item(0)->text(), QStringLiteral("A</B"));
-    QCOMPARE(rf->ui->lblProfileName->text(), QStringLiteral("A</B"));
-    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 10 minutes."));
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(0);
+    QCOMPARE(sv::test::Find<QListWidget>(rf, "lstProfiles")->item(0)->text(), QStringLiteral("A</B"));
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileName")->text(), QStringLiteral("A</B"));
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), QStringLiteral("Records for 10 minutes."));
     QCOMPARE(z.st().RecordSeconds, 600);
     QCOMPARE(z.w->cmdNext()->isEnabled(), PageRecordFrom::RecSpaceFor(10, double(rf->GetFreeSpace())).enough);
-    rf->ui->lstProfiles->setCurrentRow(2);
-    QCOMPARE(rf->ui->lblProfileSettings->text(), QStringLiteral("Records for 12 minutes."));
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(2);
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), QStringLiteral("Records for 12 minutes."));
 }
 
 QTEST_MAIN(TestProfilePage)

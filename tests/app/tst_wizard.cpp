@@ -1,12 +1,11 @@
 // The main window: start-up, the whole walk through the pages forward and
 // back, a new recording, and the exit request.
 #include "WizardFixture.h"
+#include "support/FindChild.h"
 
 #include "app/SingleInstance.h"
 #include "util/modShellExecute.h"
 
-#include "ui_PageMP3.h"
-#include "ui_PageWMA.h"
 
 #include <QStackedWidget>
 
@@ -28,8 +27,8 @@ void expectBox(const MsgBoxScript& b, int index, const QString& title, const QSt
 void recordBriefly(Wizard& z)
 {
     auto* rec = z.w->picRecord();
-    QVERIFY(rec->ui->cmdRec->isEnabled());
-    rec->ui->cmdRec->click();
+    QVERIFY(sv::test::Find<QPushButton>(rec, "cmdRec")->isEnabled());
+    sv::test::Find<QPushButton>(rec, "cmdRec")->click();
     QVERIFY(z.st().HasRecorded);
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(!z.w->cmdBack()->isEnabled());
@@ -37,7 +36,7 @@ void recordBriefly(Wizard& z)
     // Next is offered only past the minimum length (one minute by default).
     QTRY_VERIFY_WITH_TIMEOUT(z.st().Record()->GetRecordedSeconds() > 61, 15000);
     z.boxes.answer(sv::vbYes);
-    rec->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rec, "cmdStop")->click();
     QVERIFY(z.w->cmdNext()->isEnabled());
     QVERIFY(z.w->cmdBack()->isEnabled());
 }
@@ -74,7 +73,7 @@ void TestWizard::firstAndSecondStart()
     QCOMPARE(z.page(), QStringLiteral("picWelcome"));
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(!z.w->cmdBack()->isEnabled());
-    QCOMPARE(z.w->picWelcome()->ui->lblVer->text(), QStringLiteral("Version " SONIVAULT_VERSION));
+    QCOMPARE(sv::test::Find<QLabel>(z.w->picWelcome(), "lblVer")->text(), QStringLiteral("Version " SONIVAULT_VERSION));
 
     QStringList seen;
     OnModal([&](QWidget* m) {
@@ -94,7 +93,7 @@ void TestWizard::firstAndSecondStart()
     QCOMPARE(seen, QStringList({"picWelcome", "picTutorial", "picFinished", "&Close"}));
     QCOMPARE(z.get("Messages\\Startup", "IsFirstRun"), QStringLiteral("1"));
     QCOMPARE(z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
-    QVERIFY(!z.w->picWelcome()->ui->chkTutorial->isChecked());
+    QVERIFY(!sv::test::Find<QCheckBox>(z.w->picWelcome(), "chkTutorial")->isChecked());
     QVERIFY(z.w->cmdNext()->isEnabled());
     QVERIFY(!z.boxes.unexpected());
 
@@ -103,7 +102,7 @@ void TestWizard::firstAndSecondStart()
     z.set("Messages\\Tutorial", "TutorialActive", "1");
     QVERIFY(z.start(false));
     QVERIFY(z.st().TutorialOn);
-    QVERIFY(z.w->picWelcome()->ui->chkTutorial->isChecked());
+    QVERIFY(sv::test::Find<QCheckBox>(z.w->picWelcome(), "chkTutorial")->isChecked());
     bool dialogShown = false;
     OnModal([&](QWidget* m) {
         dialogShown = true;
@@ -163,8 +162,8 @@ void TestWizard::startupSettings()
     QCOMPARE(z.st().MinRecordingLength, 3);
     QCOMPARE(z.st().MinTrackSize, 1000);
     QCOMPARE(z.st().MinTrackSpacing, 40);
-    QVERIFY(!z.w->picWaveform()->ui->chkAutoSplit->isChecked());
-    QVERIFY(z.w->picFinish()->ui->optFinishNew->isChecked());
+    QVERIFY(!sv::test::Find<QCheckBox>(z.w->picWaveform(), "chkAutoSplit")->isChecked());
+    QVERIFY(sv::test::Find<QRadioButton>(z.w->picFinish(), "optFinishNew")->isChecked());
 }
 
 void TestWizard::startupSettingsDamaged()
@@ -186,8 +185,8 @@ void TestWizard::startupSettingsDamaged()
     QCOMPARE(z.st().MinRecordingLength, 1);
     QCOMPARE(z.st().MinTrackSize, 1500);
     QCOMPARE(z.st().MinTrackSpacing, 0);
-    QVERIFY(z.w->picWaveform()->ui->chkAutoSplit->isChecked());
-    QVERIFY(z.w->picFinish()->ui->optFinishExit->isChecked());
+    QVERIFY(sv::test::Find<QCheckBox>(z.w->picWaveform(), "chkAutoSplit")->isChecked());
+    QVERIFY(sv::test::Find<QRadioButton>(z.w->picFinish(), "optFinishExit")->isChecked());
     QCOMPARE(z.st().RecordDirectory, QDir::tempPath() + "/");
     QVERIFY(!QFile::exists(z.env.dataFolder() + "cd_fail.txt"));
 }
@@ -236,17 +235,17 @@ void TestWizard::mixerAndLineRestore()
         z.set("Soundcard", "Mixer", "3");
         z.set("Soundcard", "Line", "2");
         QVERIFY(z.start());
-        auto* v = z.w->picVolume()->ui.get();
-        QCOMPARE(v->cboMixer->count(), 2);
-        QCOMPARE(v->cboMixer->currentIndex(), 0);
-        QCOMPARE(v->cboLine->currentIndex(), 0);
+        QWidget* v = z.w->picVolume();
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->count(), 2);
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentIndex(), 0);
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentIndex(), 0);
         QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("0"));
         QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("2")); // not written while the window is hidden
         // The user picks a line: stored, and on the volume page the capture restarts on it.
         z.next();
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picVolume"));
-        v->cboLine->setCurrentIndex(1);
+        sv::test::Find<QComboBox>(v, "cboLine")->setCurrentIndex(1);
         z.w->picVolume()->cboLine_Click();
         QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("1"));
         QVERIFY(z.st().Record()->IsCapturing());
@@ -256,15 +255,15 @@ void TestWizard::mixerAndLineRestore()
         z.noWelcomeDialog();
         z.set("Soundcard", "Mixer", "1.7");
         QVERIFY(z.start());
-        QCOMPARE(z.w->picVolume()->ui->cboMixer->currentIndex(), 1);
-        QCOMPARE(z.w->picVolume()->ui->cboLine->currentText(), QStringLiteral("Aux"));
+        QCOMPARE(sv::test::Find<QComboBox>(z.w->picVolume(), "cboMixer")->currentIndex(), 1);
+        QCOMPARE(sv::test::Find<QComboBox>(z.w->picVolume(), "cboLine")->currentText(), QStringLiteral("Aux"));
     }
     {
         Wizard z(deck);
         z.noWelcomeDialog();
         z.set("Soundcard", "Mixer", "card");
         QVERIFY(z.start());
-        QCOMPARE(z.w->picVolume()->ui->cboMixer->currentIndex(), 0);
+        QCOMPARE(sv::test::Find<QComboBox>(z.w->picVolume(), "cboMixer")->currentIndex(), 0);
         QVERIFY(!z.boxes.unexpected());
     }
 }
@@ -276,11 +275,11 @@ void TestWizard::deviceModeHidesLines()
     Wizard z(deck);
     z.noWelcomeDialog();
     QVERIFY(z.start());
-    auto* v = z.w->picVolume()->ui.get();
-    QVERIFY(v->cboLine->isHidden());
-    QVERIFY(v->lblRecordingLineCaption->isHidden());
-    QCOMPARE(v->lblVolumeCaption->text(), QStringLiteral("Recording Device:"));
-    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Click Scan to find the Recording Device."));
+    QWidget* v = z.w->picVolume();
+    QVERIFY(sv::test::Find<QComboBox>(v, "cboLine")->isHidden());
+    QVERIFY(sv::test::Find<QLabel>(v, "lblRecordingLineCaption")->isHidden());
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblVolumeCaption")->text(), QStringLiteral("Recording Device:"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Click Scan to find the Recording Device."));
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
@@ -297,18 +296,18 @@ void TestWizard::mixerWithoutInputs()
     z.set("Soundcard", "Mixer", "1");
     QVERIFY(z.start()); // hidden at start: no message
     QVERIFY(z.boxes.shown.isEmpty());
-    auto* v = z.w->picVolume()->ui.get();
-    QVERIFY(!v->cboLine->isEnabled());
-    v->cboMixer->setCurrentIndex(0);
+    QWidget* v = z.w->picVolume();
+    QVERIFY(!sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
+    sv::test::Find<QComboBox>(v, "cboMixer")->setCurrentIndex(0);
     z.w->picVolume()->cboMixer_Click();
-    QVERIFY(v->cboLine->isEnabled());
+    QVERIFY(sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
     z.boxes.answer(sv::vbOK);
-    v->cboMixer->setCurrentIndex(1);
+    sv::test::Find<QComboBox>(v, "cboMixer")->setCurrentIndex(1);
     z.w->picVolume()->cboMixer_Click();
     expectBox(z.boxes, 0, sv::AppTitle,
               "The selected mixer has no recording inputs. Please select another mixer from the list.", sv::vbOKOnly);
     QVERIFY(z.boxes.last().plain);
-    QVERIFY(!v->cboLine->isEnabled());
+    QVERIFY(!sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
     QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("1"));
 }
 
@@ -327,7 +326,7 @@ void TestWizard::connectFailure()
         "Sonivault cannot connect to the sound card, and cannot continue.\r\nError Information 75  "));
     QCOMPARE(z.boxes.last().style, int(sv::vbCritical));
     QVERIFY(z.boxes.last().plain);
-    QVERIFY(!z.w->picVolume()->timDoVolume.isActive()); // the steps after the failure were skipped
+    QVERIFY(!sv::test::Find<QTimer>(z.w->picVolume(), "timDoVolume")->isActive()); // the steps after the failure were skipped
     QVERIFY(z.w->isVisible());
 }
 
@@ -373,7 +372,7 @@ void walkToProfiles(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
     QVERIFY(rec->IsCapturing());
     QCOMPARE(rec->FileName(), volset);
-    QVERIFY(z.w->picVolume()->timDoVolume.isActive());
+    QVERIFY(sv::test::Find<QTimer>(z.w->picVolume(), "timDoVolume")->isActive());
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picConnect"));
     QVERIFY(!rec->IsCapturing());
@@ -407,11 +406,11 @@ void walkToProfiles(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
 
     // A short profile, so the disk line reads OK on any test machine.
-    rf->ui->lstProfiles->setCurrentRow(rf->ProfileCount() - 2);
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(rf->ProfileCount() - 2);
     QCOMPARE(z.st().RecordSeconds, 5 * 60);
     QCOMPARE(z.st().PauseSeconds, 0);
     const auto space = PageRecordFrom::RecSpaceFor(5, double(rf->GetFreeSpace()));
-    QCOMPARE(rf->ui->lblHardDisk->text(), space.text);
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblHardDisk")->text(), space.text);
     QCOMPARE(next->isEnabled(), space.enough);
 
 }
@@ -426,25 +425,25 @@ void walkRecordAndWaveform(Wizard& z)
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
     auto* rp = z.w->picRecord();
-    QVERIFY(!rp->ui->cmdPause->isHidden()); // a profile without a pause
-    QCOMPARE(rp->ui->lblRecStatus->text(),
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdPause")->isHidden()); // a profile without a pause
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(),
              QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. Click Record above "
                             "and press the Play button on your player."));
-    QVERIFY(rp->ui->mblRecorded->text().isEmpty());
+    QVERIFY(sv::test::Find<QLabel>(rp, "mblRecorded")->text().isEmpty());
     QVERIFY(!next->isEnabled());
-    QVERIFY(rp->timRecordGraph.isActive());
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecordGraph")->isActive());
     // 5 -> 4 forgets the recording
     z.st().HasRecorded = true;
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
     QVERIFY(!z.st().HasRecorded);
     // A profile with a pause hides the Pause button.
-    rf->ui->lstProfiles->setCurrentRow(0);
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(0);
     QVERIFY(z.st().PauseSeconds > 0);
     z.next();
-    QVERIFY(rp->ui->cmdPause->isHidden());
+    QVERIFY(sv::test::Find<QPushButton>(rp, "cmdPause")->isHidden());
     z.back();
-    rf->ui->lstProfiles->setCurrentRow(rf->ProfileCount() - 2);
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(rf->ProfileCount() - 2);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
 
@@ -455,7 +454,7 @@ void walkRecordAndWaveform(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
     QVERIFY(next->isEnabled());
     QVERIFY(backBtn->isEnabled());
-    QVERIFY(!rp->timRecordGraph.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(rp, "timRecordGraph")->isActive());
 
     // 6 -> 5 asks; No stays, Yes goes back with Next off.
     const QString loseText = QStringLiteral("If you go back you will lose what you've already recorded. Continue?");
@@ -468,8 +467,8 @@ void walkRecordAndWaveform(Wizard& z)
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
     QVERIFY(!next->isEnabled());
-    QVERIFY(rp->ui->mblRecorded->text().isEmpty());
-    QVERIFY(rp->timRecordGraph.isActive());
+    QVERIFY(sv::test::Find<QLabel>(rp, "mblRecorded")->text().isEmpty());
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecordGraph")->isActive());
     recordBriefly(z);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
@@ -505,7 +504,7 @@ void walkToOutput(Wizard& z)
     QCOMPARE(z.boxes.shown.size(), 4); // asked every time
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
     QVERIFY(next->isEnabled());
-    QVERIFY(z.w->picOutput()->ui->optMP3->isChecked()); // no stored choice: MP3
+    QVERIFY(sv::test::Find<QRadioButton>(z.w->picOutput(), "optMP3")->isChecked()); // no stored choice: MP3
     QVERIFY(!z.st().RecordingXMLPath.isEmpty());
 
     // 8 -> 5 (not the waveform page), then forward again.
@@ -526,10 +525,10 @@ void walkOutputs(Wizard& z)
 {
     auto* next = z.w->cmdNext();
     auto* backBtn = z.w->cmdBack();
-    auto* fin = z.w->picFinish()->ui.get();
-    auto* out = z.w->picOutput()->ui.get();
+    QWidget* fin = z.w->picFinish();
+    QWidget* out = z.w->picOutput();
     // 8 -> 9 -> 8 -> 9 -> 12 -> 13
-    out->optMP3->setChecked(true);
+    sv::test::Find<QRadioButton>(out, "optMP3")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picMP3"));
     QVERIFY(backBtn->isEnabled());
@@ -541,9 +540,9 @@ void walkOutputs(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
     QCOMPARE(next->text(), QStringLiteral("&Finish"));
     QVERIFY(!backBtn->isEnabled());
-    QVERIFY(fin->optFinishPlay->isEnabled());
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
     // 13 -> 8 for another output
-    fin->optFinishMore->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
     QCOMPARE(next->text(), QStringLiteral("&Next"));
@@ -551,7 +550,7 @@ void walkOutputs(Wizard& z)
     QCOMPARE(z.get("", "FinishAction"), QStringLiteral("1"));
 
     // 8 -> 10 -> 8 -> 10 -> 12 -> 13
-    out->optWMA->setChecked(true);
+    sv::test::Find<QRadioButton>(out, "optWMA")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picWMA"));
     z.back();
@@ -561,33 +560,33 @@ void walkOutputs(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
 
     // 8 -> 11 -> 8 -> 11 -> 13: Play is not offered after WAV copies.
-    fin->optFinishMore->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
-    out->optDPP->setChecked(true);
+    sv::test::Find<QRadioButton>(out, "optDPP")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
-    z.w->picWaveCopy()->ui->picWaveCopying->show();
+    sv::test::Find<QFrame>(z.w->picWaveCopy(), "picWaveCopying")->show();
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
-    QVERIFY(z.w->picWaveCopy()->ui->picWaveCopying->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(z.w->picWaveCopy(), "picWaveCopying")->isHidden());
     QVERIFY(next->isEnabled());
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
     QCOMPARE(next->text(), QStringLiteral("&Finish"));
 
     // 8 -> CD -> 13: Play and Open fall back to Exit.
-    fin->optFinishMore->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
-    out->optACD->setChecked(true);
-    fin->optFinishOpen->setChecked(true);
+    sv::test::Find<QRadioButton>(out, "optACD")->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishOpen")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    QCOMPARE(fin->txtFinishSaveIn->text(), QStringLiteral("Audio CD"));
-    QVERIFY(fin->optFinishExit->isChecked());
-    QVERIFY(!fin->optFinishOpen->isEnabled());
-    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), QStringLiteral("Audio CD"));
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishExit")->isChecked());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishOpen")->isEnabled());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
     QVERIFY(!backBtn->isEnabled());
 
     // 12 -> 9 and 12 -> 10
@@ -635,12 +634,12 @@ void TestWizard::walkForwardAndBack()
     auto* rec = z.st().Record();
     auto* rf = z.w->picRecordFrom();
     auto* rp = z.w->picRecord();
-    auto* fin = z.w->picFinish()->ui.get();
+    QWidget* fin = z.w->picFinish();
 
     // 13 -> 3: a new recording with the same profile.
     const int profile = rf->SelectedProfile();
     z.st().HasRecorded = true;
-    fin->optFinishNew->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishNew")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
     QCOMPARE(next->text(), QStringLiteral("&Next >"));
@@ -649,8 +648,8 @@ void TestWizard::walkForwardAndBack()
     QVERIFY(z.w->cmdCancel()->isEnabled());
     QVERIFY(!z.st().HasRecorded);
     QVERIFY(!QFile::exists(z.st().RecordDirectory + "recording.wav"));
-    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("00:00"));
-    QCOMPARE(rp->ui->lblRecStatus->text(), QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("00:00"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), QStringLiteral("Sonivault is ready to start. Press record to begin."));
     QVERIFY(!z.w->picWaveform()->HasTracks());
     QVERIFY(rec->IsCapturing());
     QCOMPARE(z.get("", "FinishAction"), QStringLiteral("4"));
@@ -674,8 +673,8 @@ void TestWizard::outputWithNothingChosen()
     z.noWelcomeDialog();
     QVERIFY(z.start());
     z.w->ShowPage(z.w->picOutput());
-    auto* out = z.w->picOutput()->ui.get();
-    for (QRadioButton* o : {out->optMP3, out->optWMA, out->optACD, out->optDPP}) {
+    QWidget* out = z.w->picOutput();
+    for (QRadioButton* o : {sv::test::Find<QRadioButton>(out, "optMP3"), sv::test::Find<QRadioButton>(out, "optWMA"), sv::test::Find<QRadioButton>(out, "optACD"), sv::test::Find<QRadioButton>(out, "optDPP")}) {
         o->setAutoExclusive(false);
         o->setChecked(false);
     }
@@ -747,7 +746,7 @@ void TestWizard::exitStoresChoices()
     z.next();
     z.next();
     QVERIFY(z.st().Record()->IsCapturing());
-    z.w->picRecordFrom()->ui->lstProfiles->setCurrentRow(3);
+    sv::test::Find<QListWidget>(z.w->picRecordFrom(), "lstProfiles")->setCurrentRow(3);
     z.w->cmdCancel()->click(); // Exit
     QVERIFY(!z.w->isVisible());
     QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QStringLiteral("3"));
@@ -758,8 +757,8 @@ void TestWizard::exitStoresChoices()
     z.w.reset();
     QVERIFY(z.start());
     QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), 3);
-    z.w->picOutput()->ui->optDPP->setChecked(true);
-    z.w->picRecordFrom()->ui->lstProfiles->clearSelection();
+    sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
+    sv::test::Find<QListWidget>(z.w->picRecordFrom(), "lstProfiles")->clearSelection();
     QVERIFY(z.w->close());
     QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("3"));
     QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QStringLiteral("-1"));

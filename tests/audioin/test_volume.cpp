@@ -2,6 +2,7 @@
 // level bar during the line scan (line and device mode) and the volume
 // optimisation. The timer is stopped and its ticks are driven by hand.
 #include "app/WizardFixture.h"
+#include "support/FindChild.h"
 #include "tracks/WavGen.h"
 
 #include <QElapsedTimer>
@@ -60,7 +61,7 @@ void ToVolumePage(Wizard& z)
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
-    z.w->picVolume()->timDoVolume.stop();
+    sv::test::Find<QTimer>(z.w->picVolume(), "timDoVolume")->stop();
 }
 
 // One tick, once the deck has delivered two fresh blocks, so the level is
@@ -87,9 +88,11 @@ int TicksWhile(Wizard& z, const bool& flag, int limit = 400)
     return n;
 }
 
-bool Enabled(Ui::PageVolume* v)
+bool Enabled(QWidget* v)
 {
-    return v->cboMixer->isEnabled() && v->cmdScan->isEnabled() && v->cmdAdjust->isEnabled();
+    using sv::test::Find;
+    return Find<QComboBox>(v, "cboMixer")->isEnabled() && Find<QPushButton>(v, "cmdScan")->isEnabled()
+        && Find<QPushButton>(v, "cmdAdjust")->isEnabled();
 }
 
 } // namespace
@@ -132,34 +135,34 @@ void TestVolume::scanFindsFifthLine()
     Wizard z(TwoCards(VirtualSignal::wav(m_music)));
     z.set("Soundcard", "Line", "2");
     ToVolumePage(z);
-    auto* v = z.w->picVolume()->ui.get();
+    QWidget* v = z.w->picVolume();
     auto* rec = z.st().Record();
-    QCOMPARE(v->cboLine->currentText(), QStringLiteral("CD Audio"));
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("CD Audio"));
 
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     QVERIFY(z.st().IsScanning);
-    QVERIFY(!Enabled(v) && !v->cboLine->isEnabled());
-    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Scanning Line In"));
+    QVERIFY(!Enabled(v) && !sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Scanning Line In"));
     QCOMPARE(rec->GetVolume(), 100);
     // 12 ticks per line, each tried at full volume.
     for (const QString line : {"Microphone", "CD Audio", "Phono"}) {
         Tick(z, 12);
         QVERIFY(z.st().IsScanning);
-        QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Scanning ") + line);
-        QCOMPARE(v->cboLine->currentText(), line);
+        QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Scanning ") + line);
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), line);
         QCOMPARE(rec->GetVolume(), 100);
     }
     Tick(z, 11);
     // The fourth step reaches the music, heard in that tick or the next.
     const int more = TicksWhile(z, z.st().IsScanning, 5);
     QVERIFY2(more == 1 || more == 2, qPrintable(QString::number(more)));
-    QCOMPARE(v->lblScanInfo->text(), kFound);
-    QCOMPARE(v->cboMixer->currentText() + "/" + v->cboLine->currentText(), QStringLiteral("USB Audio/Tape"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentText() + "/" + sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("USB Audio/Tape"));
     QVERIFY(rec->IsCapturing());
     // The lines passed over have their own volume back; the found one is at half.
     QCOMPARE(Volumes(z), QList<int>({31, 32, 33, 34, 50, 36}));
-    QCOMPARE(v->sliVolume->value(), 50);
-    QVERIFY(Enabled(v) && v->cboLine->isEnabled());
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 50);
+    QVERIFY(Enabled(v) && sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
     QCOMPARE(z.w->picVolume()->ScanAttempts(), 1);
     // The line that carries the music is remembered, not the one chosen before the scan.
     QCOMPARE(z.get("Soundcard", "Mixer") + z.get("Soundcard", "Line"), QStringLiteral("11"));
@@ -172,18 +175,18 @@ void TestVolume::scanFailureRestoresEverything()
     z.set("Soundcard", "Mixer", "1");
     z.set("Soundcard", "Line", "2");
     ToVolumePage(z);
-    auto* v = z.w->picVolume()->ui.get();
+    QWidget* v = z.w->picVolume();
     Tick(z); // the slider takes up the line's volume
-    QCOMPARE(v->sliVolume->value(), 36);
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 36);
 
     z.boxes.answer(sv::vbOK);
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     // Six lines of 12 ticks: the sixth step gives up.
     Tick(z, 71);
-    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Scanning Mic"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Scanning Mic"));
     Tick(z);
     QVERIFY(!z.st().IsScanning);
-    QCOMPARE(v->lblScanInfo->text(), kNotFound);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kNotFound);
     QCOMPARE(z.boxes.shown.size(), 1);
     QCOMPARE(z.boxes.last().title, kFailTitle);
     QCOMPARE(z.boxes.last().text,
@@ -196,11 +199,11 @@ void TestVolume::scanFailureRestoresEverything()
 
     // Card, line and every volume come back (the first line of each card
     // included), and monitoring runs on the restored line.
-    QCOMPARE(v->cboMixer->currentIndex(), 1);
-    QCOMPARE(v->cboLine->currentText(), QStringLiteral("Mic"));
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentIndex(), 1);
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("Mic"));
     QCOMPARE(Volumes(z), QList<int>({31, 32, 33, 34, 35, 36}));
     QVERIFY(z.st().Record()->IsCapturing());
-    QVERIFY(Enabled(v) && v->cboLine->isEnabled());
+    QVERIFY(Enabled(v) && sv::test::Find<QComboBox>(v, "cboLine")->isEnabled());
     QCOMPARE(z.get("Soundcard", "Mixer") + z.get("Soundcard", "Line"), QStringLiteral("12"));
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
@@ -212,14 +215,14 @@ void TestVolume::helpOfferOnThirdFailureOnly()
     auto* page = z.w->picVolume();
     auto& aux = sv::audio::DeckOf(z.st().Record())->mixers[0].lines[1];
     const auto scan = [&] {
-        page->ui->cmdScan->click();
+        sv::test::Find<QPushButton>(page, "cmdScan")->click();
         TicksWhile(z, z.st().IsScanning);
     };
     z.boxes.answer(sv::vbOK);
     scan(); // 1: fails
     aux.signal = VirtualSignal::noise(5000);
     scan(); // 2: found
-    QCOMPARE(page->ui->lblScanInfo->text(), kFound);
+    QCOMPARE(sv::test::Find<QLabel>(page, "lblScanInfo")->text(), kFound);
     aux.signal = VirtualSignal::silence();
     QCOMPARE(z.boxes.shown.size(), 1);
 
@@ -245,22 +248,22 @@ void TestVolume::scanMinimumAndCardWithoutInputs()
                    {"Empty Card", {}},
                    {"USB", {{"Aux", VirtualSignal::noise(5000), 45}}}}));
     ToVolumePage(z);
-    auto* v = z.w->picVolume()->ui.get();
+    QWidget* v = z.w->picVolume();
     // A damaged minimum means the default (600), not 0; the card without
     // inputs is passed over without its message.
     z.set("Advanced\\Scanning", "Minimum", "loud");
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     const int ticks = TicksWhile(z, z.st().IsScanning);
     QVERIFY2(ticks == 24 || ticks == 25, qPrintable(QString::number(ticks)));
-    QCOMPARE(v->lblScanInfo->text(), kFound);
-    QCOMPARE(v->cboLine->currentText(), QStringLiteral("Aux"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("Aux"));
     QVERIFY(z.boxes.shown.isEmpty());
     // The level must exceed the stored minimum.
     z.set("Advanced\\Scanning", "Minimum", "6000");
     z.boxes.answer(sv::vbOK);
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     TicksWhile(z, z.st().IsScanning);
-    QCOMPARE(v->lblScanInfo->text(), kNotFound);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kNotFound);
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 
@@ -273,35 +276,35 @@ void TestVolume::deviceMode()
                   true));
     z.set("Soundcard", "Mixer", "1");
     ToVolumePage(z);
-    auto* v = z.w->picVolume()->ui.get();
+    QWidget* v = z.w->picVolume();
     auto& turntable = sv::audio::DeckOf(z.st().Record())->mixers[2].lines[0];
     Tick(z);
-    v->cmdScan->click();
-    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Scanning Webcam Mic"));
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Scanning Webcam Mic"));
     QVERIFY(z.st().Record()->IsCapturing());
     Tick(z, 12);
-    QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Scanning Line Input"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Scanning Line Input"));
     // Each device is tried at full volume and given its own back.
     QCOMPARE(Volumes(z), QList<int>({40, 100, 30, 60}));
     Tick(z, 11);
     const int more = TicksWhile(z, z.st().IsScanning, 5);
     QVERIFY2(more == 1 || more == 2, qPrintable(QString::number(more)));
-    QCOMPARE(v->lblScanInfo->text(), kFound);
-    QCOMPARE(v->cboMixer->currentText(), QStringLiteral("USB Turntable"));
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentText(), QStringLiteral("USB Turntable"));
     QCOMPARE(Volumes(z), QList<int>({40, 45, 50, 60}));
     QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("2"));
 
     // With no signal anywhere: four devices, then the saved one is back.
     turntable.signal = VirtualSignal::silence();
-    v->cboMixer->setCurrentIndex(1);
+    sv::test::Find<QComboBox>(v, "cboMixer")->setCurrentIndex(1);
     z.w->picVolume()->cboMixer_Click();
     QVERIFY(z.st().Record()->IsCapturing()); // a newly chosen device is monitored
     Tick(z);
     z.boxes.answer(sv::vbOK);
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     QCOMPARE(TicksWhile(z, z.st().IsScanning), 48);
     QCOMPARE(z.boxes.last().title, kFailTitle);
-    QCOMPARE(v->cboMixer->currentText(), QStringLiteral("Line Input"));
+    QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentText(), QStringLiteral("Line Input"));
     QCOMPARE(Volumes(z), QList<int>({40, 45, 50, 60}));
     QVERIFY(z.st().Record()->IsCapturing());
     QVERIFY(Enabled(v));
@@ -317,11 +320,11 @@ void TestVolume::leavingThePageEndsTheScan()
         z.set("Soundcard", "Mixer", "1");
         z.set("Soundcard", "Line", "2");
         ToVolumePage(z);
-        auto* v = z.w->picVolume()->ui.get();
+        QWidget* v = z.w->picVolume();
         Tick(z);
-        v->cmdScan->click();
+        sv::test::Find<QPushButton>(v, "cmdScan")->click();
         Tick(z, 30);
-        QCOMPARE(v->cboLine->currentText(), QStringLiteral("CD Audio"));
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("CD Audio"));
         QCOMPARE(Volumes(z)[2], 100);
         if (exit) {
             QVERIFY(z.w->close());
@@ -331,8 +334,8 @@ void TestVolume::leavingThePageEndsTheScan()
             QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
         }
         QVERIFY(!z.st().IsScanning);
-        QCOMPARE(v->cboMixer->currentIndex(), 1);
-        QCOMPARE(v->cboLine->currentText(), QStringLiteral("Mic"));
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentIndex(), 1);
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboLine")->currentText(), QStringLiteral("Mic"));
         QCOMPARE(Volumes(z), QList<int>({31, 32, 33, 34, 35, 36}));
         QVERIFY(!z.st().Record()->IsCapturing());
         QCOMPARE(z.get("Soundcard", "Mixer") + z.get("Soundcard", "Line"), QStringLiteral("12"));
@@ -353,14 +356,14 @@ void TestVolume::newRecordingMonitorsAgain()
     z.next();
     QVERIFY(!rec->IsCapturing());
     z.w->ShowPage(z.w->picFinish());
-    z.w->picFinish()->ui->optFinishNew->setChecked(true);
+    sv::test::Find<QRadioButton>(z.w->picFinish(), "optFinishNew")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
     QVERIFY(rec->IsCapturing());
-    QVERIFY(page->timDoVolume.isActive());
-    page->timDoVolume.stop();
+    QVERIFY(sv::test::Find<QTimer>(page, "timDoVolume")->isActive());
+    sv::test::Find<QTimer>(page, "timDoVolume")->stop();
     Tick(z, 2);
-    QVERIFY(page->ui->barVolume->value() > 0);
+    QVERIFY(sv::test::Find<QProgressBar>(page, "barVolume")->value() > 0);
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 
@@ -368,12 +371,12 @@ void TestVolume::adjustLowersLoudSignal()
 {
     Wizard z(OneLine(VirtualSignal::noise(32767)));
     ToVolumePage(z);
-    auto* v = z.w->picVolume()->ui.get();
+    QWidget* v = z.w->picVolume();
     auto* rec = z.st().Record();
-    v->cmdAdjust->click();
+    sv::test::Find<QPushButton>(v, "cmdAdjust")->click();
     QCOMPARE(rec->GetVolume(), 100);
-    QCOMPARE(v->sliVolume->value(), 100);
-    QCOMPARE(v->lblAdjustInfo->text(), QStringLiteral("Optimizing Volume..."));
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 100);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), QStringLiteral("Optimizing Volume..."));
     QCOMPARE(z.get("Messages", "VolumeMessage"), QStringLiteral("1"));
     QVERIFY(Enabled(v));
 
@@ -382,32 +385,32 @@ void TestVolume::adjustLowersLoudSignal()
     for (int i = 0; i < 5; ++i) {
         Tick(z);
         volumes << rec->GetVolume();
-        QCOMPARE(v->sliVolume->value(), rec->GetVolume());
-        QCOMPARE(v->lblAdjustInfo->text(), QStringLiteral("Optimizing volume...0%"));
+        QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), rec->GetVolume());
+        QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), QStringLiteral("Optimizing volume...0%"));
     }
     QCOMPARE(volumes, QList<int>({90, 80, 70, 60, 60}));
     // Ten periods after the last change.
     const int ticks = TicksWhile(z, z.st().IsAdjusting);
     QVERIFY2(ticks > 9 * 12 && ticks <= 10 * 12, qPrintable(QString::number(ticks)));
-    QCOMPARE(v->lblAdjustInfo->text(), kOptimized);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), kOptimized);
     QCOMPARE(rec->GetVolume(), 60);
     QVERIFY(z.boxes.shown.isEmpty());
 
     // A scan resets the volume, so the verdict goes; and it ends an adjustment
     // under way, which would otherwise judge the found line by old periods.
     const QString idle = QStringLiteral("Play the loudest part of your recording and click Adjust.");
-    v->cmdScan->click();
-    QCOMPARE(v->lblAdjustInfo->text(), idle);
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), idle);
     TicksWhile(z, z.st().IsScanning);
-    QCOMPARE(v->lblAdjustInfo->text(), idle);
-    v->cmdAdjust->click();
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), idle);
+    sv::test::Find<QPushButton>(v, "cmdAdjust")->click();
     Tick(z, 30);
-    v->cmdScan->click();
+    sv::test::Find<QPushButton>(v, "cmdScan")->click();
     QVERIFY(!z.st().IsAdjusting);
-    QCOMPARE(v->lblAdjustInfo->text(), idle);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), idle);
     Tick(z, 130);
-    QCOMPARE(v->lblScanInfo->text(), kFound);
-    QCOMPARE(v->lblAdjustInfo->text(), idle);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QLabel>(v, "lblAdjustInfo")->text(), idle);
 }
 
 void TestVolume::adjustGivesUpAtTwenty()
@@ -417,10 +420,10 @@ void TestVolume::adjustGivesUpAtTwenty()
     ToVolumePage(z);
     auto* rec = z.st().Record();
     z.boxes.answer(sv::vbOK);
-    z.w->picVolume()->ui->cmdAdjust->click();
+    sv::test::Find<QPushButton>(z.w->picVolume(), "cmdAdjust")->click();
     TicksWhile(z, z.st().IsAdjusting, 20);
-    QCOMPARE(z.w->picVolume()->ui->sliVolume->value(), 20);
-    QCOMPARE(z.w->picVolume()->ui->lblAdjustInfo->text(),
+    QCOMPARE(sv::test::Find<QSlider>(z.w->picVolume(), "sliVolume")->value(), 20);
+    QCOMPARE(sv::test::Find<QLabel>(z.w->picVolume(), "lblAdjustInfo")->text(),
              QStringLiteral("Volume too high. Reduce volume on player and try again."));
     QCOMPARE(z.boxes.shown.size(), 1);
     QCOMPARE(z.boxes.last().text,
@@ -461,14 +464,14 @@ void TestVolume::adjustOutcome()
     auto* rec = z.st().Record();
     if (!box.isEmpty())
         z.boxes.answer(sv::vbOK);
-    page->ui->cmdAdjust->click();
+    sv::test::Find<QPushButton>(page, "cmdAdjust")->click();
     Tick(z, 119);
-    QCOMPARE(page->ui->lblAdjustInfo->text(), QStringLiteral("Optimizing volume...90%"));
+    QCOMPARE(sv::test::Find<QLabel>(page, "lblAdjustInfo")->text(), QStringLiteral("Optimizing volume...90%"));
     sv::audio::DeckOf(rec)->mixers[0].lines[0].signal = VirtualSignal::noise(lastLevel);
     rec->SetVolume(lastVolume);
     Tick(z);
     QVERIFY(!z.st().IsAdjusting);
-    QCOMPARE(page->ui->lblAdjustInfo->text(), label);
+    QCOMPARE(sv::test::Find<QLabel>(page, "lblAdjustInfo")->text(), label);
     QCOMPARE(rec->GetVolume(), lastVolume);
     QCOMPARE(z.boxes.shown.size(), box.isEmpty() ? 0 : 1);
     if (!box.isEmpty())
@@ -480,16 +483,16 @@ void TestVolume::sliderAndPreview()
     Wizard z(OneLine(VirtualSignal::silence(), 64));
     ToVolumePage(z);
     auto* page = z.w->picVolume();
-    auto* v = page->ui.get();
+    QWidget* v = page;
     auto* rec = z.st().Record();
     Tick(z);
-    QCOMPARE(v->sliVolume->value(), 64);
-    QCOMPARE(v->barVolume->value(), 0);
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 64);
+    QCOMPARE(sv::test::Find<QProgressBar>(v, "barVolume")->value(), 0);
     // Changes made outside the program show at the next tick; the slider sets the volume.
     rec->SetVolume(73);
     Tick(z);
-    QCOMPARE(v->sliVolume->value(), 73);
-    v->sliVolume->setValue(42);
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 73);
+    sv::test::Find<QSlider>(v, "sliVolume")->setValue(42);
     QCOMPARE(rec->GetVolume(), 42);
 
     // The throw-away capture starts anew on the 121st tick.
@@ -504,7 +507,7 @@ void TestVolume::sliderAndPreview()
     z.back();
     rec->SetVolume(20);
     page->timDoVolume_Timer();
-    QCOMPARE(v->sliVolume->value(), 42);
+    QCOMPARE(sv::test::Find<QSlider>(v, "sliVolume")->value(), 42);
     QVERIFY(!z.boxes.unexpected());
 }
 

@@ -3,6 +3,7 @@
 // second recording, the standby lock, a disk that fills up, the level graph,
 // and the choice of the recording folder.
 #include "app/WizardFixture.h"
+#include "support/FindChild.h"
 
 #include "audioin/engine/CaptureSink.h"
 #include "audioin/frmRecLocation.h"
@@ -248,7 +249,7 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
     boxes.answer(sv::vbYes); // the one-time volume warning
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
-    z.w->picRecordFrom()->ui->lstProfiles->setCurrentRow(0);
+    sv::test::Find<QListWidget>(z.w->picRecordFrom(), "lstProfiles")->setCurrentRow(0);
     z.st().RecordSeconds = 300;
     z.st().PauseSeconds = 150;
     z.next();
@@ -264,21 +265,21 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
     int secondsAtFlip = -1;
     boxes.answer(sv::vbOK, [&](const sv::MsgBoxShown&) {
         pausedDuringFlip = rec->IsPaused();
-        statusDuringFlip = rp->ui->lblRecStatus->text();
+        statusDuringFlip = sv::test::Find<QLabel>(rp, "lblRecStatus")->text();
         secondsAtFlip = rp->RecordedSeconds;
         framesAtFlip = rec->FramesWritten();
         QThread::msleep(200); // the deck plays on: about 12 s that must not land in the file
         framesAfterFlipWait = rec->FramesWritten();
     });
 
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     QVERIFY(rec->IsCapturing());
     QVERIFY(lock->held);
     QVERIFY(z.st().IsSubclassed);
     QElapsedTimer t;
     t.start();
     while (z.page() == QStringLiteral("picRecord") && t.elapsed() < 60000) {
-        rp->timRecord.stop(); // only the test's ticks
+        sv::test::Find<QTimer>(rp, "timRecord")->stop(); // only the test's ticks
         QTest::qWait(10);
         rp->timRecord_Timer();
     }
@@ -300,7 +301,7 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
     QVERIFY(!z.st().IsSubclassed);
     QVERIFY(z.st().HasRecorded);
     QCOMPARE(z.st().RecordingPath, z.st().RecordDirectory + "recording.wav");
-    QCOMPARE(rp->ui->mblRemain->text(), QStringLiteral("0:00"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRemain")->text(), QStringLiteral("0:00"));
 
     const WavHead head = ReadHead(z.st().RecordingPath);
     QVERIFY2(head.problem.isEmpty(), qPrintable(head.problem));
@@ -328,15 +329,15 @@ void TestRecording::clockFlipAndEndOnExactCounts()
     r.open(z, 300, 150);
     auto* rp = r.rp;
     auto* rec = Manual(z);
-    QVERIFY(rp->ui->cmdPause->isHidden()); // a profile with a flip
+    QVERIFY(sv::test::Find<QPushButton>(rp, "cmdPause")->isHidden()); // a profile with a flip
 
-    rp->ui->cmdRec->click();
-    QCOMPARE(rp->ui->lblRecStatus->text(), kRecording);
-    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("00:00"));
-    QCOMPARE(rp->ui->mblRemain->text(), QStringLiteral("5:00"));
-    QVERIFY(rp->timRecord.isActive());
-    QVERIFY(!rp->ui->cmdRec->isEnabled());
-    QVERIFY(rp->ui->cmdStop->isEnabled());
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kRecording);
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("00:00"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRemain")->text(), QStringLiteral("5:00"));
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecord")->isActive());
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdRec")->isEnabled());
+    QVERIFY(sv::test::Find<QPushButton>(rp, "cmdStop")->isEnabled());
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(!z.w->cmdBack()->isEnabled());
     QVERIFY(!z.w->cmdCancel()->isEnabled());
@@ -346,23 +347,23 @@ void TestRecording::clockFlipAndEndOnExactCounts()
 
     rec->Deliver(100);
     rp->timRecord_Timer();
-    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("1:40"));
-    QCOMPARE(rp->ui->mblRemain->text(), QStringLiteral("3:20"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("1:40"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRemain")->text(), QStringLiteral("3:20"));
     QVERIFY(boxes.shown.isEmpty());
 
     // The tick at 150 never came: the next one, at 160, still flips.
     rec->Deliver(60);
     boxes.answer(sv::vbOK, [&](const sv::MsgBoxShown&) {
         QVERIFY(rec->IsPaused());
-        QVERIFY(!rp->timRecord.isActive());
-        QCOMPARE(rp->ui->lblRecStatus->text(), kPaused);
+        QVERIFY(!sv::test::Find<QTimer>(rp, "timRecord")->isActive());
+        QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kPaused);
         rec->Deliver(10); // the user turning the tape over: not recorded
     });
     rp->timRecord_Timer();
     QCOMPARE(boxes.count(kFlipTitle), 1);
     QVERIFY(!rec->IsPaused());
-    QCOMPARE(rp->ui->lblRecStatus->text(), kRecording);
-    QVERIFY(rp->timRecord.isActive());
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kRecording);
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecord")->isActive());
     QCOMPARE(rec->FramesWritten(), 160 * kRate);
     rp->timRecord_Timer();
     rec->Deliver(20);
@@ -373,18 +374,18 @@ void TestRecording::clockFlipAndEndOnExactCounts()
     rec->Deliver(125);
     QString statusAtCompletion;
     connect(rec, &sv::audio::RecordObject::CaptureCompleted, this,
-            [&] { statusAtCompletion = rp->ui->lblRecStatus->text(); });
+            [&] { statusAtCompletion = sv::test::Find<QLabel>(rp, "lblRecStatus")->text(); });
     rp->timRecord_Timer();
     QCOMPARE(statusAtCompletion, QStringLiteral("Recording completed."));
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
-    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("5:05"));
-    QCOMPARE(rp->ui->mblRemain->text(), QStringLiteral("0:00"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("5:05"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRemain")->text(), QStringLiteral("0:00"));
     QVERIFY(!rec->IsCapturing());
     QVERIFY(!r.lock->held);
     QVERIFY(!z.st().IsSubclassed);
     QVERIFY(z.st().HasRecorded);
-    QVERIFY(!rp->timRecord.isActive());
-    QVERIFY(rp->ui->lblRecStatus->text().isEmpty());
+    QVERIFY(!sv::test::Find<QTimer>(rp, "timRecord")->isActive());
+    QVERIFY(sv::test::Find<QLabel>(rp, "lblRecStatus")->text().isEmpty());
     const WavHead head = ReadHead(z.st().RecordingPath);
     QVERIFY2(head.problem.isEmpty(), qPrintable(head.problem));
     QCOMPARE(head.frames, 305 * kRate);
@@ -405,45 +406,45 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
     r.open(z, 600, 0);
     auto* rp = r.rp;
     auto* rec = Manual(z);
-    QVERIFY(!rp->ui->cmdPause->isHidden()); // no flip: the user may pause
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdPause")->isHidden()); // no flip: the user may pause
     QCOMPARE(z.st().MinRecordingLength, 1);
 
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     rec->Deliver(20);
-    rp->ui->cmdPause->click();
-    QCOMPARE(rp->ui->cmdPause->text(), QStringLiteral("&Resume"));
-    QCOMPARE(rp->ui->lblRecStatus->text(), kPaused);
+    sv::test::Find<QPushButton>(rp, "cmdPause")->click();
+    QCOMPARE(sv::test::Find<QPushButton>(rp, "cmdPause")->text(), QStringLiteral("&Resume"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kPaused);
     rec->Deliver(5);
-    rp->ui->cmdPause->click();
-    QCOMPARE(rp->ui->cmdPause->text(), QStringLiteral("&Pause"));
-    QCOMPARE(rp->ui->lblRecStatus->text(), kRecording);
+    sv::test::Find<QPushButton>(rp, "cmdPause")->click();
+    QCOMPARE(sv::test::Find<QPushButton>(rp, "cmdPause")->text(), QStringLiteral("&Pause"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kRecording);
     rec->Deliver(10);
     rp->timRecord_Timer();
 
     // No: recording goes on.
     boxes.answer(sv::vbNo);
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
     QCOMPARE(boxes.shown.last().title, QStringLiteral("Recording"));
     QCOMPARE(boxes.shown.last().text, QStringLiteral("Are you sure you want to stop recording?"));
     QCOMPARE(boxes.shown.last().style, 260);
     QCOMPARE(boxes.shown.last().position, 7);
     QVERIFY(rec->IsCapturing());
-    QVERIFY(rp->timRecord.isActive());
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecord")->isActive());
     QVERIFY(r.lock->held);
 
     // Exactly the minimum is not enough.
     rec->Deliver(30);
     boxes.answer(sv::vbYes);
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
     QVERIFY(!rec->IsCapturing());
     QCOMPARE(rp->RecordedSeconds, 60);
-    QCOMPARE(rp->ui->lblRecStatus->text(), kShortStop);
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kShortStop);
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(z.w->cmdBack()->isEnabled());
     QVERIFY(z.w->cmdCancel()->isEnabled());
-    QVERIFY(rp->ui->cmdRec->isEnabled());
-    QVERIFY(!rp->ui->cmdStop->isEnabled());
-    QVERIFY(!rp->ui->cmdPause->isEnabled());
+    QVERIFY(sv::test::Find<QPushButton>(rp, "cmdRec")->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdStop")->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdPause")->isEnabled());
     QVERIFY(!z.st().HasRecorded);
     QVERIFY(!r.lock->held);
     QVERIFY(!z.st().IsSubclassed);
@@ -453,7 +454,7 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
     // A second Record deletes the first file rather than writing over it:
     // a read-only first file would refuse to be truncated, and keep its mode.
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser));
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     QVERIFY(rec->IsCapturing());
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
     QCOMPARE(QFileInfo(path).size(), qint64(44));
@@ -462,9 +463,9 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
     // One second more than the minimum offers Next.
     rec->Deliver(61);
     boxes.answer(sv::vbYes);
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
     QCOMPARE(rp->RecordedSeconds, 61);
-    QCOMPARE(rp->ui->lblRecStatus->text(), kLongStop);
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kLongStop);
     QVERIFY(z.w->cmdNext()->isEnabled());
     QVERIFY(z.w->cmdCancel()->isEnabled());
     QVERIFY(z.st().HasRecorded);
@@ -490,11 +491,11 @@ void TestRecording::diskFullKeepsWhatWasRecorded()
     auto* rec = z.st().Record();
     WavWriter::InjectFailureAfterBytes(100 * kRate * 4);
     boxes.answer(sv::vbOK);
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     QElapsedTimer t;
     t.start();
     while (boxes.shown.isEmpty() && t.elapsed() < 30000) {
-        rp->timRecord.stop();
+        sv::test::Find<QTimer>(rp, "timRecord")->stop();
         QTest::qWait(10);
         rp->timRecord_Timer();
     }
@@ -509,14 +510,14 @@ void TestRecording::diskFullKeepsWhatWasRecorded()
     QVERIFY(box.text.contains(QStringLiteral("Click Next")));
 
     QVERIFY(!rec->IsCapturing());
-    QVERIFY(!rp->timRecord.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(rp, "timRecord")->isActive());
     QVERIFY(!r.lock->held);
     QVERIFY(!z.st().IsSubclassed);
-    QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("1:40"));
-    QCOMPARE(rp->ui->lblRecStatus->text(), kLongStop);
+    QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("1:40"));
+    QCOMPARE(sv::test::Find<QLabel>(rp, "lblRecStatus")->text(), kLongStop);
     QVERIFY(z.st().HasRecorded);
-    QVERIFY(rp->ui->cmdRec->isEnabled());
-    QVERIFY(!rp->ui->cmdStop->isEnabled());
+    QVERIFY(sv::test::Find<QPushButton>(rp, "cmdRec")->isEnabled());
+    QVERIFY(!sv::test::Find<QPushButton>(rp, "cmdStop")->isEnabled());
     QVERIFY(z.w->cmdBack()->isEnabled());
     QVERIFY(z.w->cmdNext()->isEnabled());
     const WavHead head = ReadHead(z.st().RecordingPath);
@@ -537,13 +538,13 @@ void TestRecording::diskFullTooShortToContinue()
     r.open(z, 600, 0);
     auto* rec = Manual(z);
     WavWriter::InjectFailureAfterBytes(30 * kRate * 4);
-    r.rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(r.rp, "cmdRec")->click();
     boxes.answer(sv::vbOK);
     rec->Deliver(40);
     QTRY_COMPARE_WITH_TIMEOUT(boxes.shown.size(), 1, 5000); // the failure reaches the page as an event
     QVERIFY(boxes.shown.first().text.contains(QStringLiteral("The 0:30 recorded until then")));
     QVERIFY(boxes.shown.first().text.contains(QStringLiteral("too short")));
-    QCOMPARE(r.rp->ui->lblRecStatus->text(), kShortStop);
+    QCOMPARE(sv::test::Find<QLabel>(r.rp, "lblRecStatus")->text(), kShortStop);
     QVERIFY(!z.w->cmdNext()->isEnabled());
     QVERIFY(!z.st().HasRecorded);
     QVERIFY(!r.lock->held);
@@ -560,7 +561,7 @@ void TestRecording::exitWhileRecordingReleasesTheLock()
     boxes.install();
     Rig r;
     r.open(z, 600, 0);
-    r.rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(r.rp, "cmdRec")->click();
     Manual(z)->Deliver(10);
     QVERIFY(r.lock->held);
     boxes.answer(sv::vbYes); // "Anything you recorded will be lost."
@@ -586,21 +587,21 @@ void TestRecording::questionsHoldTheFlipAndTheEnd()
     r.open(z, 300, 150);
     auto* rp = r.rp;
     auto* rec = Manual(z);
-    rp->timRecord.stop(); // only the test's ticks
-    rp->ui->cmdRec->click();
-    rp->timRecord.stop();
+    sv::test::Find<QTimer>(rp, "timRecord")->stop(); // only the test's ticks
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
+    sv::test::Find<QTimer>(rp, "timRecord")->stop();
     rec->Deliver(140);
     rp->timRecord_Timer();
 
     const auto tickPastTheFlip = [&](const sv::MsgBoxShown&) {
         rec->Deliver(20);
         rp->timRecord_Timer();
-        QCOMPARE(rp->ui->mblRecorded->text(), QStringLiteral("2:40"));
+        QCOMPARE(sv::test::Find<QLabel>(rp, "mblRecorded")->text(), QStringLiteral("2:40"));
         QCOMPARE(boxes.count(kFlipTitle), 0);
     };
     boxes.answer(sv::vbNo, tickPastTheFlip);
     boxes.answer(sv::vbOK); // the flip, once the question is answered
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
     QCOMPARE(boxes.count(kFlipTitle), 1);
     QCOMPARE(boxes.shown.last().title, kFlipTitle);
     QVERIFY(rec->IsCapturing());
@@ -629,15 +630,15 @@ void TestRecording::stopAnsweredAfterTheEnd()
     boxes.install();
     Rig r;
     r.open(z, 120, 0);
-    r.rp->ui->cmdRec->click();
-    r.rp->timRecord.stop();
+    sv::test::Find<QPushButton>(r.rp, "cmdRec")->click();
+    sv::test::Find<QTimer>(r.rp, "timRecord")->stop();
     boxes.answer(sv::vbYes, [&](const sv::MsgBoxShown&) {
         Manual(z)->Deliver(130);
         r.rp->timRecord_Timer();
     });
-    r.rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(r.rp, "cmdStop")->click();
     QCOMPARE(z.page(), QStringLiteral("picRecord"));
-    QCOMPARE(r.rp->ui->lblRecStatus->text(), kLongStop);
+    QCOMPARE(sv::test::Find<QLabel>(r.rp, "lblRecStatus")->text(), kLongStop);
     QVERIFY(z.w->cmdNext()->isEnabled());
     QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(" | ")));
 }
@@ -653,10 +654,10 @@ void TestRecording::shortAndAbandonedTakesGoOnExit()
         boxes.install();
         Rig r;
         r.open(z, 600, 0);
-        r.rp->ui->cmdRec->click();
+        sv::test::Find<QPushButton>(r.rp, "cmdRec")->click();
         Manual(z)->Deliver(leftWithBack ? 90 : 30);
         boxes.answer(sv::vbYes);
-        r.rp->ui->cmdStop->click();
+        sv::test::Find<QPushButton>(r.rp, "cmdStop")->click();
         const QString path = z.st().RecordingPath;
         QVERIFY(QFile::exists(path));
         QCOMPARE(z.w->cmdNext()->isEnabled(), leftWithBack);
@@ -683,13 +684,13 @@ void TestRecording::recordsWithoutAnyBus()
     auto* rp = z.w->picRecord();
     z.st().RecordSeconds = 120;
     rp->Enter();
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     QVERIFY(z.st().Record()->IsCapturing());
     QVERIFY(!z.st().IsSubclassed);
     QVERIFY(!rp->Standby().IsHeld());
     Manual(z)->Deliver(2);
     boxes.answer(sv::vbYes);
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
     QCOMPARE(ReadHead(z.st().RecordingPath).frames, 2 * kRate);
     QVERIFY(boxes.unexpected.isEmpty());
 }
@@ -703,14 +704,14 @@ void TestRecording::levelGraphOnThePage()
     Rig r;
     r.open(z, 600, 0);
     auto* rp = r.rp;
-    QVERIFY(rp->timRecordGraph.isActive());
-    rp->ui->cmdRec->click();
+    QVERIFY(sv::test::Find<QTimer>(rp, "timRecordGraph")->isActive());
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     Manual(z)->Deliver(1, 6000);
     rp->timRecordGraph_Timer();
     QCOMPARE(rp->LevelHistory[0], 6000);
     QCOMPARE(rp->LevelHistory[1], 0);
 
-    QWidget* pic = rp->ui->picRecordGraph;
+    QWidget* pic = sv::test::Find<QFrame>(rp, "picRecordGraph");
     const QRect inner = pic->contentsRect();
     QVERIFY(inner.width() >= 100);
     const sv::LevelGraphPoints& g = rp->RecordGraph();
@@ -729,7 +730,7 @@ void TestRecording::levelGraphOnThePage()
     QVERIFY(loud.y() < newest.y() && loud.x() == 1);
     QCOMPARE(pic->grab().toImage().pixelColor(inner.topLeft() + QPoint(1, qRound(loud.y()))), QColor(224, 0, 0));
     boxes.answer(sv::vbYes);
-    rp->ui->cmdStop->click();
+    sv::test::Find<QPushButton>(rp, "cmdStop")->click();
 }
 
 // The location link opens the dialog; OK takes its folder, Cancel keeps the
@@ -742,7 +743,7 @@ void TestRecording::recordingLocation()
     z.noWelcomeDialog();
     QVERIFY(z.start());
     auto* rf = z.w->picRecordFrom();
-    rf->ui->lstProfiles->setCurrentRow(0);
+    sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(0);
     const QString good = z.env.root() + "/home/Recordings";
     QVERIFY(QDir().mkpath(good));
 
@@ -755,7 +756,7 @@ void TestRecording::recordingLocation()
     rf->lblRecLocation_Click();
     QCOMPARE(z.st().RecordDirectory, good + "/");
     QCOMPARE(z.get("", "RecordDirectory"), good + "/");
-    QCOMPARE(rf->ui->lblRecFolder->text(), good + "/");
+    QCOMPARE(sv::test::Find<QLabel>(rf, "lblRecFolder")->text(), good + "/");
 
     const QString before = z.st().RecordDirectory;
     z.set("", "RecordDirectory", "elsewhere");

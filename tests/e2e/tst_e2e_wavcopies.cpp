@@ -3,10 +3,10 @@
 // 5-minute profile recorded at a high speed factor, the detected tracks,
 // the split, WAV copies and the finish page. Timers are driven by the test.
 #include "app/WizardFixture.h"
+#include "support/FindChild.h"
 #include "audioin/engine/DemoSignal.h"
 #include "tracks/modWaveSplit.h"
 
-#include "ui_PageRecord.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -54,6 +54,42 @@ void tick(Wizard& z)
     z.w->picVolume()->timDoVolume_Timer();
 }
 
+// The scan finds the music on Line In; Adjust then optimises its volume.
+void ScanAndAdjust(Wizard& z)
+{
+    auto* vol = z.w->picVolume();
+    sv::test::Find<QTimer>(vol, "timDoVolume")->stop(); // only the test's ticks
+
+    sv::test::Find<QPushButton>(vol, "cmdScan")->click();
+    for (int i = 0; i < 400 && z.st().IsScanning; ++i)
+        tick(z);
+    QCOMPARE(sv::test::Find<QLabel>(vol, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QComboBox>(vol, "cboLine")->currentText(), QStringLiteral("Line In"));
+    sv::test::Find<QPushButton>(vol, "cmdAdjust")->click();
+    for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
+        tick(z);
+    QCOMPARE(sv::test::Find<QLabel>(vol, "lblAdjustInfo")->text(), kOptimized);
+}
+
+// Each copy is its track file, bit for bit, as long as its marker.
+void CheckCopies(const QString& index, const QString& folder, const QString& target,
+                 const QVector<sv::FrameSpan>& spans)
+{
+    QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString::number(spans.size()));
+    for (int i = 1; i <= spans.size(); ++i) {
+        const QString name = QStringLiteral("Track %1.wav").arg(i);
+        QCOMPARE(sv::XMLGetValue("Filename", QStringLiteral("Track%1").arg(i), index, ""), folder + name);
+        const QByteArray copy = readAll(target + QStringLiteral("/") + name);
+        QCOMPARE(copy, readAll(folder + name));
+        sv::WaveHeader h;
+        QCOMPARE(sv::ReadWaveHeader(target + QStringLiteral("/") + name, h), sv::WaveStatus::Ok);
+        QCOMPARE(h.Channels, 2);
+        QCOMPARE(h.SampleRate, 44100);
+        QCOMPARE(h.Frames, spans[i - 1].frames);
+        QCOMPARE(copy.size(), 44 + spans[i - 1].frames * 4);
+    }
+}
+
 } // namespace
 
 class TestE2EWavCopies : public QObject {
@@ -86,26 +122,17 @@ void TestE2EWavCopies::deckToWavCopies()
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picVolume"));
-    auto* vol = z.w->picVolume();
-    vol->timDoVolume.stop(); // only the test's ticks
-
     // Scan, then Adjust.
-    vol->ui->cmdScan->click();
-    for (int i = 0; i < 400 && z.st().IsScanning; ++i)
-        tick(z);
-    QCOMPARE(vol->ui->lblScanInfo->text(), kFound);
-    QCOMPARE(vol->ui->cboLine->currentText(), QStringLiteral("Line In"));
-    vol->ui->cmdAdjust->click();
-    for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
-        tick(z);
-    QCOMPARE(vol->ui->lblAdjustInfo->text(), kOptimized);
+    ScanAndAdjust(z);
+    if (QTest::currentTestFailed())
+        return;
 
     // A 5-minute profile without a flip.
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
     auto* rf = z.w->picRecordFrom();
     for (int row = 0; row < rf->ProfileCount(); ++row) {
-        rf->ui->lstProfiles->setCurrentRow(row);
+        sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(row);
         if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
             break;
     }
@@ -118,11 +145,11 @@ void TestE2EWavCopies::deckToWavCopies()
     auto* rp = z.w->picRecord();
     rp->SetStandbyLock(std::make_unique<NoLock>());
     sv::audio::DeckOf(z.st().Record())->speed = 150;
-    rp->ui->cmdRec->click();
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
     QElapsedTimer clock;
     clock.start();
     while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 30000) {
-        rp->timRecord.stop();
+        sv::test::Find<QTimer>(rp, "timRecord")->stop();
         QTest::qWait(10);
         rp->timRecord_Timer();
     }
@@ -148,38 +175,26 @@ void TestE2EWavCopies::deckToWavCopies()
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
     const QString folder = z.st().RecordDirectory;
     QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
-    z.w->picOutput()->ui->optDPP->setChecked(true);
+    sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
     const QString target = z.env.root() + QStringLiteral("/My Tapes");
     QVERIFY(QDir().mkpath(target));
-    z.w->picWaveCopy()->ui->cboWaveCopy->setEditText(target);
+    sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(target);
     z.next();
 
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    auto* fin = z.w->picFinish()->ui.get();
-    QCOMPARE(fin->txtFinishSaveIn->text(), target + QStringLiteral("/"));
+    QWidget* fin = z.w->picFinish();
+    QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), target + QStringLiteral("/"));
     QCOMPARE(z.w->cmdNext()->text(), QStringLiteral("&Finish"));
-    QVERIFY(!fin->optFinishPlay->isEnabled());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
 
-    // Each copy is its track file, bit for bit, as long as its marker.
-    const QString index = z.st().RecordingXMLPath;
-    QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString::number(items.size()));
-    for (int i = 1; i <= items.size(); ++i) {
-        const QString name = QStringLiteral("Track %1.wav").arg(i);
-        QCOMPARE(sv::XMLGetValue("Filename", QStringLiteral("Track%1").arg(i), index, ""), folder + name);
-        const QByteArray copy = readAll(target + QStringLiteral("/") + name);
-        QCOMPARE(copy, readAll(folder + name));
-        sv::WaveHeader h;
-        QCOMPARE(sv::ReadWaveHeader(target + QStringLiteral("/") + name, h), sv::WaveStatus::Ok);
-        QCOMPARE(h.Channels, 2);
-        QCOMPARE(h.SampleRate, 44100);
-        QCOMPARE(h.Frames, spans[i - 1].frames);
-        QCOMPARE(copy.size(), 44 + spans[i - 1].frames * 4);
-    }
+    CheckCopies(z.st().RecordingXMLPath, folder, target, spans);
+    if (QTest::currentTestFailed())
+        return;
 
     // Exit: the program's own files go, the copies stay.
-    fin->optFinishExit->setChecked(true);
+    sv::test::Find<QRadioButton>(fin, "optFinishExit")->setChecked(true);
     z.next();
     QVERIFY(!z.w->isVisible());
     QVERIFY(!QFile::exists(folder + QStringLiteral("Track 1.wav")));

@@ -2,6 +2,7 @@
 // recording with twelve known tracks is drawn, detected, split and copied;
 // the damaged-recording and full-disk paths; the save-location boxes.
 #include "app/WizardFixture.h"
+#include "support/FindChild.h"
 #include "output/SmallDisk.h"
 #include "output/TrackFiles.h"
 #include "tracks/TrackMessages.h"
@@ -9,9 +10,6 @@
 #include "util/modFunctions.h"
 #include "util/modShellExecute.h"
 
-#include "ui_PageMP3.h"
-#include "ui_PageSplit.h"
-#include "ui_PageWMA.h"
 
 #include <QComboBox>
 #include <QProgressBar>
@@ -122,10 +120,10 @@ void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
     QVERIFY(t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled());
     QCOMPARE(t.z.boxes.shown.size(), 1); // only the confirmation
-    auto* ui = t.z.w->picSplit()->ui.get();
-    QCOMPARE(ui->lblSplitTrack->text(), QStringLiteral("Splitting track 12..."));
-    QCOMPARE(ui->barTrack->maximum(), Tracks);
-    QCOMPARE(ui->barTrack->value(), Tracks);
+    QWidget* ui = t.z.w->picSplit();
+    QCOMPARE(sv::test::Find<QLabel>(ui, "lblSplitTrack")->text(), QStringLiteral("Splitting track 12..."));
+    QCOMPARE(sv::test::Find<QProgressBar>(ui, "barTrack")->maximum(), Tracks);
+    QCOMPARE(sv::test::Find<QProgressBar>(ui, "barTrack")->value(), Tracks);
     QCOMPARE(t.z.w->picSplit()->SplitCount(), Tracks);
 
     QVERIFY(!QFile::exists(t.wav));
@@ -150,7 +148,7 @@ void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
 
     QVERIFY(t.z.st().RecordingName.startsWith(QStringLiteral("Recording ")));
     QVERIFY(t.z.st().RecordingName.contains(QStringLiteral("  ")));
-    QVERIFY(t.z.w->picOutput()->ui->optMP3->isChecked()); // nothing stored: MP3
+    QVERIFY(sv::test::Find<QRadioButton>(t.z.w->picOutput(), "optMP3")->isChecked()); // nothing stored: MP3
     QVERIFY(!t.z.boxes.unexpected());
 }
 
@@ -159,8 +157,8 @@ void TestOutputPages::outputChoiceFromLastUsed()
     Wizard z;
     z.noWelcomeDialog();
     QVERIFY(z.start());
-    auto* o = z.w->picOutput()->ui.get();
-    const QList<QRadioButton*> options = {o->optMP3, o->optWMA, o->optACD, o->optDPP};
+    QWidget* o = z.w->picOutput();
+    const QList<QRadioButton*> options = {sv::test::Find<QRadioButton>(o, "optMP3"), sv::test::Find<QRadioButton>(o, "optWMA"), sv::test::Find<QRadioButton>(o, "optACD"), sv::test::Find<QRadioButton>(o, "optDPP")};
     const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"2", 2}, {"0", 0}, {"7", -1}};
     for (const auto& [code, expected] : rows) {
         z.set("OutputOptions", "LastUsed", code);
@@ -170,9 +168,9 @@ void TestOutputPages::outputChoiceFromLastUsed()
         QCOMPARE(z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
     }
     // With none chosen the buttons are still exclusive.
-    o->optWMA->setChecked(true);
-    o->optDPP->setChecked(true);
-    QVERIFY(!o->optWMA->isChecked());
+    sv::test::Find<QRadioButton>(o, "optWMA")->setChecked(true);
+    sv::test::Find<QRadioButton>(o, "optDPP")->setChecked(true);
+    QVERIFY(!sv::test::Find<QRadioButton>(o, "optWMA")->isChecked());
 }
 
 void TestOutputPages::damagedRecordingGoesBackToRecordPage()
@@ -195,7 +193,7 @@ void TestOutputPages::damagedRecordingGoesBackToRecordPage()
     expectBox(t.z.boxes, 2, "Critical Error", "There was an error splitting the tracks.", 16);
     QCOMPARE(t.z.boxes.shown[2].position, 7);
     QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-    QVERIFY(t.z.w->picRecord()->timRecordGraph.isActive());
+    QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled()); // not a dead end
     QVERIFY(QFile::exists(t.wav));
@@ -291,7 +289,7 @@ void TestOutputPages::exitDuringSplit()
     for (const QString& when : {QString(), QStringLiteral("Splitting track 3...")}) {
         Recorded t;
         QVERIFY(t.ok);
-        auto* label = t.z.w->picSplit()->ui->lblSplitTrack;
+        auto* label = sv::test::Find<QLabel>(t.z.w->picSplit(), "lblSplitTrack");
         QTimer watch;
         watch.setInterval(0);
         connect(&watch, &QTimer::timeout, [&] {
@@ -319,8 +317,8 @@ void TestOutputPages::exitDuringSplit()
 void TestOutputPages::saveBoxesAndSaveIn()
 {
     const auto boxes = [](Wizard& z) {
-        return QList<QComboBox*>{z.w->picMP3()->ui->cboMP3Save, z.w->picWMA()->ui->cboWMASave,
-                                 z.w->picWaveCopy()->ui->cboWaveCopy};
+        return QList<QComboBox*>{sv::test::Find<QComboBox>(z.w->picMP3(), "cboMP3Save"), sv::test::Find<QComboBox>(z.w->picWMA(), "cboWMASave"),
+                                 sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")};
     };
     {
         Wizard z;
@@ -343,15 +341,15 @@ void TestOutputPages::saveBoxesAndSaveIn()
         QCOMPARE(b->itemText(3), own);
         QCOMPARE(b->currentText(), own);
     }
-    auto* mp3 = z.w->picMP3()->ui.get();
-    auto* wma = z.w->picWMA()->ui.get();
-    auto* copy = z.w->picWaveCopy()->ui.get();
+    QWidget* mp3 = z.w->picMP3();
+    QWidget* wma = z.w->picWMA();
+    QWidget* copy = z.w->picWaveCopy();
     // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
-    mp3->cboMP3Save->setEditText(QStringLiteral("Documents"));
+    sv::test::Find<QComboBox>(mp3, "cboMP3Save")->setEditText(QStringLiteral("Documents"));
     QCOMPARE(z.get("", "SaveIn"), QStringLiteral("Documents"));
-    wma->cboWMASave->setEditText(QStringLiteral("/srv/x"));
+    sv::test::Find<QComboBox>(wma, "cboWMASave")->setEditText(QStringLiteral("/srv/x"));
     QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
-    copy->cboWaveCopy->setEditText(QStringLiteral("/elsewhere"));
+    sv::test::Find<QComboBox>(copy, "cboWaveCopy")->setEditText(QStringLiteral("/elsewhere"));
     QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
 
     // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
@@ -361,14 +359,14 @@ void TestOutputPages::saveBoxesAndSaveIn()
         titles << title;
         return answer;
     });
-    mp3->cmdBrowseMP3Location->click();
-    QCOMPARE(mp3->cboMP3Save->currentText(), z.env.root());
+    sv::test::Find<QPushButton>(mp3, "cmdBrowseMP3Location")->click();
+    QCOMPARE(sv::test::Find<QComboBox>(mp3, "cboMP3Save")->currentText(), z.env.root());
     QCOMPARE(z.get("", "SaveIn"), z.env.root());
-    copy->cmdBrowseWaveCopy->click();
-    QCOMPARE(copy->cboWaveCopy->currentText(), z.env.root());
+    sv::test::Find<QPushButton>(copy, "cmdBrowseWaveCopy")->click();
+    QCOMPARE(sv::test::Find<QComboBox>(copy, "cboWaveCopy")->currentText(), z.env.root());
     answer.clear();
-    wma->cmdBrowseWMA->click();
-    QCOMPARE(wma->cboWMASave->currentText(), QStringLiteral("/srv/x"));
+    sv::test::Find<QPushButton>(wma, "cmdBrowseWMA")->click();
+    QCOMPARE(sv::test::Find<QComboBox>(wma, "cboWMASave")->currentText(), QStringLiteral("/srv/x"));
     sv::SetFolderPicker({});
     QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
 }
@@ -386,9 +384,9 @@ void TestOutputPages::saveChecksOnEveryPage()
         QWidget* page;
         QComboBox* box;
     };
-    const QList<Page> pages = {{z.w->picWaveCopy(), z.w->picWaveCopy()->ui->cboWaveCopy},
-                               {z.w->picMP3(), z.w->picMP3()->ui->cboMP3Save},
-                               {z.w->picWMA(), z.w->picWMA()->ui->cboWMASave}};
+    const QList<Page> pages = {{z.w->picWaveCopy(), sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")},
+                               {z.w->picMP3(), sv::test::Find<QComboBox>(z.w->picMP3(), "cboMP3Save")},
+                               {z.w->picWMA(), sv::test::Find<QComboBox>(z.w->picWMA(), "cboWMASave")}};
     const QString nl = QStringLiteral("\r\n");
     for (const Page& p : pages) {
         z.boxes.clear();
@@ -427,7 +425,7 @@ void TestOutputPages::saveChecksOnEveryPage()
     }
     // A special name passes on the MP3 page in any letter case.
     z.w->ShowPage(z.w->picMP3());
-    z.w->picMP3()->ui->cboMP3Save->setEditText(QStringLiteral("dEsKtOp"));
+    sv::test::Find<QComboBox>(z.w->picMP3(), "cboMP3Save")->setEditText(QStringLiteral("dEsKtOp"));
     z.next();
     QCOMPARE(z.st().OutputFolder,
              sv::AddSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
@@ -447,7 +445,7 @@ void TestOutputPages::copiesIntoRecordingFolderSurviveExit()
     QList<QByteArray> before;
     for (int i = 1; i <= Tracks; ++i)
         before << readAll(t.track(i));
-    t.copy()->ui->cboWaveCopy->setEditText(t.folder);
+    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(t.folder);
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     t.z.boxes.answer(sv::vbYes);
@@ -465,11 +463,11 @@ void TestOutputPages::waveCopyToFinishPage()
     t.split();
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
-    auto* fin = t.z.w->picFinish()->ui.get();
-    fin->optFinishPlay->setChecked(true);
+    QWidget* fin = t.z.w->picFinish();
+    sv::test::Find<QRadioButton>(fin, "optFinishPlay")->setChecked(true);
     const QString target = t.z.env.root() + QStringLiteral("/Copies");
     QVERIFY(QDir().mkpath(target));
-    t.copy()->ui->cboWaveCopy->setEditText(target); // no trailing slash
+    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(target); // no trailing slash
     // What the window shows while the copy runs (it processes events then).
     QString title, during;
     QTimer spy;
@@ -477,8 +475,8 @@ void TestOutputPages::waveCopyToFinishPage()
     connect(&spy, &QTimer::timeout, [&] {
         if (auto* d = t.z.w->findChild<QProgressDialog*>()) {
             title = d->windowTitle();
-            during = t.copy()->ui->lblWaveCopyStatus->text();
-            QVERIFY(t.copy()->ui->picWaveCopying->isVisible());
+            during = sv::test::Find<QLabel>(t.copy(), "lblWaveCopyStatus")->text();
+            QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isVisible());
             QVERIFY(!t.z.w->cmdNext()->isEnabled());
             QVERIFY(!t.z.w->cmdBack()->isEnabled());
         }
@@ -491,15 +489,15 @@ void TestOutputPages::waveCopyToFinishPage()
 
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     QCOMPARE(t.z.st().OutputFolder, target + QStringLiteral("/"));
-    QCOMPARE(fin->txtFinishSaveIn->text(), target + QStringLiteral("/"));
+    QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), target + QStringLiteral("/"));
     QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Finish"));
     QVERIFY(t.z.w->cmdNext()->isEnabled());
     QVERIFY(!t.z.w->cmdBack()->isEnabled());
     QVERIFY(t.z.w->cmdCancel()->isEnabled());
-    QVERIFY(!fin->optFinishPlay->isEnabled());
-    QVERIFY(fin->optFinishExit->isChecked());
-    QVERIFY(fin->optFinishOpen->isEnabled());
-    QVERIFY(t.copy()->ui->picWaveCopying->isHidden());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishExit")->isChecked());
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishOpen")->isEnabled());
+    QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isHidden());
     for (int i = 1; i <= Tracks; ++i) {
         const QString name = QStringLiteral("/Track %1.wav").arg(i);
         QCOMPARE(readAll(target + name), readAll(t.track(i)));
@@ -518,8 +516,8 @@ void TestOutputPages::waveCopyAsksAndReportsFailure()
     const QString target = t.z.env.root() + QStringLiteral("/Copies/");
     QVERIFY(QDir().mkpath(target));
     QVERIFY(writeFile(target + QStringLiteral("Track 2.wav"), "mine"));
-    t.copy()->ui->cboWaveCopy->setEditText(target);
-    auto* status = t.copy()->ui->lblWaveCopyStatus;
+    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(target);
+    auto* status = sv::test::Find<QLabel>(t.copy(), "lblWaveCopyStatus");
     const QString prefix = QStringLiteral("Error moving or copying files. Click Back to try again. Details: ");
 
     // Cancel at the replace question: the status says so, Back leads out.
@@ -528,7 +526,7 @@ void TestOutputPages::waveCopyAsksAndReportsFailure()
     QCOMPARE(t.z.boxes.last().title, QStringLiteral("Confirm File Replace"));
     QVERIFY(t.z.boxes.last().text.contains(QStringLiteral("\"Track 2.wav\"")));
     QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
-    QVERIFY(t.copy()->ui->picWaveCopying->isVisible());
+    QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isVisible());
     QCOMPARE(status->text(), prefix + QStringLiteral("Move canceled."));
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled());
@@ -547,13 +545,13 @@ void TestOutputPages::waveCopyAsksAndReportsFailure()
     QCOMPARE(readAll(target + QStringLiteral("Track 12.wav")), readAll(t.track(12)));
 
     // A track file gone from the recording folder: the copy fails with the reason.
-    t.z.w->picFinish()->ui->optFinishMore->setChecked(true);
+    sv::test::Find<QRadioButton>(t.z.w->picFinish(), "optFinishMore")->setChecked(true);
     t.z.next();
     t.z.next();
     QVERIFY(QFile::remove(t.track(5)));
     const QString second = t.z.env.root() + QStringLiteral("/Second");
     QVERIFY(QDir().mkpath(second));
-    t.copy()->ui->cboWaveCopy->setEditText(second);
+    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(second);
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
     QVERIFY2(status->text().startsWith(prefix) && status->text().contains(QStringLiteral("Track 5.wav")),

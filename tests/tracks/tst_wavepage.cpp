@@ -4,6 +4,7 @@
 // preview. The deck's play clock runs at a millionth of real time, so the
 // position is wherever the test puts it; timer ticks are called directly.
 #include "app/WizardFixture.h"
+#include "support/FindChild.h"
 #include "tracks/WaveformView.h"
 #include "tracks/frmDetectOptions.h"
 #include "ui_frmDetectOptions.h"
@@ -61,7 +62,6 @@ struct Page {
         z.w->ShowPage(z.w->picRecord());
     }
     PageWaveform* p() const { return z.w->picWaveform(); }
-    Ui::PageWaveform* ui() const { return p()->ui.get(); }
     sv::WaveformView* view() const { return p()->View(); }
     const sv::TrackList& tracks() const { return p()->Tracks(); }
     sv::audio::PlayObject* play() { return z.st().Play(); }
@@ -177,21 +177,21 @@ void TestWavePage::drawsAndDetects()
     QCOMPARE(t.tracks().markers(), Detected);
     QVERIFY(t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QVERIFY(!t.z.w->picRecord()->timRecordGraph.isActive());
-    for (QWidget* w : {static_cast<QWidget*>(t.ui()->cmdWavePlay), static_cast<QWidget*>(t.ui()->cmdAddTrack),
-                       static_cast<QWidget*>(t.ui()->WaveSlide), static_cast<QWidget*>(t.ui()->cmdResetTracks)})
+    QVERIFY(!sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
+    for (QWidget* w : {static_cast<QWidget*>(sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")), static_cast<QWidget*>(sv::test::Find<QPushButton>(t.p(), "cmdAddTrack")),
+                       static_cast<QWidget*>(sv::test::Find<QSlider>(t.p(), "WaveSlide")), static_cast<QWidget*>(sv::test::Find<QPushButton>(t.p(), "cmdResetTracks"))})
         QVERIFY(w->isEnabled());
-    QVERIFY(t.ui()->picLoading->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "picLoading")->isHidden());
     // The last marker made is selected, and the preview range is its track.
     QCOMPARE(t.tracks().selected(), 1);
-    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 2"));
-    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:45/2:36"));
-    QCOMPARE(t.ui()->lblWaveTrackLength->text(), QStringLiteral("1:51"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")->text(), QStringLiteral("Track 2"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackStart")->text(), QStringLiteral("0:45/2:36"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackLength")->text(), QStringLiteral("1:51"));
     QCOMPARE(t.p()->SplitList().size(), 2);
     QCOMPARE(t.p()->SplitList()[1].start, 45);
 
     // Scrolling: at the last position the image ends a margin inside the viewport.
-    QScrollBar* hs = t.ui()->hsWave;
+    QScrollBar* hs = sv::test::Find<QScrollBar>(t.p(), "hsWave");
     const int viewport = t.view()->viewportUnits();
     QVERIFY(viewport > 3000 && viewport - 300 < Width);
     QVERIFY(hs->isEnabled());
@@ -240,8 +240,8 @@ void TestWavePage::damagedRecording()
     QCOMPARE(t.z.boxes.shown[0].position, 7);
     QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
     auto* rec = t.z.w->picRecord();
-    QCOMPARE(rec->ui->lblRecStatus->text(), sv::RecordingDamagedStatus());
-    QVERIFY(rec->ui->cmdRec->isEnabled());
+    QCOMPARE(sv::test::Find<QLabel>(rec, "lblRecStatus")->text(), sv::RecordingDamagedStatus());
+    QVERIFY(sv::test::Find<QPushButton>(rec, "cmdRec")->isEnabled());
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled());
     QVERIFY(!t.p()->HasTracks());
@@ -267,13 +267,13 @@ void TestWavePage::shortAndSilentRecordings()
         QVERIFY(!t.p()->HasTracks());
         QVERIFY(t.z.w->cmdBack()->isEnabled());
         t.z.boxes.answer(sv::vbOK);
-        t.ui()->cmdAddTrack->click();
+        sv::test::Find<QPushButton>(t.p(), "cmdAddTrack")->click();
         expectBox(t.z.boxes, 1, sv::TrackMessage(sv::TrackMsg::AddNoRoom));
         QVERIFY(!t.p()->HasTracks());
         // Nothing to play, and nothing hangs.
-        t.ui()->cmdWavePlay->click();
+        sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
         t.p()->timWaveform_Timer();
-        QVERIFY(!t.p()->timWaveform.isActive());
+        QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
         QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
     }
     {
@@ -294,8 +294,8 @@ void TestWavePage::selectDragAndResize()
     // A click in the first marker selects it and makes it the range.
     t.click(1000);
     QCOMPARE(t.tracks().selected(), 0);
-    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 1"));
-    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/0:41"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")->text(), QStringLiteral("Track 1"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackStart")->text(), QStringLiteral("0:00/0:41"));
 
     // Its right edge, dragged into the next marker, stops there with the join line.
     send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(2028 - 45));
@@ -304,11 +304,11 @@ void TestWavePage::selectDragAndResize()
     send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, t.at(2600));
     QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
     QCOMPARE(t.tracks().joinLine(), 2236);
-    QVERIFY(!t.ui()->linJoin->isHidden());
-    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/0:45"));
+    QVERIFY(!sv::test::Find<QFrame>(t.p(), "linJoin")->isHidden());
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackStart")->text(), QStringLiteral("0:00/0:45"));
     // The release ends it.
     send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, t.at(2600));
-    QVERIFY(t.ui()->linJoin->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "linJoin")->isHidden());
 
     // The left edge of the second marker follows the pointer; below the
     // smallest width it is refused.
@@ -340,42 +340,42 @@ void TestWavePage::splitCombineDeleteAdd()
     Page t;
     t.p()->WaveFormStep();
     // Split mode: the panel, then a click in the middle of the 111 s track.
-    t.ui()->cmdWaveSplit->click();
-    QVERIFY(!t.ui()->picWaveInfo->isHidden());
-    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::Split);
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
+    QVERIFY(!sv::test::Find<QFrame>(t.p(), "picWaveInfo")->isHidden());
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveDo")->text(), sv::WaveDo::Split);
     t.click(5000);
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2028}, {2236, 2764}, {5000, 2800}}));
-    QVERIFY(t.ui()->picWaveInfo->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "picWaveInfo")->isHidden());
     t.noBoxes();
 
     // 10 s into a 56 s track: the short part is trimmed off after asking.
-    t.ui()->cmdWaveSplit->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
     t.z.boxes.answer(sv::vbNo);
     t.click(5500);
     expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::SplitTrim, QStringLiteral("35")));
     QCOMPARE(t.tracks().at(2), (TrackMarker{5000, 2800}));
-    t.ui()->cmdWaveSplit->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
     t.z.boxes.answer(sv::vbYes);
     t.click(5500);
     QCOMPARE(t.tracks().at(2), (TrackMarker{5500, 2300}));
     // Both parts too short.
-    t.ui()->cmdWaveSplit->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
     t.z.boxes.answer(sv::vbOK);
     t.click(1000);
     expectBox(t.z.boxes, 2, sv::TrackMessage(sv::TrackMsg::SplitTooShort));
     QCOMPARE(t.tracks().count(), 3);
 
     // Combine: 1 with 3 is refused, 1 with 2 merges over the gap.
-    t.ui()->cmdWaveCombine->click();
-    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineFirst);
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveCombine")->click();
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveDo")->text(), sv::WaveDo::CombineFirst);
     t.click(1000);
-    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineSecond);
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveDo")->text(), sv::WaveDo::CombineSecond);
     t.click(6000);
-    QCOMPARE(t.ui()->lblWaveDo->text(), sv::WaveDo::CombineNotAdjacent);
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveDo")->text(), sv::WaveDo::CombineNotAdjacent);
     QCOMPARE(t.tracks().count(), 3);
     t.click(3000);
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 5000}, {5500, 2300}}));
-    QVERIFY(t.ui()->picWaveInfo->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "picWaveInfo")->isHidden());
 
     // The delete icon of the selected marker (on its tab, at +1000 units).
     t.click(1000);
@@ -386,15 +386,15 @@ void TestWavePage::splitCombineDeleteAdd()
     QVERIFY(!t.p()->HasTracks());
 
     // Add Track on an empty list, then after the last marker until there is no room.
-    t.ui()->cmdAddTrack->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdAddTrack")->click();
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{100, 1500}}));
-    QCOMPARE(t.ui()->lblWaveTrackName->text(), QStringLiteral("Track 1"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")->text(), QStringLiteral("Track 1"));
     for (int i = 0; i < 14; ++i)
-        t.ui()->cmdAddTrack->click();
+        sv::test::Find<QPushButton>(t.p(), "cmdAddTrack")->click();
     QCOMPARE(t.tracks().count(), 15);
     QCOMPARE(t.tracks().at(14).left, 100 + 14 * (1500 + 50));
     t.z.boxes.answer(sv::vbOK);
-    t.ui()->cmdAddTrack->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdAddTrack")->click();
     expectBox(t.z.boxes, 3, sv::TrackMessage(sv::TrackMsg::AddNoRoom));
     QCOMPARE(t.tracks().count(), 15);
     QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
@@ -404,22 +404,22 @@ void TestWavePage::resetAndAutoSplit()
 {
     Page t;
     t.p()->WaveFormStep();
-    QCheckBox* chk = t.ui()->chkAutoSplit;
+    QCheckBox* chk = sv::test::Find<QCheckBox>(t.p(), "chkAutoSplit");
     QVERIFY(chk->isChecked());
     const sv::MessageText reset = sv::TrackMessage(sv::TrackMsg::ResetTracks);
 
     t.z.boxes.answer(sv::vbCancel);
-    t.ui()->cmdResetTracks->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdResetTracks")->click();
     expectBox(t.z.boxes, 0, reset);
     QCOMPARE(t.tracks().markers(), Detected);
 
     t.z.boxes.answer(sv::vbYes);
-    t.ui()->cmdResetTracks->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdResetTracks")->click();
     QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{15, Width - 135}}));
     QVERIFY(chk->isChecked());
 
     t.z.boxes.answer(sv::vbNo);
-    t.ui()->cmdResetTracks->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdResetTracks")->click();
     QCOMPARE(t.tracks().markers(), Detected);
     QCOMPARE(t.z.boxes.shown.size(), 3);
 
@@ -427,7 +427,7 @@ void TestWavePage::resetAndAutoSplit()
     chk->click();
     QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
     t.z.boxes.answer(sv::vbNo);
-    t.ui()->cmdResetTracks->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdResetTracks")->click();
     QCOMPARE(t.tracks().markers(), Detected);
     QVERIFY(!chk->isChecked());
     chk->click();
@@ -490,7 +490,7 @@ void TestWavePage::detectionOptions()
     // Windows of 31 units now; only the long track is kept.
     QCOMPARE(t.tracks().count(), 1);
     QVERIFY(t.tracks().at(0).left >= 2200 && t.tracks().at(0).left <= 2250);
-    QVERIFY(t.ui()->chkAutoSplit->isChecked());
+    QVERIFY(sv::test::Find<QCheckBox>(t.p(), "chkAutoSplit")->isChecked());
     QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
 }
 
@@ -499,81 +499,80 @@ void TestWavePage::preview()
     Page t;
     t.p()->WaveFormStep();
     auto* play = t.play();
-    QSlider* slide = t.ui()->WaveSlide;
+    QSlider* slide = sv::test::Find<QSlider>(t.p(), "WaveSlide");
 
     // Track 2 (45 s to 156 s): play starts at its start.
-    t.ui()->cmdWavePlay->click();
-    QVERIFY(t.p()->timWaveform.isActive());
-    QCOMPARE(t.p()->timWaveform.interval(), 400);
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QCOMPARE(int(play->GetPlayPosition()), 45);
     QCOMPARE(slide->minimum(), 45);
     QCOMPARE(slide->maximum(), 156);
     QVERIFY(t.view()->positionLineVisible());
-    QVERIFY(!t.ui()->linPOS->isHidden());
-    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("0:00"));
+    QVERIFY(!sv::test::Find<QFrame>(t.p(), "linPOS")->isHidden());
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTime")->text(), QStringLiteral("0:00"));
 
     play->SetPlayPosition(100);
     t.p()->timWaveform_Timer();
     QCOMPARE(slide->value(), 100);
-    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("0:55"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTime")->text(), QStringLiteral("0:55"));
     QVERIFY(std::abs(t.view()->positionLine() - 5000) < 1);
-    QCOMPARE(t.ui()->linPOS->x(), int(std::floor(t.view()->pixelX(5000))));
+    QCOMPARE(sv::test::Find<QFrame>(t.p(), "linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
 
     // At PlayEnd everything stops.
     play->SetPlayPosition(156);
     t.p()->timWaveform_Timer();
-    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QVERIFY(!t.view()->positionLineVisible());
-    QVERIFY(t.ui()->linPOS->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "linPOS")->isHidden());
     QCOMPARE(play->GetPlayLength(), 0.0);
-    QCOMPARE(t.ui()->lblWaveTime->text(), QStringLiteral("1:51"));
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTime")->text(), QStringLiteral("1:51"));
 
     // The whole recording (a left click on empty space): 486 whole seconds,
     // but the file ends at 485.6 s and the player stops there by itself.
     t.click(8500);
     QCOMPARE(t.tracks().selected(), -1);
-    QCOMPARE(t.ui()->lblWaveTrackName->text(), sv::EntireRecordingName);
-    QCOMPARE(t.ui()->lblWaveTrackStart->text(), QStringLiteral("0:00/8:06"));
-    t.ui()->cmdWavePlay->click();
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")->text(), sv::EntireRecordingName);
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackStart")->text(), QStringLiteral("0:00/8:06"));
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
     QCOMPARE(int(play->GetPlayPosition()), 0);
     play->SetPlayPosition(486);
     t.p()->timWaveform_Timer();
-    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QVERIFY(!t.view()->positionLineVisible());
 
     // The slider: pressing stops the timer, releasing plays from its value.
-    t.ui()->cmdWavePlay->click();
-    QVERIFY(t.p()->timWaveform.isActive());
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     t.p()->WaveSlide_Press();
-    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     slide->setValue(120);
     t.p()->WaveSlide_Release();
     QCOMPARE(int(play->GetPlayPosition()), 120);
-    QVERIFY(t.p()->timWaveform.isActive());
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QVERIFY(std::abs(t.view()->positionLine() - 6000) < 1);
 
     // Stop.
-    t.ui()->cmdWaveStop->click();
-    QVERIFY(!t.p()->timWaveform.isActive());
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveStop")->click();
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QCOMPARE(slide->value(), 0);
     QCOMPARE(play->GetPlayLength(), 0.0);
-    QVERIFY(t.ui()->linPOS->isHidden());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "linPOS")->isHidden());
     t.noBoxes();
 
     // A player that cannot open the file says so and nothing runs.
     QFile::remove(t.wav);
     t.z.boxes.answer(sv::vbOK);
-    t.ui()->cmdWavePlay->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
     expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::PlayFailed, QStringLiteral("53  File not found")));
-    QVERIFY(!t.p()->timWaveform.isActive());
-    QVERIFY(t.ui()->linPOS->isHidden());
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "linPOS")->isHidden());
 }
 
 void TestWavePage::grooveClickPlaysFromThere()
 {
     Page t;
     t.p()->WaveFormStep();
-    QSlider* slide = t.ui()->WaveSlide;
+    QSlider* slide = sv::test::Find<QSlider>(t.p(), "WaveSlide");
     QCOMPARE(slide->minimum(), 45);
     // Three quarters along the groove: as if the handle had been dragged there.
     const QPoint at(slide->width() * 3 / 4, slide->height() / 2);
@@ -581,7 +580,7 @@ void TestWavePage::grooveClickPlaysFromThere()
     const int expected = 45 + (156 - 45) * 3 / 4;
     QVERIFY2(std::abs(slide->value() - expected) <= 4, qPrintable(QString::number(slide->value())));
     QCOMPARE(int(std::lround(t.play()->GetPlayPosition())), slide->value());
-    QVERIFY(t.p()->timWaveform.isActive());
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QVERIFY(t.view()->positionLineVisible());
     t.noBoxes();
 }
@@ -602,8 +601,8 @@ void TestWavePage::minimisingKeepsTheWork()
     QCOMPARE(t.tracks().markers(), Detected);
     QVERIFY(t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QVERIFY(t.ui()->cmdWavePlay->isEnabled());
-    QVERIFY(t.ui()->picLoading->isHidden());
+    QVERIFY(sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->isEnabled());
+    QVERIFY(sv::test::Find<QFrame>(t.p(), "picLoading")->isHidden());
     t.noBoxes();
 
     // Closing the window does end the work.
@@ -621,21 +620,21 @@ void TestWavePage::rightClickAndDoubleClick()
     Page t;
     t.p()->WaveFormStep();
     auto* play = t.play();
-    QVERIFY(t.ui()->hsWave->isEnabled());
+    QVERIFY(sv::test::Find<QScrollBar>(t.p(), "hsWave")->isEnabled());
 
     // Right click on empty space at x plays the whole recording from there.
     t.click(8500, Qt::RightButton);
     QCOMPARE(t.tracks().selected(), -1);
     QCOMPARE(int(std::lround(play->GetPlayPosition())), 170);
-    QCOMPARE(t.ui()->WaveSlide->maximum(), 486);
-    QCOMPARE(t.ui()->WaveSlide->value(), 170);
-    QVERIFY(t.p()->timWaveform.isActive());
-    QCOMPARE(t.ui()->lblWaveTrackName->text(), sv::EntireRecordingName);
+    QCOMPARE(sv::test::Find<QSlider>(t.p(), "WaveSlide")->maximum(), 486);
+    QCOMPARE(sv::test::Find<QSlider>(t.p(), "WaveSlide")->value(), 170);
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
+    QCOMPARE(sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")->text(), sv::EntireRecordingName);
     QCOMPARE(t.view()->imageLeftEdge(), 150); // in view already
 
     // Dragging the slider far out of view: the view jumps to show the line.
     t.p()->WaveSlide_Press();
-    t.ui()->WaveSlide->setValue(460);
+    sv::test::Find<QSlider>(t.p(), "WaveSlide")->setValue(460);
     t.p()->WaveSlide_Release();
     QCOMPARE(int(std::lround(play->GetPlayPosition())), 460);
     const double left = -t.view()->imageLeftEdge();
@@ -644,27 +643,27 @@ void TestWavePage::rightClickAndDoubleClick()
 
     // Follow-scrolling: a position at the viewport's right moves the view on
     // by one small step per tick; not while a key is held on the scroll bar.
-    t.ui()->hsWave->setValue(0);
+    sv::test::Find<QScrollBar>(t.p(), "hsWave")->setValue(0);
     const int right = t.view()->viewportUnits() - 150;
     play->SetPlayPosition(right / 50 + 1);
     t.p()->ScrollKeyDown = true;
     t.p()->timWaveform_Timer();
-    QCOMPARE(t.ui()->hsWave->value(), 0);
+    QCOMPARE(sv::test::Find<QScrollBar>(t.p(), "hsWave")->value(), 0);
     t.p()->ScrollKeyDown = false;
     t.p()->ScrollChanged = false;
     t.p()->timWaveform_Timer();
-    QCOMPARE(t.ui()->hsWave->value(), t.ui()->hsWave->singleStep());
+    QCOMPARE(sv::test::Find<QScrollBar>(t.p(), "hsWave")->value(), sv::test::Find<QScrollBar>(t.p(), "hsWave")->singleStep());
 
     // Right click inside a marker plays its range from the time under the pointer.
-    t.ui()->hsWave->setValue(0);
+    sv::test::Find<QScrollBar>(t.p(), "hsWave")->setValue(0);
     t.click(1500, Qt::RightButton);
     QCOMPARE(t.tracks().selected(), 0);
     QCOMPARE(int(std::lround(play->GetPlayPosition())), 30);
-    QCOMPARE(t.ui()->WaveSlide->maximum(), 41);
+    QCOMPARE(sv::test::Find<QSlider>(t.p(), "WaveSlide")->maximum(), 41);
 
     // A double click on the second marker plays it from its start; the
     // release that follows is ignored.
-    t.ui()->cmdWaveStop->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveStop")->click();
     const QPointF p = t.at(3000);
     send(t.view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, p);
     send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
@@ -672,7 +671,7 @@ void TestWavePage::rightClickAndDoubleClick()
     send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
     QCOMPARE(t.tracks().selected(), 1);
     QCOMPARE(int(std::lround(play->GetPlayPosition())), 45);
-    QVERIFY(t.p()->timWaveform.isActive());
+    QVERIFY(sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     t.noBoxes();
 }
 
@@ -680,13 +679,13 @@ void TestWavePage::backToRecordPage()
 {
     Page t;
     t.p()->WaveFormStep();
-    t.ui()->cmdWavePlay->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
     t.p()->WaveformBack();
     QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
     QVERIFY(!t.p()->HasTracks());
-    QVERIFY(!t.p()->timWaveform.isActive());
+    QVERIFY(!sv::test::Find<QTimer>(t.p(), "timWaveform")->isActive());
     QCOMPARE(t.play()->GetPlayLength(), 0.0);
-    QVERIFY(t.z.w->picRecord()->timRecordGraph.isActive());
+    QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
     // The recording is no longer held: it can go, and a new one is drawn afresh.
     QVERIFY(QFile::remove(t.wav));
@@ -709,14 +708,14 @@ void TestWavePage::rulerAndCaptions()
     const QImage img = t.view()->grab().toImage();
     QVERIFY(qGray(img.pixel(int(minute->x), v->height() - sv::WaveformView::RulerHeightPx + 2)) < 100);
     // Scrolled to the end, the ruler follows.
-    t.ui()->hsWave->setValue(t.ui()->hsWave->maximum());
+    sv::test::Find<QScrollBar>(t.p(), "hsWave")->setValue(sv::test::Find<QScrollBar>(t.p(), "hsWave")->maximum());
     checkRuler(v, t.p()->Wave().scale());
 
     // Each number under the picture has its caption just left of it.
-    const QList<QPair<QLabel*, QLabel*>> pairs = {{t.ui()->lblCapTrack, t.ui()->lblWaveTrackName},
-                                                  {t.ui()->lblCapStart, t.ui()->lblWaveTrackStart},
-                                                  {t.ui()->lblCapLength, t.ui()->lblWaveTrackLength},
-                                                  {t.ui()->lblCapPosition, t.ui()->lblWaveTime}};
+    const QList<QPair<QLabel*, QLabel*>> pairs = {{sv::test::Find<QLabel>(t.p(), "lblCapTrack"), sv::test::Find<QLabel>(t.p(), "lblWaveTrackName")},
+                                                  {sv::test::Find<QLabel>(t.p(), "lblCapStart"), sv::test::Find<QLabel>(t.p(), "lblWaveTrackStart")},
+                                                  {sv::test::Find<QLabel>(t.p(), "lblCapLength"), sv::test::Find<QLabel>(t.p(), "lblWaveTrackLength")},
+                                                  {sv::test::Find<QLabel>(t.p(), "lblCapPosition"), sv::test::Find<QLabel>(t.p(), "lblWaveTime")}};
     const QStringList captions = {"Track:", "Start/End:", "Length:", "Position:"};
     for (int i = 0; i < pairs.size(); ++i) {
         auto [cap, value] = pairs[i];
@@ -785,12 +784,12 @@ void TestWavePage::screenshots()
     }));
     t.p()->WaveFormStep();
     t.click(3000);
-    t.ui()->cmdWaveSplit->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
     send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(3800));
     QApplication::processEvents();
     t.z.w->grab().save(dir + QStringLiteral("/wavepage-split.png"));
-    t.ui()->cmdWaveSplit->click();
-    t.ui()->cmdWavePlay->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWaveSplit")->click();
+    sv::test::Find<QPushButton>(t.p(), "cmdWavePlay")->click();
     t.play()->SetPlayPosition(70);
     t.p()->timWaveform_Timer();
     QApplication::processEvents();

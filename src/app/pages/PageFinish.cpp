@@ -1,16 +1,14 @@
 #include "app/pages/PageFinish.h"
 #include "ui_PageFinish.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
 #include "settings/Settings.h"
 #include "util/modShellExecute.h"
 
 #include <QEvent>
 #include <QPushButton>
 
-PageFinish::PageFinish(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageFinish>())
+PageFinish::PageFinish(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageFinish>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picFinish"));
@@ -48,32 +46,49 @@ void PageFinish::ResetFinishPage()
     ui->optFinishPlay->setEnabled(true);
 }
 
+void PageFinish::ShowDelivered(const QString& folder, Delivery what)
+{
+    ResetFinishPage();
+    // Copies have no recording left to play.
+    if (what == Delivery::WavCopies) {
+        if (ui->optFinishPlay->isChecked())
+            ui->optFinishExit->setChecked(true);
+        ui->optFinishPlay->setEnabled(false);
+    }
+    ui->txtFinishSaveIn->setText(folder);
+    host.ShowPage(this);
+    host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
+    host.SetEnabled(NavButton::Next, true);
+    host.SetEnabled(NavButton::Back, false);
+    host.ShowTutorialPage();
+}
+
 void PageFinish::FinishPageNext()
 {
-    m.cmdBack()->setEnabled(true);
+    host.SetEnabled(NavButton::Back, true);
     ui->optFinishPlay->setEnabled(true);
     const auto store = [](const char* code) {
         sv::Settings::setFinishAction(QString::fromLatin1(code));
     };
     if (ui->optFinishExit->isChecked()) {
         store("0");
-        m.close();
+        host.CloseWindow();
     } else if (ui->optFinishPlay->isChecked()) {
         store("2");
         PlayRecording();
-        m.close();
+        host.CloseWindow();
     } else if (ui->optFinishMore->isChecked()) {
         store("1");
-        m.ShowPage(m.picOutput());
-        m.cmdNext()->setText(QStringLiteral("&Next"));
-        m.cmdBack()->setEnabled(false);
+        host.ShowPage(QStringLiteral("picOutput"));
+        host.SetCaption(NavButton::Next, QStringLiteral("&Next"));
+        host.SetEnabled(NavButton::Back, false);
     } else if (ui->optFinishOpen->isChecked()) {
         store("3");
         txtFinishSaveIn_Click();
-        m.close();
+        host.CloseWindow();
     } else if (ui->optFinishNew->isChecked()) {
         store("4");
-        m.ResetSonivault();
+        Q_EMIT newRecordingRequested();
     }
 }
 
@@ -85,16 +100,16 @@ void PageFinish::MakeAudioCD()
     ResetFinishPage();
     ui->picFinishError->hide();
     ui->txtFinishSaveIn->setText(QStringLiteral("Audio CD"));
-    m.ShowPage(this);
+    host.ShowPage(this);
     if (ui->optFinishPlay->isChecked())
         ui->optFinishExit->setChecked(true);
     ui->optFinishPlay->setEnabled(false);
     if (ui->optFinishOpen->isChecked())
         ui->optFinishExit->setChecked(true);
     ui->optFinishOpen->setEnabled(false);
-    m.cmdBack()->setEnabled(false);
-    m.cmdNext()->setText(QStringLiteral("&Finish"));
-    m.ShowTutorialPage();
+    host.SetEnabled(NavButton::Back, false);
+    host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
+    host.ShowTutorialPage();
     st.WritingAudioCD = false;
 }
 

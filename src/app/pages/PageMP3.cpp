@@ -1,16 +1,15 @@
 #include "app/pages/PageMP3.h"
 #include "ui_PageMP3.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
-#include "ui_PageFinish.h"
+#include "app/pages/PageWaveCopy.h"
+
 #include "util/modFunctions.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
 
-PageMP3::PageMP3(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageMP3>())
+PageMP3::PageMP3(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageMP3>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picMP3"));
@@ -32,25 +31,24 @@ void PageMP3::ResetTrackState()
 // work; for now the page is shown as it is.
 void PageMP3::LoadMP3Page()
 {
-    m.ShowPage(this);
+    host.ShowPage(this);
 }
 
 // Stand-in until the encoder runs: passes through the compression page to
 // the finish page.
+void PageMP3::SaveLocationLoad()
+{
+    PageWaveCopy::PrepareSaveBox(ui->cboMP3Save, ui->cmdBrowseMP3Location, true);
+}
+
 void PageMP3::MP3PageNext()
 {
     cmdMP3Stop_Click();
-    if (!PageWaveCopy::CheckSaveBox(m, ui->cboMP3Save, &st.OutputFolder))
+    if (!PageWaveCopy::CheckSaveBox(host, ui->cboMP3Save, &st.OutputFolder))
         return;
-    m.ShowPage(m.picMP3Compress());
+    host.ShowPage(QStringLiteral("picMP3Compress"));
     QCoreApplication::processEvents();
-    m.picFinish()->ResetFinishPage();
-    m.picFinish()->ui->txtFinishSaveIn->setText(ui->cboMP3Save->currentText());
-    m.ShowPage(m.picFinish());
-    m.cmdNext()->setText(QStringLiteral("&Finish"));
-    m.cmdNext()->setEnabled(true);
-    m.cmdBack()->setEnabled(false);
-    m.ShowTutorialPage();
+    Q_EMIT delivered(ui->cboMP3Save->currentText(), Delivery::MP3);
 }
 
 void PageMP3::cmdMP3Stop_Click()

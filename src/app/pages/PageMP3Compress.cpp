@@ -1,10 +1,9 @@
 #include "app/pages/PageMP3Compress.h"
 #include "ui_PageMP3Compress.h"
 
-#include "app/frmMain.h"
 
-PageMP3Compress::PageMP3Compress(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageMP3Compress>())
+PageMP3Compress::PageMP3Compress(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageMP3Compress>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picMP3Compress"));

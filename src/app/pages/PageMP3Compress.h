@@ -8,8 +8,10 @@ namespace Ui { class PageMP3Compress; }
 class PageMP3Compress : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageMP3Compress(frmMain& main);
+    explicit PageMP3Compress(WizardHost& wizard);
     ~PageMP3Compress() override;
 
+
+private:
     std::unique_ptr<Ui::PageMP3Compress> ui;
 };

@@ -1,13 +1,12 @@
 #include "app/pages/PageOutput.h"
 #include "ui_PageOutput.h"
 
-#include "app/frmMain.h"
 #include "settings/Settings.h"
 
 #include <QRadioButton>
 
-PageOutput::PageOutput(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageOutput>())
+PageOutput::PageOutput(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageOutput>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picOutput"));
@@ -59,4 +58,10 @@ void PageOutput::RestoreOutputChoice()
         o->setChecked(false);
         o->setAutoExclusive(true);
     }
+}
+
+void PageOutput::Enter()
+{
+    RestoreOutputChoice();
+    host.ShowPage(this);
 }

@@ -8,7 +8,7 @@ namespace Ui { class PageOutput; }
 class PageOutput : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageOutput(frmMain& main);
+    explicit PageOutput(WizardHost& wizard);
     ~PageOutput() override;
 
     // "0" MP3, "1" WMA, "2" audio CD, "3" WAV copies; "" when none is chosen.
@@ -17,6 +17,10 @@ public:
     void StoreOutputChoice();
     // Selects the stored choice (default MP3; an unknown code selects none).
     void RestoreOutputChoice();
+    // Shows the page with the stored choice selected.
+    void Enter();
 
+
+private:
     std::unique_ptr<Ui::PageOutput> ui;
 };

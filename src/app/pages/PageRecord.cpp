@@ -1,10 +1,10 @@
 #include "app/pages/PageRecord.h"
 #include "ui_PageRecord.h"
 
-#include "app/frmMain.h"
-#include "app/pages/PageWaveform.h"
 #include "audioin/modStandby.h"
 #include "settings/Settings.h"
+#include "settings/modXML.h"
+#include "tracks/TrackMessages.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -35,14 +35,16 @@ private:
 
 } // namespace
 
-PageRecord::PageRecord(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageRecord>()), m_standby(std::make_unique<SystemStandbyLock>())
+PageRecord::PageRecord(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageRecord>()), m_standby(std::make_unique<SystemStandbyLock>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picRecord"));
     timRecord.setObjectName(QStringLiteral("timRecord"));
+    timRecord.setParent(this); // found by name, like the widgets
     timRecord.setInterval(1000);
     timRecordGraph.setObjectName(QStringLiteral("timRecordGraph"));
+    timRecordGraph.setParent(this); // found by name, like the widgets
     timRecordGraph.setInterval(65);
     connect(&timRecord, &QTimer::timeout, this, &PageRecord::timRecord_Timer);
     connect(&timRecordGraph, &QTimer::timeout, this, &PageRecord::timRecordGraph_Timer);
@@ -70,11 +72,11 @@ void PageRecord::Enter()
                                              "Click Record above and press the Play button on your player."));
     // The graph marks clipping where Adjust would lower the volume.
     m_clipLevel = sv::Settings::clipThreshold();
-    m.ShowPage(this);
+    host.ShowPage(this);
     timRecordGraph.start();
-    m.cmdNext()->setEnabled(false);
+    host.SetEnabled(NavButton::Next, false);
     ui->cmdRec->setFocus();
-    m.ShowTutorialPage();
+    host.ShowTutorialPage();
 }
 
 void PageRecord::SetStandbyLock(std::unique_ptr<StandbyLock> lock)
@@ -82,6 +84,36 @@ void PageRecord::SetStandbyLock(std::unique_ptr<StandbyLock> lock)
     ReleaseStandbyGuard();
     if (lock)
         m_standby = std::move(lock);
+}
+
+void PageRecord::Reopen()
+{
+    host.ShowPage(this);
+    timRecordGraph.start();
+}
+
+void PageRecord::ShowDamaged()
+{
+    ui->cmdRec->setEnabled(true);
+    ui->lblRecStatus->setText(sv::RecordingDamagedStatus());
+}
+
+void PageRecord::ClearTimes()
+{
+    ui->mblRecorded->clear();
+    ui->mblRemain->clear();
+}
+
+void PageRecord::ResetDisplay()
+{
+    ui->mblRecorded->setText(QStringLiteral("00:00"));
+    ui->lblRecStatus->setText(QStringLiteral("Sonivault is ready to start. Press record to begin."));
+}
+
+void PageRecord::StopTimers()
+{
+    timRecord.stop();
+    timRecordGraph.stop();
 }
 
 void PageRecord::ReleaseStandbyGuard()
@@ -131,7 +163,7 @@ void PageRecord::cmdRec_Click()
     } catch (const AudioError& e) {
         m_recording = false;
         ReleaseStandbyGuard();
-        m.Msg(QStringLiteral("Sonivault cannot record from the sound card.\r\nError Information ")
+        host.Msg(QStringLiteral("Sonivault cannot record from the sound card.\r\nError Information ")
                   + QString::number(e.number()) + QStringLiteral("  ") + e.description(),
               sv::vbExclamation, QStringLiteral("Recording"));
         return;
@@ -143,9 +175,9 @@ void PageRecord::cmdRec_Click()
     ui->lblRecStatus->setText(kRecording);
     timRecord.start();
     ui->cmdRec->setEnabled(false);
-    m.cmdBack()->setEnabled(false);
-    m.cmdNext()->setEnabled(false);
-    m.cmdCancel()->setEnabled(false);
+    host.SetEnabled(NavButton::Back, false);
+    host.SetEnabled(NavButton::Next, false);
+    host.SetEnabled(NavButton::Exit, false);
     ui->cmdStop->setEnabled(true);
     ui->cmdPause->setEnabled(true);
     st.HasRecorded = true;
@@ -168,7 +200,7 @@ void PageRecord::cmdPause_Click()
 void PageRecord::cmdStop_Click()
 {
     BeginQuestion();
-    const bool stop = m.Msg(QStringLiteral("Are you sure you want to stop recording?"),
+    const bool stop = host.Msg(QStringLiteral("Are you sure you want to stop recording?"),
                             sv::vbYesNo + sv::vbDefaultButton2, QStringLiteral("Recording"))
         == sv::vbYes;
     EndQuestion(!stop);
@@ -209,8 +241,8 @@ void PageRecord::OfferWhatWasRecorded()
     if (RecordedSeconds >= shortest) {
         ui->lblRecStatus->setText(QStringLiteral("Click Record to start over, Back to change settings, or Next to "
                                                  "continue with what you've recorded."));
-        m.cmdNext()->setEnabled(true);
-        m.cmdCancel()->setEnabled(true);
+        host.SetEnabled(NavButton::Next, true);
+        host.SetEnabled(NavButton::Exit, true);
         st.HasRecorded = true;
     }
 }
@@ -232,9 +264,9 @@ void PageRecord::StopRecording()
     // The file's own length decides what follows, not the last tick's count.
     ReadRecordedSeconds();
     ui->lblRecStatus->clear();
-    m.cmdNext()->setEnabled(false);
-    m.cmdBack()->setEnabled(true);
-    m.cmdCancel()->setEnabled(true);
+    host.SetEnabled(NavButton::Next, false);
+    host.SetEnabled(NavButton::Back, true);
+    host.SetEnabled(NavButton::Exit, true);
     ui->cmdRec->setEnabled(true);
     ui->cmdStop->setEnabled(false);
     ui->cmdPause->setEnabled(false);
@@ -268,7 +300,7 @@ void PageRecord::timRecord_Timer()
             ShowFlipPrompt();
         if (m_recording && RecordedSeconds >= TargetSeconds) {
             StopRecording();
-            m.picWaveform()->WaveFormStep();
+            Q_EMIT recordingFinished();
         }
     } catch (const AudioError&) {
         // A failing step is skipped; the next tick tries again.
@@ -283,7 +315,7 @@ void PageRecord::ShowFlipPrompt()
     if (!wasPaused)
         cmdPause_Click();
     timRecord.stop();
-    m.Msg(QStringLiteral("Please flip the cassette or LP over and click OK."), sv::vbExclamation,
+    host.Msg(QStringLiteral("Please flip the cassette or LP over and click OK."), sv::vbExclamation,
           QStringLiteral("Flip Cassette or LP"));
     // The capture may have ended while the prompt was open (a write failure).
     if (!m_recording || !rec->IsCapturing())
@@ -320,7 +352,7 @@ void PageRecord::CaptureCompleted()
     ReleaseStandbyGuard();
     ui->lblRecStatus->setText(QStringLiteral("Recording completed."));
     timRecord.stop();
-    m.cmdBack()->setEnabled(true);
+    host.SetEnabled(NavButton::Back, true);
     ui->cmdStop->setEnabled(false);
     ui->cmdPause->setEnabled(false);
     ui->cmdRec->setEnabled(false);
@@ -340,12 +372,12 @@ void PageRecord::CaptureFailed(const QString& reason)
     ui->cmdStop->setEnabled(false);
     ui->cmdPause->setEnabled(false);
     ui->cmdPause->setText(kPause);
-    m.cmdNext()->setEnabled(false);
-    m.cmdBack()->setEnabled(true);
-    m.cmdCancel()->setEnabled(true);
+    host.SetEnabled(NavButton::Next, false);
+    host.SetEnabled(NavButton::Back, true);
+    host.SetEnabled(NavButton::Exit, true);
     OfferWhatWasRecorded();
     const bool enough = st.HasRecorded;
-    m.Msg(QStringLiteral("Sonivault had to stop recording: %1\r\n\r\n"
+    host.Msg(QStringLiteral("Sonivault had to stop recording: %1\r\n\r\n"
                          "The %2 recorded until then are kept in %3.\r\n%4")
               .arg(reason, sv::FormatTime(RecordedSeconds), st.RecordingPath,
                    enough ? QStringLiteral("Click Next to continue with this recording, or Record to start over.")

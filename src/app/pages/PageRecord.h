@@ -23,7 +23,7 @@ public:
 class PageRecord : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageRecord(frmMain& main);
+    explicit PageRecord(WizardHost& wizard);
     ~PageRecord() override;
 
     // Prepares and shows the page when the wizard enters it from page 4.
@@ -35,8 +35,16 @@ public:
     void StopRecording();
     void timRecord_Timer();
     void timRecordGraph_Timer();
-    QTimer timRecord;      // 1000 ms
-    QTimer timRecordGraph; // 65 ms
+
+    // Back on this page from a later one: the level graph runs again.
+    void Reopen();
+    // The recording turned out unreadable: Record is offered again.
+    void ShowDamaged();
+    // The recorded and remaining times are cleared (or set for a new run).
+    void ClearTimes();
+    void ResetDisplay();
+    void StopGraph() { timRecordGraph.stop(); }
+    void StopTimers();
 
     // A question about the recording (Stop, Exit) is open from Begin to End:
     // meanwhile the flip prompt and the automatic end wait. End with goOn
@@ -57,12 +65,18 @@ public:
     // The last graph computed for picRecordGraph.
     const sv::LevelGraphPoints& RecordGraph() const { return m_graph; }
 
-    std::unique_ptr<Ui::PageRecord> ui;
+Q_SIGNALS:
+    // The recording reached its length and stopped: the waveform comes next.
+    void recordingFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QTimer timRecord;      // 1000 ms
+    QTimer timRecordGraph; // 65 ms
+    std::unique_ptr<Ui::PageRecord> ui;
+
     void ConnectRecordEvents();
     void CapturePaused();
     void CaptureStarted();

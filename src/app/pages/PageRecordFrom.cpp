@@ -1,7 +1,6 @@
 #include "app/pages/PageRecordFrom.h"
 #include "ui_PageRecordFrom.h"
 
-#include "app/frmMain.h"
 #include "audioin/frmRecLocation.h"
 #include "settings/Profiles.h"
 #include "settings/frmNewProfile.h"
@@ -15,8 +14,8 @@
 
 #include <cmath>
 
-PageRecordFrom::PageRecordFrom(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageRecordFrom>())
+PageRecordFrom::PageRecordFrom(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageRecordFrom>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picRecordFrom"));
@@ -35,7 +34,7 @@ PageRecordFrom::PageRecordFrom(frmMain& main)
     connect(ui->lblRecLocation, &QLabel::linkActivated, this, &PageRecordFrom::lblRecLocation_Click);
     connect(ui->lstProfiles, &QListWidget::itemDoubleClicked, this, [this] {
         if (SelectedProfileValid())
-            m.cmdNext_Click();
+            host.GoNext();
     });
 }
 
@@ -94,7 +93,7 @@ void PageRecordFrom::lstProfiles_Click()
         ui->lblHardDisk->clear();
         ui->lblRecFolder->setText(QDir::toNativeSeparators(st.RecordDirectory));
         if (IsCurrent())
-            m.cmdNext()->setEnabled(false);
+            host.SetEnabled(NavButton::Next, false);
         return;
     }
     ui->lblProfileSettings->setText(sv::ProfileSettingsText(t.length, t.pause));
@@ -115,7 +114,7 @@ bool PageRecordFrom::SelectedProfileValid() const
 
 void PageRecordFrom::AddProfile_Click()
 {
-    frmNewProfile dialog(&m);
+    frmNewProfile dialog(window());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const sv::Profile p = dialog.GetProfile();
@@ -134,7 +133,7 @@ void PageRecordFrom::cmdEditProfile_Click()
     const int index = SelectedProfile();
     if (index < 0)
         return;
-    frmNewProfile dialog(&m);
+    frmNewProfile dialog(window());
     dialog.SetProfile(sv::ReadProfile(st.ProfilesFile, index));
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -167,7 +166,7 @@ void PageRecordFrom::cmdDeleteProfile_Click()
         ui->lblProfileDescription->clear();
         ui->lblProfileSettings->clear();
         ui->lblHardDisk->clear();
-        m.cmdNext()->setEnabled(false);
+        host.SetEnabled(NavButton::Next, false);
     } else {
         ui->picNoProfiles->hide();
     }
@@ -197,7 +196,7 @@ void PageRecordFrom::CalcRecSpace(int minutes)
     ui->lblHardDisk->setPalette(pal);
     ui->lblRecFolder->setText(QDir::toNativeSeparators(st.RecordDirectory));
     if (IsCurrent())
-        m.cmdNext()->setEnabled(r.enough);
+        host.SetEnabled(NavButton::Next, r.enough);
 }
 
 void PageRecordFrom::lblRecLocation_Click()
@@ -205,7 +204,7 @@ void PageRecordFrom::lblRecLocation_Click()
     // Too short to name a folder: start the user somewhere sensible.
     if (st.RecordDirectory.size() < 3)
         st.RecordDirectory = sv::AddSlash(QDir::homePath());
-    frmRecLocation dialog(&m);
+    frmRecLocation dialog(window());
     dialog.Start(st.RecordDirectory);
     dialog.exec();
     if (dialog.Result() == 1)

@@ -11,7 +11,7 @@ namespace Ui { class PageRecordFrom; }
 class PageRecordFrom : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageRecordFrom(frmMain& main);
+    explicit PageRecordFrom(WizardHost& wizard);
     ~PageRecordFrom() override;
 
     void LoadProfiles();
@@ -37,5 +37,7 @@ public:
     // Lets the user choose the recording folder, then stores it.
     void lblRecLocation_Click();
 
+
+private:
     std::unique_ptr<Ui::PageRecordFrom> ui;
 };

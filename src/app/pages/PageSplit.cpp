@@ -1,9 +1,6 @@
 #include "app/pages/PageSplit.h"
 #include "ui_PageSplit.h"
-#include "ui_PageRecord.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
 #include "output/TrackFiles.h"
 #include "settings/Settings.h"
 #include "tracks/TrackList.h"
@@ -19,8 +16,8 @@
 
 
 
-PageSplit::PageSplit(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageSplit>())
+PageSplit::PageSplit(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageSplit>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picSplit"));
@@ -56,22 +53,23 @@ void PageSplit::ReportSplitFailure(const QString& details)
     // The recording and any earlier set of tracks are as they were; the
     // waveform page comes back with its markers so the split can be tried
     // again once the cause (a full disk, say) is gone.
-    m.ShowPage(m.picWaveform());
-    m.cmdBack()->setEnabled(true);
-    m.cmdNext()->setEnabled(true);
-    m.ShowTutorialPage();
+    host.ShowPage(QStringLiteral("picWaveform"));
+    host.SetEnabled(NavButton::Back, true);
+    host.SetEnabled(NavButton::Next, true);
+    host.ShowTutorialPage();
 }
 
 // The user may exit while the window processes its events during the split;
 // the exit deletes the recording, and the split must then end quietly.
 bool PageSplit::WindowClosed() const
 {
-    return m_windowShown && !m.isVisible();
+    return m_windowShown && !host.IsWindowShown();
 }
 
 QVector<sv::FrameSpan> PageSplit::SplitSpans(std::int64_t sampleRate) const
 {
-    const sv::TrackList& tracks = m.picWaveform()->Tracks();
+    static const sv::TrackList none;
+    const sv::TrackList& tracks = m_tracks ? *m_tracks : none;
     QVector<QPair<std::int64_t, std::int64_t>> markers;
     for (const sv::TrackMarker& t : tracks.markers())
         markers.append({t.left, t.width});
@@ -80,16 +78,15 @@ QVector<sv::FrameSpan> PageSplit::SplitSpans(std::int64_t sampleRate) const
 
 void PageSplit::StartSplitTracks()
 {
-    PageWaveform* wave = m.picWaveform();
-    m_windowShown = m.isVisible();
-    m.cmdBack()->setEnabled(false);
-    m.cmdNext()->setEnabled(false);
-    wave->cmdWaveStop_Click();
+    m_windowShown = host.IsWindowShown();
+    host.SetEnabled(NavButton::Back, false);
+    host.SetEnabled(NavButton::Next, false);
+    Q_EMIT splitStarting();
     ui->lblSplitTrack->clear();
     ui->barTrack->setValue(0);
-    m.ShowPage(this);
-    m.ShowTutorialPage();
-    m.repaint();
+    host.ShowPage(this);
+    host.ShowTutorialPage();
+    host.RepaintWindow();
     QCoreApplication::processEvents();
     if (WindowClosed())
         return;
@@ -98,13 +95,12 @@ void PageSplit::StartSplitTracks()
     sv::WaveHeader header;
     if (sv::ReadWaveHeader(RecordingFile(), header) != sv::WaveStatus::Ok) {
         const sv::MessageText bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
-        m.Msg(bad.text, bad.style, bad.title);
-        m.Msg(QStringLiteral("There was an error splitting the tracks."), sv::vbCritical,
+        host.Msg(bad.text, bad.style, bad.title);
+        host.Msg(QStringLiteral("There was an error splitting the tracks."), sv::vbCritical,
               QStringLiteral("Critical Error"));
-        m.picRecord()->timRecordGraph.start();
-        m.ShowPage(m.picRecord());
+        Q_EMIT recordingDamaged();
         // Nothing was split; the user may record again or go back.
-        m.cmdBack()->setEnabled(true);
+        host.SetEnabled(NavButton::Back, true);
         return;
     }
     const QVector<sv::FrameSpan> spans = SplitSpans(header.SampleRate);
@@ -142,21 +138,20 @@ void PageSplit::StartSplitTracks()
     st.RecordingXMLPath = sv::RecordingIndexPath(folder);
 
     // The new set and its index are on the disk: the recording may go.
-    wave->ReleaseRecording();
+    Q_EMIT releaseRecording();
     sv::DeleteFileQuiet(RecordingFile());
 
-    m.cmdBack()->setEnabled(true);
-    m.picOutput()->RestoreOutputChoice();
-    m.ShowPage(m.picOutput());
-    m.cmdNext()->setEnabled(true);
-    m.ShowTutorialPage();
-    m.repaint();
+    host.SetEnabled(NavButton::Back, true);
+    Q_EMIT splitDone(count);
+    host.SetEnabled(NavButton::Next, true);
+    host.ShowTutorialPage();
+    host.RepaintWindow();
 }
 
 void PageSplit::ClearRecorded()
 {
     // The waveform page maps the recording; its space is only freed once
     // that mapping is gone.
-    m.picWaveform()->ReleaseRecording();
+    Q_EMIT releaseRecording();
     sv::ClearRecorded(RecordFolder(), st.RecordingXMLPath, m_splitCount);
 }

@@ -6,11 +6,12 @@
 #include <memory>
 
 namespace Ui { class PageSplit; }
+namespace sv { class TrackList; }
 
 class PageSplit : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageSplit(frmMain& main);
+    explicit PageSplit(WizardHost& wizard);
     ~PageSplit() override;
 
     // Splits the recording into track files, writes recording.xml, deletes
@@ -20,6 +21,8 @@ public:
     void StartSplitTracks();
     // Deletes the recording and the track files its index names.
     void ClearRecorded();
+    // The track markers the split cuts by (the waveform page's list).
+    void UseTracks(const sv::TrackList& tracks) { m_tracks = &tracks; }
 
     // Number of tracks of the current recording (0 before the first split).
     int SplitCount() const { return m_splitCount; }
@@ -33,9 +36,20 @@ public:
     // The exact stretch of each marker of the waveform page, in frames.
     QVector<sv::FrameSpan> SplitSpans(std::int64_t sampleRate) const;
 
-    std::unique_ptr<Ui::PageSplit> ui;
+
+Q_SIGNALS:
+    // The split begins: any preview must stop.
+    void splitStarting();
+    // The recording's file mapping must go before the file is deleted.
+    void releaseRecording();
+    // The recording could not be read: back to the record page.
+    void recordingDamaged();
+    // count track files and their index are written; the output page comes next.
+    void splitDone(int count);
 
 private:
+    std::unique_ptr<Ui::PageSplit> ui;
+    const sv::TrackList* m_tracks = nullptr;
     void ReportSplitFailure(const QString& details);
     bool WindowClosed() const;
 

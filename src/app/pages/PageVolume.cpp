@@ -1,7 +1,6 @@
 #include "app/pages/PageVolume.h"
 #include "ui_PageVolume.h"
 
-#include "app/frmMain.h"
 #include "settings/Settings.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
@@ -20,12 +19,13 @@ namespace {
 const QString kScanning = QStringLiteral("Scanning ");
 }
 
-PageVolume::PageVolume(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageVolume>())
+PageVolume::PageVolume(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageVolume>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picVolume"));
     timDoVolume.setObjectName(QStringLiteral("timDoVolume"));
+    timDoVolume.setParent(this); // found by name, like the widgets
     timDoVolume.setInterval(200);
     connect(&timDoVolume, &QTimer::timeout, this, &PageVolume::timDoVolume_Timer);
     m_scanIdleText = ui->lblScanInfo->text();
@@ -41,6 +41,21 @@ PageVolume::PageVolume(frmMain& main)
 }
 
 PageVolume::~PageVolume() = default;
+
+void PageVolume::Enter()
+{
+    try {
+        host.ShowPage(this);
+        cboLine_Click();
+        VolPreviewStart();
+        timDoVolume.start();
+    } catch (const sv::audio::AudioError& e) {
+        sv::PlainMsgBox(QStringLiteral("Sonivault cannot connect to the sound card, and cannot continue.\r\n")
+                            + QStringLiteral("Error Information ") + QString::number(e.number()) + QStringLiteral("  ")
+                            + e.description(),
+                        sv::vbCritical, QStringLiteral("Cannot connect to sound card"));
+    }
+}
 
 QString PageVolume::VolsetPath() const
 {
@@ -91,7 +106,7 @@ bool PageVolume::LoadMixer()
         }
         return false;
     }
-    connect(st.Record(), &sv::audio::RecordObject::DefaultDeviceChanged, &m, &frmMain::DeviceChangeNotice);
+    connect(st.Record(), &sv::audio::RecordObject::DefaultDeviceChanged, this, &PageVolume::defaultDeviceChanged);
 
     ui->cboMixer->clear();
     for (int i = 0; i < count; ++i)
@@ -131,7 +146,7 @@ void PageVolume::LoadLines()
         return;
     }
     // A scan passes over such a mixer without stopping for a message.
-    if (m.isVisible() && !m_scan.scanning())
+    if (host.IsWindowShown() && !m_scan.scanning())
         sv::PlainMsgBox(QStringLiteral("The selected mixer has no recording inputs. Please select another mixer from the list."),
                         sv::vbOKOnly, sv::AppTitle);
     ui->cboLine->setEnabled(false);
@@ -170,7 +185,7 @@ void PageVolume::cboLine_Click()
         VolPreviewStart();
     }
     if (!m_scan.scanning()) {
-        if (m.isVisible() && line >= 0)
+        if (host.IsWindowShown() && line >= 0)
             sv::Settings::setLine(line);
     } else {
         m_scan.lineSelected(*rec);
@@ -288,7 +303,7 @@ void PageVolume::scanFailed()
 {
     RestoreAfterScan();
     ui->lblScanInfo->setText(QStringLiteral("No recording line was detected."));
-    m.Msg(QStringLiteral("Sonivault was unable to detect music on any input line. Please check the following: "
+    host.Msg(QStringLiteral("Sonivault was unable to detect music on any input line. Please check the following: "
                          "\r\n\r\n"
                          "1 Insure your cable is connected correctly\r\n"
                          "2 Make sure you are playing the cassette or record\r\n"
@@ -297,11 +312,11 @@ void PageVolume::scanFailed()
                          "If the above does not help, please click the Help button for more information."),
           sv::vbExclamation, QStringLiteral("Cannot detect any recording line"));
     if (m_scanAttempts == 3) {
-        const int answer = m.Msg(QStringLiteral("This is the third time you've unsuccessfully scanned for the input "
+        const int answer = host.Msg(QStringLiteral("This is the third time you've unsuccessfully scanned for the input "
                                                 "line. Would you like additional help on this?"),
                                  sv::vbYesNo + sv::vbQuestion, QStringLiteral("Additional help"));
         if (answer == sv::vbYes)
-            m.StartHelp(QStringLiteral("connection troubleshooting.htm#noDetect"));
+            host.StartHelp(QStringLiteral("connection troubleshooting.htm#noDetect"));
         else
             m_scanAttempts = 4;
     }

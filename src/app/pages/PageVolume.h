@@ -14,7 +14,7 @@ namespace sv::audio { class AudioError; }
 class PageVolume : public WizardPage, private sv::VolumeScan::Host {
     Q_OBJECT
 public:
-    explicit PageVolume(frmMain& main);
+    explicit PageVolume(WizardHost& wizard);
     ~PageVolume() override;
 
     // Creates the audio engine and fills the lists, restoring the stored
@@ -26,13 +26,18 @@ public:
     void VolPreviewStart();
     void VolPreviewStop();
     QString VolsetPath() const;
+    // Shows the page and starts the level monitoring of the chosen line; a
+    // sound card failure is reported and leaves the program running.
+    void Enter();
+    // The level timer alone (the capture is started or stopped apart).
+    void StartLevelTimer() { timDoVolume.start(); }
+    void StopLevelTimer() { timDoVolume.stop(); }
 
     // Line scan and volume optimisation.
     void cmdScan_Click();
     void cmdAdjust_Click();
     void sliVolume_Change();
     void timDoVolume_Timer();
-    QTimer timDoVolume; // 200 ms
 
     // Ends a running scan without a message, giving back the mixer, line and
     // volumes it found. Runs when the page is left during a scan.
@@ -42,9 +47,14 @@ public:
     int AdjustPeriods() const { return m_scan.adjustPeriods(); }
     bool LevelReached() const { return m_scan.levelReached(); }
 
-    std::unique_ptr<Ui::PageVolume> ui;
+
+Q_SIGNALS:
+    // The system's default sound device changed under the running program.
+    void defaultDeviceChanged();
 
 private:
+    QTimer timDoVolume; // 200 ms
+    std::unique_ptr<Ui::PageVolume> ui;
     // Runs a handler for a user action; an engine failure becomes a message.
     void Trap(const std::function<void()>& handler);
     void ReportAudioError(const sv::audio::AudioError& e);

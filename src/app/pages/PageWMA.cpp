@@ -1,16 +1,15 @@
 #include "app/pages/PageWMA.h"
 #include "ui_PageWMA.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
-#include "ui_PageFinish.h"
+#include "app/pages/PageWaveCopy.h"
+
 #include "util/modFunctions.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
 
-PageWMA::PageWMA(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageWMA>())
+PageWMA::PageWMA(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageWMA>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picWMA"));
@@ -31,25 +30,24 @@ void PageWMA::ResetTrackState()
 // work; for now the page is shown as it is.
 void PageWMA::LoadWMAPage()
 {
-    m.ShowPage(this);
+    host.ShowPage(this);
 }
 
 // Stand-in until the encoder runs: passes through the compression page to
 // the finish page.
+void PageWMA::SaveLocationLoad()
+{
+    PageWaveCopy::PrepareSaveBox(ui->cboWMASave, ui->cmdBrowseWMA, true);
+}
+
 void PageWMA::WMAPageNext()
 {
     cmdWMAStop_Click();
-    if (!PageWaveCopy::CheckSaveBox(m, ui->cboWMASave, &st.OutputFolder))
+    if (!PageWaveCopy::CheckSaveBox(host, ui->cboWMASave, &st.OutputFolder))
         return;
-    m.ShowPage(m.picWMACompress());
+    host.ShowPage(QStringLiteral("picWMACompress"));
     QCoreApplication::processEvents();
-    m.picFinish()->ResetFinishPage();
-    m.picFinish()->ui->txtFinishSaveIn->setText(ui->cboWMASave->currentText());
-    m.ShowPage(m.picFinish());
-    m.cmdNext()->setText(QStringLiteral("&Finish"));
-    m.cmdNext()->setEnabled(true);
-    m.cmdBack()->setEnabled(false);
-    m.ShowTutorialPage();
+    Q_EMIT delivered(ui->cboWMASave->currentText(), Delivery::WMA);
 }
 
 void PageWMA::cmdWMAStop_Click()

@@ -10,7 +10,7 @@ namespace Ui { class PageWMA; }
 class PageWMA : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageWMA(frmMain& main);
+    explicit PageWMA(WizardHost& wizard);
     ~PageWMA() override;
 
     // Fills and shows the page in place of the output page.
@@ -26,7 +26,14 @@ public:
 
     int ShownTrack = -1;
     bool Busy = false;
-    QTimer timMP3WMA; // 250 ms
+    // Start-up: the save-location box and its browse button.
+    void SaveLocationLoad();
 
+Q_SIGNALS:
+    // The tracks were delivered to folder.
+    void delivered(const QString& folder, Delivery what);
+
+private:
+    QTimer timMP3WMA; // 250 ms
     std::unique_ptr<Ui::PageWMA> ui;
 };

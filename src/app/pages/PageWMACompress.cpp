@@ -1,10 +1,9 @@
 #include "app/pages/PageWMACompress.h"
 #include "ui_PageWMACompress.h"
 
-#include "app/frmMain.h"
 
-PageWMACompress::PageWMACompress(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageWMACompress>())
+PageWMACompress::PageWMACompress(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageWMACompress>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picWMACompress"));

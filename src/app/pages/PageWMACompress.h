@@ -8,8 +8,10 @@ namespace Ui { class PageWMACompress; }
 class PageWMACompress : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageWMACompress(frmMain& main);
+    explicit PageWMACompress(WizardHost& wizard);
     ~PageWMACompress() override;
 
+
+private:
     std::unique_ptr<Ui::PageWMACompress> ui;
 };

@@ -1,13 +1,10 @@
 #include "app/pages/PageWaveform.h"
 #include "ui_PageWaveform.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
 #include "settings/Settings.h"
 #include "tracks/TrackMessages.h"
 #include "tracks/WaveformView.h"
 #include "tracks/frmDetectOptions.h"
-#include "ui_PageRecord.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
@@ -39,12 +36,13 @@ public:
 };
 } // namespace
 
-PageWaveform::PageWaveform(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageWaveform>())
+PageWaveform::PageWaveform(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageWaveform>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picWaveform"));
     timWaveform.setObjectName(QStringLiteral("timWaveform"));
+    timWaveform.setParent(this); // found by name, like the widgets
     timWaveform.setInterval(400);
     for (QWidget* w : {static_cast<QWidget*>(ui->picWaveInfo), static_cast<QWidget*>(ui->picLoading),
                        static_cast<QWidget*>(ui->imgReg), static_cast<QWidget*>(ui->imgSel),
@@ -115,7 +113,7 @@ QString PageWaveform::RecordingFile() const
 
 int PageWaveform::Ask(sv::TrackMsg, const sv::MessageText& box)
 {
-    return m.Msg(box.text, box.style, box.title);
+    return host.Msg(box.text, box.style, box.title);
 }
 
 sv::AskFn PageWaveform::Asker()
@@ -132,17 +130,17 @@ void PageWaveform::DetectTracksLoad()
 
 void PageWaveform::WaveFormStep()
 {
-    m.cmdCancel()->setEnabled(true);
+    host.SetEnabled(NavButton::Exit, true);
     // Next and Back wait for the markers: pressing them mid-drawing would
     // leave the page under the work still running.
-    m.cmdNext()->setEnabled(false);
-    m.cmdBack()->setEnabled(false);
+    host.SetEnabled(NavButton::Next, false);
+    host.SetEnabled(NavButton::Back, false);
     cmdWaveStop_Click();
     RemoveAllTracks();
-    m.ShowPage(this);
+    host.ShowPage(this);
     SetLoading(true);
-    m.picRecord()->timRecordGraph.stop();
-    m.ShowTutorialPage();
+    Q_EMIT drawingStarted();
+    host.ShowTutorialPage();
     repaint();
 
     m_waveValid = false;
@@ -157,21 +155,17 @@ void PageWaveform::WaveFormStep()
         if (m_cancel)
             return;
         SetLoading(false);
-        m.cmdBack()->setEnabled(true);
-        m.cmdNext()->setEnabled(true);
+        host.SetEnabled(NavButton::Back, true);
+        host.SetEnabled(NavButton::Next, true);
         return;
     }
     SetLoading(false);
     ReleaseRecording();
     // The record page, ready to record again.
-    PageRecord* rec = m.picRecord();
-    m.ShowPage(rec);
-    m.cmdNext()->setEnabled(false);
-    m.cmdBack()->setEnabled(true);
-    rec->ui->cmdRec->setEnabled(true);
-    rec->ui->lblRecStatus->setText(sv::RecordingDamagedStatus());
-    rec->timRecordGraph.start();
-    m.ShowTutorialPage();
+    Q_EMIT recordingDamaged();
+    host.SetEnabled(NavButton::Next, false);
+    host.SetEnabled(NavButton::Back, true);
+    host.ShowTutorialPage();
     Ask(sv::TrackMsg::RecordingDamaged, sv::TrackMessage(sv::TrackMsg::RecordingDamaged));
 }
 
@@ -239,12 +233,8 @@ void PageWaveform::WaveformBack()
     RemoveAllTracks();
     cmdWaveStop_Click();
     ReleaseRecording();
-    PageRecord* rec = m.picRecord();
-    rec->ui->mblRecorded->clear();
-    rec->ui->mblRemain->clear();
-    m.ShowPage(rec);
-    rec->timRecordGraph.start();
-    m.cmdNext()->setEnabled(false);
+    Q_EMIT backToRecording();
+    host.SetEnabled(NavButton::Next, false);
 }
 
 void PageWaveform::ReleaseRecording()
@@ -371,6 +361,11 @@ void PageWaveform::cmdTrackOptions_Click()
     sv::frmDetectOptions::Store(dlg.Values());
     if (Ask(sv::TrackMsg::Redetect, sv::TrackMessage(sv::TrackMsg::Redetect)) == sv::vbYes)
         RedetectWith(true);
+}
+
+void PageWaveform::SetAutoSplit(bool on)
+{
+    ui->chkAutoSplit->setChecked(on);
 }
 
 void PageWaveform::chkAutoSplit_Click()
@@ -514,109 +509,4 @@ bool PageWaveform::eventFilter(QObject* watched, QEvent* e)
             ScrollKeyDown = false;
     }
     return WizardPage::eventFilter(watched, e);
-}
-
-// ---- Preview --------------------------------------------------------------
-
-void PageWaveform::cmdWaveStop_Click()
-{
-    m_lineShown = false;
-    View()->setPositionLine(-1);
-    ui->WaveSlide->setValue(0);
-    if (auto* play = st.Play()) {
-        try {
-            play->StopPlay();
-        } catch (const AudioError&) {
-        }
-    }
-    timWaveform.stop();
-}
-
-void PageWaveform::cmdWavePlay_Click()
-{
-    PlayFrom(m_playStart);
-}
-
-bool PageWaveform::PlayFrom(int seconds)
-{
-    auto* play = st.Play();
-    if (!play || !m_waveValid)
-        return false;
-    try {
-        play->StopPlay();
-        play->PlayFile(RecordingFile());
-        play->SetPlayPosition(seconds);
-    } catch (const AudioError& e) {
-        cmdWaveStop_Click();
-        Ask(sv::TrackMsg::PlayFailed,
-            sv::TrackMessage(sv::TrackMsg::PlayFailed, QString::number(e.number()) + QStringLiteral("  ") + e.description()));
-        return false;
-    }
-    WaveformTimer(true, seconds);
-    return true;
-}
-
-void PageWaveform::WaveSlide_Press()
-{
-    timWaveform.stop();
-}
-
-void PageWaveform::WaveSlide_Release()
-{
-    PlayFrom(ui->WaveSlide->value());
-}
-
-void PageWaveform::StartPlay(int x)
-{
-    ApplyOutcome(m_tracks.releaseOnEmpty(sv::MouseButton::Right, x));
-}
-
-void PageWaveform::WaveformTimer(bool seek, double position)
-{
-    auto* play = st.Play();
-    double P = position;
-    if (!seek) {
-        try {
-            P = play ? play->GetPlayPosition() : 0.0;
-            // The player ends on its own at the end of the file, which can
-            // lie before PlayEnd (whole seconds round up); it then reports 0.
-            if (!play || play->GetPlayLength() <= 0)
-                P = std::max(P, double(m_playEnd));
-        } catch (const AudioError&) {
-        }
-    }
-    m_lineShown = true;
-    if (P >= m_playEnd) {
-        timWaveform.stop();
-        if (play) {
-            try {
-                play->StopPlay();
-            } catch (const AudioError&) {
-            }
-        }
-        ui->WaveSlide->setValue(0);
-        m_lineShown = false;
-    }
-    ui->WaveSlide->setValue(int(sv::RoundHalfEven(P)));
-
-    sv::WaveformView* view = View();
-    ui->lblWaveTime->setText(sv::FormatTime(int(sv::RoundHalfEven(P - m_playStart))));
-
-    const double x = m_wave.scale().unitsAt(P);
-    if (seek && m_lineShown)
-        timWaveform.start();
-    view->setPositionLine(m_lineShown ? x : -1);
-
-    const sv::FollowMoves moves = sv::FollowScroll(
-        {x, view->imageLeftEdge(), view->viewportUnits(), ScrollDivisor, seek, ScrollChanged, ScrollKeyDown});
-    const int step = ui->hsWave->singleStep();
-    if (moves.forward)
-        ScrollTo(ui->hsWave->value() + step);
-    if (moves.clearScrolled)
-        ScrollChanged = false;
-    if (moves.back)
-        ScrollTo(ui->hsWave->value() - step);
-    if (moves.jumpTo >= 0)
-        ScrollTo(moves.jumpTo);
-    view->update();
 }

@@ -18,7 +18,7 @@ class QEventLoop;
 class PageWaveform : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageWaveform(frmMain& main);
+    explicit PageWaveform(WizardHost& wizard);
     ~PageWaveform() override;
 
     // Detection settings, read at start-up and before every detection.
@@ -42,6 +42,8 @@ public:
     void cmdResetTracks_Click();
     void cmdTrackOptions_Click();
     void chkAutoSplit_Click();
+    // Start-up: the stored choice of automatic track detection.
+    void SetAutoSplit(bool on);
 
     // Preview
     void WaveSlide_Press();
@@ -79,20 +81,26 @@ public:
 
     sv::WaveformView* View() const;
 
-    QTimer timWaveform; // 400 ms
 
-    std::unique_ptr<Ui::PageWaveform> ui;
 
 Q_SIGNALS:
     // Drawing or detection has begun on its worker; the window keeps
     // painting until it ends.
     void busyStarted();
+    // The waveform takes over from the record page, whose graph stops.
+    void drawingStarted();
+    // The recording could not be drawn: the record page offers Record again.
+    void recordingDamaged();
+    // Back to the record page: it shows again with its times cleared.
+    void backToRecording();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
 private:
+    QTimer timWaveform; // 400 ms
+    std::unique_ptr<Ui::PageWaveform> ui;
     QString RecordingFile() const;
     void LoadWaveform();
     // Runs work on a worker thread while this thread keeps painting; tick

@@ -1,14 +1,12 @@
 #include "app/pages/PageWelcome.h"
 #include "ui_PageWelcome.h"
 
-#include "app/frmMain.h"
-#include "app/pages/Pages.h"
 #include "settings/Settings.h"
 
 #include <QPushButton>
 
-PageWelcome::PageWelcome(frmMain& main)
-    : WizardPage(main), ui(std::make_unique<Ui::PageWelcome>())
+PageWelcome::PageWelcome(WizardHost& wizard)
+    : WizardPage(wizard), ui(std::make_unique<Ui::PageWelcome>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picWelcome"));
@@ -20,8 +18,8 @@ PageWelcome::~PageWelcome() = default;
 
 void PageWelcome::WelcomePageNext()
 {
-    m.ShowPage(m.picConnect());
-    m.cmdBack()->setEnabled(true);
+    host.ShowPage(QStringLiteral("picConnect"));
+    host.SetEnabled(NavButton::Back, true);
 }
 
 void PageWelcome::chkTutorial_Click()
@@ -29,5 +27,10 @@ void PageWelcome::chkTutorial_Click()
     st.TutorialOn = ui->chkTutorial->isChecked();
     sv::Settings::setTutorialActive(st.TutorialOn);
     if (!st.TutorialOn)
-        m.CloseHelpWindow();
+        host.CloseHelpWindow();
+}
+
+void PageWelcome::SetTutorial(bool on)
+{
+    ui->chkTutorial->setChecked(on);
 }

@@ -8,11 +8,15 @@ namespace Ui { class PageWelcome; }
 class PageWelcome : public WizardPage {
     Q_OBJECT
 public:
-    explicit PageWelcome(frmMain& main);
+    explicit PageWelcome(WizardHost& wizard);
     ~PageWelcome() override;
 
     void WelcomePageNext();
     void chkTutorial_Click();
+    // Shows the tutorial choice without storing it.
+    void SetTutorial(bool on);
 
+
+private:
     std::unique_ptr<Ui::PageWelcome> ui;
 };

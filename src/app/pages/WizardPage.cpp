@@ -1,12 +1,12 @@
 #include "app/pages/WizardPage.h"
 
 #include "app/Artwork.h"
-#include "app/frmMain.h"
+#include "app/RunState.h"
 
 #include <QPainter>
 
-WizardPage::WizardPage(frmMain& main, QWidget* parent)
-    : QWidget(parent), m(main), st(main.State())
+WizardPage::WizardPage(WizardHost& wizard, QWidget* parent)
+    : QWidget(parent), host(wizard), st(wizard.State())
 {
 }
 
@@ -23,7 +23,7 @@ void WizardPage::SetBackground(bool on)
 
 bool WizardPage::IsCurrent() const
 {
-    return m.IsPageVisible(this);
+    return host.IsPageVisible(this);
 }
 
 void WizardPage::paintEvent(QPaintEvent* e)

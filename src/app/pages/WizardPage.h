@@ -1,15 +1,19 @@
 #pragma once
-// Base of the wizard's page controllers: access to the main window and the
-// run's shared state, and the shared page background.
+// Base of the wizard's page controllers: access to the window through
+// WizardHost and to the run's shared state, and the shared page background.
+#include "app/RunState.h"
+#include "app/WizardHost.h"
+
 #include <QWidget>
 
-class frmMain;
-struct RunState;
+
+// What was delivered to a folder (or a CD) before the finish page shows.
+enum class Delivery { MP3, WMA, WavCopies, AudioCD };
 
 class WizardPage : public QWidget {
     Q_OBJECT
 public:
-    WizardPage(frmMain& main, QWidget* parent = nullptr);
+    WizardPage(WizardHost& host, QWidget* parent = nullptr);
     // Shows the welcome page's picture behind the page.
     void SetBackground(bool on);
     bool HasBackground() const { return m_background; }
@@ -21,7 +25,7 @@ protected:
     // Called after setupUi: the page's name is its container's control name.
     void Init(const QString& containerName);
 
-    frmMain& m;
+    WizardHost& host;
     RunState& st;
 
 private:

@@ -1,6 +1,7 @@
 // The volume page's line scan through the real pulse backend: a private
 // daemon with a silent source and the "Tape Deck" pipe source fed with music.
 #include "PulseRig.h"
+#include "support/FindChild.h"
 #include "support/TestRequire.h"
 #include "app/WizardFixture.h"
 
@@ -35,18 +36,18 @@ private Q_SLOTS:
         z.noWelcomeDialog();
         QVERIFY(z.start());
         QVERIFY(z.st().Record()->IsDeviceMode());
-        auto* v = z.w->picVolume()->ui.get();
-        const int quiet = v->cboMixer->findText("Quiet");
-        QVERIFY(quiet >= 0 && v->cboMixer->findText("Tape Deck") >= 0);
+        QWidget* v = z.w->picVolume();
+        const int quiet = sv::test::Find<QComboBox>(v, "cboMixer")->findText("Quiet");
+        QVERIFY(quiet >= 0 && sv::test::Find<QComboBox>(v, "cboMixer")->findText("Tape Deck") >= 0);
         z.next();
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picVolume"));
-        z.w->picVolume()->timDoVolume.stop();
+        sv::test::Find<QTimer>(z.w->picVolume(), "timDoVolume")->stop();
         // Start on the quiet device, as a user with the wrong default would;
         // the scan itself starts from the top of the list.
-        v->cboMixer->setCurrentIndex(quiet);
+        sv::test::Find<QComboBox>(v, "cboMixer")->setCurrentIndex(quiet);
 
-        v->cmdScan->click();
+        sv::test::Find<QPushButton>(v, "cmdScan")->click();
         QVERIFY(z.st().IsScanning);
         int ticks = 0;
         while (z.st().IsScanning && ticks < 120) {
@@ -55,8 +56,8 @@ private Q_SLOTS:
             ++ticks;
         }
         QVERIFY2(!z.st().IsScanning, "the scan did not end");
-        QCOMPARE(v->lblScanInfo->text(), QStringLiteral("Line found. Click Adjust to optimize the volume."));
-        QCOMPARE(v->cboMixer->currentText(), QStringLiteral("Tape Deck"));
+        QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Line found. Click Adjust to optimize the volume."));
+        QCOMPARE(sv::test::Find<QComboBox>(v, "cboMixer")->currentText(), QStringLiteral("Tape Deck"));
         QVERIFY(z.st().Record()->IsCapturing());
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
         z.w->picVolume()->VolPreviewStop();
