@@ -13,6 +13,7 @@
 #include "widgets/PathCompletion.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPushButton>
 
 PageWaveCopy::PageWaveCopy(frmMain& main)
@@ -95,7 +96,10 @@ void PageWaveCopy::WaveCopyPageNext()
     }
     // Copies saved into the recording folder are the track files themselves:
     // from now on they are the user's, not ours to clear away.
-    sv::MarkDelivered(st.RecordingXMLPath, st.OutputFolder);
+    QStringList copies;
+    for (const QString& f : files)
+        copies << st.OutputFolder + QFileInfo(f).fileName();
+    st.Session.delivered(sv::DeliveryKind::Wav, st.OutputFolder, copies);
     PageFinish* finish = m.picFinish();
     finish->ResetFinishPage();
     ui->picWaveCopying->hide();
