@@ -1,6 +1,7 @@
 #pragma once
 // The state of one run that the page controllers share. frmMain owns it.
 #include "audioin/engine/AudioEngine.h"
+#include "output/RecordingSession.h"
 
 #include <QString>
 #include <memory>
@@ -14,6 +15,7 @@ struct RunState {
     QString OutputFolder;    // chosen save location, ends in '/'
     QString RecordingXMLPath;
     QString RecordingName;
+    sv::RecordingSession Session; // deletes the recording's files, keeps what was delivered
 
     // Waveform limits read at start-up
     int DrawScale = 20;

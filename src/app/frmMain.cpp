@@ -451,10 +451,12 @@ bool frmMain::QueryUnload()
     }
     if (s.HasRecorded)
         m_split->ClearRecorded();
-    else if (!s.RecordingPath.isEmpty())
+    else if (!s.RecordingPath.isEmpty()) {
         // A take too short to go on with, or one left with Back, is as
         // temporary as any other recording.
-        sv::DeleteFileQuiet(s.RecordingPath);
+        s.Session.adoptRecording(s.RecordingPath);
+        s.Session.discardRecording();
+    }
     m_output->StoreOutputChoice();
     ReleaseConsoleRunner();
     if (s.IsSubclassed)

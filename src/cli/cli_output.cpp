@@ -2,7 +2,7 @@
 // recording's tracks.
 #include "cli/Cli.h"
 
-#include "output/FileOperation.h"
+#include "output/CopyJob.h"
 #include "output/TrackFiles.h"
 #include "settings/modXML.h"
 
@@ -43,9 +43,11 @@ int copyTracks(const QStringList& a)
         err() << "no tracks listed in " << a[1] << Qt::endl;
         return 1;
     }
-    const QString result = ShellFileOperation(TrackFilesFromIndex(a[1], count), r.path, FileOp::Copy);
-    if (!result.isEmpty()) {
-        err() << WaveCopyFailureText(result) << Qt::endl;
+    // The same job as the WAV-copy page, on this thread.
+    CopyJob job(TrackFilesFromIndex(a[1], count), r.path, FileOp::Copy);
+    const JobResult result = job.run();
+    if (!result.ok()) {
+        err() << WaveCopyFailureText(result.detail) << Qt::endl;
         return 1;
     }
     out() << count << " tracks copied to " << r.path << Qt::endl;

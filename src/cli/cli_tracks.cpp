@@ -2,6 +2,7 @@
 // shell scripts (batch-splitting a box of recorded tapes, for instance).
 #include "cli/Cli.h"
 
+#include "output/SplitJob.h"
 #include "output/TrackFiles.h"
 #include "settings/Settings.h"
 #include "tracks/TrackDetect.h"
@@ -280,10 +281,12 @@ int split(const QStringList& a)
         }
     }
 
-    const SplitResult r = SplitRecording(h, spans, folder, Settings::bitesize());
-    if (r.status != WaveStatus::Ok)
-        return failure(QStringLiteral("There was an error splitting the tracks. %1").arg(r.error));
-    for (const QString& f : r.files)
+    // The same job as the split page, on this thread.
+    SplitJob job(h, spans, folder, Settings::bitesize());
+    const JobResult r = job.run();
+    if (!r.ok())
+        return failure(QStringLiteral("There was an error splitting the tracks. %1").arg(r.detail));
+    for (const QString& f : job.files())
         printPath(f);
     return 0;
 }

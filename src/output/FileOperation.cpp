@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace sv {
 
@@ -21,43 +22,49 @@ QString systemError(int err)
 
 enum class Step { Done, Cancelled, Failed };
 
-struct Job {
+struct Copier {
     const FileOpCallbacks& cb;
     qint64 done = 0;
     qint64 total = 0;
     QString error;
+    FileOpCode code = FileOpCode::Done;
+    int errnum = 0;
+
+    Step failed(FileOpCode c, const QString& text, int e)
+    {
+        code = c;
+        error = text;
+        errnum = e;
+        return Step::Failed;
+    }
 
     bool report(const QString& file) { return !cb.progress || cb.progress(done, total, file); }
 
     Step copy(const QString& src, const QString& target)
     {
         QFile in(src);
-        if (!in.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("Cannot read ") + src + QStringLiteral(": ") + in.errorString();
-            return Step::Failed;
-        }
+        if (!in.open(QIODevice::ReadOnly))
+            return failed(FileOpCode::ReadFailed, QStringLiteral("Cannot read ") + src + QStringLiteral(": ") + in.errorString(), errno);
         // Written beside the target and renamed over it at the end, so a
         // failure or a cancel never leaves a half file or loses the old one.
         QSaveFile out(target);
         out.setDirectWriteFallback(false);
-        if (!out.open(QIODevice::WriteOnly)) {
-            error = QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString();
-            return Step::Failed;
-        }
+        if (!out.open(QIODevice::WriteOnly))
+            return failed(FileOpCode::WriteFailed, QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString(), errno);
         QByteArray buf(kCopyChunk, Qt::Uninitialized);
         for (;;) {
             const qint64 n = in.read(buf.data(), buf.size());
             if (n < 0) {
-                error = QStringLiteral("Cannot read ") + src + QStringLiteral(": ") + in.errorString();
+                const int e = errno;
                 out.cancelWriting();
-                return Step::Failed;
+                return failed(FileOpCode::ReadFailed, QStringLiteral("Cannot read ") + src + QStringLiteral(": ") + in.errorString(), e);
             }
             if (n == 0)
                 break;
             if (out.write(buf.constData(), n) != n) {
-                error = QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString();
+                const int e = errno;
                 out.cancelWriting();
-                return Step::Failed;
+                return failed(FileOpCode::WriteFailed, QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString(), e);
             }
             done += n;
             if (!report(src)) {
@@ -65,10 +72,8 @@ struct Job {
                 return Step::Cancelled;
             }
         }
-        if (!out.commit()) {
-            error = QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString();
-            return Step::Failed;
-        }
+        if (!out.commit())
+            return failed(FileOpCode::WriteFailed, QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + out.errorString(), errno);
         return Step::Done;
     }
 
@@ -80,16 +85,12 @@ struct Job {
             return report(src) ? Step::Done : Step::Cancelled;
         }
         const int err = errno;
-        if (err != EXDEV) {
-            error = QStringLiteral("Cannot move ") + src + QStringLiteral(" to ") + target + QStringLiteral(": ")
-                + systemError(err);
-            return Step::Failed;
-        }
+        if (err != EXDEV)
+            return failed(FileOpCode::WriteFailed, QStringLiteral("Cannot move ") + src + QStringLiteral(" to ") + target
+                              + QStringLiteral(": ") + systemError(err), err);
         const Step s = copy(src, target);
-        if (s == Step::Done && !QFile::remove(src)) {
-            error = QStringLiteral("Cannot remove ") + src + QStringLiteral(" after copying it.");
-            return Step::Failed;
-        }
+        if (s == Step::Done && ::unlink(QFile::encodeName(src).constData()) != 0)
+            return failed(FileOpCode::WriteFailed, QStringLiteral("Cannot remove ") + src + QStringLiteral(" after copying it."), errno);
         return s;
     }
 };
@@ -110,35 +111,37 @@ QStringList ExistingTargets(const QStringList& files, const QString& destination
     return out;
 }
 
-QString ShellFileOperation(const QStringList& files, const QString& destination, FileOp op,
-                           const FileOpCallbacks& callbacks)
+FileOpResult RunFileOperation(const QStringList& files, const QString& destination, FileOp op,
+                              const FileOpCallbacks& callbacks)
 {
-    Job job{callbacks, 0, 0, QString()};
+    Copier job{callbacks, 0, 0, QString()};
+    const FileOpResult canceled{FileOpCode::Canceled, 0, kMoveCanceled};
     if (!FolderExists(destination))
-        return QStringLiteral("The folder ") + destination + QStringLiteral(" cannot be found.");
+        return {FileOpCode::NoFolder, ENOENT, QStringLiteral("The folder ") + destination + QStringLiteral(" cannot be found.")};
     for (const QString& f : files)
         job.total += QFileInfo(f).size();
     if (!job.report(QString()))
-        return kMoveCanceled;
+        return canceled;
 
     bool replaceAll = false;
     bool skipAll = false;
     for (const QString& src : files) {
         const QFileInfo si(src);
         if (src.isEmpty() || !si.isFile())
-            return QStringLiteral("Cannot find the file ") + (src.isEmpty() ? QStringLiteral("(no name)") : src)
-                + QStringLiteral(".");
+            return {FileOpCode::NoSource, ENOENT, QStringLiteral("Cannot find the file ")
+                        + (src.isEmpty() ? QStringLiteral("(no name)") : src) + QStringLiteral(".")};
         const QString target = AddSlash(destination) + si.fileName();
         const QFileInfo ti(target);
         const qint64 size = si.size();
         if (ti.exists()) {
             if (ti.isDir())
-                return QStringLiteral("Cannot write ") + target + QStringLiteral(": a folder of that name exists.");
+                return {FileOpCode::WriteFailed, EISDIR,
+                        QStringLiteral("Cannot write ") + target + QStringLiteral(": a folder of that name exists.")};
             // Copying a file onto itself: it is already where it should be.
             if (ti.canonicalFilePath() == si.canonicalFilePath()) {
                 job.done += size;
                 if (!job.report(src))
-                    return kMoveCanceled;
+                    return canceled;
                 continue;
             }
             if (!replaceAll && (skipAll || callbacks.confirmOverwrite)) {
@@ -149,22 +152,28 @@ QString ShellFileOperation(const QStringList& files, const QString& destination,
                 case OverwriteAnswer::Skip:
                     job.done += size;
                     if (!job.report(src))
-                        return kMoveCanceled;
+                        return canceled;
                     continue;
-                case OverwriteAnswer::Cancel: return kMoveCanceled;
+                case OverwriteAnswer::Cancel: return canceled;
                 }
             }
         }
         const Step s = op == FileOp::Move ? job.move(src, target, size) : job.copy(src, target);
         if (s == Step::Cancelled)
-            return kMoveCanceled;
+            return canceled;
         if (s == Step::Failed)
-            return job.error;
+            return {job.code, job.errnum, job.error};
         // An empty file gives no chunk; report it as finished all the same.
         if (size == 0 && !job.report(src))
-            return kMoveCanceled;
+            return canceled;
     }
-    return QString();
+    return {};
+}
+
+QString ShellFileOperation(const QStringList& files, const QString& destination, FileOp op,
+                           const FileOpCallbacks& callbacks)
+{
+    return RunFileOperation(files, destination, op, callbacks).text;
 }
 
 } // namespace sv

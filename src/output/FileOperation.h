@@ -30,7 +30,20 @@ inline const QString kMoveCanceled = QStringLiteral("Move canceled.");
 
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
-// Empty text on success; kMoveCanceled when cancelled; otherwise what went
+enum class FileOpCode { Done, Canceled, NoFolder, NoSource, ReadFailed, WriteFailed };
+
+struct FileOpResult {
+    FileOpCode code = FileOpCode::Done;
+    int errnum = 0;  // the system's error number of the cause, 0 when none
+    QString text;    // what went wrong, naming the file ("" when done)
+    bool ok() const { return code == FileOpCode::Done; }
+};
+
+// The work itself, with a typed result; runs on any thread (CopyJob).
+FileOpResult RunFileOperation(const QStringList& files, const QString& destination, FileOp op,
+                              const FileOpCallbacks& callbacks = {});
+
+// The text of RunFileOperation: empty text on success; kMoveCanceled when cancelled; otherwise what went
 // wrong, naming the file. Files finished before a failure or a cancel stay in
 // the destination; a file being written when it happened is not left behind
 // half written, and an existing file it was to replace is kept.

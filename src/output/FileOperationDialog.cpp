@@ -1,9 +1,10 @@
 #include "output/FileOperationDialog.h"
 
+#include "output/CopyJob.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
 #include <QProgressDialog>
@@ -61,31 +62,40 @@ QString ShellFileOperation(QWidget* owner, const QStringList& files, const QStri
     dlg.setAutoReset(false);
     const QString verb = op == FileOp::Move ? QStringLiteral("Moving ") : QStringLiteral("Copying ");
 
-    FileOpCallbacks cb;
-    cb.progress = [&](qint64 done, qint64 total, const QString& file) {
+    // The copy runs on its own thread; this loop keeps the window painted
+    // and the Cancel button working until it ends.
+    CopyJob job(files, destination, op, answers);
+    QEventLoop loop;
+    QObject::connect(&job, &Job::progress, &dlg, [&](qint64 done, qint64 total, const QString& file) {
         if (!file.isEmpty())
             dlg.setLabelText(verb + GetFileNameFromPath(file) + QStringLiteral("..."));
         dlg.setValue(total > 0 ? int(done * 1000 / total) : 0);
-        // The dialog may not be shown yet; the window must still repaint.
-        QCoreApplication::processEvents();
-        return !dlg.wasCanceled();
-    };
-    cb.confirmOverwrite = [&](const QString& target) {
-        const auto it = answers.constFind(QFileInfo(target).filePath());
-        if (it != answers.constEnd())
-            return *it;
-        // A file that appeared in the folder after the questions: ask with
-        // the progress box out of the way.
-        const bool shown = dlg.isVisible();
-        dlg.hide();
-        const OverwriteAnswer a = askReplace(target, false);
-        if (shown)
-            dlg.show();
+    });
+    QObject::connect(&dlg, &QProgressDialog::canceled, &job, [&job] { job.cancel(); });
+    QObject::connect(&job, &Job::finished, &loop, &QEventLoop::quit);
+    // A file that appeared in the folder after the questions: asked on the
+    // UI thread with the progress box out of the way, the job waiting.
+    QObject* ui = &dlg;
+    job.setLateQuestion([ui, &dlg](const QString& target) {
+        OverwriteAnswer a = OverwriteAnswer::Cancel;
+        QMetaObject::invokeMethod(
+            ui,
+            [&] {
+                const bool shown = dlg.isVisible();
+                dlg.hide();
+                a = askReplace(target, false);
+                if (shown)
+                    dlg.show();
+            },
+            Qt::BlockingQueuedConnection);
         return a;
-    };
-    const QString result = ShellFileOperation(files, destination, op, cb);
+    });
+    job.start();
+    if (job.isRunning())
+        loop.exec();
+    job.wait();
     dlg.close();
-    return result;
+    return job.result().ok() ? QString() : job.result().canceled() ? kMoveCanceled : job.result().detail;
 }
 
 } // namespace sv

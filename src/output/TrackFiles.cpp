@@ -38,41 +38,20 @@ QString MakeRecordingName(const QDateTime& when, const QLocale& locale)
         + locale.toString(when.date(), QLocale::ShortFormat);
 }
 
-bool DeleteExistingTracks(const QString& recordFolder, int count)
-{
-    for (int i = 1; i <= count; ++i) {
-        const QString path = TrackFilePath(recordFolder, i);
-        if (FileExists(path))
-            DeleteFileQuiet(path);
-    }
-    return true;
-}
-
-bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error,
-                         const std::function<void(int track)>& afterTrack)
+bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error)
 {
     const QString index = RecordingIndexPath(recordFolder);
-    DeleteFileQuiet(index);
-    // The store reports a failed write only as false; the caller must learn
-    // of it, since every output later works from this file.
-    auto set = [&](const QString& value, const QString& key, const QString& section) {
-        if (XMLSetValue(value, key, section, index))
-            return true;
-        if (error)
-            *error = QStringLiteral("Could not write ") + index + QStringLiteral(" (") + key + QStringLiteral(").");
-        return false;
-    };
-    if (!set(QString::number(count), QStringLiteral("Tracks"), QString()))
-        return false;
+    QVector<XMLValue> values{{QStringLiteral("Tracks"), QString(), QString::number(count)}};
     for (int i = 1; i <= count; ++i) {
         const QString section = QStringLiteral("Track") + QString::number(i);
-        if (!set(TrackFilePath(AbsoluteFolder(recordFolder), i), QStringLiteral("Filename"), section)
-            || !set(QStringLiteral("Track ") + QString::number(i), QStringLiteral("Name"), section))
-            return false;
-        if (afterTrack)
-            afterTrack(i);
+        values.append({QStringLiteral("Filename"), section, TrackFilePath(AbsoluteFolder(recordFolder), i)});
+        values.append({QStringLiteral("Name"), section, QStringLiteral("Track ") + QString::number(i)});
     }
-    return true;
+    if (XMLWriteFile(index, values))
+        return true;
+    if (error)
+        *error = QStringLiteral("Could not write ") + index + QStringLiteral(".");
+    return false;
 }
 
 QString AbsoluteFolder(const QString& folder)
@@ -136,7 +115,7 @@ QVector<int> listedTracks(const QString& indexPath, const QString& folder)
 
 // Renames the committed parts over the old set, removes the old index's
 // other tracks, then puts the new index in place. Every step can be redone.
-bool rollForward(const QString& folder, QString* error)
+bool rollForward(const QString& folder, QString* error, int* errnum = nullptr)
 {
     const QString journal = folder + kJournal, index = RecordingIndexPath(folder);
     const int n = XMLGetInt(QStringLiteral("Tracks"), QString(), journal, -1);
@@ -148,6 +127,8 @@ bool rollForward(const QString& folder, QString* error)
     const auto fail = [&](const QString& what, int e) {
         if (error)
             *error = what + QStringLiteral(": ") + SystemErrorText(e);
+        if (errnum)
+            *errnum = e;
         return false;
     };
     for (int i : listedTracks(index, folder))
@@ -222,39 +203,31 @@ bool RecoverSplit(const QString& recordFolder, QString* error)
 }
 
 bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, const QVector<FrameSpan>& spans,
-                         std::int64_t rate, QString* error, const std::function<void(int track)>& afterTrack)
+                         std::int64_t rate, QString* error)
 {
     const QString folder = AbsoluteFolder(recordFolder);
-    auto set = [&](const QString& value, const QString& key, const QString& section) {
-        if (XMLSetValue(value, key, section, indexPath))
-            return true;
-        if (error)
-            *error = QStringLiteral("Could not write ") + indexPath + QStringLiteral(" (") + key + QStringLiteral(").");
-        return false;
-    };
-    if (!set(QString::number(spans.size()), QStringLiteral("Tracks"), QString()))
-        return false;
+    QVector<XMLValue> values{{QStringLiteral("Tracks"), QString(), QString::number(spans.size())}};
     for (int i = 1; i <= spans.size(); ++i) {
         const FrameSpan& t = spans[i - 1];
         const QString section = QStringLiteral("Track") + QString::number(i);
         const std::int64_t start = wholeSeconds(t.startFrame, rate);
         const std::int64_t length = wholeSeconds(t.startFrame + t.frames, rate) - start;
-        if (!set(folder + TrackFileName(i), QStringLiteral("Filename"), section)
-            || !set(QStringLiteral("Track ") + QString::number(i), QStringLiteral("Name"), section)
-            || !set(QString::number(start), QStringLiteral("Start"), section)
-            || !set(QString::number(length), QStringLiteral("Length"), section)
-            || !set(QString::number(t.startFrame), QStringLiteral("StartFrame"), section)
-            || !set(QString::number(t.frames), QStringLiteral("Frames"), section))
-            return false;
-        if (afterTrack)
-            afterTrack(i);
+        values.append({QStringLiteral("Filename"), section, folder + TrackFileName(i)});
+        values.append({QStringLiteral("Name"), section, QStringLiteral("Track ") + QString::number(i)});
+        values.append({QStringLiteral("Start"), section, QString::number(start)});
+        values.append({QStringLiteral("Length"), section, QString::number(length)});
+        values.append({QStringLiteral("StartFrame"), section, QString::number(t.startFrame)});
+        values.append({QStringLiteral("Frames"), section, QString::number(t.frames)});
     }
-    return true;
+    if (XMLWriteFile(indexPath, values))
+        return true;
+    if (error)
+        *error = QStringLiteral("Could not write ") + indexPath + QStringLiteral(".");
+    return false;
 }
 
 SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& given, const QString& recordFolder,
-                           std::int64_t bitesize, const SplitProgress& progress,
-                           const std::function<void(int track)>& afterIndexTrack)
+                           std::int64_t bitesize, const SplitProgress& progress)
 {
     SplitResult r;
     // The index tells what each file holds: a marker running past the end
@@ -304,7 +277,7 @@ SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& given,
         return fail(st, e, text);
     };
     QString indexError;
-    if (!WriteRecordingIndex(next, folder, spans, h.SampleRate, &indexError, afterIndexTrack))
+    if (!WriteRecordingIndex(next, folder, spans, h.SampleRate, &indexError))
         return undo(WaveStatus::WriteFailed, 0, indexError);
     // Every output finds its files through the index: it must read back.
     const QStringList listed = TrackFilesFromIndex(next, int(spans.size()));
@@ -321,20 +294,11 @@ SplitResult SplitRecording(const WaveHeader& h, const QVector<FrameSpan>& given,
         return undo(WaveStatus::WriteFailed, e, QStringLiteral("cannot rename ") + next + QStringLiteral(": ") + SystemErrorText(e));
     }
     // Committed: from here a kill is finished by the next RecoverSplit.
-    if (!rollForward(folder, &why))
-        return fail(WaveStatus::WriteFailed, errno, why);
+    int rollErrno = 0;
+    if (!rollForward(folder, &why, &rollErrno))
+        return fail(WaveStatus::WriteFailed, rollErrno, why);
     r.files = parts.files;
     return r;
-}
-
-bool MarkDelivered(const QString& indexPath, const QString& destFolder)
-{
-    struct stat a {}, b {};
-    const QString folder = QFileInfo(indexPath).absolutePath();
-    if (indexPath.isEmpty() || ::stat(enc(folder).constData(), &a) != 0
-        || ::stat(enc(destFolder).constData(), &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino)
-        return false;
-    return XMLSetValue(QStringLiteral("1"), QStringLiteral("Delivered"), QString(), indexPath);
 }
 
 bool IsDelivered(const QString& indexPath)
@@ -350,20 +314,6 @@ QStringList TrackFilesFromIndex(const QString& indexPath, int count)
         files << XMLGetValue(QStringLiteral("Filename"), QStringLiteral("Track") + QString::number(i), indexPath,
                              QString());
     return files;
-}
-
-void ClearRecorded(const QString& recordFolder, const QString& indexPath, int count)
-{
-    DeleteFileQuiet(AddSlash(recordFolder) + QStringLiteral("recording.wav"));
-    // Tracks saved into the recording folder are what the user keeps.
-    if (indexPath.isEmpty() || !QFileInfo::exists(indexPath) || IsDelivered(indexPath))
-        return;
-    const QStringList files = TrackFilesFromIndex(indexPath, count);
-    for (int i = 0; i < files.size(); ++i) {
-        // An index edited by hand must not be able to delete other files.
-        if (QFileInfo(files[i]).fileName() == TrackFileName(i + 1))
-            DeleteFileQuiet(files[i]);
-    }
 }
 
 QString RemoveSlash(const QString& path)

@@ -21,24 +21,16 @@ QString RecordingIndexPath(const QString& recordFolder);
 // formats (the system's by default).
 QString MakeRecordingName(const QDateTime& when, const QLocale& locale = QLocale::system());
 
-// Deletes Track 1.wav to Track count.wav of the folder where they exist;
-// files with higher numbers from an earlier run stay. Returns true.
-bool DeleteExistingTracks(const QString& recordFolder, int count);
-
 // Writes recording.xml anew for count tracks: Tracks at the root, then for
-// each track its section with Filename and Name. Returns false with a reason
-// when the index could not be written completely. Every value is a durable
-// write of the whole file (about 25 ms a track here), so the caller gets a
-// call after each track to keep its window painted.
-bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr,
-                         const std::function<void(int track)>& afterTrack = {});
+// each track its section with Filename and Name, in one durable write.
+// Returns false with a reason when the index could not be written.
+bool WriteRecordingIndex(const QString& recordFolder, int count, QString* error = nullptr);
 
 // Writes the index of a split to indexPath: Tracks, then for each track
 // Filename (absolute), Name, Start and Length in whole seconds (rounded half
-// to even) and the exact StartFrame and Frames.
+// to even) and the exact StartFrame and Frames, in one durable write.
 bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, const QVector<FrameSpan>& spans,
-                         std::int64_t sampleRate, QString* error = nullptr,
-                         const std::function<void(int track)>& afterTrack = {});
+                         std::int64_t sampleRate, QString* error = nullptr);
 
 // The split as one transaction: every track is written and synced under a
 // ".part" name and the new index under a temporary name; renaming that to
@@ -47,10 +39,9 @@ bool WriteRecordingIndex(const QString& indexPath, const QString& recordFolder, 
 // leaves the old set with its index or, once RecoverSplit has run, the new
 // set with its index. Nothing is written when an output would be the
 // recording itself, or would replace tracks marked as delivered.
-// afterIndexKey is called while the index is written, to keep a window alive.
+// Runs on any thread; SplitJob runs it off the UI thread.
 SplitResult SplitRecording(const WaveHeader& header, const QVector<FrameSpan>& spans, const QString& recordFolder,
-                           std::int64_t bitesize, const SplitProgress& progress = {},
-                           const std::function<void(int track)>& afterIndexTrack = {});
+                           std::int64_t bitesize, const SplitProgress& progress = {});
 // Finishes a committed split that was interrupted, or removes what an
 // uncommitted one left (".part" files, the unfinished index). False with a
 // reason when the folder could not be brought into order.
@@ -58,19 +49,13 @@ bool RecoverSplit(const QString& recordFolder, QString* error = nullptr);
 // The folder as an absolute path with a trailing slash.
 QString AbsoluteFolder(const QString& folder);
 
-// Called when the WAV copies went to destFolder. When that is the recording
-// folder itself, the track files are the delivery: the index says so, and
-// neither ClearRecorded nor a later split removes them.
-bool MarkDelivered(const QString& indexPath, const QString& destFolder);
+// True when the index says its track files were delivered (WAV copies saved
+// into the recording folder are the track files themselves): no split and
+// no clean-up removes them (RecordingSession records it).
 bool IsDelivered(const QString& indexPath);
 
 // Filename of sections Track1 .. Trackcount of the index, "" where missing.
 QStringList TrackFilesFromIndex(const QString& indexPath, int count);
-
-// Deletes recording.wav and the track files listed in the index; never
-// reports anything. Only names this program gives its track files are
-// deleted, whatever an edited index says, and none of a delivered set.
-void ClearRecorded(const QString& recordFolder, const QString& indexPath, int count);
 
 // The path without one trailing slash.
 QString RemoveSlash(const QString& path);

@@ -919,6 +919,31 @@ bool XMLSetValue(const QString& value, const QString& key, const QString& sectio
     return out && replaceFile(path, *out, mode);
 }
 
+bool XMLWriteFile(const QString& file, const QVector<XMLValue>& values)
+{
+    StoreGuard guard;
+    const QString path = resolve(file);
+    if (path.isEmpty())
+        return false;
+    // The same writer as XMLSetValue, applied in memory.
+    std::shared_ptr<const Doc> doc = parse(newFileBytes());
+    QByteArray bytes = newFileBytes();
+    for (const XMLValue& v : values) {
+        const auto out = setIn(*doc, v.value, v.key, splitSectionPath(v.section));
+        if (!out)
+            return false;
+        bytes = *out;
+        doc = parse(bytes);
+    }
+    FileLock lock(path);
+    if (!lock.locked())
+        return false;
+    removeStaleTemporaries(path);
+    struct stat st {};
+    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : newFileMode();
+    return replaceFile(path, bytes, mode);
+}
+
 bool XMLDeleteSection(const QString& section, const QString& file)
 {
     StoreGuard guard;

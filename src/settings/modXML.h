@@ -12,6 +12,7 @@
 // temporary, so no update reported as stored is lost.
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -34,6 +35,17 @@ void XMLListSections(QStringList& list, const QString& file);
 bool XMLDeleteSection(const QString& section, const QString& file);
 // Writes a new two-line file, replacing any file of that name.
 bool XMLCreateFile(const QString& file);
+
+// One value of a whole-file write.
+struct XMLValue {
+    QString key;
+    QString section;
+    QString value;
+};
+// Writes a new file holding the values in order, laid out and escaped exactly
+// as XMLSetValue would add them one by one, and replaces any file of that
+// name in one durable step (instead of one per value).
+bool XMLWriteFile(const QString& file, const QVector<XMLValue>& values);
 
 // Numeric settings: the whole part of the stored number, or the default when
 // the stored text is not a number (damaged or hand-edited files).

@@ -1,6 +1,9 @@
 // The track index, track file clean-up, save-location checks and the copy of
 // finished files into the save folder.
+#include "output/CopyJob.h"
 #include "output/FileOperation.h"
+#include "output/RecordingSession.h"
+#include "output/SplitJob.h"
 #include "output/TrackFiles.h"
 #include "settings/modXML.h"
 #include "output/SmallDisk.h"
@@ -10,7 +13,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QEventLoop>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <QtTest>
 
@@ -76,10 +82,7 @@ private Q_SLOTS:
     {
         writeFile(RecordingIndexPath(rec), "stale index of an earlier recording\r\n");
         QString error;
-        QList<int> progress;
-        QVERIFY(WriteRecordingIndex(rec, 12, &error, [&](int t) { progress << t; }));
-        QCOMPARE(progress.size(), 12);
-        QCOMPARE(progress.last(), 12);
+        QVERIFY(WriteRecordingIndex(rec, 12, &error));
         QString expected = QStringLiteral("<XML Version=\"Quarrydale\">\r\n<Param Name=\"Tracks\" Value=\"12\" />\r\n");
         for (int i = 1; i <= 12; ++i) {
             const QString n = QString::number(i);
@@ -208,26 +211,66 @@ private Q_SLOTS:
         QCOMPARE(SplitRecording(h, {{0, 1000}}, dest + "/alias", 4096).status, WaveStatus::SameAsInput);
     }
 
-    // WAV copies saved into the recording folder are the track files: they
-    // outlive ClearRecorded and a later split into that folder.
-    void deliveredTracksAreKept()
+    // A session that recorded to rec, split into two tracks, with the
+    // recording itself still there.
+    void splitSession(RecordingSession& session, const WaveHeader& h)
+    {
+        writeFile(rec + "recording.wav", "raw");
+        session.startRecording(rec + "recording.wav");
+        QVERIFY(!QFile::exists(rec + "recording.wav")); // a new take replaces the old one
+        writeFile(rec + "recording.wav", "raw");
+        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 2000}}, rec, 4096).status, WaveStatus::Ok);
+        session.splitDone(2);
+        QVERIFY(!QFile::exists(rec + "recording.wav"));
+        QCOMPARE(session.trackFiles(), (QStringList{TrackFilePath(rec, 1), TrackFilePath(rec, 2)}));
+    }
+
+    // WAV copies saved into the recording folder are the track files: no
+    // deletion path of the session removes them, nor does a later split.
+    void deliveredFilesSurviveEveryDeletion()
     {
         const WaveHeader h = recording(dest + "/rec.wav", 3);
-        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 2000}}, rec, 4096).status, WaveStatus::Ok);
-        const QString index = RecordingIndexPath(rec);
-        QVERIFY(!MarkDelivered(index, dest));
-        QVERIFY(!IsDelivered(index));
-        QVERIFY(MarkDelivered(index, RemoveSlash(rec)));
-        writeFile(rec + "recording.wav", "raw");
-        ClearRecorded(rec, index, 2);
-        QVERIFY(!QFile::exists(rec + "recording.wav"));
-        QVERIFY(QFile::exists(TrackFilePath(rec, 1)) && QFile::exists(TrackFilePath(rec, 2)));
+        RecordingSession session;
+        splitSession(session, h);
+        session.delivered(DeliveryKind::Wav, RemoveSlash(rec), session.trackFiles());
+        QVERIFY(IsDelivered(session.indexPath()));
         const QByteArray kept = readFile(TrackFilePath(rec, 1));
+        session.discardRecording();
+        session.clear();
+        session.startRecording(rec + "recording.wav");
+        session.adoptRecording(rec + "recording.wav");
+        session.splitDone(2);
+        session.clear();
+        QCOMPARE(readFile(TrackFilePath(rec, 1)), kept);
+        QVERIFY(QFile::exists(TrackFilePath(rec, 2)));
+        // A fresh session of a later run learns it from the index.
+        RecordingSession later;
+        later.adoptRecording(rec + "recording.wav");
+        later.splitDone(2);
+        later.clear();
+        QVERIFY(QFile::exists(TrackFilePath(rec, 1)) && QFile::exists(TrackFilePath(rec, 2)));
         const SplitResult r = SplitRecording(h, {{0, 500}}, rec, 4096);
         QCOMPARE(r.status, WaveStatus::CreateFailed);
         QVERIFY2(r.error.contains("saved tracks"), qPrintable(r.error));
         QCOMPARE(readFile(TrackFilePath(rec, 1)), kept);
-        QVERIFY(QFile::exists(TrackFilePath(rec, 2)));
+
+        // Copies delivered elsewhere stay, while the track files go; a copy
+        // whose name is a track file's is delivered all the same.
+        init();
+        session = RecordingSession();
+        splitSession(session, recording(dest + "/rec.wav", 3));
+        const QString copy = dest + "/Track 1.wav";
+        writeFile(copy, "delivered");
+        session.delivered(DeliveryKind::Wav, dest, {copy});
+        session.delivered(DeliveryKind::Flac, dest, {dest + "/Track 2.flac"});
+        session.clear();
+        QVERIFY(!QFile::exists(TrackFilePath(rec, 1)) && !QFile::exists(TrackFilePath(rec, 2)));
+        QCOMPARE(readFile(copy), QByteArray("delivered"));
+        // Even a recording path that points at a delivered file.
+        session.startRecording(copy);
+        session.discardRecording();
+        session.clear();
+        QCOMPARE(readFile(copy), QByteArray("delivered"));
     }
 
     // A full disk names itself, and leaves the old set as it was.
@@ -252,7 +295,7 @@ private Q_SLOTS:
     void hostileFolderNames()
     {
         const WaveHeader h = recording(dest + "/rec.wav", 2);
-        for (const QByteArray raw : {QByteArray("caf\xe9 \xff"), QByteArray("a&b \"q\" <x>")}) {
+        for (const QByteArray& raw : {QByteArray("caf\xe9 \xff"), QByteArray("a&b \"q\" <x>")}) {
             const QString folder = env.root() + "/" + QFile::decodeName(raw) + "/";
             QVERIFY(QDir().mkpath(folder));
             QVERIFY(QFile::exists(QFile::decodeName(QFile::encodeName(folder))));
@@ -264,25 +307,28 @@ private Q_SLOTS:
         }
     }
 
-    void clearRecordedDeletesOnlyItsOwnFiles()
+    void clearDeletesOnlyItsOwnFiles()
     {
+        const WaveHeader h = recording(dest + "/rec.wav", 4);
+        RecordingSession session;
         writeFile(rec + "recording.wav", "raw");
-        for (int i = 1; i <= 3; ++i)
-            writeFile(TrackFilePath(rec, i), "t");
-        QVERIFY(WriteRecordingIndex(rec, 3));
+        session.adoptRecording(rec + "recording.wav");
+        QCOMPARE(SplitRecording(h, {{0, 1000}, {1000, 1000}, {2000, 1000}}, rec, 4096).status, WaveStatus::Ok);
         // A hand-edited index pointing at someone else's file.
         const QString precious = dest + "/letter.txt";
         writeFile(precious, "keep me");
         QVERIFY(XMLSetValue(precious, "Filename", "Track2", RecordingIndexPath(rec)));
-        ClearRecorded(rec, RecordingIndexPath(rec), 3);
-        QVERIFY(!QFile::exists(rec + "recording.wav"));
-        QVERIFY(!QFile::exists(TrackFilePath(rec, 1)));
-        QVERIFY(!QFile::exists(TrackFilePath(rec, 3)));
+        session.splitDone(3);
+        session.clear();
+        // Track 2 is no longer listed; the index itself stays.
+        QCOMPARE(names(rec), (QStringList{"Track 2.wav", "recording.xml"}));
         QVERIFY(QFile::exists(precious));
-        QVERIFY(QFile::exists(RecordingIndexPath(rec))); // the index itself stays
+        QCOMPARE(session.state(), RecordingSession::State::Empty);
         // Nothing to delete, no index, no folder: still quiet.
-        ClearRecorded(rec, RecordingIndexPath(rec), 3);
-        ClearRecorded(env.root() + "/nowhere/", QString(), 5);
+        session.clear();
+        RecordingSession nowhere;
+        nowhere.adoptRecording(env.root() + "/nowhere/recording.wav");
+        nowhere.clear();
     }
 
     void recordingName()
@@ -496,7 +542,10 @@ private Q_SLOTS:
         QDir(dest).removeRecursively();
         QDir().mkpath(dest);
         QFile::remove(files[1]);
-        QString failed = ShellFileOperation(files, dest, FileOp::Copy);
+        const FileOpResult missing = RunFileOperation(files, dest, FileOp::Copy);
+        QCOMPARE(missing.code, FileOpCode::NoSource);
+        QCOMPARE(missing.errnum, ENOENT);
+        QString failed = missing.text;
         QVERIFY(failed.contains(files[1]));
         QVERIFY(QFile::exists(dest + "/Track 1.wav"));
         QVERIFY(!QFile::exists(dest + "/Track 3.wav"));
@@ -504,12 +553,94 @@ private Q_SLOTS:
         failed = ShellFileOperation({QString()}, dest, FileOp::Copy);
         QVERIFY(!failed.isEmpty());
 
-        // A destination that cannot be written to.
-        failed = ShellFileOperation({files[0]}, readOnlyFolder(), FileOp::Copy);
+        // A destination that cannot be written to: the system's reason comes along.
+        const FileOpResult ro = RunFileOperation({files[0]}, readOnlyFolder(), FileOp::Copy);
+        QCOMPARE(ro.code, FileOpCode::WriteFailed);
+        QVERIFY(ro.errnum != 0);
+        failed = ro.text;
         QVERIFY2(failed.startsWith(QLatin1String("Cannot write ")), qPrintable(failed));
         QVERIFY(WaveCopyFailureText(failed).endsWith(failed));
         // A destination that does not exist.
         QVERIFY(!ShellFileOperation({files[0]}, env.root() + "/gone", FileOp::Copy).isEmpty());
+    }
+
+    // The split runs on its own thread: the caller's event loop keeps
+    // turning (timers fire, progress arrives queued) until it ends.
+    void splitJobKeepsTheEventLoopTurning()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 600); // 1.2 MB in 2-byte pieces
+        SplitJob job(h, {{0, 300000}, {300000, 300000}}, rec, 2);
+        int ticks = 0, ticksAtFirstProgress = -1;
+        QList<qint64> done;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        connect(&job, &Job::progress, this, [&](qint64 d, qint64 total, const QString& text) {
+            QCOMPARE(QThread::currentThread(), thread());
+            QCOMPARE(total, 2);
+            QVERIFY(text.startsWith(QLatin1String("Splitting track ")));
+            if (ticksAtFirstProgress < 0)
+                ticksAtFirstProgress = ticks;
+            done << d;
+        });
+        QEventLoop loop;
+        connect(&job, &Job::finished, &loop, &QEventLoop::quit);
+        timer.start(1);
+        job.start();
+        QVERIFY(job.isRunning());
+        loop.exec();
+        job.wait();
+        QVERIFY(job.result().ok());
+        QVERIFY2(ticks > ticksAtFirstProgress + 2, qPrintable(QString::number(ticks)));
+        QCOMPARE(done.last(), 2);
+        QCOMPARE(job.files().size(), 2);
+        QCOMPARE(QFileInfo(TrackFilePath(rec, 2)).size(), 44 + 600000);
+    }
+
+    // A cancelled split keeps the old set; a failed one says why by code and
+    // errno, and run() gives the same result on the caller's thread.
+    void splitJobResults()
+    {
+        const WaveHeader h = recording(dest + "/rec.wav", 20);
+        QVERIFY(SplitJob(h, {{0, 1000}}, rec, 4096).run().ok());
+        const QByteArray old = readFile(TrackFilePath(rec, 1));
+        SplitJob slow(h, {{0, 10000}, {10000, 10000}}, rec, 2);
+        connect(&slow, &Job::progress, this, [&](qint64, qint64, const QString&) { slow.cancel(); });
+        QVERIFY(slow.run().canceled());
+        QCOMPARE(readFile(TrackFilePath(rec, 1)), old);
+        QCOMPARE(names(rec), (QStringList{"Track 1.wav", "recording.xml"}));
+        const JobResult bad = SplitJob(h, {{0, 1000}}, readOnlyFolder(), 4096).run();
+        QVERIFY(!bad.ok() && !bad.canceled());
+        QVERIFY(bad.errnum != 0);
+        QVERIFY(SplitJob::status(bad) != WaveStatus::Ok);
+    }
+
+    // The replace answers given before the copy decide; a clash nobody was
+    // asked about goes to the late question.
+    void copyJobUsesTheAnswersGivenBefore()
+    {
+        QStringList files;
+        for (int i = 1; i <= 3; ++i) {
+            writeFile(TrackFilePath(rec, i), content(i, 3000));
+            files << TrackFilePath(rec, i);
+        }
+        writeFile(dest + "/Track 1.wav", "keep");
+        writeFile(dest + "/Track 2.wav", "replace");
+        writeFile(dest + "/Track 3.wav", "appeared later");
+        CopyJob job(files, dest, FileOp::Copy,
+                    {{dest + "/Track 1.wav", OverwriteAnswer::Skip}, {dest + "/Track 2.wav", OverwriteAnswer::Replace}});
+        QStringList late;
+        job.setLateQuestion([&](const QString& t) {
+            late << t;
+            return OverwriteAnswer::Skip;
+        });
+        QVERIFY(job.run().ok());
+        QCOMPARE(late, QStringList{dest + "/Track 3.wav"});
+        QCOMPARE(readFile(dest + "/Track 1.wav"), QByteArray("keep"));
+        QVERIFY(readFile(dest + "/Track 2.wav") == content(2, 3000));
+        QCOMPARE(readFile(dest + "/Track 3.wav"), QByteArray("appeared later"));
+        const JobResult gone = CopyJob({rec + "none.wav"}, dest, FileOp::Copy).run();
+        QCOMPARE(gone.code, JobCode::FirstOwn + int(FileOpCode::NoSource));
+        QCOMPARE(gone.errnum, ENOENT);
     }
 
     void copyOntoItselfKeepsTheFile()

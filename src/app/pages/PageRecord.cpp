@@ -150,7 +150,7 @@ void PageRecord::cmdRec_Click()
         st.IsSubclassed = m_standby->Acquire(QStringLiteral("Sonivault is recording"));
 
     st.RecordingPath = st.RecordDirectory + QStringLiteral("recording.wav");
-    sv::DeleteFileQuiet(st.RecordingPath);
+    st.Session.startRecording(st.RecordingPath);
     m_flipShown = false;
     ui->cmdPause->setText(kPause);
     try {

@@ -1,6 +1,7 @@
 #include "app/pages/PageSplit.h"
 #include "ui_PageSplit.h"
 
+#include "output/SplitJob.h"
 #include "output/TrackFiles.h"
 #include "settings/Settings.h"
 #include "tracks/TrackList.h"
@@ -10,7 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -105,32 +106,32 @@ void PageSplit::StartSplitTracks()
     }
     const QVector<sv::FrameSpan> spans = SplitSpans(header.SampleRate);
     const int count = int(spans.size());
+    st.Session.adoptRecording(RecordingFile());
 
     ui->barTrack->setRange(0, count);
-    // The window is painted after each track and, within a track, after a
-    // piece once 50 ms have passed.
-    QElapsedTimer paint;
-    paint.start();
-    const auto progress = [&](const sv::SplitProgressInfo& p) {
-        if (p.trackDone) {
-            ui->barTrack->setValue(p.track);
-        } else if (p.bytesDone == 0) {
-            ui->lblSplitTrack->setText(sv::SplittingTrackCaption(p.track));
-            ui->lblSplitTrack->repaint();
-        }
-        if (p.trackDone || paint.elapsed() >= 50) {
-            QCoreApplication::processEvents();
-            paint.restart();
-        }
-        return !WindowClosed();
-    };
-    // The tracks and the index are written, synced and committed as one set.
-    const sv::SplitResult r = sv::SplitRecording(header, spans, folder, sv::Settings::bitesize(), progress,
-                                                 [](int) { QCoreApplication::processEvents(); });
-    if (WindowClosed() || r.status == sv::WaveStatus::Canceled)
+    // The tracks and the index are written, synced and committed as one set
+    // on the job's thread; the window keeps turning meanwhile.
+    sv::SplitJob job(header, spans, folder, sv::Settings::bitesize());
+    QEventLoop loop;
+    connect(&job, &sv::Job::progress, this, [this, &job](qint64 done, qint64, const QString& text) {
+        if (WindowClosed())
+            job.cancel();
+        ui->barTrack->setValue(int(done));
+        if (ui->lblSplitTrack->text() != text)
+            ui->lblSplitTrack->setText(text);
+    });
+    connect(&job, &sv::Job::finished, &loop, &QEventLoop::quit);
+    m_job = &job;
+    job.start();
+    if (job.isRunning())
+        loop.exec();
+    job.wait();
+    m_job = nullptr;
+    const sv::JobResult r = job.result();
+    if (WindowClosed() || r.canceled())
         return; // the program is closing; the old state is kept
-    if (r.status != sv::WaveStatus::Ok) {
-        ReportSplitFailure(SplitErrorDetails(r.status, r.error, r.sysError));
+    if (!r.ok()) {
+        ReportSplitFailure(SplitErrorDetails(sv::SplitJob::status(r), r.detail, r.errnum));
         return;
     }
     m_splitCount = count;
@@ -139,7 +140,7 @@ void PageSplit::StartSplitTracks()
 
     // The new set and its index are on the disk: the recording may go.
     Q_EMIT releaseRecording();
-    sv::DeleteFileQuiet(RecordingFile());
+    st.Session.splitDone(count);
 
     host.SetEnabled(NavButton::Back, true);
     Q_EMIT splitDone(count);
@@ -150,8 +151,14 @@ void PageSplit::StartSplitTracks()
 
 void PageSplit::ClearRecorded()
 {
+    // A split still running reads the recording: it ends first.
+    if (m_job) {
+        m_job->cancel();
+        m_job->wait();
+    }
     // The waveform page maps the recording; its space is only freed once
     // that mapping is gone.
     Q_EMIT releaseRecording();
-    sv::ClearRecorded(RecordFolder(), st.RecordingXMLPath, m_splitCount);
+    st.Session.adoptRecording(RecordingFile());
+    st.Session.clear();
 }

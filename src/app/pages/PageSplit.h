@@ -2,6 +2,7 @@
 // Page 7: splitting the recording into track files.
 #include "app/pages/WizardPage.h"
 #include "tracks/modWaveSplit.h"
+#include "util/Job.h"
 
 #include <memory>
 
@@ -53,6 +54,7 @@ private:
     void ReportSplitFailure(const QString& details);
     bool WindowClosed() const;
 
+    sv::Job* m_job = nullptr; // the split while it runs
     int m_splitCount = 0;
     bool m_windowShown = false;
 };

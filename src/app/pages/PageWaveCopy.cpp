@@ -8,6 +8,7 @@
 #include "widgets/PathCompletion.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPushButton>
 
 PageWaveCopy::PageWaveCopy(WizardHost& wizard)
@@ -93,7 +94,10 @@ void PageWaveCopy::WaveCopyPageNext()
     }
     // Copies saved into the recording folder are the track files themselves:
     // from now on they are the user's, not ours to clear away.
-    sv::MarkDelivered(st.RecordingXMLPath, st.OutputFolder);
+    QStringList copies;
+    for (const QString& f : files)
+        copies << st.OutputFolder + QFileInfo(f).fileName();
+    st.Session.delivered(sv::DeliveryKind::Wav, st.OutputFolder, copies);
     ui->picWaveCopying->hide();
     Q_EMIT delivered(st.OutputFolder, Delivery::WavCopies);
 }
