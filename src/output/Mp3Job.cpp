@@ -16,6 +16,7 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <cerrno>
 #include <deque>
 #include <memory>
 #include <vector>

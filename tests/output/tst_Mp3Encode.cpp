@@ -3,6 +3,7 @@
 // failures of the encoder, cancel, several encoders at once.
 #include "output/Mp3Job.h"
 #include "output/Mp3Options.h"
+#include "output/Playlists.h"
 #include "output/TrackTags.h"
 #include "settings/modXML.h"
 #include "support/TestEnv.h"
@@ -472,6 +473,42 @@ private Q_SLOTS:
         p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", {"encode", "mp3", index});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 2);
+    }
+    void demoSideToTaggedFilesAndPlaylist()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        const QString cli = QCoreApplication::applicationDirPath() + "/sonivault-cli";
+        const QString side = env.tmp() + "side.wav";
+        const QString tracks = env.root() + "/demo tracks/";
+        QCOMPARE(QProcess::execute(cli, {"demo-side", side}), 0);
+        QCOMPARE(QProcess::execute(cli, {"split", side, tracks}), 0);
+        const QString demoIndex = tracks + "recording.xml";
+        const int count = IndexTrackCount(demoIndex);
+        QVERIFY(count >= 2);
+        for (int k = 1; k <= count; ++k) {
+            TrackTags t{QString("Song %1 & \"more\"").arg(k), "Demo Deck", "Side A", "1984", "Pop", ""};
+            QVERIFY(SaveTrackTags(demoIndex, k, t));
+        }
+        Mp3EncoderOptions o;
+        o.id3 = 1;
+        Mp3JobSettings s = settings(o, 2);
+        s.indexPath = demoIndex;
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        Mp3Job job(s);
+        QVERIFY(job.run().ok());
+        const QString list = PlaylistPath(out, "Recording 09:05  07/12/2026", ".m3u");
+        QVERIFY(WriteM3UPlaylist(list, job.fileNames(), out));
+        const QList<QByteArray> lines = ReadAll(list).split('\n');
+        QCOMPARE(lines.size(), count + 1);
+        for (int k = 1; k <= count; ++k) {
+            QVERIFY(lines[k - 1].endsWith('\r'));
+            const QString path = QString::fromUtf8(lines[k - 1].chopped(1));
+            QCOMPARE(path, out + QString("Song %1 & more.mp3").arg(k));
+            QCOMPARE(ReadTags(ReadAll(path)).frames["TIT2"], QString("Song %1 & \"more\"").arg(k));
+        }
+        QVERIFY(lines.last().isEmpty());
+        QVERIFY(QFile::exists(tracks + "Track 1.wav"));
     }
 };
 
