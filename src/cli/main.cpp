@@ -34,6 +34,8 @@ int usageError(const QString& message)
     return 2;
 }
 
+bool RunEncodeMp3Command(const QStringList& args, int& exitCode);
+
 namespace {
 
 const char* kUsage =
@@ -53,6 +55,7 @@ const char* kUsage =
     "  waveform FILE OUT.png [--width PIXELS]       draw the waveform\n"
     "  save-check TEXT                    check a save location as the wizard does\n"
     "  copy-tracks RECORDING.XML FOLDER   copy a recording's track files to a folder\n"
+    "  encode mp3 RECORDING.XML OUTDIR [--jobs N]   the tracks as tagged MP3 files\n"
     "An empty FILE means the user's settings.xml.\n";
 
 // A number argument: the whole text must be a number.
@@ -137,6 +140,8 @@ int run(const QStringList& a)
         return 0;
     }
     int code = 0;
+    if (RunEncodeMp3Command(a, code))
+        return code;
     if (RunTracksCommand(a, code) || RunOutputCommand(a, code))
         return code;
     return usageError(QStringLiteral("unknown command: ") + cmd + QStringLiteral(" (try --help)"));

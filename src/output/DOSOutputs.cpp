@@ -86,7 +86,7 @@ void DOSOutputs::fail(RunnerFailure failure, const QString& text)
 {
     m_failure = failure;
     m_message = text;
-    if (messageHandler())
+    if (m_reportMessages && messageHandler())
         messageHandler()(text);
 }
 
@@ -119,6 +119,8 @@ QString DOSOutputs::ExecuteCommand()
     m_proc = proc;
     proc->setProcessChannelMode(QProcess::MergedChannels);
     proc->setStandardInputFile(QProcess::nullDevice());
+    if (!m_env.isEmpty())
+        proc->setProcessEnvironment(m_env);
     proc->setProgram(m_program);
     proc->setArguments(m_arguments);
     proc->start(QIODevice::ReadOnly);

@@ -44,6 +44,11 @@ public:
     QString program() const { return m_program; }
     QStringList arguments() const { return m_arguments; }
     QString CommandLine() const { return CommandLineText(m_program, m_arguments); }
+    // The program's environment (the caller's when never set).
+    void setEnvironment(const QProcessEnvironment& env) { m_env = env; }
+    // Jobs off the UI thread report failures in their result instead of
+    // through the message handler (which may open a box).
+    void setReportMessages(bool on) { m_reportMessages = on; }
 
     // Everything read during the last ExecuteCommand.
     QString Outputs() const { return m_outputs; }
@@ -79,6 +84,8 @@ private:
     QString m_message;
     RunnerFailure m_failure = RunnerFailure::None;
     int m_exitCode = -1;
+    bool m_reportMessages = true;
+    QProcessEnvironment m_env;
     QPointer<QProcess> m_proc;
     struct Decoder;
     Decoder* m_decoder = nullptr;

@@ -1,0 +1,311 @@
+#include "output/Mp3Job.h"
+
+#include "output/DOSOutputs.h"
+#include "output/TrackTags.h"
+#include "util/modFunctions.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <cerrno>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace sv {
+
+QString Mp3FailureText(const JobResult& r)
+{
+    switch (r.code) {
+    case Mp3Code::EncoderMissing:
+        return QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=") + r.detail;
+    case Mp3Code::EncodeFailed:
+        return QStringLiteral("Compressing the file failed: ") + r.detail + QStringLiteral("  In lame");
+    case Mp3Code::OutputMissing:
+        return QStringLiteral("The compressed file was not created. Commandline= ") + r.detail;
+    case Mp3Code::MoveFailed:
+        return QStringLiteral("Error moving or copying files. ") + r.detail;
+    case Mp3Code::NoTracks:
+        return QStringLiteral("The recording has no tracks to compress: ") + r.detail;
+    default:
+        return QString();
+    }
+}
+
+QString FindLame(const QString& programFolder, const QString& searchPath)
+{
+    const QFileInfo local(AddSlash(programFolder) + QStringLiteral("lame"));
+    if (local.isFile() && local.isExecutable())
+        return local.absoluteFilePath();
+    const QStringList dirs = searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dirs.isEmpty())
+        return QString();
+    return QStandardPaths::findExecutable(QStringLiteral("lame"), dirs);
+}
+
+QString OutputBaseName(const QString& title, int number)
+{
+    QString base = SafeFilename(title);
+    base.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    // Room for " (99).mp3" within the usual 255-byte limit of a file name.
+    while (base.toUtf8().size() > 240)
+        base.chop(base.size() >= 2 && base.at(base.size() - 1).isLowSurrogate() ? 2 : 1);
+    if (base.trimmed().isEmpty() || base == QLatin1String(".") || base == QLatin1String(".."))
+        base = QStringLiteral("Track ") + QString::number(number);
+    return base;
+}
+
+QStringList UniqueFileNames(const QStringList& bases, const QString& ext)
+{
+    QStringList names;
+    QStringList taken; // lower case
+    for (const QString& base : bases) {
+        QString name = base + ext;
+        for (int n = 2; taken.contains(name.toLower()); ++n)
+            name = base + QStringLiteral(" (%1)").arg(n) + ext;
+        taken << name.toLower();
+        names << name;
+    }
+    return names;
+}
+
+Mp3Job::Mp3Job(Mp3JobSettings settings, QObject* parent) : Job(parent), m_s(std::move(settings)) {}
+
+namespace {
+
+struct Item {
+    int number = 0;
+    QString status;
+    QStringList args;
+    QString encoded;
+};
+
+// What the encoder threads tell the job's thread.
+struct Event {
+    enum Kind { Started, Percent, Encoded, Failed } kind;
+    int index = 0;
+    int percent = 0;
+    JobResult failure;
+};
+
+struct Shared {
+    QMutex mutex;
+    QWaitCondition changed;
+    std::deque<Event> events;
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    int running = 0;
+
+    void post(Event e)
+    {
+        QMutexLocker lock(&mutex);
+        events.push_back(std::move(e));
+        changed.wakeAll();
+    }
+};
+
+// Encodes items until none is left or the run stops; runs on its own thread
+// so that the runner's event loop has one.
+void EncodeLoop(Shared& sh, const std::vector<Item>& items, const QString& encoder, const Job& job)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // lame reads tag texts in the locale's encoding: make that UTF-8.
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    for (;;) {
+        const int i = sh.next.fetch_add(1);
+        if (i >= int(items.size()) || sh.stop.load() || job.isCanceled())
+            return;
+        const Item& it = items[size_t(i)];
+        sh.post({Event::Started, i, 0, {}});
+        DeleteFileQuiet(it.encoded);
+        DOSOutputs runner;
+        runner.setReportMessages(false);
+        runner.setEnvironment(env);
+        PercentReader reader;
+        QObject::connect(&runner, &DOSOutputs::ReceiveOutputs, [&](const QString& piece) {
+            if (auto p = reader.feed(piece))
+                sh.post({Event::Percent, i, *p, {}});
+        });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (sh.stop.load() || job.isCanceled())
+                runner.Cancel();
+        });
+        poll.start(50);
+        const QString output = runner.ExecuteCommand(encoder, it.args);
+        poll.stop();
+        if (sh.stop.load() || job.isCanceled())
+            return;
+        JobResult fail;
+        if (runner.lastFailure() != RunnerFailure::None)
+            fail = {Mp3Code::EncodeFailed, 0, runner.lastMessage()};
+        else if (runner.exitCode() != 0)
+            fail = {Mp3Code::EncodeFailed, 0,
+                    output.trimmed().isEmpty() ? QStringLiteral("the encoder ended with code %1").arg(runner.exitCode())
+                                               : output.trimmed().right(2000)};
+        else if (!FileExists(it.encoded))
+            fail = {Mp3Code::OutputMissing, 0, CommandLineText(encoder, it.args)};
+        if (fail.code != 0) {
+            sh.stop.store(true);
+            sh.post({Event::Failed, i, 0, fail});
+            return;
+        }
+        sh.post({Event::Encoded, i, 100, {}});
+    }
+}
+
+} // namespace
+
+JobResult Mp3Job::work()
+{
+    m_names.clear();
+    m_finished.clear();
+    m_commandLines.clear();
+    const QString programFolder = m_s.programFolder.isEmpty() ? ProgramFolder() : m_s.programFolder;
+    m_encoder = FindLame(programFolder, m_s.searchPath.value_or(QString::fromLocal8Bit(qgetenv("PATH"))));
+    if (m_encoder.isEmpty())
+        return {Mp3Code::EncoderMissing, 0, AddSlash(programFolder) + QStringLiteral("lame")};
+
+    const int count = IndexTrackCount(m_s.indexPath);
+    if (count < 1)
+        return {Mp3Code::NoTracks, 0, m_s.indexPath};
+    const Mp3EncoderOptions opts = m_s.options.value_or(LoadMp3EncoderOptions());
+    const int year = m_s.currentYear > 0 ? m_s.currentYear : QDate::currentDate().year();
+    const QDir indexDir = QFileInfo(m_s.indexPath).absoluteDir();
+
+    // Encoded files wait in a folder of their own beside the tracks (the same
+    // file system, so the move is a rename), never among the user's files.
+    std::unique_ptr<QTemporaryDir> work(new QTemporaryDir(indexDir.filePath(QStringLiteral(".mp3-XXXXXX"))));
+    if (!work->isValid())
+        work.reset(new QTemporaryDir(TempFolder() + QStringLiteral("sonivault-mp3-XXXXXX")));
+    if (!work->isValid())
+        return {Mp3Code::EncodeFailed, errno, QStringLiteral("no folder for the encoded files")};
+
+    std::vector<Item> items(static_cast<size_t>(count));
+    QStringList bases;
+    for (int k = 1; k <= count; ++k) {
+        const TrackTags tags = LoadTrackTagsForEncoding(m_s.indexPath, k, year);
+        const QString fileTitle = StoredTrackValue(m_s.indexPath, k, QStringLiteral("Name"))
+                                      .value_or(QStringLiteral("Track ") + QString::number(k));
+        bases << OutputBaseName(fileTitle, k);
+        Item& it = items[size_t(k - 1)];
+        it.number = k;
+        it.status = QStringLiteral("Compressing ") +
+                    StoredTrackValue(m_s.indexPath, k, QStringLiteral("Name")).value_or(QStringLiteral("Track-") +
+                                                                                       QString::number(k));
+        QString input = TrackWavePath(m_s.indexPath, k);
+        if (!input.isEmpty())
+            input = QFileInfo(indexDir, input).absoluteFilePath();
+        it.args = LameArguments(opts, tags, k, input, QString());
+        it.args.removeLast();
+    }
+    m_names = UniqueFileNames(bases, QStringLiteral(".mp3"));
+    for (int i = 0; i < count; ++i) {
+        Item& it = items[size_t(i)];
+        it.encoded = work->filePath(m_names[i]);
+        it.args << it.encoded;
+        m_commandLines << CommandLineText(m_encoder, it.args);
+    }
+
+    // Encoders on threads of their own; this thread reports in order.
+    Shared sh;
+    const int workers = qBound(1, m_s.jobs, count);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int w = 0; w < workers; ++w) {
+        threads.emplace_back(QThread::create([&] { EncodeLoop(sh, items, m_encoder, *this); }));
+        threads.back()->start();
+    }
+    std::vector<int> percent(size_t(count), 0);
+    std::vector<bool> encoded(size_t(count), false);
+    int reported = 0; // tracks announced as encoded, in order
+    int done = 0;
+    JobResult failure;
+    auto allStopped = [&] {
+        for (auto& t : threads)
+            if (!t->isFinished())
+                return false;
+        return true;
+    };
+    report(0, qint64(count) * 100, items[0].status);
+    for (;;) {
+        std::deque<Event> events;
+        {
+            QMutexLocker lock(&sh.mutex);
+            if (sh.events.empty())
+                sh.changed.wait(&sh.mutex, 50);
+            events.swap(sh.events);
+        }
+        for (const Event& e : events) {
+            switch (e.kind) {
+            case Event::Started:
+                Q_EMIT trackStarted(e.index, count, items[size_t(e.index)].status);
+                break;
+            case Event::Percent:
+                percent[size_t(e.index)] = e.percent;
+                Q_EMIT trackPercent(e.index, e.percent);
+                break;
+            case Event::Encoded:
+                percent[size_t(e.index)] = 100;
+                encoded[size_t(e.index)] = true;
+                ++done;
+                break;
+            case Event::Failed:
+                if (failure.code == 0)
+                    failure = e.failure;
+                break;
+            }
+            qint64 sum = 0;
+            for (int p : percent)
+                sum += p;
+            if (!report(sum, qint64(count) * 100, items[size_t(e.index)].status))
+                sh.stop.store(true);
+        }
+        while (reported < count && encoded[size_t(reported)]) {
+            Q_EMIT trackEncoded(reported, m_names[reported]);
+            ++reported;
+        }
+        if (done == count || ((failure.code != 0 || isCanceled()) && allStopped()))
+            break;
+        if (allStopped()) {
+            QMutexLocker lock(&sh.mutex);
+            if (sh.events.empty())
+                break;
+        }
+    }
+    for (auto& t : threads)
+        t->wait();
+    // The temporary folder (and every encoded file in it) goes with `work`.
+    if (failure.code != 0)
+        return failure;
+    if (isCanceled() || done != count)
+        return canceledResult();
+
+    QStringList files;
+    for (const Item& it : items)
+        files << it.encoded;
+    FileOpCallbacks cb;
+    cb.progress = [this](qint64 d, qint64 t, const QString& f) {
+        Q_EMIT moving(d, t, f);
+        return !isCanceled();
+    };
+    cb.confirmOverwrite = m_s.confirmOverwrite;
+    const QString moved = ShellFileOperation(files, m_s.outputFolder, FileOp::Move, cb);
+    if (moved == kMoveCanceled)
+        return canceledResult();
+    if (!moved.isEmpty())
+        return {Mp3Code::MoveFailed, 0, moved};
+    for (const QString& name : m_names)
+        m_finished << AddSlash(m_s.outputFolder) + name;
+    return {};
+}
+
+} // namespace sv

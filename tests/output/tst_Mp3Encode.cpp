@@ -1,0 +1,516 @@
+// The MP3 encode job and sonivault-cli encode mp3 with the real lame on
+// generated tracks: tags as the files carry them, encoder options, names,
+// failures of the encoder, cancel, several encoders at once.
+#include "output/Mp3Job.h"
+#include "output/Mp3Options.h"
+#include "output/Playlists.h"
+#include "output/TrackTags.h"
+#include "settings/modXML.h"
+#include "support/TestEnv.h"
+#include "support/TestRequire.h"
+#include "util/modFunctions.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <cmath>
+#include <thread>
+
+using namespace sv;
+
+namespace {
+
+bool HaveLame()
+{
+    return !QStandardPaths::findExecutable("lame").isEmpty();
+}
+
+// A 16-bit stereo WAV: a different tone on each side.
+bool WriteTone(const QString& path, double seconds, double hz)
+{
+    const int rate = 44100;
+    const qint64 frames = qint64(seconds * rate);
+    QByteArray data(frames * 4, Qt::Uninitialized);
+    auto* s = reinterpret_cast<qint16*>(data.data());
+    for (qint64 i = 0; i < frames; ++i) {
+        s[2 * i] = qint16(8000 * std::sin(2 * M_PI * hz * i / rate));
+        s[2 * i + 1] = qint16(8000 * std::sin(2 * M_PI * hz * 1.5 * i / rate));
+    }
+    QByteArray h;
+    auto u32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+    h += "RIFF";
+    u32(quint32(36 + data.size()));
+    h += "WAVEfmt ";
+    u32(16), u16(1), u16(2), u32(rate), u32(rate * 4), u16(4), u16(16);
+    h += "data";
+    u32(quint32(data.size()));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(h + data) == h.size() + data.size();
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The tags of an MP3 file as a player reads them: ID3v2.3 text frames
+// (Latin-1 or UTF-16) and the ID3v1 block at the end.
+struct Tags {
+    bool v2 = false, v1 = false;
+    QMap<QByteArray, QString> frames;
+    QString v1Title, v1Artist, v1Album, v1Year, v1Comment;
+    int v1Track = 0, v1Genre = -1;
+    int audioStart = 0;
+};
+
+QString DecodeText(int enc, const QByteArray& b)
+{
+    if (enc == 0)
+        return QString::fromLatin1(b).section(QChar(0), 0, 0);
+    if (b.startsWith("\xff\xfe") || b.startsWith("\xfe\xff")) {
+        const bool le = b.startsWith("\xff\xfe");
+        QString out;
+        for (int i = 2; i + 1 < b.size(); i += 2) {
+            const char16_t c = le ? char16_t(uchar(b[i]) | uchar(b[i + 1]) << 8) : char16_t(uchar(b[i]) << 8 | uchar(b[i + 1]));
+            if (c == 0)
+                break;
+            out += QChar(c);
+        }
+        return out;
+    }
+    return b.isEmpty() ? QString() : QStringLiteral("?undecoded");
+}
+
+Tags ReadTags(const QByteArray& f)
+{
+    Tags t;
+    if (f.startsWith("ID3")) {
+        t.v2 = true;
+        const int size = (f[6] & 0x7f) << 21 | (f[7] & 0x7f) << 14 | (f[8] & 0x7f) << 7 | (f[9] & 0x7f);
+        t.audioStart = 10 + size;
+        for (int p = 10; p + 10 <= 10 + size && f[p] != 0;) {
+            const QByteArray id = f.mid(p, 4);
+            const int len = int(uchar(f[p + 4])) << 24 | uchar(f[p + 5]) << 16 | uchar(f[p + 6]) << 8 | uchar(f[p + 7]);
+            const QByteArray body = f.mid(p + 10, len);
+            const int enc = body.isEmpty() ? 0 : body[0];
+            if (id == "COMM") { // encoding, language, description, text
+                QByteArray rest = body.mid(4);
+                const int term = enc == 1 ? rest.indexOf(QByteArray("\0\0", 2)) : rest.indexOf('\0');
+                rest = rest.mid(term + (enc == 1 ? 2 : 1));
+                t.frames[id] = DecodeText(enc, rest);
+            } else if (id.startsWith('T')) {
+                t.frames[id] = DecodeText(enc, body.mid(1));
+            }
+            p += 10 + len;
+        }
+    }
+    if (f.size() >= 128 && f.mid(f.size() - 128, 3) == "TAG") {
+        t.v1 = true;
+        const QByteArray b = f.right(128);
+        auto field = [&](int at, int n) { return QString::fromLatin1(b.mid(at, n)).section(QChar(0), 0, 0).trimmed(); };
+        t.v1Title = field(3, 30);
+        t.v1Artist = field(33, 30);
+        t.v1Album = field(63, 30);
+        t.v1Year = field(93, 4);
+        t.v1Comment = field(97, 28);
+        t.v1Track = b[125] == 0 ? uchar(b[126]) : 0;
+        t.v1Genre = uchar(b[127]);
+    }
+    return t;
+}
+
+// The header of the second MPEG frame (the first is lame's info frame).
+struct FrameHeader {
+    int bitrate = 0; // kbit/s
+    int mode = -1;   // 0 stereo, 1 joint stereo, 3 mono
+    bool crc = false;
+};
+
+FrameHeader SecondFrame(const QByteArray& f, int start)
+{
+    static const int mpeg1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int mpeg2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const int rate1[] = {44100, 48000, 32000, 0};
+    FrameHeader h;
+    for (int p = start, n = 0; p + 4 <= f.size(); ++n) {
+        if (uchar(f[p]) != 0xff || (uchar(f[p + 1]) & 0xe0) != 0xe0)
+            return {};
+        const bool v1 = (uchar(f[p + 1]) & 0x18) == 0x18;
+        const int idx = uchar(f[p + 2]) >> 4;
+        h.bitrate = v1 ? mpeg1[idx] : mpeg2[idx];
+        const int rate = rate1[(uchar(f[p + 2]) >> 2) & 3] / (v1 ? 1 : 2);
+        h.mode = uchar(f[p + 3]) >> 6;
+        h.crc = (uchar(f[p + 1]) & 1) == 0;
+        if (n == 1 || rate == 0)
+            return h;
+        p += (v1 ? 144000 : 72000) * h.bitrate / rate + ((uchar(f[p + 2]) >> 1) & 1);
+    }
+    return {};
+}
+
+QString Md5(const QString& path)
+{
+    return QCryptographicHash::hash(ReadAll(path), QCryptographicHash::Md5).toHex();
+}
+
+} // namespace
+
+class TestMp3Encode : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QString rec, index, out;
+
+    void makeRecording(int count, double seconds = 2.0)
+    {
+        QDir(rec).removeRecursively();
+        QDir(out).removeRecursively();
+        QDir().mkpath(rec);
+        QDir().mkpath(out);
+        XMLSetValue(QString::number(count), "Tracks", "", index);
+        for (int k = 1; k <= count; ++k) {
+            const QString wav = rec + QString("Track %1.wav").arg(k);
+            QVERIFY(WriteTone(wav, seconds, 220.0 * k));
+            QVERIFY(XMLSetValue(wav, "Filename", TrackSection(k), index));
+        }
+    }
+
+    Mp3JobSettings settings(Mp3EncoderOptions o, int jobs = 1)
+    {
+        Mp3JobSettings s;
+        s.indexPath = index;
+        s.outputFolder = out;
+        s.jobs = jobs;
+        s.options = o;
+        s.currentYear = 2026;
+        s.programFolder = env.tmp() + "noprogram";
+        return s;
+    }
+
+    // A stand-in encoder in a program folder of its own.
+    QString fakeLame(const QString& body)
+    {
+        const QString dir = env.tmp() + "fakeprog/";
+        QDir().mkpath(dir);
+        QFile f(dir + "lame");
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write("#!/bin/sh\nfor a; do out=$a; done\n" + body.toUtf8() + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return dir;
+    }
+
+    // The recording folder holds only what it held before; the save folder nothing.
+    void checkNothingLeft(const QMap<QString, QString>& wavMd5)
+    {
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QStringList expect = wavMd5.keys();
+        expect << "recording.xml";
+        expect.sort();
+        QStringList have = QDir(rec).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        have.sort();
+        QCOMPARE(have, expect);
+        for (auto it = wavMd5.begin(); it != wavMd5.end(); ++it)
+            QCOMPARE(Md5(rec + it.key()), it.value());
+    }
+
+    QMap<QString, QString> wavSums()
+    {
+        QMap<QString, QString> m;
+        for (const QString& n : QDir(rec).entryList({"*.wav"}))
+            m[n] = Md5(rec + n);
+        return m;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        rec = env.root() + "/rec dir/";
+        out = env.root() + "/Out $(x) & more/";
+        index = rec + "recording.xml";
+        SetSettingsFile(UserDataFolder() + "settings.xml"); // where sonivault-cli looks
+    }
+
+    void hostileTagsReachVersion2Exactly()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(2);
+        const QString comment = QString(280, 'c') + "\"$(id)\";</x>ü";
+        TrackTags t1{"Say \"$(touch " + env.tmp() + "pwned)\"; `id` </Param>", "Mötley & Crüe 日本",
+                     "-q 9", "1987", "Hard Rock", comment};
+        QVERIFY(SaveTrackTags(index, 1, t1));
+        TrackTags t2{"--help", "", "", "", "no such genre", ""};
+        QVERIFY(SaveTrackTags(index, 2, t2));
+        Mp3EncoderOptions o;
+        o.id3 = 3;
+        Mp3Job job(settings(o));
+        const JobResult r = job.run();
+        QVERIFY2(r.ok(), qPrintable(Mp3FailureText(r)));
+        QVERIFY(!QFile::exists(env.tmp() + "pwned"));
+        QCOMPARE(job.finishedFiles().size(), 2);
+        const Tags a = ReadTags(ReadAll(job.finishedFiles()[0]));
+        QVERIFY(a.v2);
+        QVERIFY(!a.v1);
+        QCOMPARE(a.frames["TIT2"], t1.name);
+        QCOMPARE(a.frames["TPE1"], t1.artist);
+        QCOMPARE(a.frames["TALB"], t1.album);
+        QCOMPARE(a.frames["TYER"], t1.year);
+        QCOMPARE(a.frames["COMM"], comment);
+        QCOMPARE(a.frames["TRCK"], "1");
+        QCOMPARE(a.frames["TCON"], "Hard Rock");
+        const Tags b = ReadTags(ReadAll(job.finishedFiles()[1]));
+        QCOMPARE(b.frames["TIT2"], "--help");
+        QCOMPARE(b.frames["TRCK"], "2");
+        QCOMPARE(b.frames["TCON"], "Classic Rock"); // unknown names are genre 1
+        QCOMPARE(QFileInfo(job.finishedFiles()[1]).fileName(), "--help.mp3");
+    }
+
+    void version1TagsAndGenreNumbers()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(3);
+        TrackTags t{"Short Title", "Artist", "Album", "1971", "Synthpop", "A comment"};
+        QVERIFY(SaveTrackTags(index, 1, t));
+        t = {"Two", "B", "C", "1980", "Alt. Rock", ""};
+        QVERIFY(SaveTrackTags(index, 2, t));
+        XMLSetValue("rock", "Genre", "Track3", index); // letter case differs
+        for (int id3 : {2, 1}) {
+            Mp3EncoderOptions o;
+            o.id3 = id3;
+            Mp3Job job(settings(o));
+            QVERIFY(job.run().ok());
+            const Tags a = ReadTags(ReadAll(out + "Short Title.mp3"));
+            QVERIFY(a.v1);
+            QCOMPARE(a.v2, id3 == 1 ? a.v2 : false); // automatic may add version 2
+            QCOMPARE(a.v1Title, "Short Title");
+            QCOMPARE(a.v1Artist, "Artist");
+            QCOMPARE(a.v1Album, "Album");
+            QCOMPARE(a.v1Year, "1971");
+            QCOMPARE(a.v1Comment, "A comment");
+            QCOMPARE(a.v1Track, 1);
+            QCOMPARE(a.v1Genre, 147);
+            QCOMPARE(ReadTags(ReadAll(out + "Two.mp3")).v1Genre, 40);
+            const Tags c = ReadTags(ReadAll(out + "Track 3.mp3"));
+            QCOMPARE(c.v1Genre, 1);
+            QCOMPARE(c.v1Title, "Track3");
+            QCOMPARE(c.v1Artist, "New Artist");
+            QCOMPARE(c.v1Year, "2026");
+        }
+        Mp3EncoderOptions none;
+        QVERIFY(Mp3Job(settings(none)).run().ok());
+        const Tags n = ReadTags(ReadAll(out + "Two.mp3"));
+        QVERIFY(!n.v1);
+        QVERIFY(!n.frames.contains("TIT2"));
+    }
+
+    void bitrateChannelsAndCrc()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(1);
+        struct Case {
+            QString bitrate, channels;
+            bool crc;
+            int mode;
+        };
+        for (const Case& c : {Case{"64", "2", false, 0}, Case{"320", "3", true, 1}, Case{"32", "4", false, 3},
+                              Case{"128", "1", false, 1}}) {
+            Mp3EncoderOptions o;
+            o.bitrate = c.bitrate;
+            o.channels = c.channels;
+            o.crc = c.crc;
+            Mp3Job job(settings(o));
+            QVERIFY2(job.run().ok(), qPrintable(c.bitrate));
+            const QByteArray f = ReadAll(out + "Track 1.mp3");
+            const FrameHeader h = SecondFrame(f, ReadTags(f).audioStart);
+            QCOMPARE(h.bitrate, c.bitrate.toInt());
+            QCOMPARE(h.mode, c.mode);
+            QCOMPARE(h.crc, c.crc);
+        }
+    }
+
+    void duplicateTitlesAndParallelEncodersGiveTheSameFiles()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(4, 3.0);
+        for (int k = 1; k <= 4; ++k)
+            QVERIFY(XMLSetValue(k == 3 ? "Other" : "Same: Song", "Name", TrackSection(k), index));
+        Mp3EncoderOptions o;
+        o.id3 = 1;
+        QMap<QString, QString> sums;
+        for (int jobs : {1, 3}) {
+            Mp3Job job(settings(o, jobs));
+            QList<int> order;
+            connect(&job, &Mp3Job::trackEncoded, this, [&](int i, const QString&) { order << i; });
+            QVERIFY(job.run().ok());
+            QCOMPARE(order, QList<int>({0, 1, 2, 3}));
+            QCOMPARE(job.fileNames(),
+                     QStringList({"Same Song.mp3", "Same Song (2).mp3", "Other.mp3", "Same Song (3).mp3"}));
+            QStringList inFolder = QDir(out).entryList(QDir::Files);
+            QCOMPARE(inFolder.size(), 4);
+            for (const QString& n : inFolder) {
+                if (jobs == 1)
+                    sums[n] = Md5(out + n);
+                else
+                    QCOMPARE(Md5(out + n), sums[n]);
+            }
+            QCOMPARE(ReadTags(ReadAll(out + "Same Song (3).mp3")).frames.value("TRCK", "4"), "4");
+        }
+    }
+
+    void progressFollowsTheEncoder()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(2, 20.0);
+        Mp3Job job(settings(Mp3EncoderOptions{}));
+        QList<int> percents;
+        QStringList started;
+        qint64 lastDone = -1, total = 0;
+        connect(&job, &Mp3Job::trackPercent, this, [&](int i, int p) {
+            if (i == 0)
+                percents << p;
+        });
+        connect(&job, &Mp3Job::trackStarted, this, [&](int, int, const QString& s) { started << s; });
+        connect(&job, &Job::progress, this, [&](qint64 d, qint64 t, const QString&) {
+            QVERIFY(d >= lastDone);
+            lastDone = d;
+            total = t;
+        });
+        QVERIFY(job.run().ok());
+        QCOMPARE(started, QStringList({"Compressing Track-1", "Compressing Track-2"}));
+        QVERIFY2(percents.size() >= 3, qPrintable(QString::number(percents.size())));
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY(percents.last() >= 90);
+        QCOMPARE(total, 200);
+        QCOMPARE(lastDone, 200);
+    }
+
+    void missingEncoder()
+    {
+        makeRecording(1);
+        Mp3JobSettings s = settings(Mp3EncoderOptions{});
+        s.searchPath = QString();
+        Mp3Job job(s);
+        const JobResult r = job.run();
+        QCOMPARE(r.code, Mp3Code::EncoderMissing);
+        QCOMPARE(Mp3FailureText(r),
+                 "The MP3 encoder can't be found. Please reinstall Sonivault. STR=" + env.tmp() + "noprogram/lame");
+    }
+
+    void failingEncoderLeavesNothing()
+    {
+        makeRecording(3);
+        const auto sums = wavSums();
+        // Writes part of a file, complains, fails.
+        Mp3JobSettings s = settings(Mp3EncoderOptions{}, 2);
+        s.programFolder = fakeLame("echo partial > \"$out\"; echo 'Error: boom on input' >&2; exit 3");
+        Mp3Job job(s);
+        JobResult r = job.run();
+        QCOMPARE(job.encoderPath(), s.programFolder + "lame"); // the program folder comes first
+        QCOMPARE(r.code, Mp3Code::EncodeFailed);
+        QVERIFY(Mp3FailureText(r).startsWith("Compressing the file failed: "));
+        QVERIFY(Mp3FailureText(r).contains("Error: boom on input"));
+        checkNothingLeft(sums);
+
+        // Ends well but writes no file.
+        s.programFolder = fakeLame("exit 0");
+        Mp3Job job2(s);
+        r = job2.run();
+        QCOMPARE(r.code, Mp3Code::OutputMissing);
+        QVERIFY(Mp3FailureText(r).startsWith("The compressed file was not created. Commandline= " +
+                                             s.programFolder + "lame --brief -b 128"));
+        checkNothingLeft(sums);
+    }
+
+    void cancelStopsTheEncoder()
+    {
+        makeRecording(2);
+        const auto sums = wavSums();
+        Mp3JobSettings s = settings(Mp3EncoderOptions{}, 2);
+        s.programFolder = fakeLame("echo partial > \"$out\"; exec sleep 60");
+        Mp3Job job(s);
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            job.cancel();
+        });
+        const JobResult r = job.run();
+        canceller.join();
+        QVERIFY(r.canceled());
+        checkNothingLeft(sums);
+    }
+
+    void cliEncodesWithStoredOptions()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        makeRecording(3);
+        TrackTags t{"A/B", "Art", "Alb", "2001", "Jazz", ""};
+        QVERIFY(SaveTrackTags(index, 1, t));
+        XMLSetValue("A/B", "Name", "Track2", index);
+        QVERIFY(XMLSetValue("64", "Bitrate", kMp3Section, ""));
+        QVERIFY(XMLSetValue("4", "Channels", kMp3Section, ""));
+        QVERIFY(XMLSetValue("2", "ID3", kMp3Section, ""));
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli",
+                {"encode", "mp3", index, out, "--jobs", "2"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+                 out + "AB.mp3\n" + out + "AB (2).mp3\n" + out + "Track 3.mp3\n");
+        const QByteArray f = ReadAll(out + "AB.mp3");
+        const Tags tags = ReadTags(f);
+        QCOMPARE(tags.v1Title, "A/B");
+        QCOMPARE(tags.v1Genre, 8);
+        QVERIFY(!tags.v2);
+        const FrameHeader h = SecondFrame(f, 0);
+        QCOMPARE(h.bitrate, 64);
+        QCOMPARE(h.mode, 3);
+
+        p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", {"encode", "mp3", index});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+    }
+    void demoSideToTaggedFilesAndPlaylist()
+    {
+        SV_REQUIRE_TOOL(HaveLame(), "lame");
+        const QString cli = QCoreApplication::applicationDirPath() + "/sonivault-cli";
+        const QString side = env.tmp() + "side.wav";
+        const QString tracks = env.root() + "/demo tracks/";
+        QCOMPARE(QProcess::execute(cli, {"demo-side", side}), 0);
+        QCOMPARE(QProcess::execute(cli, {"split", side, tracks}), 0);
+        const QString demoIndex = tracks + "recording.xml";
+        const int count = IndexTrackCount(demoIndex);
+        QVERIFY(count >= 2);
+        for (int k = 1; k <= count; ++k) {
+            TrackTags t{QString("Song %1 & \"more\"").arg(k), "Demo Deck", "Side A", "1984", "Pop", ""};
+            QVERIFY(SaveTrackTags(demoIndex, k, t));
+        }
+        Mp3EncoderOptions o;
+        o.id3 = 1;
+        Mp3JobSettings s = settings(o, 2);
+        s.indexPath = demoIndex;
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        Mp3Job job(s);
+        QVERIFY(job.run().ok());
+        const QString list = PlaylistPath(out, "Recording 09:05  07/12/2026", ".m3u");
+        QVERIFY(WriteM3UPlaylist(list, job.fileNames(), out));
+        const QList<QByteArray> lines = ReadAll(list).split('\n');
+        QCOMPARE(lines.size(), count + 1);
+        for (int k = 1; k <= count; ++k) {
+            QVERIFY(lines[k - 1].endsWith('\r'));
+            const QString path = QString::fromUtf8(lines[k - 1].chopped(1));
+            QCOMPARE(path, out + QString("Song %1 & more.mp3").arg(k));
+            QCOMPARE(ReadTags(ReadAll(path)).frames["TIT2"], QString("Song %1 & \"more\"").arg(k));
+        }
+        QVERIFY(lines.last().isEmpty());
+        QVERIFY(QFile::exists(tracks + "Track 1.wav"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMp3Encode)
+#include "tst_Mp3Encode.moc"
