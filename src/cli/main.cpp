@@ -16,6 +16,8 @@
 
 namespace sv::cli {
 
+bool RunEncodeFlacCommand(const QStringList& args, int& exitCode); // cli_encode_flac.cpp
+
 QTextStream& out()
 {
     static QTextStream s(stdout);
@@ -53,6 +55,7 @@ const char* kUsage =
     "  waveform FILE OUT.png [--width PIXELS]       draw the waveform\n"
     "  save-check TEXT                    check a save location as the wizard does\n"
     "  copy-tracks RECORDING.XML FOLDER   copy a recording's track files to a folder\n"
+    "  encode flac INDEX OUTDIR [--jobs N] [--level L]  FLAC files of a recording's tracks\n"
     "An empty FILE means the user's settings.xml.\n";
 
 // A number argument: the whole text must be a number.
@@ -137,6 +140,8 @@ int run(const QStringList& a)
         return 0;
     }
     int code = 0;
+    if (RunEncodeFlacCommand(a, code))
+        return code;
     if (RunTracksCommand(a, code) || RunOutputCommand(a, code))
         return code;
     return usageError(QStringLiteral("unknown command: ") + cmd + QStringLiteral(" (try --help)"));
