@@ -2,6 +2,7 @@
 // nothing half-made after a full disk or a cancel.
 #include "output/FlacCheck.h"
 #include "output/FlacEncoder.h"
+#include "output/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "support/TestRequire.h"
 
@@ -233,6 +234,20 @@ private Q_SLOTS:
         QCOMPARE(folderEntries(f + "/out"), QStringList({"mine.txt"}));
         QVERIFY(job.outputFiles().isEmpty());
         QVERIFY(QFileInfo::exists(tracks[2].wavPath));
+    }
+
+    // The same on a real full disk: a small tmpfs.
+    void realFullDiskLeavesNothing()
+    {
+        const QString f = newFolder("tmpfs");
+        const auto tracks = tracksOf(makeRecording(f, {{2, 16, 4410, "small"}, {2, 16, 10 * 44100, "big"}}));
+        SmallDisk disk(f + "/disk", 512 * 1024);
+        SV_REQUIRE_MOUNTED(disk);
+        FlacJob job(tracks, disk.path, {5, 1});
+        const JobResult r = job.run();
+        QCOMPARE(r.code, FlacCode::WriteFailed);
+        QCOMPARE(r.errnum, ENOSPC);
+        QCOMPARE(folderEntries(disk.path), QStringList());
     }
 
     // Cancelled after the first file is done, while the others are on their way.
