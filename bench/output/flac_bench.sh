@@ -34,24 +34,24 @@ if [ ! -f "$rec/recording.xml" ]; then
 fi
 wavs=("$rec"/Track*.wav)
 
-now() { date +%s.%N; }
+# "wall-seconds cpu-seconds" of a command
+timed() {
+  /usr/bin/time -f "%e %U %S" -o "$out/time.txt" "$@" > /dev/null
+  awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$out/time.txt"
+}
 ours() {
   rm -rf "$out/ours"; mkdir -p "$out/ours"
-  local s; s=$(now)
-  "$cli" encode flac "$rec/recording.xml" "$out/ours" --jobs 2 --level 5 > /dev/null
-  echo "$(now) - $s" | bc
+  timed "$cli" encode flac "$rec/recording.xml" "$out/ours" --jobs 2 --level 5
 }
 theirs() {
   rm -rf "$out/flac"; mkdir -p "$out/flac"
-  local s; s=$(now)
-  for w in "${wavs[@]}"; do flac -5 -s -f -o "$out/flac/$(basename "$w" .wav).flac" "$w"; done
-  echo "$(now) - $s" | bc
+  timed bash -c 'for w in "$@"; do b=${w##*/}; flac -5 -s -f -o "$0/${b%.wav}.flac" "$w" || exit 1; done' "$out/flac" "${wavs[@]}"
 }
 cat "${wavs[@]}" > /dev/null # page cache warm for both
 best_ours=999999; best_flac=999999
 for r in $(seq 1 "$runs"); do
-  a=$(ours); b=$(theirs)
-  echo "run $r: sonivault ${a}s  flac -5 ${b}s"
+  read -r a ca < <(ours); read -r b cb < <(theirs)
+  echo "run $r: sonivault ${a}s (cpu ${ca}s)  flac -5 ${b}s (cpu ${cb}s)  load $(cut -d' ' -f1 /proc/loadavg)"
   best_ours=$(echo "if ($a < $best_ours) $a else $best_ours" | bc)
   best_flac=$(echo "if ($b < $best_flac) $b else $best_flac" | bc)
 done
