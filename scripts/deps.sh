@@ -17,6 +17,7 @@ PACKAGES=(
   dbus-daemon xvfb xauth imagemagick sox ffmpeg stress-ng
   python3 util-linux # split reliability runs (bench/reliability)
 )
+PACKAGES+=(libflac-dev flac)  # FLAC output; flac and metaflac check it in tests
 
 missing=()
 for p in "${PACKAGES[@]}"; do
