@@ -28,6 +28,8 @@ QTextStream& err()
     return s;
 }
 
+bool RunEncodeWmaCommand(const QStringList& args, int& exitCode); // cli_encode_wma.cpp
+
 int usageError(const QString& message)
 {
     err() << "sonivault-cli: " << message << Qt::endl;
@@ -138,6 +140,8 @@ int run(const QStringList& a)
     }
     int code = 0;
     if (RunTracksCommand(a, code) || RunOutputCommand(a, code))
+        return code;
+    if (RunEncodeWmaCommand(a, code))
         return code;
     return usageError(QStringLiteral("unknown command: ") + cmd + QStringLiteral(" (try --help)"));
 }
