@@ -300,7 +300,9 @@ JobResult WmaEncodeJob::encodeAll()
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         if (isCanceled() && !stop)
             stopAll();
-        if (running == 0)
+        // Between two tracks nothing runs, yet the next one is on its way:
+        // only a stopped run may end here.
+        if (stop && running == 0)
             loop.quit();
     });
     if (n > 0) {

@@ -104,7 +104,9 @@ bool SetWmaProfile(const QString& itemText)
 
 QString WmaEncodeProfile()
 {
-    return XMLGetValue(kWmaProfileKey, kWmaSection, QString(), QStringLiteral("64"));
+    // An unreadable settings file reads as empty: encode at the default rather than fail.
+    const QString p = XMLGetValue(kWmaProfileKey, kWmaSection, QString(), QStringLiteral("64"));
+    return p.isEmpty() ? QStringLiteral("64") : p;
 }
 
 QString WmaASetting(const QString& profile)

@@ -54,7 +54,7 @@ int WmaProfileIndex();
 int WmaProfileIndex(const QString& stored);
 // Stores the text of the selected list item.
 bool SetWmaProfile(const QString& itemText);
-// The Profile the encoder uses (default "64").
+// The Profile the encoder uses (default "64", also when settings.xml cannot be read).
 QString WmaEncodeProfile();
 // The encoder's setting name for a profile text: its leading whole number of
 // kbps + "_44_2" ("128 kbps Normal Quality" -> "128_44_2", "abc" -> "0_44_2").
