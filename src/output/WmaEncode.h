@@ -85,13 +85,15 @@ public:
 
     // The encoder's path as checked (program folder + "wm8eutil").
     QString encoderPath() const;
-    // Valid once the job has started: the tracks in order, with their outputs.
+    // The tracks in order with their outputs and command lines; read them once
+    // the job has finished (the job's thread fills them in).
     QVector<WmaTrack> tracks() const { return m_tracks; }
     // The finished files, in track order, after a successful run.
     QStringList outputs() const;
     // The track a failure concerns (1-based), 0 when none.
     int failedTrack() const { return m_failedTrack; }
-    // Removes the work folder with whatever it still holds.
+    // Removes the work folder with whatever it still holds (after the move,
+    // or when the files are not wanted); not while the job runs.
     void discard();
 
 Q_SIGNALS:
