@@ -78,6 +78,23 @@ cat "$side" > /dev/null
 read -r whole_ours_wall whole_ours_cpu < <(timed whole_ours "$out/whole-ours")
 read -r whole_ff_wall whole_ff_cpu < <(timed whole_theirs "$out/whole-ffmpeg")
 
+# sonivault-cli encode wma on the same tracks: one encoder after the other (the
+# page's order) against two at once, best of the rounds each.
+"$bin/sonivault-cli" xml set "128 kbps Normal Quality" Profile 'Encoding\WMA' ''
+cli_one() { "$bin/sonivault-cli" encode wma "$tracks/recording.xml" "$1" --jobs 1 > /dev/null; }
+cli_two() { "$bin/sonivault-cli" encode wma "$tracks/recording.xml" "$1" --jobs 2 > /dev/null; }
+best() { # best() FN DEST: the best "wall cpu" of the rounds
+  local fn=$1 dest=$2 bw="" bc="" w c
+  for _ in $(seq "$rounds"); do
+    read -r w c < <(timed "$fn" "$dest")
+    if [ -z "$bw" ] || awk -v a="$w" -v b="$bw" 'BEGIN { exit !(a < b) }'; then bw=$w; bc=$c; fi
+  done
+  echo "$bw $bc"
+}
+read -r cli_one_wall cli_one_cpu < <(best cli_one "$out/cli-one")
+read -r cli_two_wall cli_two_cpu < <(best cli_two "$out/cli-two")
+[ "$(find "$out/cli-two" -name '*.wma' | wc -l)" -eq ${#wavs[@]} ] || { echo "CLI made too few files" >&2; exit 1; }
+
 bytes() { du -cb "$1"/*.wma | tail -1 | cut -f1; }
 ours_bytes=$(bytes "$out/ours")
 ff_bytes=$(bytes "$out/ffmpeg")
@@ -91,3 +108,7 @@ awk -v a="$ours_wall" -v b="$ff_wall" 'BEGIN { printf "ffmpeg / wm8eutil wall ti
 awk -v a="$ours_cpu" -v b="$ff_cpu" 'BEGIN { printf "ffmpeg / wm8eutil cpu time:  %.2f\n", b / a }'
 printf '\nwhole side in one file (one run): wm8eutil %s s (cpu %s s), ffmpeg %s s (cpu %s s)\n' \
   "$whole_ours_wall" "$whole_ours_cpu" "$whole_ff_wall" "$whole_ff_cpu"
+printf '\nsonivault-cli encode wma, 128 kbps: --jobs 1 %s s (cpu %s s), --jobs 2 %s s (cpu %s s)\n' \
+  "$cli_one_wall" "$cli_one_cpu" "$cli_two_wall" "$cli_two_cpu"
+awk -v a="$cli_one_wall" -v b="$cli_two_wall" 'BEGIN { printf "two jobs / one after another: %.2fx faster\n", a / b }'
+awk -v a="$cli_one_wall" -v b="$ours_wall" 'BEGIN { printf "CLI --jobs 1 against wm8eutil alone in a shell loop: %+.1f %%\n", (a / b - 1) * 100 }'

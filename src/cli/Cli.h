@@ -14,5 +14,9 @@ int usageError(const QString& message);
 
 bool RunTracksCommand(const QStringList& args, int& exitCode);
 bool RunOutputCommand(const QStringList& args, int& exitCode);
+// "encode mp3|wma|flac ...": each in its cli_encode_*.cpp.
+bool RunEncodeMp3Command(const QStringList& args, int& exitCode);
+bool RunEncodeWmaCommand(const QStringList& args, int& exitCode);
+bool RunEncodeFlacCommand(const QStringList& args, int& exitCode);
 
 } // namespace sv::cli

@@ -16,8 +16,6 @@
 
 namespace sv::cli {
 
-bool RunEncodeFlacCommand(const QStringList& args, int& exitCode); // cli_encode_flac.cpp
-
 QTextStream& out()
 {
     static QTextStream s(stdout);
@@ -35,8 +33,6 @@ int usageError(const QString& message)
     err() << "sonivault-cli: " << message << Qt::endl;
     return 2;
 }
-
-bool RunEncodeMp3Command(const QStringList& args, int& exitCode);
 
 namespace {
 
@@ -58,6 +54,7 @@ const char* kUsage =
     "  save-check TEXT                    check a save location as the wizard does\n"
     "  copy-tracks RECORDING.XML FOLDER   copy a recording's track files to a folder\n"
     "  encode mp3 RECORDING.XML OUTDIR [--jobs N]   the tracks as tagged MP3 files\n"
+    "  encode wma RECORDING.XML OUTDIR [--jobs N]   the tracks as tagged WMA files\n"
     "  encode flac INDEX OUTDIR [--jobs N] [--level L]  FLAC files of a recording's tracks\n"
     "An empty FILE means the user's settings.xml.\n";
 
@@ -143,7 +140,7 @@ int run(const QStringList& a)
         return 0;
     }
     int code = 0;
-    if (RunEncodeMp3Command(a, code) || RunEncodeFlacCommand(a, code))
+    if (RunEncodeMp3Command(a, code) || RunEncodeWmaCommand(a, code) || RunEncodeFlacCommand(a, code))
         return code;
     if (RunTracksCommand(a, code) || RunOutputCommand(a, code))
         return code;

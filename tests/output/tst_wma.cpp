@@ -1,0 +1,179 @@
+// The WMA page's fields and profile in the store, and what the encoder is
+// given: arguments, the command line shown in messages, file names.
+#include "output/WmaEncode.h"
+#include "output/WmaTags.h"
+#include "settings/modXML.h"
+#include "support/TestEnv.h"
+
+#include <QtTest>
+
+using namespace sv;
+
+class TestWma : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QString m_index;
+
+private Q_SLOTS:
+    void init()
+    {
+        QDir().mkpath(env.dataFolder());
+        SetSettingsFile(env.dataFolder() + "settings.xml");
+        m_index = env.tmp() + "recording.xml";
+        QFile::remove(m_index);
+        QFile::remove(env.dataFolder() + "settings.xml");
+    }
+
+    void argumentsLeaveOutEmptyTags()
+    {
+        QCOMPARE(WmaArguments("/r/Track 1.wav", "/r/Track 1.wma", "128_44_2", {}),
+                 QStringList({"-input", "/r/Track 1.wav", "-output", "/r/Track 1.wma", "-a_setting", "128_44_2"}));
+        const WmaTags some{"", "Artist", "", "-output /etc/passwd"};
+        QCOMPARE(WmaArguments("in.wav", "out.wma", "32_44_2", some),
+                 QStringList({"-input", "in.wav", "-output", "out.wma", "-a_setting", "32_44_2", "-author", "Artist",
+                              "-description", "-output /etc/passwd"}));
+    }
+
+    void commandLineText()
+    {
+        QCOMPARE(WmaCommandLineText("/p/wm8eutil", "/r/Track 1.wav", "/r/ACDC.wma", "128_44_2", {"AC/DC", "", "", ""}),
+                 R"(/p/wm8eutil -input "/r/Track 1.wav" -output "/r/ACDC.wma" -a_setting 128_44_2  -title "AC/DC")");
+        QCOMPARE(WmaCommandLineText("E", "i", "o", "64_44_2", {"T", "A", "C", "D"}),
+                 R"(E -input "i" -output "o" -a_setting 64_44_2  -title "T" -author "A" -copyright "C" -description "D")");
+        QCOMPARE(WmaCommandLineText("E", "i", "o", "64_44_2", {}), R"(E -input "i" -output "o" -a_setting 64_44_2 )");
+    }
+
+    void settingNames_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("very low") << "32 kbps Very Low Quality" << "32_44_2";
+        QTest::newRow("normal") << "128 kbps Normal Quality" << "128_44_2";
+        QTest::newRow("encoder default") << "64" << "64_44_2";
+        QTest::newRow("fraction") << "96.7 kbps" << "96_44_2";
+        QTest::newRow("no number") << "High Quality" << "0_44_2";
+        QTest::newRow("empty") << "" << "0_44_2";
+    }
+
+    void settingNames()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, setting);
+        QCOMPARE(WmaASetting(profile), setting);
+    }
+
+    void profileSetting()
+    {
+        QCOMPARE(WmaProfiles().size(), 6);
+        QCOMPARE(WmaProfiles().at(kWmaDefaultProfile), "128 kbps Normal Quality");
+        QCOMPARE(WmaProfileIndex(), kWmaDefaultProfile);       // nothing stored
+        QCOMPARE(WmaEncodeProfile(), "64");                    // the encoder's own default
+        QVERIFY(SetWmaProfile("32 kbps Very Low Quality"));
+        QCOMPARE(WmaProfileIndex(), 0);
+        QCOMPARE(XMLGetValue("Profile", "Encoding\\WMA", "", ""), "32 kbps Very Low Quality");
+        QCOMPARE(WmaEncodeProfile(), "32 kbps Very Low Quality");
+        QVERIFY(SetWmaProfile("320 kbps"));                    // hand-edited, unknown to the list
+        QCOMPARE(WmaProfileIndex(), kWmaDefaultProfile);
+        QCOMPARE(WmaProfileIndex("192 kbps high quality"), kWmaDefaultProfile); // exact text only
+    }
+
+    void pageFieldsFallBackToTrack1()
+    {
+        XMLSetValue("3", "Tracks", "", m_index);
+        QVERIFY(XMLSetValue("Band", "Artist", "Track1", m_index));
+        QVERIFY(XMLSetValue("(c) 1979", "Copyright", "Track1", m_index));
+        QVERIFY(XMLSetValue("Side A", "Description", "Track1", m_index));
+        XMLSetValue("Second", "Name", "Track2", m_index);
+        XMLSetValue("", "Artist", "Track3", m_index);     // emptied on purpose: no fallback
+        XMLSetValue("*NA*", "Copyright", "Track3", m_index); // typed by the user, kept
+
+        QCOMPARE(LoadWmaPageTags(m_index, 2), (WmaTags{"Second", "Band", "(c) 1979", "Side A"}));
+        QCOMPARE(LoadWmaPageTags(m_index, 3), (WmaTags{"", "", "*NA*", "Side A"}));
+        // The encoder takes each track's own values only.
+        QCOMPARE(LoadWmaEncodeTags(m_index, 2), (WmaTags{"Second", "", "", ""}));
+        QCOMPARE(WmaListItem(m_index, 2), "Second");
+        QCOMPARE(WmaListItem(m_index, 3), "Track-3");
+    }
+
+    void storedFieldsReadBackExactly_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quotes") << R"(He said "stop" \"twice\")";
+        QTest::newRow("shell") << "$(touch /tmp/wma-pwned) `id`; rm -rf ~ && echo | cat";
+        QTest::newRow("markup") << "</Artist><Name>x</Name> & &amp; &#x41;";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("Motörhead – Ça plane pour moi · 日本の歌 🎵");
+        QTest::newRow("spaces around") << "  padded  ";
+        QTest::newRow("300 characters") << QString("Long title ").repeated(28).left(300);
+    }
+
+    void storedFieldsReadBackExactly()
+    {
+        QFETCH(QString, value);
+        WmaTags t{value, "A" + value, "C" + value, "D" + value};
+        QVERIFY(StoreWmaPageTags(m_index, 4, t));
+        QCOMPARE(LoadWmaEncodeTags(m_index, 4), t);
+        QCOMPARE(LoadWmaPageTags(m_index, 4), t);
+        // The MP3 page reads the same title and artist.
+        QCOMPARE(XMLGetValue("Name", "Track4", m_index, ""), value);
+        QCOMPARE(XMLGetValue("Artist", "Track4", m_index, ""), "A" + value);
+    }
+
+    void emptyTitleIsStoredAsTrackName()
+    {
+        WmaTags t{"", "x", "", ""};
+        QVERIFY(StoreWmaPageTags(m_index, 7, t));
+        QCOMPARE(t.title, "Track 7");
+        QCOMPARE(XMLGetValue("Name", "Track7", m_index, ""), "Track 7");
+    }
+
+    void fileBases_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("base");
+        QTest::newRow("forbidden characters") << "AC/DC: Live?" << "ACDC Live";
+        QTest::newRow("empty") << "" << "Track 3";
+        QTest::newRow("nothing left") << "///??" << "Track 3";
+        QTest::newRow("dots only") << ".." << "Track 3";
+        QTest::newRow("hidden") << ".Intro" << "Intro";
+        QTest::newRow("control characters") << "Line\none\ttwo" << "Lineonetwo";
+        QTest::newRow("leading dash") << "-output" << "-output";
+    }
+
+    void fileBases()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, base);
+        QCOMPARE(WmaFileBase(name, 3), base);
+    }
+
+    void longNamesStillMakeAFile()
+    {
+        const QString emoji = QString::fromUtf8("🎵");
+        const QString base = WmaFileBase(emoji.repeated(120), 1);
+        QVERIFY(base.toUtf8().size() <= 200);
+        QVERIFY(base.toUtf8().size() > 190);
+        QCOMPARE(QString::fromUtf8(base.toUtf8()), base); // no half character at the cut
+    }
+
+    void duplicateBases()
+    {
+        QCOMPARE(UniqueFileBases({"Song", "song", "Song (2)", "Song", "Other"}),
+                 QStringList({"Song", "song (3)", "Song (2)", "Song (4)", "Other"}));
+        QCOMPARE(UniqueFileBases({"A", "B"}), QStringList({"A", "B"}));
+    }
+
+    void failureTexts()
+    {
+        QCOMPARE(WmaFailureText({WmaCode::EncoderMissing, 0, "/p/wm8eutil"}),
+                 "The WMA encoder can't be found. Please reinstall Sonivault. STR=/p/wm8eutil");
+        QCOMPARE(WmaFailureText({WmaCode::FileMissing, 0, "E -input \"i\""}),
+                 "The compressed file was not created. Commandline= E -input \"i\"");
+        QCOMPARE(WmaFailureText({WmaCode::MoveFailed, 0, "No space left on device"}),
+                 "Error moving or copying files. No space left on device");
+        QCOMPARE(WmaFailureText({JobCode::Canceled, 0, kMoveCanceled}), "Error moving or copying files. Move canceled.");
+        QCOMPARE(WmaFailureText({}), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWma)
+#include "tst_wma.moc"

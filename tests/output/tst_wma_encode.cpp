@@ -1,0 +1,360 @@
+// WMA encoding with the real wm8eutil on generated track files: the files,
+// their tags read back with ffprobe, duplicate titles, the profile, failing
+// and missing encoders, cancel, parallel runs and the CLI.
+#include "output/WmaEncode.h"
+#include "settings/modXML.h"
+#include "support/TestEnv.h"
+#include "support/TestRequire.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace sv;
+
+namespace {
+
+// 16-bit stereo 44100 Hz: a chord with a slow swell.
+QByteArray MakeWav(double seconds)
+{
+    const qint64 frames = qint64(std::llround(44100 * seconds));
+    QByteArray data(int(frames * 4), Qt::Uninitialized);
+    for (qint64 i = 0; i < frames; ++i) {
+        const double t = double(i) / 44100;
+        for (int c = 0; c < 2; ++c) {
+            const double v = (0.3 + 0.1 * std::sin(t)) * std::sin(2 * M_PI * (c ? 330 : 440) * t);
+            qToLittleEndian<qint16>(qint16(v * 32767), data.data() + i * 4 + c * 2);
+        }
+    }
+    QByteArray h("RIFF");
+    auto u32 = [&h](quint32 v) { char b[4]; qToLittleEndian(v, b); h.append(b, 4); };
+    auto u16 = [&h](quint16 v) { char b[2]; qToLittleEndian(v, b); h.append(b, 2); };
+    u32(quint32(36 + data.size()));
+    h.append("WAVEfmt ");
+    u32(16); u16(1); u16(2); u32(44100); u32(44100 * 4); u16(4); u16(16);
+    h.append("data");
+    u32(quint32(data.size()));
+    return h + data;
+}
+
+bool HaveFfprobe()
+{
+    return !QStandardPaths::findExecutable("ffprobe").isEmpty();
+}
+
+QJsonObject Probe(const QString& path)
+{
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-show_entries", "format=duration,size:format_tags:stream=codec_name",
+                        "-of", "json", path});
+    p.waitForFinished(60000);
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+// Every file below a folder (hidden ones too), relative, sorted.
+QStringList Tree(const QString& dir)
+{
+    QStringList out;
+    QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+QByteArray Hash(const QString& dir)
+{
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    for (const QString& f : Tree(dir)) {
+        QFile file(dir + "/" + f);
+        if (file.open(QIODevice::ReadOnly))
+            h.addData(f.toUtf8() + file.readAll());
+    }
+    return h.result();
+}
+
+} // namespace
+
+class TestWmaEncode : public QObject {
+    Q_OBJECT
+    svtest::TestEnv env;
+    QString m_rec;   // recording folder with its track files and recording.xml
+    QString m_index;
+    QString m_save;
+
+    // A split recording of count tracks, each `seconds` long, named as given.
+    void MakeRecording(const QStringList& names, double seconds = 2.0)
+    {
+        m_rec = env.root() + "/rec";
+        m_save = env.root() + "/save";
+        QDir(m_rec).removeRecursively();
+        QDir(m_save).removeRecursively();
+        QDir().mkpath(m_rec);
+        QDir().mkpath(m_save);
+        m_index = m_rec + "/recording.xml";
+        const QByteArray wav = MakeWav(seconds);
+        XMLSetValue(QString::number(names.size()), "Tracks", "", m_index);
+        for (int k = 1; k <= names.size(); ++k) {
+            const QString file = m_rec + "/Track " + QString::number(k) + ".wav";
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(wav);
+            f.close();
+            XMLSetValue(file, "Filename", "Track" + QString::number(k), m_index);
+            XMLSetValue(names[k - 1], "Name", "Track" + QString::number(k), m_index);
+        }
+    }
+
+    // A program folder holding only a fake wm8eutil running the given script.
+    QString FakeEncoder(const QString& script)
+    {
+        const QString dir = env.root() + "/fakebin";
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        QFile f(dir + "/wm8eutil");
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write("#!/bin/sh\n" + script.toUtf8() + "\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return dir;
+    }
+
+    // Encodes and moves as the page does; the move's result.
+    JobResult EncodeAndMove(WmaEncodeJob& job)
+    {
+        const JobResult r = job.run();
+        if (!r.ok())
+            return r;
+        WmaMoveJob move(job.outputs(), m_save + "/");
+        const JobResult m = move.run();
+        job.discard();
+        return m;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QDir().mkpath(env.dataFolder());
+        SetSettingsFile(env.dataFolder() + "settings.xml");
+        QVERIFY2(QFile::exists(QCoreApplication::applicationDirPath() + "/wm8eutil"), "wm8eutil is not built");
+    }
+
+    void filesAndHostileTags()
+    {
+        SV_REQUIRE_TOOL(HaveFfprobe(), "ffprobe");
+        const QStringList hostile{R"(He said "stop" \"twice\")", "$(touch /tmp/wma-pwned) `id`",
+                                  "a; rm -rf ~ && echo | cat > x", "</Title><Author>x</Author> & &amp;",
+                                  QString::fromUtf8("Motörhead – Ça plane 日本の歌 🎵"), "-output"};
+        MakeRecording(hostile + QStringList{""});
+        for (int k = 1; k <= hostile.size(); ++k) {
+            const QString s = "Track" + QString::number(k);
+            XMLSetValue("A " + hostile[k - 1], "Artist", s, m_index);
+            XMLSetValue("C " + hostile[k - 1], "Copyright", s, m_index);
+            XMLSetValue("D " + hostile[k - 1], "Description", s, m_index);
+        }
+        const QByteArray before = Hash(m_rec);
+        WmaEncodeJob job({m_index, 0, "128 kbps Normal Quality", {}, 1});
+        QSignalSpy progress(&job, &Job::progress);
+        QCOMPARE(EncodeAndMove(job).code, 0);
+
+        QStringList expected{"Track 7.wma"};
+        for (int k = 1; k <= hostile.size(); ++k)
+            expected << WmaFileBase(hostile[k - 1], k) + ".wma";
+        expected.sort();
+        QCOMPARE(Tree(m_save), expected);
+        QVERIFY(expected.contains("-output.wma"));
+        for (int k = 1; k <= hostile.size(); ++k) {
+            const QString file = m_save + "/" + WmaFileBase(hostile[k - 1], k) + ".wma";
+            const QJsonObject probe = Probe(file);
+            QCOMPARE(probe["streams"].toArray().at(0).toObject()["codec_name"].toString(), "wmav2");
+            const QJsonObject tags = probe["format"].toObject()["tags"].toObject();
+            QCOMPARE(tags["title"].toString(), hostile[k - 1]);
+            QCOMPARE(tags["artist"].toString(), "A " + hostile[k - 1]);
+            QCOMPARE(tags["copyright"].toString(), "C " + hostile[k - 1]);
+            QCOMPARE(tags["comment"].toString(), "D " + hostile[k - 1]);
+        }
+        // A track without a name: the file is named after it, and has no title.
+        const QJsonObject untitled = Probe(m_save + "/Track 7.wma")["format"].toObject()["tags"].toObject();
+        QVERIFY(!untitled.contains("title") && !untitled.contains("artist"));
+        QVERIFY(!QFile::exists("/tmp/wma-pwned"));
+        QCOMPARE(Hash(m_rec), before); // the tracks untouched, no work folder left
+        QCOMPARE(progress.first().at(2).toString(), "Compressing " + hostile[0]);
+        QCOMPARE(progress.last().at(0).toLongLong(), 7);
+    }
+
+    void duplicateTitles()
+    {
+        MakeRecording({"Song", "Song", "AC/DC", "song"}, 1.0);
+        WmaEncodeJob job({m_index, 0, {}, {}, 2});
+        QCOMPARE(EncodeAndMove(job).code, 0);
+        QCOMPARE(Tree(m_save), QStringList({"ACDC.wma", "Song (2).wma", "Song.wma", "song (3).wma"}));
+        if (HaveFfprobe())
+            QCOMPARE(Probe(m_save + "/Song (2).wma")["format"].toObject()["tags"].toObject()["title"].toString(), "Song");
+    }
+
+    void profileSetsTheBitrate_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("kbps");
+        QTest::newRow("stored, very low") << "32 kbps Very Low Quality" << 32;
+        QTest::newRow("stored, high") << "192 kbps High Quality" << 192;
+        QTest::newRow("none stored") << "" << 64;
+    }
+
+    void profileSetsTheBitrate()
+    {
+        SV_REQUIRE_TOOL(HaveFfprobe(), "ffprobe");
+        QFETCH(QString, profile);
+        QFETCH(int, kbps);
+        if (profile.isEmpty())
+            XMLDeleteSection("Encoding\\WMA", "");
+        else
+            QVERIFY(SetWmaProfile(profile));
+        MakeRecording({"One"}, 10.0);
+        WmaEncodeJob job({m_index, 0, {}, {}, 1});
+        QCOMPARE(EncodeAndMove(job).code, 0);
+        const QJsonObject format = Probe(m_save + "/One.wma")["format"].toObject();
+        const double rate = format["size"].toString().toDouble() * 8 / format["duration"].toString().toDouble();
+        QVERIFY2(std::abs(rate - kbps * 1000) <= kbps * 100, qPrintable(QString::number(rate)));
+    }
+
+    void failingEncoder_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text"); // the message; "COMMAND" stands for the second track's command line
+        // Fails on the second track, after writing part of its file.
+        const QString second = R"(case "$2" in *"Track 2.wav") echo partial > "$4"; )";
+        QTest::newRow("fails with a reason")
+            << second + R"(echo 'wm8eutil: cannot write "x": No space left on device' >&2; exit 1;; esac; echo ok > "$4")"
+            << WmaCode::EncoderFailed << R"(Compressing the file failed: cannot write "x": No space left on device  In wm8eutil)";
+        QTest::newRow("fails silently") << second + R"(exit 3;; esac; echo ok > "$4")" << WmaCode::EncoderFailed
+                                        << "Compressing the file failed: exit code 3  In wm8eutil";
+        QTest::newRow("makes no file") << R"(case "$2" in *"Track 2.wav") exit 0;; esac; echo ok > "$4")"
+                                       << WmaCode::FileMissing << "The compressed file was not created. Commandline= COMMAND";
+        QTest::newRow("crashes") << second + R"(kill -SEGV $$;; esac; echo ok > "$4")" << WmaCode::EncoderFailed
+                                 << "Compressing the file failed: the encoder stopped unexpectedly  In wm8eutil";
+    }
+
+    void failingEncoder()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        MakeRecording({"One", "Two", "Three"}, 0.5);
+        const QByteArray before = Hash(m_rec);
+        const QString bin = FakeEncoder(script);
+        WmaEncodeJob job({m_index, 0, "128 kbps Normal Quality", bin, 1});
+        const JobResult r = job.run();
+        QCOMPARE(r.code, code);
+        QCOMPARE(job.failedTrack(), 2);
+        const WmaTrack second = job.tracks().at(1);
+        QVERIFY(second.commandLine.startsWith(bin + "/wm8eutil -input \"" + m_rec + "/Track 2.wav\" -output \""));
+        QVERIFY(second.commandLine.endsWith("/Two.wma\" -a_setting 128_44_2  -title \"Two\""));
+        QCOMPARE(WmaFailureText(r), QString(text).replace("COMMAND", second.commandLine));
+        QCOMPARE(job.outputs(), QStringList());
+        QCOMPARE(Hash(m_rec), before); // neither the first track's file nor the partial one stays
+    }
+
+    void missingEncoder()
+    {
+        MakeRecording({"One"}, 0.5);
+        const QString bin = env.root() + "/emptybin";
+        QDir().mkpath(bin);
+        WmaEncodeJob job({m_index, 0, {}, bin, 1});
+        const JobResult r = job.run();
+        QCOMPARE(WmaFailureText(r), "The WMA encoder can't be found. Please reinstall Sonivault. STR=" + bin + "/wm8eutil");
+        QCOMPARE(Tree(m_rec), QStringList({"Track 1.wav", "recording.xml"}));
+    }
+
+    // The page's Cancel (or the window closing) mid-track: nothing half made stays.
+    void cancelLeavesNothing()
+    {
+        MakeRecording({"Long", "Longer"}, 120.0);
+        const QByteArray before = Hash(m_rec);
+        WmaEncodeJob job({m_index, 0, "192 kbps High Quality", {}, 1});
+        QSignalSpy finished(&job, &Job::finished);
+        job.start();
+        QElapsedTimer t;
+        t.start();
+        auto partFile = [this] {
+            return Tree(m_rec).filter(".part").size() == 1;
+        };
+        while (!partFile() && job.isRunning() && t.elapsed() < 20000)
+            QTest::qWait(5);
+        QVERIFY2(partFile(), "the encoder did not start writing");
+        job.cancel();
+        QVERIFY(finished.wait(20000));
+        QVERIFY(job.result().canceled());
+        QCOMPARE(WmaFailureText(job.result()), QString());
+        QCOMPARE(Hash(m_rec), before);
+        QCOMPARE(Tree(m_save), QStringList());
+    }
+
+    void moveCancelAndFailure()
+    {
+        MakeRecording({"One", "Two"}, 0.5);
+        WmaEncodeJob job({m_index, 0, {}, {}, 1});
+        QVERIFY(job.run().ok());
+        FileOpCallbacks stopAtOnce;
+        stopAtOnce.progress = [](qint64, qint64, const QString&) { return false; };
+        WmaMoveJob canceled(job.outputs(), m_save, stopAtOnce);
+        QCOMPARE(WmaFailureText(canceled.run()), "Error moving or copying files. Move canceled.");
+        QCOMPARE(Tree(m_save), QStringList());
+        WmaMoveJob missing(job.outputs(), m_save + "/gone");
+        const JobResult r = missing.run();
+        QCOMPARE(r.code, WmaCode::MoveFailed);
+        QVERIFY(WmaFailureText(r).startsWith("Error moving or copying files. "));
+    }
+
+    void parallelKeepsTrackOrder()
+    {
+        MakeRecording({"A", "B", "C", "D", "E"}, 1.0);
+        // The first track is the longest, so later ones finish before it.
+        QFile f(m_rec + "/Track 1.wav");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(MakeWav(15.0));
+        f.close();
+        WmaEncodeJob job({m_index, 0, {}, {}, 3});
+        QSignalSpy done(&job, &WmaEncodeJob::trackFinished);
+        QVERIFY(job.run().ok());
+        QCOMPARE(done.size(), 5);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(done.at(i).at(0).toInt(), i + 1);
+        QCOMPARE(job.outputs().size(), 5);
+    }
+
+    void cli()
+    {
+        MakeRecording({"First", "Second", "First"}, 1.0);
+        const QString tool = QCoreApplication::applicationDirPath() + "/sonivault-cli";
+        QProcess p;
+        p.start(tool, {"encode", "wma", m_index, m_save, "--jobs", "2"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()), QString());
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+                 m_save + "/First.wma\n" + m_save + "/Second.wma\n" + m_save + "/First (2).wma\n");
+        QCOMPARE(Tree(m_rec), QStringList({"Track 1.wav", "Track 2.wav", "Track 3.wav", "recording.xml"}));
+        for (const QStringList& bad : {QStringList{"encode", "wma", m_index}, {"encode", "wma", m_index, m_save, "--jobs", "0"}}) {
+            p.start(tool, bad);
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 2);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWmaEncode)
+#include "tst_wma_encode.moc"
