@@ -1,0 +1,134 @@
+#pragma once
+// The road from a virtual deck to the output page, shared by the whole-wizard
+// runs: a generated demo side on the deck's second line, Scan, Adjust, a
+// 5-minute profile recorded at a high speed factor, the detected tracks and
+// the split. Timers are driven by the test.
+#include "app/WizardFixture.h"
+#include "support/FindChild.h"
+#include "audioin/engine/DemoSignal.h"
+#include "tracks/modWaveSplit.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace svtest {
+
+
+const QString kFound = QStringLiteral("Line found. Click Adjust to optimize the volume.");
+const QString kOptimized = QStringLiteral("Volume Optimized. Click Next to continue.");
+
+// No system bus on a test machine; the recording needs no standby guard here.
+class NoLock : public StandbyLock {
+public:
+    bool Acquire(const QString&) override { return m_held = true; }
+    void Release() override { m_held = false; }
+    bool IsHeld() const override { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One volume-page tick per 200 ms of deck audio, as the page's timer runs
+// on a real deck.
+inline void tick(Wizard& z)
+{
+    auto* rec = z.st().Record();
+    const qint64 start = rec->FramesWritten();
+    QElapsedTimer t;
+    t.start();
+    while (rec->IsCapturing() && rec->FramesWritten() < start + 44100 / 5 && t.elapsed() < 3000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    z.w->picVolume()->timDoVolume_Timer();
+}
+
+// The scan finds the music on Line In; Adjust then optimises its volume.
+inline void ScanAndAdjust(Wizard& z)
+{
+    auto* vol = z.w->picVolume();
+    sv::test::Find<QTimer>(vol, "timDoVolume")->stop(); // only the test's ticks
+
+    sv::test::Find<QPushButton>(vol, "cmdScan")->click();
+    for (int i = 0; i < 400 && z.st().IsScanning; ++i)
+        tick(z);
+    QCOMPARE(sv::test::Find<QLabel>(vol, "lblScanInfo")->text(), kFound);
+    QCOMPARE(sv::test::Find<QComboBox>(vol, "cboLine")->currentText(), QStringLiteral("Line In"));
+    sv::test::Find<QPushButton>(vol, "cmdAdjust")->click();
+    for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
+        tick(z);
+    QCOMPARE(sv::test::Find<QLabel>(vol, "lblAdjustInfo")->text(), kOptimized);
+}
+
+
+// The wizard from the welcome page to the output page with the demo side
+// recorded and split; the split spans, or none after a failure. onWaveform
+// looks at the waveform page before the split.
+inline QVector<sv::FrameSpan> RecordAndSplitDemoSide(Wizard& z, const std::function<void()>& onWaveform = {})
+{
+    z.noWelcomeDialog();
+    if (!z.start())
+        return {};
+    z.next();
+    z.next();
+    if (z.page() != QStringLiteral("picVolume"))
+        return {};
+    ScanAndAdjust(z);
+    if (QTest::currentTestFailed())
+        return {};
+    z.next();
+    auto* rf = z.w->picRecordFrom();
+    for (int row = 0; row < rf->ProfileCount(); ++row) {
+        sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(row);
+        if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
+            break;
+    }
+    if (z.st().RecordSeconds != 300 || z.st().PauseSeconds != 0)
+        return {};
+    z.next();
+    auto* rp = z.w->picRecord();
+    rp->SetStandbyLock(std::make_unique<NoLock>());
+    sv::audio::DeckOf(z.st().Record())->speed = 150;
+    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 30000) {
+        sv::test::Find<QTimer>(rp, "timRecord")->stop();
+        QTest::qWait(10);
+        rp->timRecord_Timer();
+    }
+    if (z.page() != QStringLiteral("picWaveform") || !z.boxes.shown.isEmpty())
+        return {};
+    if (onWaveform)
+        onWaveform();
+    if (QTest::currentTestFailed())
+        return {};
+    const QVector<sv::FrameSpan> spans = z.w->picSplit()->SplitSpans(44100);
+    z.boxes.answer(sv::vbYes);
+    z.next();
+    return z.page() == QStringLiteral("picOutput") ? spans : QVector<sv::FrameSpan>{};
+}
+
+// The deck the runs record from: the music is on the second line, so the scan
+// has to move on to it.
+inline sv::audio::VirtualDeck DemoDeck(const QString& side)
+{
+    using sv::audio::VirtualSignal;
+    sv::audio::VirtualDeck deck;
+    deck.mixers = {{QStringLiteral("Demo Deck"),
+                    {{QStringLiteral("CD Audio"), VirtualSignal::silence(), 50},
+                     {QStringLiteral("Line In"), VirtualSignal::wav(side), 50},
+                     {QStringLiteral("Microphone"), VirtualSignal::silence(), 50}}}};
+    deck.speed = 20;
+    return deck;
+}
+
+} // namespace svtest
