@@ -123,7 +123,7 @@ bool frmMain::Load()
     RunState& s = m_state;
     s.Compressing = false;
     sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
-    s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
+    s.HelpFile = sv::DataFolder() + QStringLiteral("sonivault.chm");
     ReadStartupSettings();
     m_waveform->ui->chkAutoSplit->setChecked(
         WholeSetting(QStringLiteral("AutoSplit"), QStringLiteral("WaveformOptions"), 1, false) != 0);
