@@ -16,6 +16,8 @@ PACKAGES=(
   # tests and benchmarks
   dbus-daemon xvfb xauth imagemagick sox ffmpeg stress-ng
   python3 util-linux # split reliability runs (bench/reliability)
+  # packaging: .deb, menu entry, metainfo and icon checks, icon sizes, screenshots
+  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin man-db xdotool
 )
 PACKAGES+=(libflac-dev flac)  # FLAC output; flac and metaflac check it in tests
 

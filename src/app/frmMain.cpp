@@ -123,7 +123,7 @@ bool frmMain::Load()
     RunState& s = m_state;
     s.Compressing = false;
     sv::SetSettingsFile(sv::UserDataFolder() + QStringLiteral("settings.xml"));
-    s.HelpFile = sv::AddSlash(sv::ProgramFolder()) + QStringLiteral("sonivault.chm");
+    s.HelpFile = sv::DataFolder() + QStringLiteral("sonivault.chm");
     ReadStartupSettings();
     m_waveform->SetAutoSplit(sv::Settings::autoSplit());
     m_waveform->DetectTracksLoad();

@@ -2,6 +2,7 @@
 
 #include "help/ChmArchive.h"
 #include "help/HelpWindow.h"
+#include "util/modFunctions.h"
 #include "util/modMsgbox.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ QString HTMLHelp::resolvedPath() const
 {
     if (m_chmFile.contains(QLatin1Char('/')))
         return m_chmFile;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(m_chmFile);
+    return QDir(DataFolder()).filePath(m_chmFile);
 }
 
 std::shared_ptr<const ChmArchive> HTMLHelp::archiveFor(const QString& path)

@@ -199,6 +199,39 @@ QString ProgramFolder()
     return AddSlash(dir);
 }
 
+namespace {
+
+// An installed copy keeps the program in <prefix>/bin and the rest in folders
+// beside bin; a build folder keeps everything beside the program.
+QString InstalledOrProgramFolder(const QString& relative)
+{
+    const QString program = ProgramFolder();
+    const QString installed = QDir::cleanPath(program + relative);
+    if (QFileInfo(installed).isDir())
+        return AddSlash(installed);
+    return program;
+}
+
+} // namespace
+
+QString DataFolder()
+{
+    return InstalledOrProgramFolder(QStringLiteral("../share/sonivault"));
+}
+
+QString HelperFolder()
+{
+    return InstalledOrProgramFolder(QStringLiteral("../libexec/sonivault"));
+}
+
+QString FindHelper(const QString& name)
+{
+    const QFileInfo own(HelperFolder() + name);
+    if (own.isFile() && own.isExecutable())
+        return own.absoluteFilePath();
+    return QStandardPaths::findExecutable(name);
+}
+
 QString TempFolder()
 {
     return AddSlash(QDir::tempPath());

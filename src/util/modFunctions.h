@@ -39,6 +39,16 @@ void DeleteFileQuiet(const QString& path);
 QString UserDataFolder();
 // Folder of the running executable, ending in '/'.
 QString ProgramFolder();
+// Where the shipped data (profiles.xml, compress.gif, sonivault.chm, the demo
+// side) lives: <prefix>/share/sonivault/ for an installed copy (the program in
+// <prefix>/bin), else the program's own folder (the build folder). Ends in '/'.
+QString DataFolder();
+// Where our helper programs (wm8eutil, cdburner) live: <prefix>/libexec/sonivault/
+// for an installed copy, else the program's own folder. Ends in '/'.
+QString HelperFolder();
+// Full path of a helper program: the helper folder first, then PATH (lame comes
+// from the system). Empty when neither has it.
+QString FindHelper(const QString& name);
 // System temporary folder, ending in '/'.
 QString TempFolder();
 // Free bytes for the current user on the volume holding the path (0 when unknown).

@@ -57,7 +57,7 @@ void PageRecordFrom::LoadProfiles()
     ui->lstProfiles->clear();
     ui->lstRawProfiles->clear();
     st.ProfilesFile = sv::DefaultProfilesFile();
-    sv::CopyShippedProfiles(sv::ProgramFolder() + QStringLiteral("profiles.xml"), st.ProfilesFile);
+    sv::CopyShippedProfiles(sv::DataFolder() + QStringLiteral("profiles.xml"), st.ProfilesFile);
     const sv::ProfileList list = sv::ReadProfileList(st.ProfilesFile);
     // One section per listed name, so each row finds its own profile.
     ui->lstRawProfiles->addItems(list.listed);

@@ -277,7 +277,7 @@ VirtualDeck VirtualDeck::Demo()
     VirtualDeck d;
     VirtualMixer m;
     m.name = QStringLiteral("Demo Deck");
-    m.lines.append({QStringLiteral("Line In"), VirtualSignal::wav(ProgramFolder() + QStringLiteral("demo-side.wav")), 50});
+    m.lines.append({QStringLiteral("Line In"), VirtualSignal::wav(DataFolder() + QStringLiteral("demo-side.wav")), 50});
     m.lines.append({QStringLiteral("Microphone"), VirtualSignal::noise(400), 50});
     m.lines.append({QStringLiteral("CD Audio"), VirtualSignal::silence(), 50});
     d.mixers.append(m);

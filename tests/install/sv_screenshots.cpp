@@ -1,0 +1,139 @@
+// Takes the README's pictures: the program on the demo deck through one side,
+// from the first page to the finish page, each page grabbed as a PNG into
+// $SONIVAULT_SHOT_DIR. scripts/screenshots.sh runs it (under Xvfb when it can).
+#include "app/WizardFixture.h"
+
+#include "ui_PageRecord.h"
+#include "util/modFunctions.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+
+#include <chrono>
+#include <thread>
+
+using namespace svtest;
+
+namespace {
+
+class NoLock : public StandbyLock {
+public:
+    bool Acquire(const QString&) override { return m_held = true; }
+    void Release() override { m_held = false; }
+    bool IsHeld() const override { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
+// One volume-page tick per 200 ms of deck audio, as on a real deck.
+void tick(Wizard& z)
+{
+    auto* rec = z.st().Record();
+    const qint64 start = rec->FramesWritten();
+    QElapsedTimer t;
+    t.start();
+    while (rec->IsCapturing() && rec->FramesWritten() < start + 44100 / 5 && t.elapsed() < 3000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    z.w->picVolume()->timDoVolume_Timer();
+}
+
+} // namespace
+
+class Screenshots : public QObject {
+    Q_OBJECT
+    QString m_dir;
+
+    void shot(Wizard& z, const QString& name)
+    {
+        QApplication::processEvents();
+        QTest::qWait(50);
+        const QImage image = z.w->grab().toImage();
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        QVERIFY2(image.save(path, "PNG", 0), qPrintable(path));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_dir = qEnvironmentVariable("SONIVAULT_SHOT_DIR");
+        QVERIFY2(!m_dir.isEmpty() && QDir().mkpath(m_dir), "SONIVAULT_SHOT_DIR names the folder for the pictures");
+        QVERIFY2(QFile::exists(sv::DataFolder() + QStringLiteral("demo-side.wav")), "the demo side is built");
+    }
+
+    void oneSide()
+    {
+        sv::audio::VirtualDeck deck = sv::audio::VirtualDeck::Demo();
+        deck.speed = 20;
+        Wizard z(deck);
+        z.noWelcomeDialog();
+        QVERIFY(z.start());
+        z.w->show();
+        shot(z, QStringLiteral("welcome"));
+
+        z.next();
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picVolume"));
+        auto* vol = z.w->picVolume();
+        vol->timDoVolume.stop();
+        vol->ui->cmdScan->click();
+        for (int i = 0; i < 400 && z.st().IsScanning; ++i)
+            tick(z);
+        vol->ui->cmdAdjust->click();
+        for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
+            tick(z);
+        shot(z, QStringLiteral("volume"));
+
+        // A 5-minute side, recorded fast.
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
+        auto* rf = z.w->picRecordFrom();
+        for (int row = 0; row < rf->ProfileCount(); ++row) {
+            rf->ui->lstProfiles->setCurrentRow(row);
+            if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
+                break;
+        }
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picRecord"));
+        auto* rp = z.w->picRecord();
+        rp->SetStandbyLock(std::make_unique<NoLock>());
+        sv::audio::DeckOf(z.st().Record())->speed = 40;
+        rp->ui->cmdRec->click();
+        QElapsedTimer clock;
+        clock.start();
+        bool recordShot = false;
+        while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 60000) {
+            rp->timRecord.stop();
+            QTest::qWait(10);
+            rp->timRecord_Timer();
+            // Mid-side: the clock and meters are running.
+            if (!recordShot && z.st().Record()->FramesWritten() > 44100 * 100) {
+                shot(z, QStringLiteral("record"));
+                recordShot = true;
+            }
+        }
+        QVERIFY(recordShot);
+        QCOMPARE(z.page(), QStringLiteral("picWaveform"));
+        QVERIFY(!z.w->picWaveform()->SplitList().isEmpty());
+        shot(z, QStringLiteral("waveform"));
+
+        z.boxes.answer(sv::vbYes);
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picOutput"));
+        shot(z, QStringLiteral("output"));
+
+        z.w->picOutput()->ui->optDPP->setChecked(true);
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
+        const QString target = z.env.root() + QStringLiteral("/home/Music/My Tapes");
+        QVERIFY(QDir().mkpath(target));
+        z.w->picWaveCopy()->ui->cboWaveCopy->setEditText(target);
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picFinish"));
+        shot(z, QStringLiteral("finish"));
+        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    }
+};
+
+QTEST_MAIN(Screenshots)
+#include "sv_screenshots.moc"

@@ -1,0 +1,124 @@
+// Where the program finds its data and helper programs: beside itself in the
+// build folder, in share/ and libexec/ beside bin/ once installed. The test
+// copies itself into a fake prefix and asks the copy where it looks.
+#include "support/TestEnv.h"
+#include "util/modFunctions.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTextStream>
+#include <QtTest>
+
+namespace {
+
+// The copy's answers, one a line: data folder, helper folder, the helpers found.
+int printFolders()
+{
+    QTextStream out(stdout);
+    out << sv::DataFolder() << '\n' << sv::HelperFolder() << '\n';
+    for (const char* name : {"wm8eutil", "cdburner", "lame"})
+        out << sv::FindHelper(QString::fromLatin1(name)) << '\n';
+    return 0;
+}
+
+bool makeExecutable(const QString& path, bool executable = true)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write("#!/bin/sh\nexit 0\n") < 0)
+        return false;
+    f.close();
+    QFile::Permissions p = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (executable)
+        p |= QFileDevice::ExeOwner;
+    return QFile::setPermissions(path, p);
+}
+
+} // namespace
+
+class TestFolders : public QObject {
+    Q_OBJECT
+    svtest::TestEnv m_env;
+
+    // Runs a copy of this program from folder bin with a PATH of its own.
+    QStringList askCopy(const QString& bin, const QString& path)
+    {
+        const QString copy = bin + QStringLiteral("/sonivault");
+        QFile::remove(copy);
+        if (!QFile::copy(QCoreApplication::applicationFilePath(), copy))
+            return {QStringLiteral("cannot copy the test program")};
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), path);
+        p.setProcessEnvironment(env);
+        p.start(copy, {QStringLiteral("--print-folders")});
+        if (!p.waitForFinished(30000) || p.exitCode() != 0)
+            return {QStringLiteral("the copy failed: ") + QString::fromLocal8Bit(p.readAllStandardError())};
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    }
+
+private Q_SLOTS:
+    void buildFolderKeepsEverythingBesideTheProgram()
+    {
+        const QString bin = m_env.root() + QStringLiteral("/build/bin");
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(makeExecutable(bin + QStringLiteral("/wm8eutil")));
+        // A helper that cannot be run is not taken for one.
+        QVERIFY(makeExecutable(bin + QStringLiteral("/cdburner"), false));
+        const QStringList got = askCopy(bin, QStringLiteral("/nonexistent"));
+        QVERIFY2(got.size() >= 5, qPrintable(got.join('\n')));
+        QCOMPARE(got[0], bin + QStringLiteral("/"));
+        QCOMPARE(got[1], bin + QStringLiteral("/"));
+        QCOMPARE(got[2], bin + QStringLiteral("/wm8eutil"));
+        QCOMPARE(got[3], QString());
+        QCOMPARE(got[4], QString());
+    }
+
+    void installedCopyLooksInShareAndLibexec()
+    {
+        const QString prefix = m_env.root() + QStringLiteral("/prefix with space");
+        const QString bin = prefix + QStringLiteral("/bin");
+        const QString helpers = prefix + QStringLiteral("/libexec/sonivault");
+        const QString pathDir = m_env.root() + QStringLiteral("/path");
+        for (const QString& d : {bin, helpers, prefix + QStringLiteral("/share/sonivault"), pathDir})
+            QVERIFY(QDir().mkpath(d));
+        QVERIFY(makeExecutable(helpers + QStringLiteral("/wm8eutil")));
+        QVERIFY(makeExecutable(helpers + QStringLiteral("/cdburner")));
+        // A stray helper beside the installed program is not used; lame comes from PATH.
+        QVERIFY(makeExecutable(bin + QStringLiteral("/lame")));
+        QVERIFY(makeExecutable(pathDir + QStringLiteral("/lame")));
+        QVERIFY(makeExecutable(pathDir + QStringLiteral("/cdburner")));
+        const QStringList got = askCopy(bin, pathDir);
+        QVERIFY2(got.size() >= 5, qPrintable(got.join('\n')));
+        QCOMPARE(got[0], prefix + QStringLiteral("/share/sonivault/"));
+        QCOMPARE(got[1], helpers + QStringLiteral("/"));
+        QCOMPARE(got[2], helpers + QStringLiteral("/wm8eutil"));
+        QCOMPARE(got[3], helpers + QStringLiteral("/cdburner"));
+        QCOMPARE(got[4], pathDir + QStringLiteral("/lame"));
+    }
+
+    void dataAndHelpersAreFoundIndependently()
+    {
+        // Data installed, helpers not (a partial copy): each falls back on its own.
+        const QString prefix = m_env.root() + QStringLiteral("/partial");
+        const QString bin = prefix + QStringLiteral("/bin");
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(prefix + QStringLiteral("/share/sonivault")));
+        const QStringList got = askCopy(bin, QStringLiteral("/nonexistent"));
+        QVERIFY2(got.size() >= 2, qPrintable(got.join('\n')));
+        QCOMPARE(got[0], prefix + QStringLiteral("/share/sonivault/"));
+        QCOMPARE(got[1], bin + QStringLiteral("/"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && qstrcmp(argv[1], "--print-folders") == 0) {
+        QCoreApplication app(argc, argv);
+        return printFolders();
+    }
+    QCoreApplication app(argc, argv);
+    TestFolders t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_folders.moc"
