@@ -3,7 +3,7 @@
 // $SONIVAULT_SHOT_DIR. scripts/screenshots.sh runs it (under Xvfb when it can).
 #include "app/WizardFixture.h"
 
-#include "ui_PageRecord.h"
+#include "support/FindChild.h"
 #include "util/modFunctions.h"
 
 #include <QElapsedTimer>
@@ -75,11 +75,11 @@ private Q_SLOTS:
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picVolume"));
         auto* vol = z.w->picVolume();
-        vol->timDoVolume.stop();
-        vol->ui->cmdScan->click();
+        sv::test::Find<QTimer>(vol, "timDoVolume")->stop();
+        sv::test::Find<QPushButton>(vol, "cmdScan")->click();
         for (int i = 0; i < 400 && z.st().IsScanning; ++i)
             tick(z);
-        vol->ui->cmdAdjust->click();
+        sv::test::Find<QPushButton>(vol, "cmdAdjust")->click();
         for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
             tick(z);
         shot(z, QStringLiteral("volume"));
@@ -89,7 +89,7 @@ private Q_SLOTS:
         QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
         auto* rf = z.w->picRecordFrom();
         for (int row = 0; row < rf->ProfileCount(); ++row) {
-            rf->ui->lstProfiles->setCurrentRow(row);
+            sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(row);
             if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
                 break;
         }
@@ -98,12 +98,12 @@ private Q_SLOTS:
         auto* rp = z.w->picRecord();
         rp->SetStandbyLock(std::make_unique<NoLock>());
         sv::audio::DeckOf(z.st().Record())->speed = 40;
-        rp->ui->cmdRec->click();
+        sv::test::Find<QPushButton>(rp, "cmdRec")->click();
         QElapsedTimer clock;
         clock.start();
         bool recordShot = false;
         while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 60000) {
-            rp->timRecord.stop();
+            sv::test::Find<QTimer>(rp, "timRecord")->stop();
             QTest::qWait(10);
             rp->timRecord_Timer();
             // Mid-side: the clock and meters are running.
@@ -122,12 +122,12 @@ private Q_SLOTS:
         QCOMPARE(z.page(), QStringLiteral("picOutput"));
         shot(z, QStringLiteral("output"));
 
-        z.w->picOutput()->ui->optDPP->setChecked(true);
+        sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
         const QString target = z.env.root() + QStringLiteral("/home/Music/My Tapes");
         QVERIFY(QDir().mkpath(target));
-        z.w->picWaveCopy()->ui->cboWaveCopy->setEditText(target);
+        sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(target);
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picFinish"));
         shot(z, QStringLiteral("finish"));
