@@ -131,4 +131,49 @@ inline sv::audio::VirtualDeck DemoDeck(const QString& side)
     return deck;
 }
 
+// From the output page: WAV copies twice into one folder (the second time
+// replacing, with "Yes to all"), then into the recording folder itself, then
+// Exit. Every delivered file must still be there, and the recording gone.
+inline void DeliverCopiesThreeTimesAndExit(Wizard& z, const QVector<sv::FrameSpan>& spans)
+{
+    const QString folder = z.st().RecordDirectory;
+    const QString target = z.env.root() + QStringLiteral("/My Tapes/");
+    QVERIFY(QDir().mkpath(target));
+    QWidget* fin = z.w->picFinish();
+    const auto copyTo = [&](const QString& where) {
+        QCOMPARE(z.page(), QStringLiteral("picOutput"));
+        sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
+        z.next();
+        sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(where);
+        z.next();
+        QCOMPARE(z.page(), QStringLiteral("picFinish"));
+    };
+    const auto more = [&] {
+        sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
+        z.next();
+    };
+    copyTo(target);
+    more();
+    // The copies of the first round are replaced ("Yes to all" when there are several).
+    z.boxes.answer(spans.size() > 1 ? sv::vbYesToAll : sv::vbYes);
+    copyTo(target);
+    QVERIFY(!z.boxes.shown.isEmpty());
+    QVERIFY2(z.boxes.shown.last().text.contains(QStringLiteral("already contains")), qPrintable(z.boxes.shown.last().text));
+    if (spans.size() > 1)
+        QCOMPARE(z.boxes.shown.last().style & 0xF, int(sv::vbYesNoAllCancel));
+    more();
+    copyTo(folder);
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+
+    sv::test::Find<QRadioButton>(fin, "optFinishExit")->setChecked(true);
+    z.next();
+    QVERIFY(!z.w->isVisible());
+    for (int i = 1; i <= spans.size(); ++i) {
+        const QString name = QStringLiteral("Track %1.wav").arg(i);
+        QCOMPARE(QFileInfo(target + name).size(), 44 + spans[i - 1].frames * 4);
+        QCOMPARE(QFileInfo(folder + name).size(), 44 + spans[i - 1].frames * 4);
+    }
+    QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
+}
+
 } // namespace svtest

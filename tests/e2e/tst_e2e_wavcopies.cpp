@@ -102,41 +102,7 @@ void TestE2EWavCopies::everyDeliveryOutlivesExit()
     Wizard z(DemoDeck(m_side));
     const QVector<sv::FrameSpan> spans = RecordAndSplitDemoSide(z);
     QVERIFY2(!spans.isEmpty(), qPrintable(z.page() + z.boxes.unexpectedText()));
-    const QString folder = z.st().RecordDirectory;
-    const QString target = z.env.root() + QStringLiteral("/My Tapes/");
-    QVERIFY(QDir().mkpath(target));
-    QWidget* fin = z.w->picFinish();
-    const auto copyTo = [&](const QString& where) {
-        QCOMPARE(z.page(), QStringLiteral("picOutput"));
-        sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
-        z.next();
-        sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(where);
-        z.next();
-        QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    };
-    const auto more = [&] {
-        sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
-        z.next();
-    };
-    copyTo(target);
-    more();
-    z.boxes.answer(sv::vbYesToAll); // the copies of the first round are replaced
-    copyTo(target);
-    QVERIFY2(!z.boxes.shown.isEmpty() && (z.boxes.shown.last().style & 0xF) == sv::vbYesNoAllCancel,
-             qPrintable(z.boxes.shown.isEmpty() ? QString() : z.boxes.shown.last().text));
-    more();
-    copyTo(folder);
-    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
-
-    sv::test::Find<QRadioButton>(fin, "optFinishExit")->setChecked(true);
-    z.next();
-    QVERIFY(!z.w->isVisible());
-    for (int i = 1; i <= spans.size(); ++i) {
-        const QString name = QStringLiteral("Track %1.wav").arg(i);
-        QCOMPARE(QFileInfo(target + name).size(), 44 + spans[i - 1].frames * 4);
-        QCOMPARE(QFileInfo(folder + name).size(), 44 + spans[i - 1].frames * 4);
-    }
-    QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
+    DeliverCopiesThreeTimesAndExit(z, spans);
 }
 
 QTEST_MAIN(TestE2EWavCopies)
