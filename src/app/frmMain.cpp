@@ -2,6 +2,7 @@
 #include "ui_frmMain.h"
 
 #include "app/Artwork.h"
+#include "app/Tutorial.h"
 #include "app/frmWelcome.h"
 #include "app/pages/Pages.h"
 #include "settings/Profiles.h"
@@ -43,6 +44,12 @@ frmMain::frmMain(QWidget* parent)
                                                          m_mp3Compress, m_wmaCompress, m_finish})
         ui->stkPages->addWidget(page);
     m_welcome->SetBackground(true);
+    m_tutorial = new Tutorial(this, *this, m_state,
+                              {[this] { return ui->stkPages->currentWidget()->objectName(); },
+                               [this] {
+                                   m_welcome->SetTutorial(false);
+                                   m_welcome->chkTutorial_Click();
+                               }});
     WirePages();
 
     timWaitSec.setObjectName(QStringLiteral("timWaitSec"));
@@ -477,9 +484,9 @@ bool frmMain::QueryUnload()
 
 // ---- Pieces that come with later work -------------------------------------
 
-void frmMain::ShowTutorialPage() {}
-void frmMain::StartHelp(const QString&) {}
-void frmMain::CloseHelpWindow() {}
+void frmMain::ShowTutorialPage() { m_tutorial->ShowTutorialPage(); }
+void frmMain::StartHelp(const QString& topic) { m_tutorial->StartHelp(topic); }
+void frmMain::CloseHelpWindow() { m_tutorial->CloseHelpWindow(); }
 void frmMain::ReleaseConsoleRunner() {}
 
 void frmMain::ReleaseStandbyGuard()
@@ -489,5 +496,5 @@ void frmMain::ReleaseStandbyGuard()
 
 void frmMain::cmdHelp_Click()
 {
-    sv::OpenDocument(m_state.HelpFile);
+    m_tutorial->cmdHelp_Click();
 }

@@ -25,6 +25,7 @@ class PageWaveCopy;
 class PageMP3Compress;
 class PageWMACompress;
 class PageFinish;
+class Tutorial;
 
 class frmMain : public QWidget, public WizardHost {
     Q_OBJECT
@@ -91,12 +92,12 @@ public:
     void LoadBackgrounds();
     QTimer timWaitSec;
 
-    // Tutorial and help: the help window comes with its own work; until then
-    // these do nothing.
+    // Tutorial and help (the work itself is in Tutorial).
     void ShowTutorialPage() override;
     void StartHelp(const QString& topic) override;
     void CloseHelpWindow() override;
     void cmdHelp_Click();
+    Tutorial& tutorial() const { return *m_tutorial; }
 
     // Shutdown steps whose owners come later.
     void ReleaseConsoleRunner();
@@ -133,4 +134,5 @@ private:
     PageMP3Compress* m_mp3Compress = nullptr;
     PageWMACompress* m_wmaCompress = nullptr;
     PageFinish* m_finish = nullptr;
+    Tutorial* m_tutorial = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "app/pages/PageConnect.h"
 #include "ui_PageConnect.h"
+#include "help/HelpTopics.h"
 
 
 PageConnect::PageConnect(WizardHost& wizard)
@@ -8,7 +9,7 @@ PageConnect::PageConnect(WizardHost& wizard)
     ui->setupUi(this);
     Init(QStringLiteral("picConnect"));
     connect(ui->lblConnectStatic, &QLabel::linkActivated, this,
-            [this] { host.StartHelp(QStringLiteral("Connecting your player.htm")); });
+            [this] { host.StartHelp(sv::TopicConnectPlayer); });
 }
 
 PageConnect::~PageConnect() = default;

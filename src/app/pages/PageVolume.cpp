@@ -1,6 +1,7 @@
 #include "app/pages/PageVolume.h"
 #include "ui_PageVolume.h"
 
+#include "help/HelpTopics.h"
 #include "settings/Settings.h"
 #include "util/modFunctions.h"
 #include "util/modMsgbox.h"
@@ -316,7 +317,7 @@ void PageVolume::scanFailed()
                                                 "line. Would you like additional help on this?"),
                                  sv::vbYesNo + sv::vbQuestion, QStringLiteral("Additional help"));
         if (answer == sv::vbYes)
-            host.StartHelp(QStringLiteral("connection troubleshooting.htm#noDetect"));
+            host.StartHelp(sv::TopicNoDetect);
         else
             m_scanAttempts = 4;
     }
