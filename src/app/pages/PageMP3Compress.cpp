@@ -55,6 +55,12 @@ void PageMP3Compress::ConverttoMP3()
     s.indexPath = st.RecordingXMLPath;
     s.outputFolder = m_folder;
     s.jobs = 1;
+    // Tags go into the files whenever the page offered their fields: a user
+    // who typed them there and never opened the options must not lose them.
+    sv::Mp3EncoderOptions options = sv::LoadMp3EncoderOptions();
+    if (options.id3 == 0 && sv::Mp3TagsEnabled())
+        options.id3 = 1;
+    s.options = options;
     auto* job = new sv::Mp3Job(std::move(s), this);
     m_job = job;
     connect(job, &sv::Mp3Job::trackStarted, this, [this](int i, int, const QString& status) {
