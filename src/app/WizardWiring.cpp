@@ -28,7 +28,8 @@ void frmMain::WirePages()
     connect(m_split, &PageSplit::splitDone, m_output, &PageOutput::Enter);
 
     // Delivery and the finish page
-    connect(m_mp3, &PageMP3::delivered, m_finish, &PageFinish::ShowDelivered);
+    connect(m_mp3, &PageMP3::compressRequested, m_mp3Compress, &PageMP3Compress::ConverttoMP3);
+    connect(m_mp3Compress, &PageMP3Compress::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_wma, &PageWMA::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_waveCopy, &PageWaveCopy::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_finish, &PageFinish::newRecordingRequested, this, &frmMain::ResetSonivault);

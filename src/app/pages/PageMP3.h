@@ -15,14 +15,22 @@ public:
 
     // Fills and shows the page in place of the output page.
     void LoadMP3Page();
-    // Checks the save location and starts the compression.
+    // Stores the shown track, checks the save location and asks for the
+    // compression.
     void MP3PageNext();
+    void cmdMP3Play_Click();
     void cmdMP3Stop_Click();
+    // Stores the fields of the track shown so far and shows the selected one.
     void lstMP3Tracks_Click();
     // No track is shown yet and the page is not busy.
     void ResetTrackState();
-    // Start-up: the bit rate list and the stored MP3 options.
+    // Start-up: the bit rate list, the genres, the years.
     void MP3OptionsLoad();
+    // The tag panel and the bit rate list, from the stored options.
+    void MP3BitratesLoad();
+    // The options dialog; stores its values when confirmed.
+    void lblShowMP3Options_Click();
+    void timMP3WMA_Timer();
 
     int ShownTrack = -1;
     bool Busy = false;
@@ -30,10 +38,17 @@ public:
     void SaveLocationLoad();
 
 Q_SIGNALS:
-    // The tracks were delivered to folder.
-    void delivered(const QString& folder, Delivery what);
+    // The save folder is checked (st.OutputFolder) and the tracks' fields
+    // are stored: the tracks can be encoded.
+    void compressRequested();
 
 private:
+    void StoreShownTrack();
+    void ShowTrack(int number);
+    int TrackCount() const;
+
     QTimer timMP3WMA; // 250 ms
+    bool m_updating = false;
+    bool m_dragging = false;
     std::unique_ptr<Ui::PageMP3> ui;
 };

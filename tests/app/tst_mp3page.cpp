@@ -1,0 +1,381 @@
+// The MP3 page and its compression page in the main window: the tag fields
+// kept per track, the options dialog, the encoder run with the real lame (and
+// stand-ins that fail or take their time), the exit held while it runs.
+#include "app/WizardFixture.h"
+#include "output/Genres.h"
+#include "output/TrackTags.h"
+#include "output/frmMP3.h"
+#include "support/TestRequire.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStandardPaths>
+
+#include <cmath>
+
+using namespace svtest;
+using sv::test::Find;
+
+namespace {
+
+bool WriteTone(const QString& path, double seconds, double hz)
+{
+    const int rate = 44100;
+    const qint64 frames = qint64(seconds * rate);
+    QByteArray data(frames * 4, Qt::Uninitialized);
+    auto* s = reinterpret_cast<qint16*>(data.data());
+    for (qint64 i = 0; i < frames; ++i)
+        s[2 * i] = s[2 * i + 1] = qint16(8000 * std::sin(2 * M_PI * hz * i / rate));
+    QByteArray h;
+    auto u32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+    h += "RIFF";
+    u32(quint32(36 + data.size()));
+    h += "WAVEfmt ";
+    u32(16), u16(1), u16(2), u32(rate), u32(rate * 4), u16(4), u16(16);
+    h += "data";
+    u32(quint32(data.size()));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(h + data) == h.size() + data.size();
+}
+
+bool HaveLame()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("lame")).isEmpty();
+}
+
+// PATH for the test's encoder; put back afterwards.
+class PathGuard {
+public:
+    explicit PathGuard(const QString& path) : m_old(qgetenv("PATH")) { qputenv("PATH", path.toLocal8Bit()); }
+    ~PathGuard() { qputenv("PATH", m_old); }
+
+private:
+    QByteArray m_old;
+};
+
+} // namespace
+
+class TestMp3Page : public QObject {
+    Q_OBJECT
+
+    // A split recording of `count` short tracks in the recording folder.
+    static QString MakeRecording(Wizard& z, int count)
+    {
+        const QString folder = z.env.root() + QStringLiteral("/rec/");
+        QDir().mkpath(folder);
+        const QString index = folder + QStringLiteral("recording.xml");
+        sv::XMLSetValue(QString::number(count), QStringLiteral("Tracks"), QString(), index);
+        for (int i = 1; i <= count; ++i) {
+            const QString wav = folder + QStringLiteral("Track %1.wav").arg(i);
+            WriteTone(wav, 1.0, 300 + 100 * i);
+            sv::XMLSetValue(wav, QStringLiteral("Filename"), sv::TrackSection(i), index);
+        }
+        z.st().RecordingXMLPath = index;
+        z.st().RecordingName = QStringLiteral("recording");
+        return index;
+    }
+    static QString FakeLame(Wizard& z, const QByteArray& body)
+    {
+        const QString dir = z.env.root() + QStringLiteral("/fakeprog/");
+        QDir().mkpath(dir);
+        QFile f(dir + QStringLiteral("lame"));
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write("#!/bin/sh\nfor a; do out=$a; done\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return dir;
+    }
+    static QString SaveFolder(Wizard& z)
+    {
+        const QString target = z.env.root() + QStringLiteral("/My Music");
+        QDir().mkpath(target);
+        Find<QComboBox>(z.w->picMP3(), "cboMP3Save")->setEditText(target);
+        return target + QStringLiteral("/");
+    }
+
+private Q_SLOTS:
+    void fieldsStoredAndFallbacks();
+    void tagsOffAndBitrates();
+    void optionsDialog();
+    void exitRefusedWhileCompressing();
+    void failuresShownAndRetried();
+};
+
+void TestMp3Page::fieldsStoredAndFallbacks()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    const QString index = MakeRecording(z, 3);
+    sv::TrackTags one{QStringLiteral("Opening"), QStringLiteral("The Band"), QStringLiteral("Live 1979"),
+                      QStringLiteral("1979"), QStringLiteral("Rock"), QStringLiteral("side A")};
+    QVERIFY(sv::SaveTrackTags(index, 1, one));
+    QWidget* page = z.w->picMP3();
+    auto* list = Find<QListWidget>(page, "lstMP3Tracks");
+    auto* name = Find<QLineEdit>(page, "txtMP3TrackName");
+    auto* artist = Find<QLineEdit>(page, "txtMP3Artist");
+    auto* album = Find<QLineEdit>(page, "txtMP3Album");
+    auto* year = Find<QComboBox>(page, "cboMP3Year");
+    auto* genre = Find<QComboBox>(page, "cboMP3Genre");
+    auto* comments = Find<QLineEdit>(page, "txtMP3Comments");
+
+    QCOMPARE(genre->count(), 148);
+    QCOMPARE(genre->itemText(0), QStringLiteral("Blues"));
+    QCOMPARE(genre->itemText(147), QStringLiteral("Synthpop"));
+    QCOMPARE(year->itemText(0), QStringLiteral("1900"));
+    QCOMPARE(year->itemText(year->count() - 1), QString::number(QDate::currentDate().year()));
+
+    Find<QRadioButton>(z.w->picOutput(), "optMP3")->setChecked(true);
+    z.w->ShowPage(z.w->picOutput());
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picMP3"));
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Opening"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Track-2")); // no name stored yet
+    QCOMPARE(name->text(), QStringLiteral("Opening"));
+    QCOMPARE(comments->text(), QStringLiteral("side A"));
+
+    // Track 2 has nothing of its own: artist, album, year and genre come from track 1.
+    list->setCurrentRow(1);
+    QCOMPARE(name->text(), QString());
+    QCOMPARE(artist->text(), QStringLiteral("The Band"));
+    QCOMPARE(album->text(), QStringLiteral("Live 1979"));
+    QCOMPARE(year->currentText(), QStringLiteral("1979"));
+    QCOMPARE(genre->currentText(), QStringLiteral("Rock"));
+    QCOMPARE(comments->text(), QString());
+
+    // What a user may type is stored and read back exactly.
+    const QString hostile = QStringLiteral("\"$(touch x)\"; </Name> & Ünïcødé ") + QString(280, QChar(u'é'));
+    name->setText(hostile);
+    artist->setText(QStringLiteral("AC/DC: Live?"));
+    genre->setCurrentIndex(genre->findText(QStringLiteral("Synthpop")));
+    comments->setText(QStringLiteral("it's `date`"));
+    list->setCurrentRow(2);
+    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Name")), hostile);
+    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Artist")), QStringLiteral("AC/DC: Live?"));
+    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Genre")), QStringLiteral("Synthpop"));
+    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Comments")), QStringLiteral("it's `date`"));
+    QCOMPARE(list->item(1)->text(), hostile);
+
+    // An emptied title is stored as the track's number and listed so.
+    name->clear();
+    list->setCurrentRow(0);
+    QCOMPARE(*sv::StoredTrackValue(index, 3, QStringLiteral("Name")), QStringLiteral("Track 3"));
+    QCOMPARE(list->item(2)->text(), QStringLiteral("Track 3"));
+    list->setCurrentRow(1);
+    QCOMPARE(name->text(), hostile);
+    QCOMPARE(genre->currentText(), QStringLiteral("Synthpop"));
+
+    // A genre no table name matches shows "Other"; Back stores the shown track.
+    QVERIFY(sv::XMLSetValue(QStringLiteral("rock"), QStringLiteral("Genre"), sv::TrackSection(3), index));
+    list->setCurrentRow(2);
+    QCOMPARE(genre->currentText(), QStringLiteral("Other"));
+    comments->setText(QStringLiteral("kept on Back"));
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    QCOMPARE(*sv::StoredTrackValue(index, 3, QStringLiteral("Comments")), QStringLiteral("kept on Back"));
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+void TestMp3Page::tagsOffAndBitrates()
+{
+    const QString section = QStringLiteral("Encoding\\MP3");
+    {
+        // Tags on by default, the page's bitrate default 192.
+        Wizard z;
+        z.noWelcomeDialog();
+        QVERIFY(z.start());
+        QWidget* page = z.w->picMP3();
+        QVERIFY(Find<QFrame>(page, "picID3")->isHidden());
+        QVERIFY(!Find<QLineEdit>(page, "txtMP3TrackName")->isHidden());
+        auto* rates = Find<QComboBox>(page, "cboMP3Bitrate");
+        QCOMPARE(rates->count(), 6);
+        QCOMPARE(rates->currentText(), QStringLiteral("192"));
+        rates->setCurrentIndex(rates->findText(QStringLiteral("320")));
+        QCOMPARE(z.get(section, "Bitrate"), QStringLiteral("320"));
+    }
+    Wizard z;
+    z.noWelcomeDialog();
+    z.set(section, QStringLiteral("ID3"), QStringLiteral("0"));
+    z.set(section, QStringLiteral("Bitrate"), QStringLiteral("96"));
+    QVERIFY(z.start());
+    QWidget* page = z.w->picMP3();
+    QVERIFY(!Find<QFrame>(page, "picID3")->isHidden());
+    QCOMPARE(Find<QLabel>(page, "lblID3Note")->text(),
+             QStringLiteral("ID3 Tags must be enabled to enter track information. Click Advanced Options to enable tags."));
+    for (const char* field : {"txtMP3TrackName", "txtMP3Artist", "txtMP3Album", "txtMP3Comments"})
+        QVERIFY(Find<QLineEdit>(page, field)->isHidden());
+    QVERIFY(Find<QComboBox>(page, "cboMP3Genre")->isHidden());
+    auto* rates = Find<QComboBox>(page, "cboMP3Bitrate");
+    QCOMPARE(rates->count(), 7); // a stored rate the list lacks is added
+    QCOMPARE(rates->currentText(), QStringLiteral("96"));
+}
+
+void TestMp3Page::optionsDialog()
+{
+    {
+        frmMP3 d;
+        QCOMPARE(d.windowTitle(), QStringLiteral("Encoding Options"));
+        QCOMPARE(Find<QCheckBox>(&d, "chkCopyright")->text(), QStringLiteral("M&ark as copyrighted"));
+        QCOMPARE(Find<QCheckBox>(&d, "chkCRC")->text(), QStringLiteral("A&dd CRC error protection"));
+        QCOMPARE(Find<QCheckBox>(&d, "chkISO")->text(), QStringLiteral("Fo&rce compliance with ISO specs."));
+        QCOMPARE(Find<QPushButton>(&d, "cmdDefault")->text(), QStringLiteral("&Defaults"));
+        QVERIFY(Find<QCheckBox>(&d, "chkSave")->isHidden());
+        auto* rates = Find<QComboBox>(&d, "cboBitrate");
+        QCOMPARE(rates->count(), 14);
+        auto* speed = Find<QSlider>(&d, "sliSpeed");
+        auto* label = Find<QLabel>(&d, "lblSpeed");
+        const auto checkDefaults = [&] {
+            QVERIFY(!Find<QCheckBox>(&d, "chkCopyright")->isChecked());
+            QVERIFY(!Find<QCheckBox>(&d, "chkCRC")->isChecked());
+            QVERIFY(!Find<QCheckBox>(&d, "chkISO")->isChecked());
+            QCOMPARE(speed->value(), 3);
+            QCOMPARE(label->text(), QStringLiteral("Recommended (3)"));
+            QVERIFY(Find<QRadioButton>(&d, "optAuto")->isChecked());
+            QVERIFY(Find<QCheckBox>(&d, "chkID3")->isChecked());
+            QVERIFY(Find<QRadioButton>(&d, "optID3Auto")->isChecked());
+            QCOMPARE(rates->currentText(), QStringLiteral("128"));
+        };
+        checkDefaults();
+        speed->setValue(10);
+        QCOMPARE(label->text(), QStringLiteral("Fastest, lowest quality (10)"));
+        speed->setValue(5);
+        QCOMPARE(label->text(), QStringLiteral("5"));
+        Find<QRadioButton>(&d, "optMono")->setChecked(true);
+        Find<QCheckBox>(&d, "chkCRC")->setChecked(true);
+        Find<QCheckBox>(&d, "chkID3")->click(); // off: the versions are disabled
+        QVERIFY(!Find<QRadioButton>(&d, "optID31")->isEnabled());
+        QCOMPARE(d.values().id3, 0);
+        QCOMPARE(d.values().channels, 4);
+        Find<QCheckBox>(&d, "chkID3")->click();
+        QVERIFY(Find<QRadioButton>(&d, "optID31")->isEnabled());
+        QVERIFY(Find<QRadioButton>(&d, "optID3Auto")->isChecked());
+        Find<QPushButton>(&d, "cmdDefault")->click();
+        checkDefaults();
+        // A bitrate the list lacks shows 160; a speed out of range 3.
+        d.setValues({false, false, false, 42, 3, 3, QStringLiteral("999")});
+        QCOMPARE(rates->currentText(), QStringLiteral("160"));
+        QCOMPARE(speed->value(), 3);
+        QVERIFY(Find<QRadioButton>(&d, "optJStereo")->isChecked());
+        QVERIFY(Find<QRadioButton>(&d, "optID32")->isChecked());
+    }
+    // From the page: Cancel stores nothing; OK stores, and tags off covers the fields.
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    QWidget* page = z.w->picMP3();
+    auto* link = Find<QLabel>(page, "lblShowMP3Options");
+    OnModal([](QWidget* d) {
+        Find<QCheckBox>(d, "chkID3")->click();
+        Find<QPushButton>(d, "cmdCancel")->click();
+    });
+    Q_EMIT link->linkActivated(QStringLiteral("options"));
+    QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "ID3"), QStringLiteral("(none)"));
+    OnModal([](QWidget* d) {
+        Find<QCheckBox>(d, "chkID3")->click();
+        Find<QComboBox>(d, "cboBitrate")->setCurrentIndex(13);
+        Find<QPushButton>(d, "cmdOK")->click();
+    });
+    Q_EMIT link->linkActivated(QStringLiteral("options"));
+    QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "ID3"), QStringLiteral("0"));
+    QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "Speed"), QStringLiteral("3"));
+    QCOMPARE(Find<QComboBox>(page, "cboMP3Bitrate")->currentText(), QStringLiteral("320"));
+    QVERIFY(!Find<QFrame>(page, "picID3")->isHidden());
+}
+
+// A slow stand-in encoder: the exit is refused while it runs, the bars follow
+// its percentages, and the finish page follows.
+void TestMp3Page::exitRefusedWhileCompressing()
+{
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    MakeRecording(z, 2);
+    const QString fake = FakeLame(z, "echo '  1000/2000  ( 50%)| 0:01/ 0:02'\nsleep 1\necho mp3 > \"$out\"");
+    PathGuard path(fake + QStringLiteral(":/usr/bin:/bin"));
+    z.w->show();
+    z.w->picMP3()->LoadMP3Page();
+    const QString target = SaveFolder(z);
+    z.next();
+    QCOMPARE(z.page(), QStringLiteral("picMP3Compress"));
+    QWidget* page = z.w->picMP3Compress();
+    QVERIFY(z.st().Compressing);
+    QVERIFY(!z.w->cmdBack()->isEnabled());
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QTRY_COMPARE(Find<QProgressBar>(page, "barMP3Track")->value(), 50);
+    QCOMPARE(Find<QLabel>(page, "lblMP3CompressStatus")->text(), QStringLiteral("Compressing Track 1"));
+    z.boxes.answer(sv::vbOK);
+    QVERIFY(!z.w->close());
+    QVERIFY(z.w->isVisible());
+    QCOMPARE(z.boxes.shown.value(0).text,
+             QStringLiteral("Sonivault is currently compressing. Please wait until Sonivault has finished."));
+    QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 20000);
+    QVERIFY(!z.st().Compressing);
+    QCOMPARE(Find<QLineEdit>(z.w->picFinish(), "txtFinishSaveIn")->text(), target);
+    QVERIFY(QFile::exists(target + QStringLiteral("Track 1.mp3")));
+    QVERIFY(QFile::exists(target + QStringLiteral("Track 2.mp3")));
+    QCOMPARE(z.boxes.shown.size(), 1);
+}
+
+// Missing and failing encoders are reported on the page; Back and Next try again.
+void TestMp3Page::failuresShownAndRetried()
+{
+    SV_REQUIRE_TOOL(HaveLame(), "lame");
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    const QString index = MakeRecording(z, 2);
+    z.w->picMP3()->LoadMP3Page();
+    const QString target = SaveFolder(z);
+    QWidget* page = z.w->picMP3Compress();
+    auto* error = Find<QFrame>(page, "picMP3CompressError");
+    auto* text = Find<QLabel>(page, "lblMP3CompressError");
+    const QString empty = z.env.root() + QStringLiteral("/nothing/");
+    QDir().mkpath(empty);
+    {
+        PathGuard path(empty);
+        z.next();
+        QTRY_VERIFY(!error->isHidden());
+    }
+    QVERIFY2(text->text().startsWith(QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=")),
+             qPrintable(text->text()));
+    QVERIFY(!z.st().Compressing);
+    QVERIFY(z.w->cmdBack()->isEnabled());
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+
+    z.back();
+    QCOMPARE(z.page(), QStringLiteral("picMP3"));
+    QVERIFY(z.w->cmdNext()->isEnabled());
+    const QString fake = FakeLame(z, "echo 'lame: cannot read input' >&2\nexit 1");
+    {
+        PathGuard path(fake + QStringLiteral(":/usr/bin:/bin"));
+        z.next();
+        QTRY_VERIFY(!error->isHidden());
+    }
+    QVERIFY2(text->text().startsWith(QStringLiteral("Compressing the file failed: ")), qPrintable(text->text()));
+    QVERIFY2(text->text().contains(QStringLiteral("cannot read input")), qPrintable(text->text()));
+    QCOMPARE(QDir(target).entryList(QDir::Files), QStringList()); // nothing half-done in the save folder
+
+    // With the real encoder the same page goes through.
+    QFile::remove(fake + QStringLiteral("lame"));
+    z.back();
+    z.next();
+    QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 30000);
+    QVERIFY(error->isHidden() || !error->isVisible());
+    QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{QStringLiteral("Track 1.mp3"), QStringLiteral("Track 2.mp3")}));
+    // Delivered: a new recording leaves the MP3s and takes the tracks.
+    QVERIFY(z.st().Session.isDelivered(target + QStringLiteral("Track 1.mp3")));
+    QVERIFY(QFile::exists(QFileInfo(index).path() + QStringLiteral("/Track 1.wav")));
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+QTEST_MAIN(TestMp3Page)
+#include "tst_mp3page.moc"
