@@ -125,6 +125,7 @@ struct WriterWatch {
     QString title;
     QString status;
     std::function<void(QWidget*)> onSeen;
+    QString statusBeforeCancel;
 };
 
 } // namespace
@@ -210,6 +211,11 @@ void TestFinishPage::noDriveShowsTheFailure()
     QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
     QCOMPARE(t.errorText(), kCdFailed);
     QVERIFY(QFile::exists(t.failReport()));
+    // The writer's reason is shown beneath.
+    auto* reason = sv::test::Find<QLabel>(t.z.w->picFinish(), "lblErrorFinishReason");
+    QVERIFY(reason->isVisibleTo(t.z.w->picFinish()));
+    QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
+    QVERIFY(!reason->text().isEmpty());
     QVERIFY(t.saveIn() != QLatin1String("Audio CD"));
     QVERIFY(t.z.st().Session.deliveries().isEmpty());
     QVERIFY(t.z.w->isVisible());
@@ -252,7 +258,7 @@ void TestFinishPage::cancelWhileWriting()
         // Cancel once the percentage has arrived.
         QTimer::singleShot(0, w, [&watch, w] {
             QTRY_COMPARE_WITH_TIMEOUT(sv::test::Find<QProgressBar>(w, "barCDProgress")->value(), 37, 10000);
-            watch.status = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
+            watch.statusBeforeCancel = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
             sv::test::Find<QPushButton>(w, "cmdCDCancel")->click();
         });
     };
@@ -261,7 +267,7 @@ void TestFinishPage::cancelWhileWriting()
     t.choose("optACD");
     t.z.next();
     QVERIFY(clock.elapsed() < 30000);
-    QCOMPARE(watch.status, QStringLiteral("Writing the audio CD: 37%"));
+    QCOMPARE(watch.statusBeforeCancel, QStringLiteral("Writing the audio CD: 37%"));
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     QCOMPARE(t.errorText(), kCdFailed);
     QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -20,6 +21,15 @@ namespace {
 const QString kAudioCD = QStringLiteral("Audio CD");
 const QString kCdFailed =
     QStringLiteral("Your Audio CD was not created. Please try again or choose a different option.");
+
+// The writer's own words on what went wrong, kept short for the page.
+QString FailReason(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.read(2048)).trimmed();
+}
 
 QString SameFolder(const QString& folder)
 {
@@ -62,6 +72,8 @@ void PageFinish::SelectFinishAction(const QString& action)
 void PageFinish::ResetFinishPage()
 {
     ui->picFinishError->hide();
+    ui->lblErrorFinishReason->clear();
+    ui->lblErrorFinishReason->hide();
     ui->optFinishOpen->setEnabled(true);
     ui->optFinishPlay->setEnabled(true);
 }
@@ -167,6 +179,9 @@ void PageFinish::MakeAudioCD()
         ui->picFinishError->show();
     } else if (!sv::CdWritten(run, sv::FileExists(sv::CdFailPath()))) {
         ui->lblErrorFinish->setText(kCdFailed);
+        const QString reason = FailReason(sv::CdFailPath());
+        ui->lblErrorFinishReason->setText(reason);
+        ui->lblErrorFinishReason->setVisible(!reason.isEmpty());
         ui->picFinishError->show();
     } else {
         ui->picFinishError->hide();
