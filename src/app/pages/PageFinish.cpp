@@ -108,6 +108,8 @@ void PageFinish::ShowDelivered(const QString& folder, Delivery what)
     }
     OfferPlay(m_playable.has_value());
     ui->txtFinishSaveIn->setText(folder);
+    ui->lblFinishSaveInCaption->show();
+    ui->txtFinishSaveIn->show();
     host.ShowPage(this);
     host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
     host.SetEnabled(NavButton::Next, true);
@@ -189,6 +191,10 @@ void PageFinish::MakeAudioCD()
         st.Session.delivered(sv::DeliveryKind::Cd, {}, {});
     }
     m_playable.reset();
+    // A CD that failed before anything else was made has nowhere to show.
+    const bool saved = !ui->txtFinishSaveIn->text().isEmpty();
+    ui->lblFinishSaveInCaption->setVisible(saved);
+    ui->txtFinishSaveIn->setVisible(saved);
     host.ShowPage(this);
     OfferPlay(false);
     OfferOpen(false);
