@@ -541,7 +541,7 @@ void walkOutputs(Wizard& z)
     QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 30000); // the encoder runs
     QCOMPARE(next->text(), QStringLiteral("&Finish"));
     QVERIFY(!backBtn->isEnabled());
-    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
+    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled()); // nothing was encoded to play
     // 13 -> 8 for another output
     sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
@@ -574,7 +574,7 @@ void walkOutputs(Wizard& z)
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled()); // the copies can be played
     QCOMPARE(next->text(), QStringLiteral("&Finish"));
 
     // 8 -> CD -> 13: Play and Open fall back to Exit.
@@ -582,6 +582,7 @@ void walkOutputs(Wizard& z)
     z.next();
     sv::test::Find<QRadioButton>(out, "optACD")->setChecked(true);
     sv::test::Find<QRadioButton>(fin, "optFinishOpen")->setChecked(true);
+    z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), QStringLiteral("/bin/true")); // a writer that succeeds
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
     QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), QStringLiteral("Audio CD"));

@@ -496,8 +496,8 @@ void TestOutputPages::waveCopyToFinishPage()
     QVERIFY(t.z.w->cmdNext()->isEnabled());
     QVERIFY(!t.z.w->cmdBack()->isEnabled());
     QVERIFY(t.z.w->cmdCancel()->isEnabled());
-    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled());
-    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishExit")->isChecked());
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled()); // the copies can be played
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isChecked());
     QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishOpen")->isEnabled());
     QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isHidden());
     for (int i = 1; i <= Tracks; ++i) {

@@ -1,11 +1,41 @@
 #include "app/pages/PageFinish.h"
 #include "ui_PageFinish.h"
 
+#include "output/AudioCD.h"
+#include "output/DOSOutputs.h"
+#include "output/Playlists.h"
+#include "output/frmWritingCD.h"
 #include "settings/Settings.h"
+#include "settings/modXML.h"
+#include "util/modFunctions.h"
+#include "util/modMsgbox.h"
 #include "util/modShellExecute.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+
+namespace {
+const QString kAudioCD = QStringLiteral("Audio CD");
+const QString kCdFailed =
+    QStringLiteral("Your Audio CD was not created. Please try again or choose a different option.");
+
+// The writer's own words on what went wrong, kept short for the page.
+QString FailReason(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.read(2048)).trimmed();
+}
+
+QString SameFolder(const QString& folder)
+{
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+} // namespace
 
 PageFinish::PageFinish(WizardHost& wizard)
     : WizardPage(wizard), ui(std::make_unique<Ui::PageFinish>())
@@ -42,20 +72,44 @@ void PageFinish::SelectFinishAction(const QString& action)
 void PageFinish::ResetFinishPage()
 {
     ui->picFinishError->hide();
+    ui->lblErrorFinishReason->clear();
+    ui->lblErrorFinishReason->hide();
     ui->optFinishOpen->setEnabled(true);
     ui->optFinishPlay->setEnabled(true);
+}
+
+// An option that is not offered falls back to Exit when it was preselected.
+void PageFinish::OfferPlay(bool on)
+{
+    if (!on && ui->optFinishPlay->isChecked())
+        ui->optFinishExit->setChecked(true);
+    ui->optFinishPlay->setEnabled(on);
+}
+
+void PageFinish::OfferOpen(bool on)
+{
+    if (!on && ui->optFinishOpen->isChecked())
+        ui->optFinishExit->setChecked(true);
+    ui->optFinishOpen->setEnabled(on);
 }
 
 void PageFinish::ShowDelivered(const QString& folder, Delivery what)
 {
     ResetFinishPage();
-    // Copies have no recording left to play.
-    if (what == Delivery::WavCopies) {
-        if (ui->optFinishPlay->isChecked())
-            ui->optFinishExit->setChecked(true);
-        ui->optFinishPlay->setEnabled(false);
+    // Play is offered for the files just delivered to this folder, and only
+    // when there are files a player can take.
+    m_playable.reset();
+    const auto& done = st.Session.deliveries();
+    if (what != Delivery::AudioCD && !done.isEmpty()) {
+        const sv::Delivery& last = done.last();
+        if (last.kind != sv::DeliveryKind::Cd && !last.files.isEmpty()
+            && SameFolder(last.folder) == SameFolder(folder))
+            m_playable = last;
     }
+    OfferPlay(m_playable.has_value());
     ui->txtFinishSaveIn->setText(folder);
+    ui->lblFinishSaveInCaption->show();
+    ui->txtFinishSaveIn->show();
     host.ShowPage(this);
     host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
     host.SetEnabled(NavButton::Next, true);
@@ -65,60 +119,130 @@ void PageFinish::ShowDelivered(const QString& folder, Delivery what)
 
 void PageFinish::FinishPageNext()
 {
-    host.SetEnabled(NavButton::Back, true);
-    ui->optFinishPlay->setEnabled(true);
     const auto store = [](const char* code) {
         sv::Settings::setFinishAction(QString::fromLatin1(code));
     };
+    // Play and Open end the program only once they worked; otherwise the
+    // user stays here with their message and may choose again.
     if (ui->optFinishExit->isChecked()) {
         store("0");
         host.CloseWindow();
     } else if (ui->optFinishPlay->isChecked()) {
         store("2");
-        PlayRecording();
-        host.CloseWindow();
+        if (PlayRecording())
+            host.CloseWindow();
     } else if (ui->optFinishMore->isChecked()) {
         store("1");
+        ui->optFinishPlay->setEnabled(true);
         host.ShowPage(QStringLiteral("picOutput"));
         host.SetCaption(NavButton::Next, QStringLiteral("&Next"));
+        host.SetEnabled(NavButton::Next, true);
         host.SetEnabled(NavButton::Back, false);
+        host.ShowTutorialPage();
     } else if (ui->optFinishOpen->isChecked()) {
         store("3");
-        txtFinishSaveIn_Click();
-        host.CloseWindow();
+        if (txtFinishSaveIn_Click())
+            host.CloseWindow();
     } else if (ui->optFinishNew->isChecked()) {
         store("4");
         Q_EMIT newRecordingRequested();
     }
 }
 
-// Stand-in until the CD writer is driven from here: ends on the finish page
-// as a written CD does.
 void PageFinish::MakeAudioCD()
 {
     st.WritingAudioCD = true;
+    host.CloseHelpWindow();
+    sv::DeleteFileQuiet(sv::CdFailPath());
+    const QString setting = sv::XMLGetValue(QStringLiteral("CDBurner"), QStringLiteral("Paths"), QString(), QString());
+    const QStringList command = sv::CdBurnerCommand(setting, sv::ProgramFolder(), st.RecordingXMLPath);
+
+    // The main window makes way for the writer's own window, which shows
+    // the progress of a burn that may take many minutes.
+    QWidget* main = window();
+    const bool wasShown = main->isVisible();
+    sv::CdRunResult run;
+    {
+        frmWritingCD writer(main);
+        if (!command.isEmpty()) {
+            main->hide();
+            run = writer.Run(command.first(), command.mid(1));
+        } else {
+            run.error = QStringLiteral("The command line is empty");
+        }
+    }
+
     ResetFinishPage();
-    ui->picFinishError->hide();
-    ui->txtFinishSaveIn->setText(QStringLiteral("Audio CD"));
+    if (!run.started) {
+        const QString shown = command.isEmpty() ? setting : sv::CommandLineText(command.first(), command.mid(1));
+        ui->lblErrorFinish->setText(QStringLiteral("Your Audio CD was not created: the CD writer could not be "
+                                                   "started (%1: %2). Please choose a different option.")
+                                        .arg(shown, run.error));
+        ui->picFinishError->show();
+    } else if (!sv::CdWritten(run, sv::FileExists(sv::CdFailPath()))) {
+        ui->lblErrorFinish->setText(kCdFailed);
+        const QString reason = FailReason(sv::CdFailPath());
+        ui->lblErrorFinishReason->setText(reason);
+        ui->lblErrorFinishReason->setVisible(!reason.isEmpty());
+        ui->picFinishError->show();
+    } else {
+        ui->picFinishError->hide();
+        ui->txtFinishSaveIn->setText(kAudioCD);
+        st.Session.delivered(sv::DeliveryKind::Cd, {}, {});
+    }
+    m_playable.reset();
+    // A CD that failed before anything else was made has nowhere to show.
+    const bool saved = !ui->txtFinishSaveIn->text().isEmpty();
+    ui->lblFinishSaveInCaption->setVisible(saved);
+    ui->txtFinishSaveIn->setVisible(saved);
     host.ShowPage(this);
-    if (ui->optFinishPlay->isChecked())
-        ui->optFinishExit->setChecked(true);
-    ui->optFinishPlay->setEnabled(false);
-    if (ui->optFinishOpen->isChecked())
-        ui->optFinishExit->setChecked(true);
-    ui->optFinishOpen->setEnabled(false);
+    OfferPlay(false);
+    OfferOpen(false);
     host.SetEnabled(NavButton::Back, false);
+    host.SetEnabled(NavButton::Next, true);
     host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
+    if (wasShown)
+        main->show();
+    host.RepaintWindow();
     host.ShowTutorialPage();
     st.WritingAudioCD = false;
 }
 
-void PageFinish::txtFinishSaveIn_Click()
+bool PageFinish::txtFinishSaveIn_Click()
 {
     const QString text = ui->txtFinishSaveIn->text();
-    if (text != QLatin1String("Audio CD") && !text.isEmpty())
-        sv::OpenDocument(text);
+    if (text == kAudioCD || text.isEmpty())
+        return true;
+    const int code = sv::OpenDocument(text);
+    if (code > 32)
+        return true;
+    host.Msg(QStringLiteral("The folder could not be opened: %1\r\n\r\nYour files are in %2")
+                 .arg(sv::ShellErrorFor(code).description, text),
+             sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Open Folder"));
+    return false;
 }
 
-// The playlist of the last output is written and played with its own work.
-void PageFinish::PlayRecording() {}
+bool PageFinish::PlayRecording()
+{
+    if (!m_playable)
+        return true;
+    const sv::Delivery& d = *m_playable;
+    const bool asx = d.kind == sv::DeliveryKind::Wma;
+    const QString path = sv::PlaylistPath(d.folder, st.RecordingName, asx ? QStringLiteral(".asx") : QStringLiteral(".m3u"));
+    QString error;
+    const bool written = asx ? sv::WriteASXPlaylist(path, st.RecordingXMLPath, st.RecordingName, d.files, d.folder,
+                                                    true, &error)
+                             : sv::WriteM3UPlaylist(path, d.files, d.folder, &error);
+    if (!written) {
+        host.Msg(QStringLiteral("The playlist could not be written: %1\r\n\r\nYour files are in %2").arg(error, d.folder),
+                 sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Play"));
+        return false;
+    }
+    const int code = sv::OpenDocument(path);
+    if (code > 32)
+        return true;
+    host.Msg(QStringLiteral("No player could be started for the playlist: %1\r\n\r\nThe playlist is %2")
+                 .arg(sv::ShellErrorFor(code).description, path),
+             sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Play"));
+    return false;
+}

@@ -1,0 +1,403 @@
+// The audio CD output and the finish page in the main window: the CD writer
+// run through the CDBurner setting (a real image, the real no-drive failure,
+// a writer that cannot start, a cancelled one), the five finish actions with
+// their settings and option states, and several outputs from one split.
+#include "app/WizardFixture.h"
+#include "output/AudioCD.h"
+#include "output/TrackFiles.h"
+#include "support/FindChild.h"
+#include "tracks/WavGen.h"
+#include "util/modFunctions.h"
+#include "util/modShellExecute.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+using namespace svtest;
+
+namespace {
+
+constexpr int Tracks = 2;
+const QString kCdFailed =
+    QStringLiteral("Your Audio CD was not created. Please try again or choose a different option.");
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Quotes a path for the CDBurner command line.
+QString q(const QString& s)
+{
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// A window on the output page with two split 5-second CD-quality tracks,
+// as the split leaves them.
+struct Split {
+    Split()
+    {
+        z.noWelcomeDialog();
+        if (!z.start())
+            return;
+        RunState& s = z.st();
+        folder = s.RecordDirectory;
+        WavSpec fmt;
+        for (int i = 1; i <= Tracks; ++i) {
+            if (!writeWav(sv::TrackFilePath(folder, i), fmt, 5 * 44100,
+                          [i](std::int64_t k, int) { return ((k / 50) % 2 ? 1 : -1) * 3000 * i; }))
+                return;
+        }
+        if (!sv::WriteRecordingIndex(folder, Tracks))
+            return;
+        s.RecordingXMLPath = sv::RecordingIndexPath(folder);
+        s.RecordingName = QStringLiteral("Recording 14:32  05/12/2026");
+        s.Session.adoptRecording(folder + QStringLiteral("recording.wav"));
+        s.Session.splitDone(Tracks);
+        s.HasRecorded = true;
+        z.w->picWaveCopy()->SetTrackCount(Tracks);
+        z.w->picOutput()->Enter();
+        ok = z.page() == QLatin1String("picOutput");
+    }
+    ~Split() { sv::SetShellHandler({}); }
+
+    void choose(const char* option) { sv::test::Find<QRadioButton>(z.w->picOutput(), option)->setChecked(true); }
+    QRadioButton* finish(const char* option) { return sv::test::Find<QRadioButton>(z.w->picFinish(), option); }
+    QString saveIn() { return sv::test::Find<QLineEdit>(z.w->picFinish(), "txtFinishSaveIn")->text(); }
+    QWidget* errorPanel() { return sv::test::Find<QWidget>(z.w->picFinish(), "picFinishError"); }
+    QString errorText() { return sv::test::Find<QLabel>(z.w->picFinish(), "lblErrorFinish")->text(); }
+    QString failReport() const { return z.env.dataFolder() + QStringLiteral("cd_fail.txt"); }
+
+    // WAV copies into a folder of the user's, through the copy page.
+    QString copyTo(const QString& name)
+    {
+        const QString target = z.env.root() + QStringLiteral("/") + name;
+        QDir().mkpath(target);
+        choose("optDPP");
+        z.next();
+        sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(target);
+        z.next();
+        return target + QStringLiteral("/");
+    }
+    // An image through the CDBurner setting.
+    void burnImage(const QString& cue)
+    {
+        z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"),
+              q(sv::ProgramFolder() + QStringLiteral("/cdburner")) + QLatin1Char(' ') + q(z.st().RecordingXMLPath)
+                  + QStringLiteral(" --image ") + q(cue));
+        choose("optACD");
+        z.next();
+    }
+
+    Wizard z;
+    QString folder;
+    bool ok = false;
+};
+
+// Watches the writer's window while the writer runs.
+struct WriterWatch {
+    explicit WriterWatch(QWidget* main)
+    {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this, main] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QLatin1String("frmWritingCD") && w->isVisible()) {
+                    seen = true;
+                    title = w->windowTitle();
+                    mainHidden = mainHidden || !main->isVisible();
+                    percent = qMax(percent, sv::test::Find<QProgressBar>(w, "barCDProgress")->value());
+                    status = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
+                    if (onSeen)
+                        std::exchange(onSeen, {})(w);
+                }
+            }
+        });
+        timer.start();
+    }
+    QTimer timer;
+    bool seen = false;
+    bool mainHidden = false;
+    int percent = -1;
+    QString title;
+    QString status;
+    std::function<void(QWidget*)> onSeen;
+    QString statusBeforeCancel;
+};
+
+} // namespace
+
+class TestFinishPage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void writerCommand_data();
+    void writerCommand();
+    void imageThroughSetting();
+    void noDriveShowsTheFailure();
+    void writerThatCannotStart();
+    void cancelWhileWriting();
+    void playAndOpenAfterCopies();
+    void playlistOfEachOutput();
+    void moreKeepsEveryDelivery();
+};
+
+void TestFinishPage::writerCommand_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("default: the index is one argument")
+        << QString() << QStringList{"/opt/sv/cdburner", "/home/a b/rec ord.xml"};
+    QTest::newRow("the setting is the whole line")
+        << QStringLiteral("/usr/bin/mywriter --speed 4") << QStringList{"/usr/bin/mywriter", "--speed", "4"};
+    QTest::newRow("quotes group, no shell")
+        << QStringLiteral("\"/my tools/burn\" \"/x y/r.xml\"; rm -rf $HOME")
+        << QStringList{"/my tools/burn", "/x y/r.xml;", "rm", "-rf", "$HOME"};
+}
+
+void TestFinishPage::writerCommand()
+{
+    QFETCH(QString, setting);
+    QFETCH(QStringList, command);
+    QCOMPARE(sv::CdBurnerCommand(setting, QStringLiteral("/opt/sv"), QStringLiteral("/home/a b/rec ord.xml")), command);
+}
+
+void TestFinishPage::imageThroughSetting()
+{
+    Split t;
+    QVERIFY(t.ok);
+    sv::Settings::setFinishAction(QStringLiteral("2"));
+    t.z.w->picFinish()->SelectFinishAction(QStringLiteral("2"));
+    // A report left by an earlier run is no failure of this one.
+    QVERIFY(writeFile(t.failReport(), "old"));
+    const QString out = t.z.env.root() + QStringLiteral("/My CDs/");
+    QVERIFY(QDir().mkpath(out));
+    WriterWatch watch(t.z.w.get());
+    t.burnImage(out + QStringLiteral("tape one.cue"));
+
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QVERIFY2(t.errorPanel()->isHidden(), qPrintable(t.errorText()));
+    QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
+    QVERIFY(QFile::exists(out + QStringLiteral("tape one.cue")));
+    QVERIFY(QFileInfo(out + QStringLiteral("tape one.bin")).size() >= Tracks * 5 * 44100 * 4);
+    QVERIFY(!QFile::exists(t.failReport()));
+    // The writer's window stood in for the main window, which is back.
+    QVERIFY(watch.seen);
+    QCOMPARE(watch.title, QStringLiteral("Writing Audio CD"));
+    QVERIFY(watch.mainHidden);
+    QVERIFY(t.z.w->isVisible());
+    QVERIFY(!t.z.st().WritingAudioCD);
+    // No playing or opening a CD; the preselected Play falls back to Exit.
+    QVERIFY(!t.finish("optFinishPlay")->isEnabled());
+    QVERIFY(!t.finish("optFinishOpen")->isEnabled());
+    QVERIFY(t.finish("optFinishExit")->isChecked());
+    QVERIFY(!t.z.w->cmdBack()->isEnabled());
+    QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Finish"));
+    QCOMPARE(t.z.st().Session.deliveries().size(), 1);
+    QCOMPARE(t.z.st().Session.deliveries().last().kind, sv::DeliveryKind::Cd);
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestFinishPage::noDriveShowsTheFailure()
+{
+    Split t;
+    QVERIFY(t.ok);
+    // The default command: the writer beside the program, for a real disc.
+    t.choose("optACD");
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
+    QCOMPARE(t.errorText(), kCdFailed);
+    QVERIFY(QFile::exists(t.failReport()));
+    // The writer's reason is shown beneath.
+    auto* reason = sv::test::Find<QLabel>(t.z.w->picFinish(), "lblErrorFinishReason");
+    QVERIFY(reason->isVisibleTo(t.z.w->picFinish()));
+    QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
+    QVERIFY(!reason->text().isEmpty());
+    // Nothing was made yet, so there is no place to show.
+    QVERIFY(!sv::test::Find<QLineEdit>(t.z.w->picFinish(), "txtFinishSaveIn")->isVisibleTo(t.z.w->picFinish()));
+    QVERIFY(t.z.st().Session.deliveries().isEmpty());
+    QVERIFY(t.z.w->isVisible());
+    // The user may choose another output or exit.
+    QVERIFY(t.finish("optFinishMore")->isEnabled());
+    QVERIFY(t.z.w->cmdNext()->isEnabled());
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestFinishPage::writerThatCannotStart()
+{
+    Split t;
+    QVERIFY(t.ok);
+    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), QStringLiteral("/nowhere/cdwriter index.xml"));
+    t.choose("optACD");
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
+    QVERIFY2(t.errorText().startsWith(QStringLiteral("Your Audio CD was not created: the CD writer could not be "
+                                                     "started (/nowhere/cdwriter index.xml")),
+             qPrintable(t.errorText()));
+    QVERIFY(t.saveIn() != QLatin1String("Audio CD"));
+    QVERIFY(t.z.w->isVisible());
+    QVERIFY(!t.z.st().WritingAudioCD);
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestFinishPage::cancelWhileWriting()
+{
+    Split t;
+    QVERIFY(t.ok);
+    // A writer that reports a percentage, then works on until it is stopped.
+    const QString writer = t.z.env.root() + QStringLiteral("/slow writer.sh");
+    QVERIFY(writeFile(writer, "#!/bin/sh\necho 'Writing the audio CD: 37%'\n"
+                              "i=0; while [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"));
+    QVERIFY(QFile::setPermissions(writer, QFile::permissions(writer) | QFileDevice::ExeOwner));
+    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), q(writer));
+    WriterWatch watch(t.z.w.get());
+    watch.onSeen = [&watch](QWidget* w) {
+        // Cancel once the percentage has arrived.
+        QTimer::singleShot(0, w, [&watch, w] {
+            QTRY_COMPARE_WITH_TIMEOUT(sv::test::Find<QProgressBar>(w, "barCDProgress")->value(), 37, 10000);
+            watch.statusBeforeCancel = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
+            sv::test::Find<QPushButton>(w, "cmdCDCancel")->click();
+        });
+    };
+    QElapsedTimer clock;
+    clock.start();
+    t.choose("optACD");
+    t.z.next();
+    QVERIFY(clock.elapsed() < 30000);
+    QCOMPARE(watch.statusBeforeCancel, QStringLiteral("Writing the audio CD: 37%"));
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.errorText(), kCdFailed);
+    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
+    QVERIFY(t.z.st().Session.deliveries().isEmpty());
+    QVERIFY(t.z.w->isVisible());
+}
+
+void TestFinishPage::playAndOpenAfterCopies()
+{
+    Split t;
+    QVERIFY(t.ok);
+    QStringList opened;
+    int answer = sv::ShellNoAssociation;
+    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
+        opened << file;
+        return answer;
+    });
+    const QString target = t.copyTo(QStringLiteral("My Tapes"));
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.saveIn(), target);
+    QVERIFY(t.finish("optFinishPlay")->isEnabled());
+    QVERIFY(t.finish("optFinishOpen")->isEnabled());
+
+    // No file manager: a message, and the window stays for another choice.
+    t.finish("optFinishOpen")->setChecked(true);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.next();
+    QCOMPARE(opened, QStringList{target});
+    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
+    QVERIFY(t.z.boxes.last().text.contains(target));
+    QVERIFY(t.z.w->isVisible());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
+
+    // Play: an M3U of the copies, opened once it is written; then the end.
+    answer = sv::ShellOk;
+    t.finish("optFinishPlay")->setChecked(true);
+    t.z.next();
+    const QString m3u = target + QStringLiteral("Recording 1432  05122026.m3u");
+    QCOMPARE(opened.last(), m3u);
+    QCOMPARE(readAll(m3u), (target + "Track 1.wav\r\n" + target + "Track 2.wav\r\n").toUtf8());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
+    QVERIFY(!t.z.w->isVisible());
+    QVERIFY(QFile::exists(target + QStringLiteral("Track 2.wav")));
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestFinishPage::playlistOfEachOutput()
+{
+    Split t;
+    QVERIFY(t.ok);
+    QStringList opened;
+    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
+        opened << file;
+        return int(sv::ShellOk);
+    });
+    auto* page = t.z.w->picFinish();
+    const QString out = t.z.env.root() + QStringLiteral("/Out/");
+    QVERIFY(QDir().mkpath(out));
+    RunState& s = t.z.st();
+
+    // WMA: an ASX whose references are the files in the save folder.
+    s.Session.delivered(sv::DeliveryKind::Wma, out, {out + "Track 1.wma", out + "Track 2.wma"});
+    page->ShowDelivered(out, Delivery::WMA);
+    QVERIFY(t.finish("optFinishPlay")->isEnabled());
+    QVERIFY(page->PlayRecording());
+    QCOMPARE(opened.last(), out + QStringLiteral("Recording 1432  05122026.asx"));
+    const QByteArray asx = readAll(opened.last());
+    QVERIFY(asx.startsWith("<Asx Version = \"3.0\" >\r\n"));
+    QVERIFY(asx.contains("<Ref href = \"" + (out + "Track 2.wma").toUtf8() + "\" />"));
+
+    // MP3 and FLAC: an M3U.
+    for (auto kind : {sv::DeliveryKind::Mp3, sv::DeliveryKind::Flac}) {
+        s.Session.delivered(kind, out, {out + "One.x"});
+        page->ShowDelivered(out, Delivery::MP3);
+        QVERIFY(page->PlayRecording());
+        QCOMPARE(readAll(opened.last()), (out + "One.x\r\n").toUtf8());
+    }
+
+    // A page that delivered nothing the session knows of: no Play, and a
+    // preselected Play falls back to Exit.
+    t.finish("optFinishPlay")->setChecked(true);
+    page->ShowDelivered(t.z.env.root() + QStringLiteral("/Elsewhere"), Delivery::MP3);
+    QVERIFY(!t.finish("optFinishPlay")->isEnabled());
+    QVERIFY(t.finish("optFinishExit")->isChecked());
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+void TestFinishPage::moreKeepsEveryDelivery()
+{
+    Split t;
+    QVERIFY(t.ok);
+    sv::SetShellHandler([](const QString&, const QStringList&, const QString&) { return int(sv::ShellOk); });
+    const QString copies = t.copyTo(QStringLiteral("Copies"));
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+
+    t.finish("optFinishMore")->setChecked(true);
+    t.z.next();
+    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("1"));
+    QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Next"));
+    QVERIFY(!t.z.w->cmdBack()->isEnabled());
+
+    // A CD image from the same tracks.
+    const QString cue = t.z.env.root() + QStringLiteral("/disc.cue");
+    t.burnImage(cue);
+    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
+    QVERIFY(QFile::exists(cue));
+    QCOMPARE(t.z.st().Session.deliveries().size(), 2);
+
+    // And copies once more, elsewhere, after the CD: Play is offered again.
+    t.finish("optFinishMore")->setChecked(true);
+    t.z.next();
+    const QString again = t.copyTo(QStringLiteral("Again"));
+    QCOMPARE(t.saveIn(), again);
+    QVERIFY(t.finish("optFinishPlay")->isEnabled());
+    QVERIFY(t.finish("optFinishOpen")->isEnabled());
+
+    // Exit: the program's own track files go, every delivery stays.
+    t.finish("optFinishExit")->setChecked(true);
+    t.z.next();
+    QVERIFY(!t.z.w->isVisible());
+    QVERIFY(!QFile::exists(t.folder + QStringLiteral("Track 1.wav")));
+    for (const QString& f : {copies + "Track 1.wav", copies + "Track 2.wav", again + "Track 2.wav", cue,
+                             t.z.env.root() + QStringLiteral("/disc.bin")})
+        QVERIFY2(QFile::exists(f), qPrintable(f));
+    QCOMPARE(readAll(copies + "Track 2.wav"), readAll(again + "Track 2.wav"));
+    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+}
+
+QTEST_MAIN(TestFinishPage)
+#include "tst_FinishPage.moc"
