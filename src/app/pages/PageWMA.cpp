@@ -126,8 +126,6 @@ void PageWMA::WMAPageNext()
     cmdWMAStop_Click();
     if (!PageWaveCopy::CheckSaveBox(host, ui->cboWMASave, &st.OutputFolder))
         return;
-    ShownTrack = -1;
-    Busy = false;
     Q_EMIT convertRequested(ui->lstWMATracks->count());
 }
 
