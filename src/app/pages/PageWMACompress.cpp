@@ -2,6 +2,7 @@
 #include "ui_PageWMACompress.h"
 
 #include "output/FileOperationDialog.h"
+#include "output/TrackFiles.h"
 #include "output/WmaEncode.h"
 #include "util/modFunctions.h"
 
@@ -64,7 +65,7 @@ void PageWMACompress::Encoded(const sv::JobResult& result)
     }
     const QStringList files = m_job->outputs();
     ui->barWMATotal->setValue(ui->barWMATotal->maximum());
-    ui->lblWMACompressStatus->setText(QStringLiteral("Moving the files to ") + st.OutputFolder);
+    ui->lblWMACompressStatus->setText(QStringLiteral("Moving the files to ") + sv::RemoveSlash(st.OutputFolder) + QStringLiteral("..."));
     // The progress dialog asks before a file of the same name is replaced.
     const QString moved =
         sv::ShellFileOperation(window(), files, st.OutputFolder, sv::FileOp::Move, QStringLiteral("Please Wait..."));
