@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSlider>
 #include <QStandardPaths>
 
 using namespace svtest;
@@ -45,9 +46,9 @@ class TestWmaPage : public QObject {
     QString m_index; // its recording.xml
     QString m_save;
 
-    // A split recording of count two-second tracks; names[k-1] is Track k's
-    // Name where given.
-    void Recording(int count, const QStringList& names = {})
+    // A split recording of count tracks of the given length; names[k-1] is
+    // Track k's Name where given.
+    void Recording(int count, const QStringList& names = {}, int seconds = 2)
     {
         m_rec = z->env.root() + QStringLiteral("/rec/");
         m_save = z->env.root() + QStringLiteral("/My WMA");
@@ -59,7 +60,7 @@ class TestWmaPage : public QObject {
         WavSpec fmt;
         for (int k = 1; k <= count; ++k) {
             const QString wav = m_rec + QStringLiteral("Track %1.wav").arg(k);
-            QVERIFY(writeWav(wav, fmt, 2 * 44100, [k](std::int64_t i, int c) {
+            QVERIFY(writeWav(wav, fmt, seconds * 44100, [k](std::int64_t i, int c) {
                 return int(8000 * std::sin(double(i) * (0.05 + 0.01 * k + 0.003 * c)));
             }));
             const QString s = QStringLiteral("Track%1").arg(k);
@@ -127,6 +128,7 @@ private Q_SLOTS:
 
     void fieldsAndFallbacks();
     void profiles();
+    void preview();
     void exitWhileAndAfterCompressing();
     void encoderFailures();
     void realEncoder();
@@ -204,6 +206,42 @@ void TestWmaPage::profiles()
     z->back();
     OpenPage();
     QCOMPARE(box->currentText(), items[0]);
+}
+
+void TestWmaPage::preview()
+{
+    Recording(2, {}, 20); // one second at the deck's speed
+    OpenPage();
+    QWidget* page = z->w->picWMA();
+    auto* slide = Find<QSlider>(page, "WMASlide");
+    auto* stop = Find<QPushButton>(page, "cmdWMAStop");
+    QVERIFY(!slide->isEnabled());
+
+    // A double-click plays the track; the slider runs to its end, then the
+    // preview ends by itself (the deck plays 20 times faster).
+    Q_EMIT List()->itemDoubleClicked(List()->item(0));
+    QVERIFY(slide->isEnabled());
+    QCOMPARE(slide->maximum(), 20);
+    QVERIFY(stop->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), 5000);
+    QVERIFY(!slide->isEnabled());
+    QCOMPARE(slide->value(), 0);
+
+    // Stop, and a change of track, end a running preview.
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    QVERIFY(stop->isEnabled());
+    stop->click();
+    QVERIFY(!stop->isEnabled());
+    QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    List()->setCurrentRow(1);
+    QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
+
+    // A track file that is gone cannot be previewed, and says nothing.
+    QVERIFY(QFile::remove(m_rec + QStringLiteral("Track 2.wav")));
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    QVERIFY(!slide->isEnabled());
+    QVERIFY(!stop->isEnabled());
 }
 
 void TestWmaPage::exitWhileAndAfterCompressing()
