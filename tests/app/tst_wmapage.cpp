@@ -223,6 +223,7 @@ void TestWmaPage::preview()
     QVERIFY(slide->isEnabled());
     QCOMPARE(slide->maximum(), 20);
     QVERIFY(stop->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(slide->value() > 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), 5000);
     QVERIFY(!slide->isEnabled());
     QCOMPARE(slide->value(), 0);
@@ -267,6 +268,8 @@ void TestWmaPage::exitWhileAndAfterCompressing()
     QCOMPARE(ErrorText(), QStringLiteral("Compressing the file failed: the disk is on fire  In wm8eutil"));
     QVERIFY(!z->w->cmdNext()->isEnabled());
     QVERIFY(z->w->cmdBack()->isEnabled());
+    QVERIFY(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressIntro")->text().startsWith(
+        QStringLiteral("The WMA files could not be made.")));
     QCOMPARE(QDir(m_save).entryList(QDir::Files), QStringList());
 
     // After the failure the user can go back, or leave.

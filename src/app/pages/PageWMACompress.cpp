@@ -15,6 +15,9 @@ PageWMACompress::PageWMACompress(WizardHost& wizard)
     Init(QStringLiteral("picWMACompress"));
     ui->lstWMACompressedFilenames->hide();
     ui->picWMACompressError->hide();
+    // The reason may name a command line or a file the user wants to copy.
+    ui->lblWMACompressError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_intro = ui->lblWMACompressIntro->text();
 }
 
 PageWMACompress::~PageWMACompress() = default;
@@ -25,6 +28,7 @@ void PageWMACompress::ConverttoWMA(int count)
     host.SetEnabled(NavButton::Back, false);
     host.SetEnabled(NavButton::Next, false);
     ui->picWMACompressError->hide();
+    ui->lblWMACompressIntro->setText(m_intro);
     host.ShowPage(this);
     host.ShowTutorialPage();
     ui->barWMATotal->setRange(0, std::max(count, 1));
@@ -92,6 +96,9 @@ void PageWMACompress::Failed(const QString& reason)
     if (m_job)
         m_job->discard();
     StopAnimation();
+    ui->lblWMACompressIntro->setText(
+        QStringLiteral("The WMA files could not be made. Click Back to change the tracks or the save location, "
+                       "then try again."));
     ui->lblWMACompressError->setText(reason);
     ui->picWMACompressError->show();
     ui->lblWMACompressStatus->clear();

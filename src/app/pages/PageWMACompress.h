@@ -34,4 +34,5 @@ private:
     std::unique_ptr<Ui::PageWMACompress> ui;
     std::unique_ptr<sv::WmaEncodeJob> m_job;
     QString m_programFolder;
+    QString m_intro;
 };
