@@ -30,7 +30,9 @@ void frmMain::WirePages()
     // Delivery and the finish page
     connect(m_mp3, &PageMP3::compressRequested, m_mp3Compress, &PageMP3Compress::ConverttoMP3);
     connect(m_mp3Compress, &PageMP3Compress::delivered, m_finish, &PageFinish::ShowDelivered);
-    connect(m_wma, &PageWMA::delivered, m_finish, &PageFinish::ShowDelivered);
+    connect(m_split, &PageSplit::splitDone, m_wma, &PageWMA::SetTrackCount);
+    connect(m_wma, &PageWMA::convertRequested, m_wmaCompress, &PageWMACompress::ConverttoWMA);
+    connect(m_wmaCompress, &PageWMACompress::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_waveCopy, &PageWaveCopy::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_finish, &PageFinish::newRecordingRequested, this, &frmMain::ResetSonivault);
 }

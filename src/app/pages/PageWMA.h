@@ -15,14 +15,19 @@ public:
 
     // Fills and shows the page in place of the output page.
     void LoadWMAPage();
-    // Checks the save location and starts the compression.
+    // Stores the shown track, checks the save location and asks for the
+    // compression.
     void WMAPageNext();
+    void cmdWMAPlay_Click();
     void cmdWMAStop_Click();
+    // Stores the fields of the track shown so far and shows the selected one.
     void lstWMATracks_Click();
     // No track is shown yet and the page is not busy.
     void ResetTrackState();
-    // Start-up: the bit rate list.
+    // Start-up and page load: the bit rate profiles, the stored one selected.
     void WMABitratesLoad();
+    // The number of track files of the split recording.
+    void SetTrackCount(int count) { m_trackCount = count; }
 
     int ShownTrack = -1;
     bool Busy = false;
@@ -30,10 +35,16 @@ public:
     void SaveLocationLoad();
 
 Q_SIGNALS:
-    // The tracks were delivered to folder.
-    void delivered(const QString& folder, Delivery what);
+    // The fields are stored and the save folder checked (st.OutputFolder):
+    // the tracks 1 .. count are to be compressed.
+    void convertRequested(int count);
 
 private:
+    void timMP3WMA_Timer();
+    void cboWMABitrate_Click(int index);
+
     QTimer timMP3WMA; // 250 ms
     std::unique_ptr<Ui::PageWMA> ui;
+    int m_trackCount = 0;
+    bool m_sliderDragging = false;
 };

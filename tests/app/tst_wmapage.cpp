@@ -1,0 +1,370 @@
+// The WMA page and its compression page in the main window: the per-track
+// fields with their Track1 fallbacks, the bitrate profiles, the exit check
+// while and after compressing, failing and missing encoders, and a run with
+// the real wm8eutil whose files and tags are read back with ffprobe.
+#include "app/WizardFixture.h"
+#include "output/RecordingSession.h"
+#include "support/FindChild.h"
+#include "support/TestRequire.h"
+#include "tracks/WavGen.h"
+
+#include <QComboBox>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStandardPaths>
+
+using namespace svtest;
+using sv::test::Find;
+
+namespace {
+
+QJsonObject ProbeTags(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                        QStringLiteral("format=duration:format_tags:stream=codec_name"),
+                                        QStringLiteral("-of"), QStringLiteral("json"), path});
+    p.waitForFinished(60000);
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+} // namespace
+
+class TestWmaPage : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Wizard> z;
+    QString m_rec;   // the recording folder
+    QString m_index; // its recording.xml
+    QString m_save;
+
+    // A split recording of count tracks of the given length; names[k-1] is
+    // Track k's Name where given.
+    void Recording(int count, const QStringList& names = {}, int seconds = 2)
+    {
+        m_rec = z->env.root() + QStringLiteral("/rec/");
+        m_save = z->env.root() + QStringLiteral("/My WMA");
+        QDir(m_rec).removeRecursively();
+        QVERIFY(QDir().mkpath(m_rec));
+        QVERIFY(QDir().mkpath(m_save));
+        m_index = m_rec + QStringLiteral("recording.xml");
+        QVERIFY(sv::XMLSetValue(QString::number(count), QStringLiteral("Tracks"), QString(), m_index));
+        WavSpec fmt;
+        for (int k = 1; k <= count; ++k) {
+            const QString wav = m_rec + QStringLiteral("Track %1.wav").arg(k);
+            QVERIFY(writeWav(wav, fmt, seconds * 44100, [k](std::int64_t i, int c) {
+                return int(8000 * std::sin(double(i) * (0.05 + 0.01 * k + 0.003 * c)));
+            }));
+            const QString s = QStringLiteral("Track%1").arg(k);
+            QVERIFY(sv::XMLSetValue(wav, QStringLiteral("Filename"), s, m_index));
+            if (k <= names.size() && !names[k - 1].isNull())
+                QVERIFY(sv::XMLSetValue(names[k - 1], QStringLiteral("Name"), s, m_index));
+        }
+        z->st().RecordingXMLPath = m_index;
+        z->st().Session.adoptRecording(m_rec + QStringLiteral("recording.wav"));
+        z->st().Session.splitDone(count);
+        z->w->picWMA()->SetTrackCount(count);
+    }
+    // From the output page with WMA chosen to the WMA page.
+    void OpenPage()
+    {
+        z->w->ShowPage(z->w->picOutput());
+        Find<QRadioButton>(z->w->picOutput(), "optWMA")->setChecked(true);
+        z->next();
+        QCOMPARE(z->page(), QStringLiteral("picWMA"));
+    }
+    QString Field(const char* name) { return Find<QLineEdit>(z->w->picWMA(), name)->text(); }
+    void SetField(const char* name, const QString& text) { Find<QLineEdit>(z->w->picWMA(), name)->setText(text); }
+    QListWidget* List() { return Find<QListWidget>(z->w->picWMA(), "lstWMATracks"); }
+    QString Value(const QString& key, int k)
+    {
+        return sv::XMLGetValue(key, QStringLiteral("Track%1").arg(k), m_index, QStringLiteral("(none)"));
+    }
+    // A program folder with only a fake wm8eutil running the script.
+    QString FakeEncoder(const QByteArray& script)
+    {
+        const QString dir = z->env.root() + QStringLiteral("/fakebin");
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        if (!script.isEmpty()) {
+            QFile f(dir + QStringLiteral("/wm8eutil"));
+            if (!f.open(QIODevice::WriteOnly))
+                return {};
+            f.write("#!/bin/sh\n" + script + "\n");
+            f.close();
+            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        }
+        return dir;
+    }
+    // Next on the WMA page with the save box set to m_save.
+    void Compress()
+    {
+        Find<QComboBox>(z->w->picWMA(), "cboWMASave")->setEditText(m_save);
+        z->next();
+    }
+    QString ErrorText() { return Find<QLabel>(z->w->picWMACompress(), "lblWMACompressError")->text(); }
+    bool ErrorShown() { return !Find<QWidget>(z->w->picWMACompress(), "picWMACompressError")->isHidden(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        z = std::make_unique<Wizard>();
+        z->noWelcomeDialog();
+        QVERIFY(z->start());
+    }
+    void cleanup()
+    {
+        QVERIFY2(!z->boxes.unexpected(), qPrintable(z->boxes.unexpectedText()));
+        z.reset();
+    }
+
+    void fieldsAndFallbacks();
+    void profiles();
+    void preview();
+    void exitWhileAndAfterCompressing();
+    void encoderFailures();
+    void realEncoder();
+};
+
+void TestWmaPage::fieldsAndFallbacks()
+{
+    Recording(3, {QStringLiteral("First"), QStringLiteral("Second")});
+    const QString s1 = QStringLiteral("Track1");
+    sv::XMLSetValue(QStringLiteral("A1"), QStringLiteral("Artist"), s1, m_index);
+    sv::XMLSetValue(QStringLiteral("C1"), QStringLiteral("Copyright"), s1, m_index);
+    sv::XMLSetValue(QStringLiteral("D1"), QStringLiteral("Description"), s1, m_index);
+    OpenPage();
+
+    QCOMPARE(List()->count(), 3);
+    QCOMPARE(List()->item(2)->text(), QStringLiteral("Track-3"));
+    QCOMPARE(List()->currentRow(), 0);
+    QCOMPARE(Field("txtWMATitle"), QStringLiteral("First"));
+    QCOMPARE(Field("txtWMADescription"), QStringLiteral("D1"));
+
+    // Track 2 has its own name only: the rest comes from Track1.
+    List()->setCurrentRow(1);
+    QCOMPARE(Field("txtWMATitle"), QStringLiteral("Second"));
+    QCOMPARE(Field("txtWMAArtist"), QStringLiteral("A1"));
+    QCOMPARE(Field("txtWMACopyright"), QStringLiteral("C1"));
+    QCOMPARE(Field("txtWMADescription"), QStringLiteral("D1"));
+    SetField("txtWMAArtist", QStringLiteral("Other Band"));
+    SetField("txtWMATitle", QStringLiteral("Renamed"));
+
+    // Leaving it stores its fields and renames its list item.
+    List()->setCurrentRow(2);
+    QCOMPARE(Value(QStringLiteral("Artist"), 2), QStringLiteral("Other Band"));
+    QCOMPARE(Value(QStringLiteral("Name"), 2), QStringLiteral("Renamed"));
+    QCOMPARE(List()->item(1)->text(), QStringLiteral("Renamed"));
+    QCOMPARE(Field("txtWMATitle"), QString());
+    QCOMPARE(Field("txtWMAArtist"), QStringLiteral("A1"));
+
+    // An empty title is stored as "Track 3", on Next too (no track is lost).
+    SetField("txtWMACopyright", QStringLiteral("(c) 1979"));
+    z->boxes.answer(sv::vbOK); // the save box is checked after the fields are stored
+    Find<QComboBox>(z->w->picWMA(), "cboWMASave")->setEditText(QString());
+    z->next();
+    QCOMPARE(z->page(), QStringLiteral("picWMA"));
+    QCOMPARE(Value(QStringLiteral("Name"), 3), QStringLiteral("Track 3"));
+    QCOMPARE(Value(QStringLiteral("Copyright"), 3), QStringLiteral("(c) 1979"));
+    QCOMPARE(List()->item(2)->text(), QStringLiteral("Track 3"));
+
+    // Back to the output page and in again: the stored fields come back.
+    z->back();
+    QCOMPARE(z->page(), QStringLiteral("picOutput"));
+    OpenPage();
+    List()->setCurrentRow(1);
+    QCOMPARE(Field("txtWMAArtist"), QStringLiteral("Other Band"));
+}
+
+void TestWmaPage::profiles()
+{
+    z->set(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile"), QStringLiteral("160 kbps Great"));
+    Recording(1);
+    OpenPage();
+    auto* box = Find<QComboBox>(z->w->picWMA(), "cboWMABitrate");
+    const QStringList items{QStringLiteral("32 kbps Very Low Quality"), QStringLiteral("48 kbps Low Quality"),
+                            QStringLiteral("64 kbps"), QStringLiteral("96 kbps"),
+                            QStringLiteral("128 kbps Normal Quality"), QStringLiteral("192 kbps High Quality")};
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i)
+        shown << box->itemText(i);
+    QCOMPARE(shown, items);
+    // An unknown stored profile gives the normal quality, and is replaced.
+    QCOMPARE(box->currentText(), items[4]);
+    QCOMPARE(z->get(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile")), items[4]);
+
+    box->setCurrentIndex(0);
+    QCOMPARE(z->get(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile")), items[0]);
+    z->back();
+    OpenPage();
+    QCOMPARE(box->currentText(), items[0]);
+}
+
+void TestWmaPage::preview()
+{
+    Recording(2, {}, 20); // one second at the deck's speed
+    OpenPage();
+    QWidget* page = z->w->picWMA();
+    auto* slide = Find<QSlider>(page, "WMASlide");
+    auto* stop = Find<QPushButton>(page, "cmdWMAStop");
+    QVERIFY(!slide->isEnabled());
+
+    // A double-click plays the track; the slider runs to its end, then the
+    // preview ends by itself (the deck plays 20 times faster).
+    Q_EMIT List()->itemDoubleClicked(List()->item(0));
+    QVERIFY(slide->isEnabled());
+    QCOMPARE(slide->maximum(), 20);
+    QVERIFY(stop->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(slide->value() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), 5000);
+    QVERIFY(!slide->isEnabled());
+    QCOMPARE(slide->value(), 0);
+
+    // Stop, and a change of track, end a running preview.
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    QVERIFY(stop->isEnabled());
+    stop->click();
+    QVERIFY(!stop->isEnabled());
+    QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    List()->setCurrentRow(1);
+    QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
+
+    // A track file that is gone cannot be previewed, and says nothing.
+    QVERIFY(QFile::remove(m_rec + QStringLiteral("Track 2.wav")));
+    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    QVERIFY(!slide->isEnabled());
+    QVERIFY(!stop->isEnabled());
+}
+
+void TestWmaPage::exitWhileAndAfterCompressing()
+{
+    Recording(2);
+    z->w->picWMACompress()->SetProgramFolder(
+        FakeEncoder("sleep 1; echo 'wm8eutil: the disk is on fire' >&2; exit 1"));
+    OpenPage();
+    Compress();
+    QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
+    QVERIFY(z->st().Compressing);
+    QVERIFY(!z->w->cmdBack()->isEnabled());
+    QCOMPARE(Find<QProgressBar>(z->w->picWMACompress(), "barWMATotal")->maximum(), 2);
+
+    // While it runs the window stays.
+    z->boxes.answer(sv::vbOK);
+    QVERIFY(!z->w->close());
+    QCOMPARE(z->boxes.last().title, QStringLiteral("Compressing"));
+    QVERIFY(z->w->isVisible());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!z->st().Compressing, 20000);
+    QVERIFY(ErrorShown());
+    QCOMPARE(ErrorText(), QStringLiteral("Compressing the file failed: the disk is on fire  In wm8eutil"));
+    QVERIFY(!z->w->cmdNext()->isEnabled());
+    QVERIFY(z->w->cmdBack()->isEnabled());
+    QVERIFY(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressIntro")->text().startsWith(
+        QStringLiteral("The WMA files could not be made.")));
+    QCOMPARE(QDir(m_save).entryList(QDir::Files), QStringList());
+
+    // After the failure the user can go back, or leave.
+    z->back();
+    QCOMPARE(z->page(), QStringLiteral("picWMA"));
+    QVERIFY(z->w->cmdNext()->isEnabled());
+    z->next();
+    QTRY_VERIFY_WITH_TIMEOUT(!z->st().Compressing, 20000);
+    QVERIFY(z->w->close());
+    QVERIFY(!z->w->isVisible());
+}
+
+void TestWmaPage::encoderFailures()
+{
+    Recording(2, {QStringLiteral("AC/DC")});
+    // No encoder at all.
+    const QString empty = FakeEncoder({});
+    z->w->picWMACompress()->SetProgramFolder(empty);
+    OpenPage();
+    Compress();
+    QTRY_VERIFY_WITH_TIMEOUT(ErrorShown(), 20000);
+    QCOMPARE(ErrorText(),
+             QStringLiteral("The WMA encoder can't be found. Please reinstall Sonivault. STR=") + empty
+                 + QStringLiteral("/wm8eutil"));
+    QVERIFY(!z->st().Compressing);
+    QVERIFY(Find<QWidget>(z->w->picWMACompress(), "agWMACompress")->isHidden());
+
+    // An encoder that ends well but writes nothing.
+    const QString silent = FakeEncoder("exit 0");
+    z->w->picWMACompress()->SetProgramFolder(silent);
+    z->back();
+    z->next();
+    QTRY_VERIFY_WITH_TIMEOUT(ErrorShown() && !z->st().Compressing, 20000);
+    const QString text = ErrorText();
+    QVERIFY2(text.startsWith(QStringLiteral("The compressed file was not created. Commandline= ") + silent
+                             + QStringLiteral("/wm8eutil -input \"") + m_rec + QStringLiteral("Track 1.wav\" -output \"")),
+             qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("/AC_DC.wma\" -a_setting 128_44_2  -title \"AC/DC\""))
+                 || text.endsWith(QStringLiteral("/ACDC.wma\" -a_setting 128_44_2  -title \"AC/DC\"")),
+             qPrintable(text));
+    QVERIFY(!z->w->cmdNext()->isEnabled());
+    // Nothing half made is left beside the tracks.
+    const QStringList left = QDir(m_rec).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left.size(), 3);
+}
+
+void TestWmaPage::realEncoder()
+{
+    SV_REQUIRE_TOOL(!QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty(), "ffprobe");
+    Recording(3, {QStringLiteral("Song"), QStringLiteral("Song")});
+    sv::XMLSetValue(QStringLiteral("The \"Band\" & $(id)"), QStringLiteral("Artist"), QStringLiteral("Track1"), m_index);
+    OpenPage();
+    Find<QComboBox>(z->w->picWMA(), "cboWMABitrate")->setCurrentIndex(2); // 64 kbps
+    SetField("txtWMADescription", QStringLiteral("Side A, live"));
+    const bool wasDefault = z->w->cmdNext()->isDefault();
+    Compress();
+    QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
+    QTRY_COMPARE_WITH_TIMEOUT(z->page(), QStringLiteral("picFinish"), 60000);
+    QVERIFY(!z->st().Compressing);
+
+    // The finish page shows the folder and waits for the user: Next is not
+    // pressed for him, nor made the default where it was not.
+    QTest::qWait(50);
+    QCOMPARE(z->page(), QStringLiteral("picFinish"));
+    QVERIFY(z->w->isVisible());
+    QCOMPARE(Find<QLineEdit>(z->w->picFinish(), "txtFinishSaveIn")->text(), m_save + QStringLiteral("/"));
+    QCOMPARE(z->w->cmdNext()->text(), QStringLiteral("&Finish"));
+    QVERIFY(z->w->cmdNext()->isEnabled());
+    QCOMPARE(z->w->cmdNext()->isDefault(), wasDefault);
+    QVERIFY(!z->w->cmdBack()->isEnabled());
+
+    QStringList files = QDir(m_save).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, (QStringList{QStringLiteral("Song (2).wma"), QStringLiteral("Song.wma"),
+                                 QStringLiteral("Track 3.wma")}));
+    const QJsonObject first = ProbeTags(m_save + QStringLiteral("/Song.wma"));
+    const QJsonObject tags = first[QStringLiteral("format")].toObject()[QStringLiteral("tags")].toObject();
+    QCOMPARE(tags[QStringLiteral("title")].toString(), QStringLiteral("Song"));
+    QCOMPARE(tags[QStringLiteral("artist")].toString(), QStringLiteral("The \"Band\" & $(id)"));
+    QCOMPARE(tags[QStringLiteral("comment")].toString(), QStringLiteral("Side A, live"));
+    QCOMPARE(first[QStringLiteral("streams")].toArray().at(0).toObject()[QStringLiteral("codec_name")].toString(),
+             QStringLiteral("wmav2"));
+    const double seconds = first[QStringLiteral("format")].toObject()[QStringLiteral("duration")].toString().toDouble();
+    QVERIFY2(std::abs(seconds - 2.0) < 0.1, qPrintable(QString::number(seconds)));
+    // Track 3 was never shown, so it has no title of its own: no title tag.
+    const QJsonObject third = ProbeTags(m_save + QStringLiteral("/Track 3.wma"))[QStringLiteral("format")]
+                                  .toObject()[QStringLiteral("tags")].toObject();
+    QVERIFY(!third.contains(QStringLiteral("title")));
+
+    // The files are the user's now; the work folder is gone.
+    for (const QString& f : files)
+        QVERIFY(z->st().Session.isDelivered(m_save + QStringLiteral("/") + f));
+    const QStringList left = QDir(m_rec).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left.size(), 4);
+}
+
+QTEST_MAIN(TestWmaPage)
+#include "tst_wmapage.moc"
