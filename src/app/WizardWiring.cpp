@@ -31,5 +31,6 @@ void frmMain::WirePages()
     connect(m_mp3, &PageMP3::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_wma, &PageWMA::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_waveCopy, &PageWaveCopy::delivered, m_finish, &PageFinish::ShowDelivered);
+    connect(m_flac, &PageFLAC::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_finish, &PageFinish::newRecordingRequested, this, &frmMain::ResetSonivault);
 }

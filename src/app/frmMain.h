@@ -25,6 +25,7 @@ class PageWaveCopy;
 class PageMP3Compress;
 class PageWMACompress;
 class PageFinish;
+class PageFLAC;
 
 class frmMain : public QWidget, public WizardHost {
     Q_OBJECT
@@ -54,6 +55,7 @@ public:
     PageMP3Compress* picMP3Compress() const { return m_mp3Compress; }
     PageWMACompress* picWMACompress() const { return m_wmaCompress; }
     PageFinish* picFinish() const { return m_finish; }
+    PageFLAC* picFLAC() const { return m_flac; }
 
     bool IsPageVisible(const QWidget* page) const override;
     void ShowPage(QWidget* page) override;
@@ -133,4 +135,5 @@ private:
     PageMP3Compress* m_mp3Compress = nullptr;
     PageWMACompress* m_wmaCompress = nullptr;
     PageFinish* m_finish = nullptr;
+    PageFLAC* m_flac = nullptr;
 };
