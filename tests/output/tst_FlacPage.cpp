@@ -105,6 +105,8 @@ void TestFlacPage::fieldsKeptInIndex()
     QCOMPARE(s.find<QLineEdit>("txtFLACTrackName")->text(), QString());
     QCOMPARE(s.find<QLineEdit>("txtFLACArtist")->text(), QStringLiteral("The Band"));
     QCOMPARE(s.find<QComboBox>("cboFLACYear")->currentText(), QStringLiteral("1981"));
+    // A genre never given shows the one the file would get anyway.
+    QCOMPARE(s.find<QComboBox>("cboFLACGenre")->currentText(), QStringLiteral("Other"));
     s.find<QLineEdit>("txtFLACComments")->setText(QStringLiteral("side B, \"live\" <take>"));
     s.find<QComboBox>("cboFLACGenre")->setEditText(QStringLiteral("Jazz"));
     list->setCurrentRow(2);

@@ -115,7 +115,18 @@ void PageFLAC::ShowTrack(int row)
     if (row < 0)
         return;
     m_shownTrack = row + 1;
-    const sv::TrackTags t = sv::LoadTrackTagsForPage(st.RecordingXMLPath, m_shownTrack);
+    sv::TrackTags t = sv::LoadTrackTagsForPage(st.RecordingXMLPath, m_shownTrack);
+    // Year and genre that were never given show what the file would get
+    // without the page, so storing the page keeps them in the file.
+    const auto never = [&](const char* key) {
+        const QString k = QString::fromLatin1(key);
+        return !sv::StoredTrackValue(st.RecordingXMLPath, m_shownTrack, k)
+            && !sv::StoredTrackValue(st.RecordingXMLPath, 1, k);
+    };
+    if (t.year.isEmpty() && never("Year"))
+        t.year = QString::number(QDate::currentDate().year());
+    if (t.genre.isEmpty() && never("Genre"))
+        t.genre = QStringLiteral("Other");
     ui->txtFLACTrackName->setText(t.name);
     ui->txtFLACArtist->setText(t.artist);
     ui->txtFLACAlbum->setText(t.album);
