@@ -202,6 +202,10 @@ void PageFLAC::CancelEncoding()
 
 void PageFLAC::ShowEncoding(bool on)
 {
+    ui->lblFLACIntro->setText(on ? QStringLiteral("Sonivault is compressing your tracks into FLAC files. This may take a few "
+                                                  "minutes.")
+                                 : QStringLiteral("Type the details of each track, then choose the compression and where "
+                                                  "to save the files. FLAC keeps every detail of the recording."));
     ui->picFLACEdit->setVisible(!on);
     ui->picFLACCompress->setVisible(on);
     if (on) {
