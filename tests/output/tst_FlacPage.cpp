@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 
 using namespace svtest;
@@ -81,6 +82,7 @@ class TestFlacPage : public QObject {
 private Q_SLOTS:
     void fieldsKeptInIndex();
     void levelRemembered();
+    void previewPlaysTrack();
     void exitRefusedWhileEncoding();
     void failureReportedNothingLeft();
     void closingWindowCancels();
@@ -153,6 +155,25 @@ void TestFlacPage::levelRemembered()
         QVERIFY(z.start());
         QVERIFY2(sv::test::Find<QComboBox>(z.w->picFLAC(), "cboFLACLevel")->currentIndex() == 5, bad);
     }
+}
+
+void TestFlacPage::previewPlaysTrack()
+{
+    SplitRun s({{2, 16, 441, QString()}, {2, 16, 44100 * 10, QString()}});
+    QVERIFY(s.ok);
+    QVERIFY(s.toFlacPage());
+    auto* play = s.z.st().Play();
+    QVERIFY(play);
+    s.find<QListWidget>("lstFLACTracks")->setCurrentRow(1);
+    s.find<QPushButton>("cmdFLACPlay")->click();
+    QVERIFY2(std::abs(play->GetPlayLength() - 10.0) < 0.5, qPrintable(QString::number(play->GetPlayLength())));
+    s.find<QPushButton>("cmdFLACStop")->click();
+    QCOMPARE(play->GetPlayLength(), 0.0);
+    // Leaving the page stops a preview too.
+    s.find<QPushButton>("cmdFLACPlay")->click();
+    s.z.back();
+    QCOMPARE(play->GetPlayLength(), 0.0);
+    QVERIFY(!s.z.boxes.unexpected());
 }
 
 void TestFlacPage::exitRefusedWhileEncoding()
