@@ -34,5 +34,6 @@ void frmMain::WirePages()
     connect(m_wma, &PageWMA::convertRequested, m_wmaCompress, &PageWMACompress::ConverttoWMA);
     connect(m_wmaCompress, &PageWMACompress::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_waveCopy, &PageWaveCopy::delivered, m_finish, &PageFinish::ShowDelivered);
+    connect(m_flac, &PageFLAC::delivered, m_finish, &PageFinish::ShowDelivered);
     connect(m_finish, &PageFinish::newRecordingRequested, this, &frmMain::ResetSonivault);
 }

@@ -39,10 +39,12 @@ frmMain::frmMain(QWidget* parent)
     m_mp3Compress = new PageMP3Compress(*this);
     m_wmaCompress = new PageWMACompress(*this);
     m_finish = new PageFinish(*this);
+    m_flac = new PageFLAC(*this);
     for (QWidget* page : std::initializer_list<QWidget*>{m_welcome, m_connect, m_volume, m_recordFrom, m_record,
                                                          m_waveform, m_split, m_output, m_mp3, m_wma, m_waveCopy,
                                                          m_mp3Compress, m_wmaCompress, m_finish})
         ui->stkPages->addWidget(page);
+    ui->stkPages->addWidget(m_flac);
     m_welcome->SetBackground(true);
     m_tutorial = new Tutorial(this, *this, m_state,
                               {[this] { return ui->stkPages->currentWidget()->objectName(); },
@@ -147,6 +149,7 @@ bool frmMain::Load()
     m_waveCopy->MakeAutocomplete();
     s.RecordDirectory = sv::AddSlash(sv::Settings::recordDirectory());
     m_mp3->MP3OptionsLoad();
+    m_flac->FLACOptionsLoad();
     timWaitSec.start();
     LoadBackgrounds();
     show();
@@ -157,7 +160,7 @@ void frmMain::LoadBackgrounds()
 {
     for (WizardPage* page : std::initializer_list<WizardPage*>{m_wma, m_mp3, m_recordFrom, m_record, m_output,
                                                                m_finish, m_split, m_wmaCompress, m_mp3Compress,
-                                                               m_volume, m_waveCopy})
+                                                               m_volume, m_waveCopy, m_flac})
         page->SetBackground(m_welcome->HasBackground());
 }
 
@@ -198,6 +201,8 @@ void frmMain::cmdNext_Click()
 {
     if (IsPageVisible(m_mp3)) {
         m_mp3->MP3PageNext();
+    } else if (IsPageVisible(m_flac)) {
+        m_flac->FLACPageNext();
     } else if (IsPageVisible(m_waveCopy)) {
         m_waveCopy->WaveCopyPageNext();
         ShowTutorialPage();
@@ -308,6 +313,9 @@ void frmMain::NextOnOutput()
         ShowTutorialPage();
     } else if (code == QLatin1String("2")) {
         m_finish->MakeAudioCD();
+    } else if (code == QLatin1String("4")) {
+        m_flac->LoadFLACPage();
+        ShowTutorialPage();
     }
 }
 
@@ -360,6 +368,9 @@ void frmMain::cmdBack_Click()
         attempt([this] { m_wma->cmdWMAStop_Click(); });
         ShowPage(m_output);
         m_wma->ShownTrack = -1;
+    } else if (IsPageVisible(m_flac)) {
+        attempt([this] { m_flac->LeavePage(); });
+        ShowPage(m_output);
     } else if (IsPageVisible(m_mp3)) {
         attempt([this] { m_mp3->cmdMP3Stop_Click(); });
         attempt([this] { m_mp3->lstMP3Tracks_Click(); });
@@ -425,7 +436,7 @@ bool frmMain::QueryUnload()
     RunState& s = m_state;
     // Only a running compression holds the exit: an error shown on a
     // compression page must not keep the user from leaving.
-    if ((IsPageVisible(m_mp3Compress) || IsPageVisible(m_wmaCompress)) && s.Compressing) {
+    if ((IsPageVisible(m_mp3Compress) || IsPageVisible(m_wmaCompress) || IsPageVisible(m_flac)) && s.Compressing) {
         Msg(QStringLiteral("Sonivault is currently compressing. Please wait until Sonivault has finished."),
             sv::vbOKOnly, QStringLiteral("Compressing"));
         return false;

@@ -26,6 +26,7 @@ class PageMP3Compress;
 class PageWMACompress;
 class PageFinish;
 class Tutorial;
+class PageFLAC;
 
 class frmMain : public QWidget, public WizardHost {
     Q_OBJECT
@@ -55,6 +56,7 @@ public:
     PageMP3Compress* picMP3Compress() const { return m_mp3Compress; }
     PageWMACompress* picWMACompress() const { return m_wmaCompress; }
     PageFinish* picFinish() const { return m_finish; }
+    PageFLAC* picFLAC() const { return m_flac; }
 
     bool IsPageVisible(const QWidget* page) const override;
     void ShowPage(QWidget* page) override;
@@ -135,4 +137,5 @@ private:
     PageWMACompress* m_wmaCompress = nullptr;
     PageFinish* m_finish = nullptr;
     Tutorial* m_tutorial = nullptr;
+    PageFLAC* m_flac = nullptr;
 };

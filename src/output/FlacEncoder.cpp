@@ -1,4 +1,5 @@
 #include "output/FlacEncoder.h"
+#include "output/TrackTags.h"
 
 #include "output/TrackFiles.h"
 #include "settings/modXML.h"
@@ -267,26 +268,14 @@ JobResult encodeFile(const QString& wavPath, const QString& partPath, const Flac
 
 FlacTags FlacTagsFromIndex(const QString& indexPath, int number, int count)
 {
-    const QString section = QStringLiteral("Track") + QString::number(number);
-    const QString first = QStringLiteral("Track1");
-    // No stored value can hold this character, so it means "missing".
-    const QString missing(QChar(0xFFFF));
-    auto withFallback = [&](const char* key, const QString& def) {
-        const QString k = QString::fromLatin1(key);
-        QString v = indexGet(indexPath, k, section, missing);
-        if (v == missing)
-            v = indexGet(indexPath, k, first, missing);
-        return v == missing ? def : v;
-    };
+    const TrackTags k = LoadTrackTagsWithTrack1(indexPath, number, QDate::currentDate().year());
     FlacTags t;
-    t.title = indexGet(indexPath, QStringLiteral("Name"), section, QString());
-    if (t.title.isEmpty())
-        t.title = QStringLiteral("Track ") + QString::number(number);
-    t.artist = withFallback("Artist", QStringLiteral("New Artist"));
-    t.album = withFallback("Album", QStringLiteral("New Album"));
-    t.date = withFallback("Year", QString::number(QDate::currentDate().year()));
-    t.genre = withFallback("Genre", QStringLiteral("Other"));
-    t.comment = indexGet(indexPath, QStringLiteral("Comments"), section, QString());
+    t.title = k.name;
+    t.artist = k.artist;
+    t.album = k.album;
+    t.date = k.year;
+    t.genre = k.genre;
+    t.comment = k.comments;
     t.trackNumber = number;
     t.trackTotal = count;
     return t;

@@ -78,6 +78,26 @@ TrackTags LoadTrackTagsForEncoding(const QString& indexPath, int number, int cur
     return t;
 }
 
+TrackTags LoadTrackTagsWithTrack1(const QString& indexPath, int number, int currentYear)
+{
+    auto get = [&](const char* key, const QString& def) {
+        const QString k = QLatin1String(key);
+        if (auto v = StoredTrackValue(indexPath, number, k))
+            return *v;
+        return StoredTrackValue(indexPath, 1, k).value_or(def);
+    };
+    TrackTags t;
+    t.name = StoredTrackValue(indexPath, number, QStringLiteral("Name")).value_or(QString());
+    if (t.name.isEmpty())
+        t.name = QStringLiteral("Track ") + QString::number(number);
+    t.artist = get("Artist", QStringLiteral("New Artist"));
+    t.album = get("Album", QStringLiteral("New Album"));
+    t.year = get("Year", QString::number(currentYear));
+    t.genre = get("Genre", QStringLiteral("Other"));
+    t.comments = StoredTrackValue(indexPath, number, QStringLiteral("Comments")).value_or(QString());
+    return t;
+}
+
 int IndexTrackCount(const QString& indexPath)
 {
     return XMLGetInt(QStringLiteral("Tracks"), QString(), indexPath, 1);

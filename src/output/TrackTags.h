@@ -37,6 +37,13 @@ bool SaveTrackTags(const QString& indexPath, int number, TrackTags& tags);
 // number, "New Artist", "New Album", the current year, "Other", "".
 TrackTags LoadTrackTagsForEncoding(const QString& indexPath, int number, int currentYear);
 
+// The fields as the tagged lossless files carry them: a missing or empty
+// name becomes "Track " + number; artist, album, year and genre missing in
+// the track's own section come from track 1, and missing there too take
+// "New Artist", "New Album", the current year and "Other"; comments are the
+// track's own. Stored values, even empty ones, are used as they are.
+TrackTags LoadTrackTagsWithTrack1(const QString& indexPath, int number, int currentYear);
+
 // Number of tracks of the index ("Tracks", default 1).
 int IndexTrackCount(const QString& indexPath);
 // The track's WAV file (Filename, "" when missing).

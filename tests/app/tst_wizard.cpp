@@ -541,7 +541,7 @@ void walkOutputs(Wizard& z)
     QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 30000); // the encoder runs
     QCOMPARE(next->text(), QStringLiteral("&Finish"));
     QVERIFY(!backBtn->isEnabled());
-    QVERIFY(!sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled()); // nothing was encoded to play
+    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isEnabled()); // the MP3 files can be played
     // 13 -> 8 for another output
     sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
@@ -561,7 +561,7 @@ void walkOutputs(Wizard& z)
     // The tracks are compressed with wm8eutil before the finish page shows.
     QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 60000);
 
-    // 8 -> 11 -> 8 -> 11 -> 13: Play is not offered after WAV copies.
+    // 8 -> 11 -> 8 -> 11 -> 13
     sv::test::Find<QRadioButton>(fin, "optFinishMore")->setChecked(true);
     z.next();
     sv::test::Find<QRadioButton>(out, "optDPP")->setChecked(true);

@@ -158,8 +158,9 @@ void TestOutputPages::outputChoiceFromLastUsed()
     z.noWelcomeDialog();
     QVERIFY(z.start());
     QWidget* o = z.w->picOutput();
-    const QList<QRadioButton*> options = {sv::test::Find<QRadioButton>(o, "optMP3"), sv::test::Find<QRadioButton>(o, "optWMA"), sv::test::Find<QRadioButton>(o, "optACD"), sv::test::Find<QRadioButton>(o, "optDPP")};
-    const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"2", 2}, {"0", 0}, {"7", -1}};
+    const QList<QRadioButton*> options = {sv::test::Find<QRadioButton>(o, "optMP3"), sv::test::Find<QRadioButton>(o, "optWMA"), sv::test::Find<QRadioButton>(o, "optACD"), sv::test::Find<QRadioButton>(o, "optDPP"), sv::test::Find<QRadioButton>(o, "optFLAC")};
+    // FLAC took the next free code, so the older ones keep their meaning.
+    const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"4", 4}, {"2", 2}, {"0", 0}, {"7", -1}};
     for (const auto& [code, expected] : rows) {
         z.set("OutputOptions", "LastUsed", code);
         z.w->picOutput()->RestoreOutputChoice();
@@ -171,6 +172,12 @@ void TestOutputPages::outputChoiceFromLastUsed()
     sv::test::Find<QRadioButton>(o, "optWMA")->setChecked(true);
     sv::test::Find<QRadioButton>(o, "optDPP")->setChecked(true);
     QVERIFY(!sv::test::Find<QRadioButton>(o, "optWMA")->isChecked());
+    // Every choice can be taken, and the one taken is stored for the next run.
+    for (QRadioButton* b : options)
+        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    sv::test::Find<QRadioButton>(o, "optFLAC")->setChecked(true);
+    z.w->picOutput()->StoreOutputChoice();
+    QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("4"));
 }
 
 void TestOutputPages::damagedRecordingGoesBackToRecordPage()

@@ -25,6 +25,8 @@ QString PageOutput::OutputCode() const
         code = QStringLiteral("2");
     if (ui->optDPP->isChecked())
         code = QStringLiteral("3");
+    if (ui->optFLAC->isChecked())
+        code = QStringLiteral("4");
     return code;
 }
 
@@ -47,13 +49,15 @@ void PageOutput::RestoreOutputChoice()
         choice = ui->optACD;
     else if (code == QLatin1String("3"))
         choice = ui->optDPP;
+    else if (code == QLatin1String("4"))
+        choice = ui->optFLAC;
     if (choice) {
         choice->setChecked(true);
         return;
     }
     // An unknown code selects nothing; exclusive buttons cannot all be
     // cleared while one of them keeps the group's check.
-    for (QRadioButton* o : {ui->optMP3, ui->optWMA, ui->optACD, ui->optDPP}) {
+    for (QRadioButton* o : {ui->optMP3, ui->optWMA, ui->optACD, ui->optDPP, ui->optFLAC}) {
         o->setAutoExclusive(false);
         o->setChecked(false);
         o->setAutoExclusive(true);

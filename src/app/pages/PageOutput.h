@@ -11,7 +11,8 @@ public:
     explicit PageOutput(WizardHost& wizard);
     ~PageOutput() override;
 
-    // "0" MP3, "1" WMA, "2" audio CD, "3" WAV copies; "" when none is chosen.
+    // "0" MP3, "1" WMA, "2" audio CD, "3" WAV copies, "4" FLAC; "" when none
+    // is chosen. New choices take new codes so stored ones keep their meaning.
     QString OutputCode() const;
     // Stores the choice under OutputOptions\LastUsed; nothing when none is chosen.
     void StoreOutputChoice();

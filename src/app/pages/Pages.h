@@ -1,6 +1,7 @@
 #pragma once
 // Every page controller, for code that moves between pages.
 #include "app/pages/PageConnect.h"
+#include "app/pages/PageFLAC.h"
 #include "app/pages/PageFinish.h"
 #include "app/pages/PageMP3.h"
 #include "app/pages/PageMP3Compress.h"

@@ -8,7 +8,7 @@
 
 
 // What was delivered to a folder (or a CD) before the finish page shows.
-enum class Delivery { MP3, WMA, WavCopies, AudioCD };
+enum class Delivery { MP3, WMA, WavCopies, AudioCD, FLAC };
 
 class WizardPage : public QWidget {
     Q_OBJECT
