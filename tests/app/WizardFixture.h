@@ -98,7 +98,7 @@ public:
     {
         return {w->picWelcome(), w->picConnect(), w->picVolume(), w->picRecordFrom(), w->picRecord(),
                 w->picWaveform(), w->picSplit(), w->picOutput(), w->picMP3(), w->picWMA(), w->picWaveCopy(),
-                w->picMP3Compress(), w->picWMACompress(), w->picFinish()};
+                w->picMP3Compress(), w->picWMACompress(), w->picFinish(), w->picFLAC()};
     }
     QString page() const { return current() ? current()->objectName() : QString(); }
     void next() { w->cmdNext_Click(); }
