@@ -39,8 +39,8 @@ inline int musicSample(std::int64_t k, int c, std::uint32_t seed)
     return int(std::clamp(v, -32768.0, 32767.0));
 }
 
-// Writes "Track i.wav" for each spec and recording.xml with Tracks, Filename
-// and Name (when the spec has one). Returns the index path.
+// Writes "Track i.wav" for each track described and recording.xml with Tracks, Filename
+// and Name (when one is given). Returns the index path.
 inline QString makeRecording(const QString& folder, const QVector<TrackSpec>& specs)
 {
     QDir().mkpath(folder);
