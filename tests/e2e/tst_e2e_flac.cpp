@@ -3,7 +3,7 @@
 // 5-minute profile recorded at a high speed factor, the detected tracks, the
 // split, the FLAC page with names typed for the tracks, the encoding and the
 // finish page. Timers are driven by the test.
-#include "app/WizardFixture.h"
+#include "e2e/E2EFlow.h"
 #include "support/FindChild.h"
 #include "audioin/engine/DemoSignal.h"
 #include "tracks/modWaveSplit.h"
@@ -24,49 +24,6 @@ using sv::audio::VirtualSignal;
 
 namespace {
 
-const QString kFound = QStringLiteral("Line found. Click Adjust to optimize the volume.");
-const QString kOptimized = QStringLiteral("Volume Optimized. Click Next to continue.");
-
-// No system bus on a test machine; the recording needs no standby guard here.
-class NoLock : public StandbyLock {
-public:
-    bool Acquire(const QString&) override { return m_held = true; }
-    void Release() override { m_held = false; }
-    bool IsHeld() const override { return m_held; }
-
-private:
-    bool m_held = false;
-};
-
-// One volume-page tick per 200 ms of deck audio, as the page's timer runs
-// on a real deck.
-void tick(Wizard& z)
-{
-    auto* rec = z.st().Record();
-    const qint64 start = rec->FramesWritten();
-    QElapsedTimer t;
-    t.start();
-    while (rec->IsCapturing() && rec->FramesWritten() < start + 44100 / 5 && t.elapsed() < 3000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    z.w->picVolume()->timDoVolume_Timer();
-}
-
-// The scan finds the music on Line In; Adjust then optimises its volume.
-void ScanAndAdjust(Wizard& z)
-{
-    auto* vol = z.w->picVolume();
-    sv::test::Find<QTimer>(vol, "timDoVolume")->stop(); // only the test's ticks
-
-    sv::test::Find<QPushButton>(vol, "cmdScan")->click();
-    for (int i = 0; i < 400 && z.st().IsScanning; ++i)
-        tick(z);
-    QCOMPARE(sv::test::Find<QLabel>(vol, "lblScanInfo")->text(), kFound);
-    QCOMPARE(sv::test::Find<QComboBox>(vol, "cboLine")->currentText(), QStringLiteral("Line In"));
-    sv::test::Find<QPushButton>(vol, "cmdAdjust")->click();
-    for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
-        tick(z);
-    QCOMPARE(sv::test::Find<QLabel>(vol, "lblAdjustInfo")->text(), kOptimized);
-}
 
 // Each file holds exactly its track's samples and the tags typed for it.
 void CheckFlacs(const QString& folder, const QString& target, const QStringList& titles)
@@ -110,70 +67,9 @@ private Q_SLOTS:
 
 void TestE2EFlac::deckToFlac()
 {
-    // The music is on the second line, so the scan has to move on to it.
-    VirtualDeck deck;
-    deck.mixers = {{QStringLiteral("Demo Deck"),
-                    {{QStringLiteral("CD Audio"), VirtualSignal::silence(), 50},
-                     {QStringLiteral("Line In"), VirtualSignal::wav(m_side), 50},
-                     {QStringLiteral("Microphone"), VirtualSignal::silence(), 50}}}};
-    deck.speed = 20;
-    SV_REQUIRE_TOOL(hasTool("metaflac"), "metaflac");
-    Wizard z(deck);
-    z.noWelcomeDialog();
-    QVERIFY(z.start());
-    z.next();
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picVolume"));
-    // Scan, then Adjust.
-    ScanAndAdjust(z);
-    if (QTest::currentTestFailed())
-        return;
-
-    // A 5-minute profile without a flip.
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
-    auto* rf = z.w->picRecordFrom();
-    for (int row = 0; row < rf->ProfileCount(); ++row) {
-        sv::test::Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(row);
-        if (z.st().RecordSeconds == 300 && z.st().PauseSeconds == 0)
-            break;
-    }
-    QCOMPARE(z.st().RecordSeconds, 300);
-    QCOMPARE(z.st().PauseSeconds, 0);
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picRecord"));
-
-    // Record: five minutes in about two seconds; the page moves on by itself.
-    auto* rp = z.w->picRecord();
-    rp->SetStandbyLock(std::make_unique<NoLock>());
-    sv::audio::DeckOf(z.st().Record())->speed = 150;
-    sv::test::Find<QPushButton>(rp, "cmdRec")->click();
-    QElapsedTimer clock;
-    clock.start();
-    while (z.page() == QStringLiteral("picRecord") && clock.elapsed() < 30000) {
-        sv::test::Find<QTimer>(rp, "timRecord")->stop();
-        QTest::qWait(10);
-        rp->timRecord_Timer();
-    }
-    QCOMPARE(z.page(), QStringLiteral("picWaveform"));
-    QVERIFY2(z.boxes.shown.isEmpty(), qPrintable(z.boxes.unexpectedText()));
-
-    // The detected tracks are the demo's, to within the detection's reach.
-    auto* wave = z.w->picWaveform();
-    const DemoLayout layout;
-    const QList<double> starts = sv::audio::DemoTrackStarts(layout);
-    const QVector<sv::SplitItem> items = wave->SplitList();
-    QCOMPARE(items.size(), layout.tracks.size());
-    for (int i = 0; i < items.size(); ++i) {
-        const QString at = QStringLiteral("track %1: %2 s for %3 s").arg(i + 1).arg(items[i].start).arg(items[i].length);
-        QVERIFY2(std::abs(items[i].start - starts[i]) <= 2, qPrintable(at));
-        QVERIFY2(std::abs(items[i].length - layout.tracks[i]) <= 3, qPrintable(at));
-    }
-
-    // Split, choose FLAC, name the tracks, encode into a folder of the user's.
-    z.boxes.answer(sv::vbYes);
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picOutput"));
+    Wizard z(DemoDeck(m_side));
+    const QVector<sv::FrameSpan> spans = RecordAndSplitDemoSide(z);
+    QVERIFY2(!spans.isEmpty(), qPrintable(z.page() + z.boxes.unexpectedText()));
     const QString folder = z.st().RecordDirectory;
     QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
     sv::test::Find<QRadioButton>(z.w->picOutput(), "optFLAC")->setChecked(true);
@@ -181,7 +77,7 @@ void TestE2EFlac::deckToFlac()
     QWidget* page = z.w->picFLAC();
     QVERIFY(z.w->IsPageVisible(page));
     auto* list = sv::test::Find<QListWidget>(page, "lstFLACTracks");
-    QCOMPARE(list->count(), items.size());
+    QCOMPARE(list->count(), spans.size());
     // Artist and album typed once on track 1 serve every track.
     sv::test::Find<QLineEdit>(page, "txtFLACArtist")->setText(QStringLiteral("The Demo Band"));
     sv::test::Find<QLineEdit>(page, "txtFLACAlbum")->setText(QStringLiteral("Tape One"));
