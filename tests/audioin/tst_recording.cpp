@@ -208,6 +208,13 @@ ManualRecord* Manual(Wizard& z) { return static_cast<ManualRecord*>(z.st().Recor
 
 } // namespace
 
+// These decks record a steady signal, which detection by bands rightly takes
+// for a blank tape; the runs detect by level instead.
+static void DetectByLevel(Wizard& z)
+{
+    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+}
+
 class TestRecording : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -238,8 +245,7 @@ void TestRecording::wholeSideWithFlipFromTheVirtualDeck()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(60));
-    // The line carries a steady signal, which track detection by bands takes for a blank tape.
-    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+    DetectByLevel(z);
     boxes.install();
     z.noWelcomeDialog();
     QVERIFY(z.start());
@@ -321,8 +327,7 @@ void TestRecording::clockFlipAndEndOnExactCounts()
 {
     Boxes boxes;
     Wizard z;
-    // The line carries a steady signal, which track detection by bands takes for a blank tape.
-    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+    DetectByLevel(z);
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -398,8 +403,7 @@ void TestRecording::stopBeforeAndAfterTheMinimum()
 {
     Boxes boxes;
     Wizard z;
-    // The line carries a steady signal, which track detection by bands takes for a blank tape.
-    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+    DetectByLevel(z);
     UseManualDeck();
     boxes.install();
     Rig r;
@@ -482,8 +486,7 @@ void TestRecording::diskFullKeepsWhatWasRecorded()
 {
     Boxes boxes;
     Wizard z(NoiseDeck(100));
-    // The line carries a steady signal, which track detection by bands takes for a blank tape.
-    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+    DetectByLevel(z);
     boxes.install();
     Rig r;
     r.open(z, 600, 0);
@@ -579,8 +582,7 @@ void TestRecording::questionsHoldTheFlipAndTheEnd()
 {
     Boxes boxes;
     Wizard z;
-    // The line carries a steady signal, which track detection by bands takes for a blank tape.
-    z.set(QStringLiteral("Advanced\\Track Detection"), QStringLiteral("Method"), QStringLiteral("Audio"));
+    DetectByLevel(z);
     UseManualDeck();
     boxes.install();
     Rig r;
