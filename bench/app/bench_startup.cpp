@@ -1,9 +1,9 @@
 // Time from process start to the main window painted on screen. Runs in a
 // fresh temporary user folder; prints one line and exits.
-#include "app/frmMain.h"
+#include "app/ui/frmMain.h"
 #include "settings/modXML.h"
 #include "util/modFunctions.h"
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,9 +3,9 @@
 // and the longest time the UI thread did not get round to its events.
 //
 //   bench_recording [seconds=600] [load=stress-ng|spin|none]
-#include "app/frmMain.h"
+#include "app/ui/frmMain.h"
 #include "support/FindChild.h"
-#include "app/pages/Pages.h"
+#include "app/ui/pages/Pages.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "settings/modXML.h"
 #include "support/MsgBoxScript.h"

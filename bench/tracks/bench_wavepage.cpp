@@ -3,14 +3,14 @@
 // window on the offscreen platform. Reports the time until the markers are
 // shown and the longest pause of the window's event loop meanwhile (a 10 ms
 // timer stands in for the repaints).
-#include "app/RunState.h"
-#include "app/frmMain.h"
-#include "app/pages/PageRecord.h"
-#include "app/pages/PageWaveform.h"
+#include "app/ui/RunState.h"
+#include "app/ui/frmMain.h"
+#include "app/ui/pages/PageRecord.h"
+#include "app/ui/pages/PageWaveform.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "settings/modXML.h"
 #include "util/modFunctions.h"
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 #include <QApplication>
 #include <QDir>

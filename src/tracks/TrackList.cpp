@@ -1,7 +1,7 @@
 #include "tracks/TrackList.h"
 
 #include "util/modFunctions.h"
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 #include <algorithm>
 #include <climits>

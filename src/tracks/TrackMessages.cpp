@@ -1,6 +1,6 @@
 #include "tracks/TrackMessages.h"
 
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 namespace sv {
 

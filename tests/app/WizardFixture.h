@@ -1,9 +1,9 @@
 #pragma once
 // A main window on the virtual deck, in a fresh temporary home, with every
 // message box answered by a script.
-#include "app/frmMain.h"
-#include "app/frmWelcome.h"
-#include "app/pages/Pages.h"
+#include "app/ui/frmMain.h"
+#include "app/ui/frmWelcome.h"
+#include "app/ui/pages/Pages.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "settings/modXML.h"
 #include "support/FindChild.h"

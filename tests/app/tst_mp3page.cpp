@@ -4,7 +4,7 @@
 #include "app/WizardFixture.h"
 #include "output/Genres.h"
 #include "output/TrackTags.h"
-#include "output/frmMP3.h"
+#include "output/ui/frmMP3.h"
 #include "support/TestRequire.h"
 
 #include <QCheckBox>

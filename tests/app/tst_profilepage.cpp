@@ -2,11 +2,11 @@
 #include "WizardFixture.h"
 #include "support/FindChild.h"
 
-#include "audioin/frmRecLocation.h"
+#include "audioin/ui/frmRecLocation.h"
 #include "settings/Profiles.h"
-#include "settings/frmNewProfile.h"
+#include "settings/ui/frmNewProfile.h"
 #include "util/modFunctions.h"
-#include "util/modShellExecute.h"
+#include "util/ui/modShellExecute.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

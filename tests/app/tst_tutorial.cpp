@@ -4,10 +4,10 @@
 #include "WizardFixture.h"
 #include "help/HelpFileFixture.h"
 
-#include "app/Tutorial.h"
-#include "help/HTMLHelp.h"
-#include "help/HelpWindow.h"
-#include "util/modShellExecute.h"
+#include "app/ui/Tutorial.h"
+#include "help/ui/HTMLHelp.h"
+#include "help/ui/HelpWindow.h"
+#include "util/ui/modShellExecute.h"
 
 #include <QCheckBox>
 #include <QFrame>

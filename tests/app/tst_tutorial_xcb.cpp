@@ -4,9 +4,9 @@
 #include "WizardFixture.h"
 #include "help/HelpFileFixture.h"
 
-#include "app/Tutorial.h"
-#include "help/HTMLHelp.h"
-#include "help/HelpWindow.h"
+#include "app/ui/Tutorial.h"
+#include "help/ui/HTMLHelp.h"
+#include "help/ui/HelpWindow.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

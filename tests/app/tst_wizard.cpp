@@ -3,8 +3,8 @@
 #include "WizardFixture.h"
 #include "support/FindChild.h"
 
-#include "app/SingleInstance.h"
-#include "util/modShellExecute.h"
+#include "app/ui/SingleInstance.h"
+#include "util/ui/modShellExecute.h"
 
 
 #include <QStackedWidget>

@@ -1,4 +1,4 @@
-#include "audioin/frmRecLocation.h"
+#include "audioin/ui/frmRecLocation.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 #include "support/TestRequire.h"

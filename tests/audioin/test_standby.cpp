@@ -1,5 +1,5 @@
 // The standby guard against a stand-in login1 service on a private bus.
-#include "audioin/modStandby.h"
+#include "audioin/ui/modStandby.h"
 #include "support/TestEnv.h"
 #include "support/TestRequire.h"
 

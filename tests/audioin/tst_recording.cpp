@@ -6,7 +6,7 @@
 #include "support/FindChild.h"
 
 #include "audioin/engine/CaptureSink.h"
-#include "audioin/frmRecLocation.h"
+#include "audioin/ui/frmRecLocation.h"
 #include "util/modFunctions.h"
 
 #include <QElapsedTimer>

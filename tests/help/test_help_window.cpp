@@ -1,9 +1,9 @@
 // The help window on the real help file: topics, links, history, anchors,
 // pictures, window types, closing, and the messages of HTMLHelp.
 #include "HelpFileFixture.h"
-#include "help/HTMLHelp.h"
+#include "help/ui/HTMLHelp.h"
 #include "help/HelpTopics.h"
-#include "help/HelpWindow.h"
+#include "help/ui/HelpWindow.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 

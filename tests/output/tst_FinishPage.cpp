@@ -8,7 +8,7 @@
 #include "support/FindChild.h"
 #include "tracks/WavGen.h"
 #include "util/modFunctions.h"
-#include "util/modShellExecute.h"
+#include "util/ui/modShellExecute.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The runner's messages and the copy with its replace question, as the user
 // sees them.
 #include "output/DOSOutputs.h"
-#include "output/FileOperationDialog.h"
-#include "output/RunnerMessages.h"
+#include "output/ui/FileOperationDialog.h"
+#include "output/ui/RunnerMessages.h"
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 

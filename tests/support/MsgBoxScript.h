@@ -2,7 +2,7 @@
 // Answers the program's message boxes in a test, in order, and records them.
 // A box with no answer queued is recorded as unexpected and answered with the
 // safe choice (Cancel/No/OK); the test checks unexpected() at its end.
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 // Every edit of the track list with its limits and messages. Scale 50 on a
 // 600-second recording: 30000 units wide, a 35-second minimum is 1750 units.
 #include "tracks/TrackList.h"
-#include "util/modMsgbox.h"
+#include "util/ui/modMsgbox.h"
 
 #include <QtTest>
 

@@ -5,9 +5,8 @@
 // position is wherever the test puts it; timer ticks are called directly.
 #include "app/WizardFixture.h"
 #include "support/FindChild.h"
-#include "tracks/WaveformView.h"
-#include "tracks/frmDetectOptions.h"
-#include "ui_frmDetectOptions.h"
+#include "tracks/ui/WaveformView.h"
+#include "tracks/ui/frmDetectOptions.h"
 #include "util/modFunctions.h"
 #include "WavGen.h"
 
@@ -446,11 +445,11 @@ void TestWavePage::detectionOptions()
     OnModal([](QWidget* w) {
         auto* d = qobject_cast<sv::frmDetectOptions*>(w);
         QCOMPARE(d->windowTitle(), QStringLiteral("Auto Track Detection Options"));
-        QCOMPARE(d->ui->sliNoise->value(), 30);
-        QCOMPARE(d->ui->sliCompare->value(), 50);
-        QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("35"));
-        QVERIFY(d->ui->lblGapInfo->text().startsWith(QLatin1String("This is the size of the gap")));
-        d->ui->sliNoise->setValue(40);
+        QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 30);
+        QCOMPARE(sv::test::Find<QSlider>(d, "sliCompare")->value(), 50);
+        QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("35"));
+        QVERIFY(sv::test::Find<QLabel>(d, "lblGapInfo")->text().startsWith(QLatin1String("This is the size of the gap")));
+        sv::test::Find<QSlider>(d, "sliNoise")->setValue(40);
         d->close();
     });
     t.p()->cmdTrackOptions_Click();
@@ -465,17 +464,17 @@ void TestWavePage::detectionOptions()
     t.z.boxes.answer(sv::vbYes); // redetect
     OnModal([&stayed](QWidget* w) {
         auto* d = qobject_cast<sv::frmDetectOptions*>(w);
-        d->ui->cmdDefault->click();
-        QCOMPARE(d->ui->sliNoise->value(), 25);
-        QCOMPARE(d->ui->txtMinTrack->text(), QStringLiteral("10"));
-        d->ui->sliCompare->setValue(60);
-        d->ui->txtMinTrack->setText(QStringLiteral("9.5"));
-        d->ui->cmdOK->click();
-        d->ui->txtMinTrack->setText(QStringLiteral("61"));
-        d->ui->cmdOK->click();
+        sv::test::Find<QPushButton>(d, "cmdDefault")->click();
+        QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 25);
+        QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("10"));
+        sv::test::Find<QSlider>(d, "sliCompare")->setValue(60);
+        sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QStringLiteral("9.5"));
+        sv::test::Find<QPushButton>(d, "cmdOK")->click();
+        sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QStringLiteral("61"));
+        sv::test::Find<QPushButton>(d, "cmdOK")->click();
         stayed = d->isVisible();
-        d->ui->txtMinTrack->setText(QStringLiteral("45 seconds"));
-        d->ui->cmdOK->click();
+        sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QStringLiteral("45 seconds"));
+        sv::test::Find<QPushButton>(d, "cmdOK")->click();
     });
     t.p()->cmdTrackOptions_Click();
     QVERIFY(stayed);

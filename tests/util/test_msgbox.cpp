@@ -1,6 +1,6 @@
 #include "support/MsgBoxScript.h"
-#include "util/modMsgbox.h"
-#include "util/modShellExecute.h"
+#include "util/ui/modMsgbox.h"
+#include "util/ui/modShellExecute.h"
 
 #include <QApplication>
 #include <QMainWindow>

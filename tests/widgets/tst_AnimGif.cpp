@@ -2,7 +2,7 @@
 // delays, stopping and continuing, and damaged files.
 #include "GifWriter.h"
 #include "support/TestEnv.h"
-#include "widgets/AnimGif.h"
+#include "widgets/ui/AnimGif.h"
 
 #include <QFile>
 #include <QtTest>

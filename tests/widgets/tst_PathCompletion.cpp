@@ -1,6 +1,6 @@
 // Folder-name completion in an editable box offers folders, not files.
 #include "support/TestEnv.h"
-#include "widgets/PathCompletion.h"
+#include "widgets/ui/PathCompletion.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

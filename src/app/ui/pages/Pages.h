@@ -1,0 +1,17 @@
+#pragma once
+// Every page controller, for code that moves between pages.
+#include "app/ui/pages/PageConnect.h"
+#include "app/ui/pages/PageFLAC.h"
+#include "app/ui/pages/PageFinish.h"
+#include "app/ui/pages/PageMP3.h"
+#include "app/ui/pages/PageMP3Compress.h"
+#include "app/ui/pages/PageOutput.h"
+#include "app/ui/pages/PageRecord.h"
+#include "app/ui/pages/PageRecordFrom.h"
+#include "app/ui/pages/PageSplit.h"
+#include "app/ui/pages/PageVolume.h"
+#include "app/ui/pages/PageWMA.h"
+#include "app/ui/pages/PageWMACompress.h"
+#include "app/ui/pages/PageWaveCopy.h"
+#include "app/ui/pages/PageWaveform.h"
+#include "app/ui/pages/PageWelcome.h"
