@@ -155,26 +155,6 @@ private Q_SLOTS:
         QCOMPARE(events.count("completed"), 1);
     }
 
-    void levelsFollowVolumeLive()
-    {
-        auto engine = CreateVirtualEngine(testDeck(side, 1.0));
-        RecordObject* rec = engine->record.get();
-        rec->SetMixer(0);
-        rec->SetLine(0); // noise peaking at 1000 at full volume
-        rec->SetVolume(32768);
-        QCOMPARE(rec->GetVolume(), 100);
-        rec->SetPreviewFileName(env.tmp() + "volset.wav");
-        rec->StartCapture(2, 44100);
-        QVERIFY(waitFor([&] { return rec->GetLevel1() > 900; }));
-        QVERIFY(rec->GetLevel1() <= 1000 && rec->GetLevel2() <= 1000);
-        rec->SetVolume(20);
-        QVERIFY(waitFor([&] { return rec->GetLevel1() <= 200 && rec->GetLevel1() > 100; }));
-        rec->SetMixer(1);
-        QCOMPARE(rec->GetVolume(), 50); // every line keeps its own volume
-        rec->StopCapture();
-        QCOMPARE(rec->GetLevel1(), 0);
-    }
-
     // The disk fills two bytes into a frame: capture stops on its own with a
     // reason, and the file keeps the whole frames of the deck's sound.
     void diskFullStopsCaptureAndKeepsFile()
