@@ -1,4 +1,4 @@
-// The record page's level graph: history, geometry and the walk across it.
+// The record page's level graph: history and geometry.
 #include "audioin/LevelGraph.h"
 
 #include <QTest>
@@ -20,51 +20,14 @@ LevelHistory filled(int v)
 class TestLevelGraph : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void historyShiftsAndRoundsHalvesToEven()
+    // Only the last 11 levels remain, newest first.
+    void historyKeepsTheNewest()
     {
         LevelHistory h{};
-        sv::PushLevel(h, 1, 2); // 1.5 -> 2
-        QCOMPARE(h[0], 2);
-        sv::PushLevel(h, 2, 3); // 2.5 -> 2
-        QCOMPARE(h[0], 2);
-        sv::PushLevel(h, 0, 1); // 0.5 -> 0
-        QCOMPARE(h[0], 0);
-        sv::PushLevel(h, 32768, 32768);
-        QCOMPARE(h[0], 32768);
-        QCOMPARE(h[1], 0);
-        QCOMPARE(h[2], 2);
-        QCOMPARE(h[3], 2);
-        for (int i = 1; i <= 11; ++i)
+        for (int i = 1; i <= 14; ++i)
             sv::PushLevel(h, i * 10, i * 10);
-        // Only the last 11 remain, newest first.
         for (int i = 0; i < 11; ++i)
-            QCOMPARE(h[i], (11 - i) * 10);
-    }
-
-    void baselineAndQuietInput_data()
-    {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("height");
-        QTest::addColumn<double>("baseline");
-        QTest::addColumn<int>("points");
-        QTest::newRow("200x100") << 200.0 << 100.0 << 75.0 << 200;
-        QTest::newRow("H/4 = 2.5 rounds to 2") << 100.0 << 10.0 << 6.0 << 100;
-        QTest::newRow("too narrow for a step") << 4.0 << 100.0 << 75.0 << 0;
-        QTest::newRow("empty picture") << 0.0 << 0.0 << 0.0 << 0;
-    }
-    void baselineAndQuietInput()
-    {
-        QFETCH(double, width);
-        QFETCH(double, height);
-        QFETCH(double, baseline);
-        QFETCH(int, points);
-        const auto g = sv::ComputeLevelGraph(filled(0), width, height);
-        QCOMPARE(g.baseline, baseline);
-        QCOMPARE(int(g.points.size()), points);
-        for (int i = 0; i < g.points.size(); ++i) {
-            QCOMPARE(g.points[i].x(), double(i + 1));
-            QCOMPARE(g.points[i].y(), baseline); // silence lies on the baseline
-        }
+            QCOMPARE(h[i], (14 - i) * 10);
     }
 
     // Louder always draws higher, up to full scale at the top edge; levels at
@@ -91,38 +54,24 @@ private Q_SLOTS:
         QCOMPARE(own.clipping[0].y(), 37.5);
     }
 
-    // Each step runs from one entry toward the next over S pixels, then the
-    // count restarts at the next entry: the newest level is at the left.
-    void walkAcrossTheHistory()
-    {
-        LevelHistory h{};
-        h[1] = 1000; // one bump, one step back in time
-        const auto g = sv::ComputeLevelGraph(h, 200, 100); // S = 20
-        const auto levelAt = [&](int x) { return (75.0 - g.points[x - 1].y()) / 75.0 * 32768.0; };
-        QCOMPARE(levelAt(1), 0.0);
-        QVERIFY(qAbs(levelAt(11) - 500) < 1e-6);
-        QVERIFY(qAbs(levelAt(21) - 1000) < 1e-6);  // end of the first step
-        QVERIFY(qAbs(levelAt(22) - 1000) < 1e-6);  // start of the second: entry 1
-        QVERIFY(qAbs(levelAt(32) - 500) < 1e-6);
-        QVERIFY(qAbs(levelAt(42)) < 1e-6);         // back to entry 2
-        for (int x = 43; x <= 200; ++x)
-            QVERIFY(qAbs(levelAt(x)) < 1e-6);
-    }
-
-    // Any picture size walks only through the 11 entries: every drawn pixel
-    // lies between the heights of the quietest and the loudest of them.
+    // Any picture size walks only through the 11 entries, newest at the left:
+    // every drawn pixel lies between the heights of the quietest and the
+    // loudest of them. A picture too small for a step draws nothing.
     void everyWidthStaysInsideTheHistory()
     {
         LevelHistory h;
         for (int i = 0; i < 11; ++i)
             h[i] = 500 + 2000 * ((i * 7) % 11); // up to 20500, all different
         const auto [lo, hi] = std::minmax_element(h.begin(), h.end());
+        const double top = sv::ComputeLevelGraph(filled(*hi), 20, 90).points.value(0).y();
+        const double bottom = sv::ComputeLevelGraph(filled(*lo), 20, 90).points.value(0).y();
+        const double newest = sv::ComputeLevelGraph(filled(h[0]), 20, 90).points.value(0).y();
+        QVERIFY(sv::ComputeLevelGraph(h, 0, 0).points.isEmpty());
         for (int w = 1; w <= 600; ++w) {
             const auto g = sv::ComputeLevelGraph(h, w, 90);
-            const double s = std::nearbyint(w / 10.0);
-            QCOMPARE(int(g.points.size()), s < 1 ? 0 : w);
-            const double top = sv::ComputeLevelGraph(filled(*hi), 20, 90).points.value(0).y();
-            const double bottom = sv::ComputeLevelGraph(filled(*lo), 20, 90).points.value(0).y();
+            QCOMPARE(int(g.points.size()), std::nearbyint(w / 10.0) < 1 ? 0 : w);
+            if (!g.points.isEmpty())
+                QCOMPARE(g.points[0].y(), newest);
             for (const QPointF& p : g.points)
                 QVERIFY2(p.y() > top - 1e-6 && p.y() < bottom + 1e-6, qPrintable(QString::number(w)));
         }
