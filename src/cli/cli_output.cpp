@@ -10,6 +10,16 @@ namespace sv::cli {
 
 namespace {
 
+// False (after printing the message the output pages would show) when the
+// save location cannot be used.
+bool usable(const SaveLocationResult& r)
+{
+    if (!r.ok())
+        err() << r.title << ": " << QString(r.message).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
+              << Qt::endl;
+    return r.ok();
+}
+
 // save-check TEXT: prints the folder a save location resolves to, or the
 // message the output pages would show (exit 1).
 int saveCheck(const QStringList& a)
@@ -17,11 +27,8 @@ int saveCheck(const QStringList& a)
     if (a.size() != 2)
         return usageError(QStringLiteral("usage: save-check TEXT"));
     const SaveLocationResult r = CheckSaveLocation(a[1]);
-    if (!r.ok()) {
-        err() << r.title << ": " << QString(r.message).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
-              << Qt::endl;
+    if (!usable(r))
         return 1;
-    }
     out() << r.path << Qt::endl;
     return 0;
 }
@@ -33,11 +40,8 @@ int copyTracks(const QStringList& a)
     if (a.size() != 3)
         return usageError(QStringLiteral("usage: copy-tracks RECORDING.XML FOLDER"));
     const SaveLocationResult r = CheckSaveLocation(a[2]);
-    if (!r.ok()) {
-        err() << r.title << ": " << QString(r.message).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))
-              << Qt::endl;
+    if (!usable(r))
         return 1;
-    }
     const int count = XMLGetInt(QStringLiteral("Tracks"), QString(), a[1], 0);
     if (count <= 0) {
         err() << "no tracks listed in " << a[1] << Qt::endl;

@@ -115,44 +115,42 @@ WaveError sysFail(WaveStatus st, int e, const QString& what)
     return {st, e, what + QStringLiteral(": ") + SystemErrorText(e)};
 }
 
-bool writeAll(int fd, const char* p, std::int64_t n)
+// Runs step(done, left) (a write or read returning what it moved) until n
+// bytes are through. A step that moves nothing fails with errno set to
+// stalled: a full disk for writes, a short file for reads.
+template <class Step>
+bool transferAll(std::int64_t n, int stalled, Step step)
 {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, size_t(std::min<std::int64_t>(n, 1 << 30)));
-        if (w < 0) {
+    std::int64_t done = 0;
+    while (done < n) {
+        const ssize_t k = step(done, n - done);
+        if (k < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        if (w == 0) {
-            errno = ENOSPC;
+        if (k == 0) {
+            errno = stalled;
             return false;
         }
-        p += w;
-        n -= w;
+        done += k;
     }
     return true;
+}
+
+bool writeAll(int fd, const char* p, std::int64_t n)
+{
+    return transferAll(n, ENOSPC, [&](std::int64_t done, std::int64_t left) {
+        return ::write(fd, p + done, size_t(std::min<std::int64_t>(left, 1 << 30)));
+    });
 }
 
 // Reads exactly n bytes at off; a short file is an I/O error.
 bool readAllAt(int fd, char* p, std::int64_t n, std::int64_t off)
 {
-    while (n > 0) {
-        const ssize_t r = ::pread(fd, p, size_t(n), off_t(off));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (r == 0) {
-            errno = EIO;
-            return false;
-        }
-        p += r;
-        n -= r;
-        off += r;
-    }
-    return true;
+    return transferAll(n, EIO, [&](std::int64_t done, std::int64_t left) {
+        return ::pread(fd, p + done, size_t(left), off_t(off + done));
+    });
 }
 
 constexpr std::int64_t MaxWaveData = 0xFFFFFFFFLL - 36; // what the RIFF size field can describe

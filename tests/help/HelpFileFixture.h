@@ -1,12 +1,10 @@
 #pragma once
-// Where the built help file is, and what to do when it was not built: skip on
-// a developer's machine, fail in CI.
+// Where the built help file is; a test that needs it skips on a developer's
+// machine where it was not built, and fails in CI.
 #include "help/HelpTopics.h"
+#include "support/TestRequire.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QTest>
 
 namespace svtest {
 
@@ -15,16 +13,9 @@ inline QString BuiltHelpFile()
     return QDir(QCoreApplication::applicationDirPath()).filePath(sv::HelpFileName);
 }
 
-inline bool RunningInCI() { return !qEnvironmentVariableIsEmpty("CI"); }
+inline bool RunningInCI() { return InCI(); }
 
 } // namespace svtest
 
-// Use at the start of a test function that needs the help file.
 #define SV_REQUIRE_HELP_FILE()                                                                                   \
-    do {                                                                                                         \
-        if (!QFileInfo::exists(svtest::BuiltHelpFile())) {                                                       \
-            if (svtest::RunningInCI())                                                                           \
-                QFAIL("sonivault.chm was not built: install chmcmd (fp-utils) and python3");                     \
-            QSKIP("sonivault.chm was not built (chmcmd or python3 missing)");                                    \
-        }                                                                                                        \
-    } while (false)
+    SV_REQUIRE_TOOL(QFileInfo::exists(svtest::BuiltHelpFile()), "sonivault.chm (built with chmcmd and python3)")

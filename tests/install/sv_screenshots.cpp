@@ -1,44 +1,13 @@
 // Takes the README's pictures: the program on the demo deck through one side,
 // from the first page to the finish page, each page grabbed as a PNG into
 // $SONIVAULT_SHOT_DIR. scripts/screenshots.sh runs it (under Xvfb when it can).
-#include "app/WizardFixture.h"
+#include "e2e/E2EFlow.h"
 
-#include "support/FindChild.h"
 #include "util/modFunctions.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 
-#include <chrono>
-#include <thread>
-
 using namespace svtest;
-
-namespace {
-
-class NoLock : public StandbyLock {
-public:
-    bool Acquire(const QString&) override { return m_held = true; }
-    void Release() override { m_held = false; }
-    bool IsHeld() const override { return m_held; }
-
-private:
-    bool m_held = false;
-};
-
-// One volume-page tick per 200 ms of deck audio, as on a real deck.
-void tick(Wizard& z)
-{
-    auto* rec = z.st().Record();
-    const qint64 start = rec->FramesWritten();
-    QElapsedTimer t;
-    t.start();
-    while (rec->IsCapturing() && rec->FramesWritten() < start + 44100 / 5 && t.elapsed() < 3000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    z.w->picVolume()->timDoVolume_Timer();
-}
-
-} // namespace
 
 class Screenshots : public QObject {
     Q_OBJECT
@@ -74,14 +43,7 @@ private Q_SLOTS:
         z.next();
         z.next();
         QCOMPARE(z.page(), QStringLiteral("picVolume"));
-        auto* vol = z.w->picVolume();
-        sv::test::Find<QTimer>(vol, "timDoVolume")->stop();
-        sv::test::Find<QPushButton>(vol, "cmdScan")->click();
-        for (int i = 0; i < 400 && z.st().IsScanning; ++i)
-            tick(z);
-        sv::test::Find<QPushButton>(vol, "cmdAdjust")->click();
-        for (int i = 0; i < 400 && z.st().IsAdjusting; ++i)
-            tick(z);
+        ScanAndAdjust(z);
         shot(z, QStringLiteral("volume"));
 
         // A 5-minute side, recorded fast.

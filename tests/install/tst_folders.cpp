@@ -64,13 +64,8 @@ private Q_SLOTS:
         QVERIFY(makeExecutable(bin + QStringLiteral("/wm8eutil")));
         // A helper that cannot be run is not taken for one.
         QVERIFY(makeExecutable(bin + QStringLiteral("/cdburner"), false));
-        const QStringList got = askCopy(bin, QStringLiteral("/nonexistent"));
-        QVERIFY2(got.size() >= 5, qPrintable(got.join('\n')));
-        QCOMPARE(got[0], bin + QStringLiteral("/"));
-        QCOMPARE(got[1], bin + QStringLiteral("/"));
-        QCOMPARE(got[2], bin + QStringLiteral("/wm8eutil"));
-        QCOMPARE(got[3], QString());
-        QCOMPARE(got[4], QString());
+        QCOMPARE(askCopy(bin, QStringLiteral("/nonexistent")).mid(0, 5),
+                 (QStringList{bin + "/", bin + "/", bin + "/wm8eutil", QString(), QString()}));
     }
 
     void installedCopyLooksInShareAndLibexec()
@@ -87,13 +82,9 @@ private Q_SLOTS:
         QVERIFY(makeExecutable(bin + QStringLiteral("/lame")));
         QVERIFY(makeExecutable(pathDir + QStringLiteral("/lame")));
         QVERIFY(makeExecutable(pathDir + QStringLiteral("/cdburner")));
-        const QStringList got = askCopy(bin, pathDir);
-        QVERIFY2(got.size() >= 5, qPrintable(got.join('\n')));
-        QCOMPARE(got[0], prefix + QStringLiteral("/share/sonivault/"));
-        QCOMPARE(got[1], helpers + QStringLiteral("/"));
-        QCOMPARE(got[2], helpers + QStringLiteral("/wm8eutil"));
-        QCOMPARE(got[3], helpers + QStringLiteral("/cdburner"));
-        QCOMPARE(got[4], pathDir + QStringLiteral("/lame"));
+        QCOMPARE(askCopy(bin, pathDir).mid(0, 5), (QStringList{prefix + "/share/sonivault/", helpers + "/",
+                                                               helpers + "/wm8eutil", helpers + "/cdburner",
+                                                               pathDir + "/lame"}));
     }
 
     void dataAndHelpersAreFoundIndependently()
@@ -103,10 +94,8 @@ private Q_SLOTS:
         const QString bin = prefix + QStringLiteral("/bin");
         QVERIFY(QDir().mkpath(bin));
         QVERIFY(QDir().mkpath(prefix + QStringLiteral("/share/sonivault")));
-        const QStringList got = askCopy(bin, QStringLiteral("/nonexistent"));
-        QVERIFY2(got.size() >= 2, qPrintable(got.join('\n')));
-        QCOMPARE(got[0], prefix + QStringLiteral("/share/sonivault/"));
-        QCOMPARE(got[1], bin + QStringLiteral("/"));
+        QCOMPARE(askCopy(bin, QStringLiteral("/nonexistent")).mid(0, 2),
+                 (QStringList{prefix + "/share/sonivault/", bin + "/"}));
     }
 };
 

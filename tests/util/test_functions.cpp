@@ -21,11 +21,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QString>("text");
         const QList<QPair<int, QString>> rows = {
-            {0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {61, "1:01"}, {599, "9:59"}, {600, "10:00"},
-            {3600, "1:00:00"}, {3601, "1:00:01"}, {3659, "1:00:59"}, {3660, "1:01:00"}, {3661, "1:01:01"},
-            {4199, "1:09:59"}, {7261, "2:01:01"}, {7200, "2:00:00"}, {32767, "9:06:07"},
+            {0, "0:00"}, {9, "0:09"}, {60, "1:00"}, {599, "9:59"}, {600, "10:00"}, {3599, "59:59"}, {3600, "1:00:00"},
+            {3661, "1:01:01"},
             // Long takes (low rates, mono) pass the 16-bit range and still read true.
-            {32768, "9:06:08"}, {36000, "10:00:00"}, {100000, "27:46:40"}, {-5, "0:00"}};
+            {32768, "9:06:08"}, {100000, "27:46:40"}, {-5, "0:00"}};
         for (const auto& r : rows)
             QTest::newRow(qPrintable(QString::number(r.first))) << r.first << r.second;
     }
@@ -44,10 +43,8 @@ private Q_SLOTS:
         QTest::newRow("exactly 1024 stays bytes") << 1024.0 << "1024 bytes";
         QTest::newRow("1.5 KB") << 1536.0 << "1.5 KB";
         QTest::newRow("1 GiB is 1024 MB") << 1073741824.0 << "1024 MB";
-        QTest::newRow("2.25 GB") << 2.25 * 1073741824.0 << "2.25 GB";
         QTest::newRow("92 min profile") << 1218029400.0 << "1.13 GB";
         QTest::newRow("no fourth division") << 5.0 * 1099511627776.0 << "5120 GB";
-        QTest::newRow("zero") << 0.0 << "0 bytes";
     }
     void formatBytes()
     {
@@ -95,20 +92,13 @@ private Q_SLOTS:
 
     void probes()
     {
-        const QString dir = env.tmp() + "probe";
-        QVERIFY(QDir().mkpath(dir));
-        QVERIFY(FolderExists(dir));
-        QVERIFY(!FolderExists(dir + "/missing"));
-        QVERIFY(!FolderExists(""));
-        QVERIFY(!FileExists(dir));
-        QFile f(dir + "/a.txt");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x");
-        f.close();
-        QVERIFY(FileExists(dir + "/a.txt"));
-        DeleteFileQuiet(dir + "/a.txt");
-        QVERIFY(!FileExists(dir + "/a.txt"));
-        DeleteFileQuiet(dir + "/a.txt"); // a missing file is no error
+        const QString file = env.writeFile("a.txt", "x");
+        QVERIFY(FolderExists(env.tmp()));
+        QVERIFY(!FolderExists(env.tmp() + "missing") && !FolderExists(""));
+        QVERIFY(FileExists(file) && !FileExists(env.tmp()));
+        DeleteFileQuiet(file);
+        QVERIFY(!FileExists(file));
+        DeleteFileQuiet(file); // a missing file is no error
         DeleteFileQuiet("");
     }
 

@@ -1,5 +1,6 @@
 // The animated GIF control: decoding, stepping through frames with their own
-// delays, stopping and continuing, and damaged files.
+// delays, stopping and continuing, and damaged files (the cutter's own
+// refusals are tst_GifFrames').
 #include "GifWriter.h"
 #include "support/TestEnv.h"
 #include "widgets/ui/AnimGif.h"
@@ -15,8 +16,6 @@ class TestAnimGif : public QObject {
     Q_OBJECT
     svtest::TestEnv env;
 
-    QString write(const QString& name, const QByteArray& bytes) { return env.writeFile(name, bytes); }
-
     // Three frames of 50 ms each, the second and third smaller and offset.
     QByteArray threeFrames()
     {
@@ -30,7 +29,7 @@ private Q_SLOTS:
     void playsEveryFrameInTurn()
     {
         AnimGif gif;
-        QVERIFY(!gif.setGifPath(write("three.gif", threeFrames())));
+        QVERIFY(!gif.setGifPath(env.writeFile("three.gif", threeFrames())));
         QVERIFY(!gif.StartGif());
         QCOMPARE(gif.TotalFrames(), 2);
         QCOMPARE(gif.currentFrame(), 0);
@@ -52,7 +51,7 @@ private Q_SLOTS:
     {
         AnimGif gif;
         gif.resize(12, 12);
-        QVERIFY(!gif.setGifPath(write("offsets.gif", threeFrames())));
+        QVERIFY(!gif.setGifPath(env.writeFile("offsets.gif", threeFrames())));
         QVERIFY(!gif.StartGif());
         gif.StopGif();
         QCOMPARE(gif.frameOffset(1), QPoint(4, 4));
@@ -73,7 +72,7 @@ private Q_SLOTS:
     void stopHoldsAndContinueResumes()
     {
         AnimGif gif;
-        QVERIFY(!gif.setGifPath(write("stop.gif", threeFrames())));
+        QVERIFY(!gif.setGifPath(env.writeFile("stop.gif", threeFrames())));
         QVERIFY(!gif.StartGif());
         QTRY_VERIFY_WITH_TIMEOUT(gif.currentFrame() != 0, 2000);
         gif.StopGif();
@@ -92,7 +91,7 @@ private Q_SLOTS:
     void delayZeroHoldsTheFrame()
     {
         AnimGif gif;
-        const QString path = write("zero.gif", MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 1}, GifFrameSpec{0, 0, 4, 4, 0}}, 2, 0));
+        const QString path = env.writeFile("zero.gif", MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 1}, GifFrameSpec{0, 0, 4, 4, 0}}, 2, 0));
         QVERIFY(!gif.setGifPath(path));
         QVERIFY(!gif.StartGif());
         QTRY_COMPARE_WITH_TIMEOUT(gif.currentFrame(), 1, 2000);
@@ -108,7 +107,7 @@ private Q_SLOTS:
     void oneFrameKeepsShowingIt()
     {
         AnimGif gif;
-        QVERIFY(!gif.setGifPath(write("one.gif", MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 1}}))));
+        QVERIFY(!gif.setGifPath(env.writeFile("one.gif", MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 1}}))));
         QVERIFY(!gif.StartGif());
         QCOMPARE(gif.TotalFrames(), 0);
         QCOMPARE(gif.frameDelay(0), 10);
@@ -121,17 +120,11 @@ private Q_SLOTS:
     void pathErrorsKeepThePreviousPath()
     {
         AnimGif gif;
-        const QString good = write("good.gif", threeFrames());
+        const QString good = env.writeFile("good.gif", threeFrames());
         QVERIFY(!gif.setGifPath(good));
-        const QString caps = write("CAPS.GIF", threeFrames());
-        auto err = gif.setGifPath(caps);
-        QVERIFY(err);
-        QCOMPARE(err->number, kGifFormatNotSupported);
-        QCOMPARE(err->description, QStringLiteral("File format is not supported"));
-        err = gif.setGifPath(env.tmp() + "none.gif");
+        const auto err = gif.setGifPath(env.tmp() + "none.gif");
         QVERIFY(err);
         QCOMPARE(err->number, kGifFileNotFound);
-        QCOMPARE(err->description, QStringLiteral("File not found"));
         QCOMPARE(gif.gifPath(), good);
     }
 
@@ -142,7 +135,6 @@ private Q_SLOTS:
         const QByteArray good = threeFrames();
         QTest::newRow("truncated in the last frame") << good.left(good.size() - 6) << kGifInvalidPicture;
         const qsizetype first = good.indexOf(QByteArray("\x00\x21\xF9", 3));
-        QTest::newRow("truncated in the first extension") << good.left(first + 7) << kGifInvalidPicture;
         // Image data that is not valid compressed data (code sizes out of range).
         QByteArray garbage = good;
         const qsizetype img = garbage.indexOf('\x2C', first);
@@ -150,7 +142,6 @@ private Q_SLOTS:
         for (qsizetype i = img + 11; i < img + 20; ++i)
             garbage[i] = char(0xFF);
         QTest::newRow("garbage image data") << garbage << kGifInvalidPicture;
-        QTest::newRow("not a GIF") << QByteArray("hello, this is text") << kGifFormatNotSupported;
     }
     void damagedFilesRaiseAnError()
     {
@@ -158,9 +149,9 @@ private Q_SLOTS:
         QFETCH(int, number);
         AnimGif gif;
         // A good animation first, so the error must also stop it.
-        QVERIFY(!gif.setGifPath(write("before.gif", threeFrames())));
+        QVERIFY(!gif.setGifPath(env.writeFile("before.gif", threeFrames())));
         QVERIFY(!gif.StartGif());
-        QVERIFY(!gif.setGifPath(write("damaged.gif", bytes)));
+        QVERIFY(!gif.setGifPath(env.writeFile("damaged.gif", bytes)));
         const auto err = gif.StartGif();
         QVERIFY(err);
         QCOMPARE(err->number, number);

@@ -3,8 +3,6 @@
 #include "audioin/engine/Backends.h"
 #include "audioin/engine/CaptureSink.h"
 
-#include <QMetaObject>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -150,30 +148,17 @@ AlsaRecordObject::AlsaRecordObject() { silenceAlsaOnce(); }
 
 AlsaRecordObject::~AlsaRecordObject()
 {
-    // The base class cannot reach stopStream() from its destructor; whoever
-    // listened may be half destroyed by now, so finish without signals.
-    blockSignals(true);
-    if (IsCapturing())
-        StopCapture();
-    stopStream();
+    shutDown();
     closeMixer();
 }
 
-int AlsaRecordObject::GetMixerCount()
+int AlsaRecordObject::listMixers()
 {
     m_cards = ListAlsaCaptureCards();
-    m_listed = true;
     return int(m_cards.size());
 }
 
-QString AlsaRecordObject::GetMixerName(int index)
-{
-    if (!m_listed)
-        GetMixerCount();
-    if (index < 0 || index >= m_cards.size())
-        throw AudioError(9, QStringLiteral("Subscript out of range"));
-    return m_cards.at(index).name;
-}
+QString AlsaRecordObject::GetMixerName(int index) { return m_cards.at(listedMixer(index)).name; }
 
 void AlsaRecordObject::closeMixer()
 {
@@ -186,10 +171,7 @@ void AlsaRecordObject::closeMixer()
 
 void AlsaRecordObject::SetMixer(int index)
 {
-    if (!m_listed)
-        GetMixerCount();
-    if (index < 0 || index >= m_cards.size())
-        throw AudioError(9, QStringLiteral("Subscript out of range"));
+    listedMixer(index);
     closeMixer();
     m_card = index;
     m_mixer = openMixer(m_cards.at(index).control);
@@ -210,8 +192,7 @@ QString AlsaRecordObject::GetLineName(int index)
 
 snd_mixer_elem_t* AlsaRecordObject::lineElement(int index) const
 {
-    if (index < 0 || index >= m_lines.size())
-        throw AudioError(9, QStringLiteral("Subscript out of range"));
+    checkIndex(index, m_lines.size());
     return m_lines.at(index);
 }
 
@@ -277,12 +258,11 @@ void AlsaRecordObject::startStream(CaptureSink* sink, int channels, int rate)
     stopStream();
     if (m_card < 0 || m_card >= m_cards.size())
         throw AudioError(5, QStringLiteral("No sound card is selected."));
-    if (channels < 1 || channels > 2 || rate < 8000 || rate > 192000)
-        throw AudioError(5, QStringLiteral("Invalid procedure call or argument"));
+    checkFormat(channels, rate);
     auto cap = std::make_unique<Capture>();
     cap->sink = sink;
     cap->channels = channels;
-    cap->generation = ++m_generation;
+    cap->generation = nextGeneration();
     const AlsaCard& card = m_cards.at(m_card);
     int err = snd_pcm_open(&cap->pcm, card.pcm.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
     if (err < 0)
@@ -320,24 +300,15 @@ void AlsaRecordObject::captureLoop(Capture* cap)
         if (n > 0)
             cap->sink->write(buffer.data(), n);
     }
-    if (failure.isEmpty())
-        return;
-    const unsigned generation = cap->generation;
-    const QString reason = QStringLiteral("The sound card stopped recording: %1").arg(failure);
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, reason] {
-            if (m_capture && m_generation == generation)
-                reportFailure(reason);
-        },
-        Qt::QueuedConnection);
+    if (!failure.isEmpty())
+        postFailure(cap->generation, QStringLiteral("The sound card stopped recording: %1").arg(failure));
 }
 
 void AlsaRecordObject::stopStream()
 {
     if (!m_capture)
         return;
-    ++m_generation;
+    endGeneration();
     m_capture->stop.store(true);
     if (m_capture->thread.joinable())
         m_capture->thread.join();
@@ -350,20 +321,7 @@ void AlsaRecordObject::stopStream()
 
 AlsaPlayObject::~AlsaPlayObject() { StopPlay(); }
 
-void AlsaPlayObject::PlayFile(const QString& path)
-{
-    StopPlay();
-    OpenPlayWav(path, m_info, m_file);
-    m_open = true;
-    try {
-        startAt(0);
-    } catch (...) {
-        StopPlay();
-        throw;
-    }
-}
-
-void AlsaPlayObject::stopThread()
+void AlsaPlayObject::closeStream()
 {
     m_stop.store(true);
     if (m_thread.joinable())
@@ -375,26 +333,10 @@ void AlsaPlayObject::stopThread()
     m_pcm = nullptr;
 }
 
-void AlsaPlayObject::StopPlay()
+void AlsaPlayObject::openStream(std::int64_t)
 {
-    stopThread();
-    m_file.close();
-    m_open = false;
-    m_ended.store(false);
     m_playedFrames.store(0);
-}
-
-void AlsaPlayObject::startAt(int seconds)
-{
-    stopThread();
-    const std::int64_t startFrame = std::min<std::int64_t>(std::int64_t(seconds) * m_info.rate, m_info.frames());
-    if (!m_file.seek(m_info.dataOffset + startFrame * m_info.blockAlign))
-        throw AudioError(75, m_file.errorString());
-    m_baseSeconds = seconds;
-    m_playedFrames.store(0);
-    m_ended.store(false);
     m_stop.store(false);
-
     snd_pcm_format_t format = SND_PCM_FORMAT_S16_LE;
     switch (m_info.bits) {
     case 8: format = SND_PCM_FORMAT_U8; break;
@@ -467,45 +409,12 @@ void AlsaPlayObject::playLoop()
         notePlayed();
     }
     if (!m_stop.load())
-        m_ended.store(true);
+        markEnded();
 }
 
-void AlsaPlayObject::finishIfEnded()
+double AlsaPlayObject::playedSeconds()
 {
-    if (m_open && m_ended.load())
-        StopPlay();
-}
-
-double AlsaPlayObject::GetPlayPosition()
-{
-    finishIfEnded();
-    if (!m_open || m_info.rate <= 0)
-        return 0.0;
-    return std::min(m_baseSeconds + double(m_playedFrames.load()) / m_info.rate, m_info.seconds());
-}
-
-double AlsaPlayObject::GetPlayLength()
-{
-    finishIfEnded();
-    return m_open ? m_info.seconds() : 0.0;
-}
-
-void AlsaPlayObject::SetPlayPosition(int seconds)
-{
-    finishIfEnded();
-    if (!m_open)
-        return;
-    seconds = std::max(0, seconds);
-    if (std::int64_t(seconds) * m_info.rate >= m_info.frames()) {
-        StopPlay();
-        return;
-    }
-    try {
-        startAt(seconds);
-    } catch (...) {
-        StopPlay();
-        throw;
-    }
+    return m_info.rate > 0 ? double(m_playedFrames.load()) / m_info.rate : 0.0;
 }
 
 // ---- factory ------------------------------------------------------------

@@ -4,10 +4,8 @@
 // is a mixer too when its mixer has capture elements (through the pulse
 // plugin it has one, "Capture"). Capture runs on a reader thread into the
 // shared CaptureSink; playback goes to `default` on a writer thread.
-#include "audioin/engine/AudioEngine.h"
-#include "audioin/engine/PulseAlsaWav.h"
+#include "audioin/engine/DeviceObjects.h"
 
-#include <QFile>
 #include <QList>
 
 #include <alsa/asoundlib.h>
@@ -28,13 +26,12 @@ struct AlsaCard {
 // when its mixer has them.
 QList<AlsaCard> ListAlsaCaptureCards();
 
-class AlsaRecordObject : public RecordObject {
+class AlsaRecordObject : public DeviceRecordObject {
     Q_OBJECT
 public:
     AlsaRecordObject();
     ~AlsaRecordObject() override;
 
-    int GetMixerCount() override;
     QString GetMixerName(int index) override;
     void SetMixer(int index) override;
     int GetLineCount() override;
@@ -45,6 +42,7 @@ public:
     bool IsDeviceMode() const override { return false; }
 
 protected:
+    int listMixers() override;
     void startStream(CaptureSink* sink, int channels, int rate) override;
     void stopStream() override;
 
@@ -56,42 +54,31 @@ private:
     void captureLoop(Capture* cap);
 
     QList<AlsaCard> m_cards;
-    bool m_listed = false;
     int m_card = -1;
     snd_mixer_t* m_mixer = nullptr;
     QList<snd_mixer_elem_t*> m_lines;
     int m_line = -1;
     std::unique_ptr<Capture> m_capture;
-    unsigned m_generation = 0;
 };
 
-class AlsaPlayObject : public PlayObject {
+class AlsaPlayObject : public DevicePlayObject {
     Q_OBJECT
 public:
     AlsaPlayObject() = default;
     ~AlsaPlayObject() override;
 
-    void PlayFile(const QString& path) override;
-    void StopPlay() override;
-    double GetPlayPosition() override;
-    double GetPlayLength() override;
-    void SetPlayPosition(int seconds) override;
+protected:
+    void openStream(std::int64_t startFrame) override;
+    void closeStream() override;
+    double playedSeconds() override;
 
 private:
-    void startAt(int seconds);
-    void stopThread();
-    void finishIfEnded();
     void playLoop();
 
-    PlayWavInfo m_info;
-    QFile m_file; // the writer thread's while it runs
-    bool m_open = false;
-    int m_baseSeconds = 0;
     snd_pcm_t* m_pcm = nullptr;
     snd_pcm_uframes_t m_period = 0;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_ended{false};
     std::atomic<std::int64_t> m_playedFrames{0};
 };
 

@@ -51,21 +51,15 @@ PulseRecordObject::PulseRecordObject(std::shared_ptr<PulseConnection> connection
 PulseRecordObject::~PulseRecordObject()
 {
     m_conn->setDefaultSourceHandler(nullptr);
-    // The base class cannot reach stopStream() from its destructor. Whoever
-    // listened may be half destroyed by now, so finish without signals.
-    blockSignals(true);
-    if (IsCapturing())
-        StopCapture();
-    stopStream();
+    shutDown();
 }
 
-void PulseRecordObject::refreshSources()
+int PulseRecordObject::listMixers()
 {
-    struct Listing {
-        PulseConnection* conn;
+    struct Listing : PulseReply {
+        using PulseReply::PulseReply;
         QList<Source> sources;
-        std::atomic<bool> done{false};
-    } listing{m_conn.get(), {}, {}};
+    } listing(m_conn.get());
     const bool ok = m_conn->run(
         [&listing](pa_context* c) {
             return pa_context_get_source_info_list(
@@ -73,8 +67,7 @@ void PulseRecordObject::refreshSources()
                 [](pa_context*, const pa_source_info* info, int eol, void* ud) {
                     auto* l = static_cast<Listing*>(ud);
                     if (eol != 0) {
-                        l->done.store(true);
-                        l->conn->notify();
+                        l->finish();
                         return;
                     }
                     // Monitors of outputs would record what the computer plays, not the deck.
@@ -88,40 +81,21 @@ void PulseRecordObject::refreshSources()
                 },
                 &listing);
         },
-        &listing.done);
+        listing);
     if (!ok)
         throw serverError(QStringLiteral("The sound server did not list its recording devices."));
     m_sources = listing.sources;
-    m_listed = true;
-}
-
-int PulseRecordObject::GetMixerCount()
-{
-    refreshSources();
     return int(m_sources.size());
 }
 
-QString PulseRecordObject::GetMixerName(int index)
-{
-    if (!m_listed)
-        refreshSources();
-    if (index < 0 || index >= m_sources.size())
-        throw AudioError(9, QStringLiteral("Subscript out of range"));
-    return m_sources.at(index).description;
-}
+QString PulseRecordObject::GetMixerName(int index) { return m_sources.at(listedMixer(index)).description; }
 
-void PulseRecordObject::SetMixer(int index)
-{
-    if (!m_listed)
-        refreshSources();
-    if (index < 0 || index >= m_sources.size())
-        throw AudioError(9, QStringLiteral("Subscript out of range"));
-    m_sourceName = m_sources.at(index).name;
-}
+void PulseRecordObject::SetMixer(int index) { m_sourceName = m_sources.at(listedMixer(index)).name; }
 
-QString PulseRecordObject::GetLineName(int)
+QString PulseRecordObject::GetLineName(int index)
 {
-    throw AudioError(9, QStringLiteral("Subscript out of range"));
+    checkIndex(index, 0);
+    return {};
 }
 
 void PulseRecordObject::requireSource() const
@@ -132,12 +106,11 @@ void PulseRecordObject::requireSource() const
 
 bool PulseRecordObject::readVolume(pa_cvolume* volume)
 {
-    struct Query {
-        PulseConnection* conn;
-        pa_cvolume volume;
+    struct Query : PulseReply {
+        using PulseReply::PulseReply;
+        pa_cvolume volume{};
         bool found = false;
-        std::atomic<bool> done{false};
-    } q{m_conn.get(), {}, false, {}};
+    } q(m_conn.get());
     const QByteArray name = m_sourceName.toUtf8();
     const bool ok = m_conn->run(
         [&q, &name](pa_context* c) {
@@ -150,12 +123,11 @@ bool PulseRecordObject::readVolume(pa_cvolume* volume)
                         q->found = true;
                         return;
                     }
-                    q->done.store(true);
-                    q->conn->notify();
+                    q->finish();
                 },
                 &q);
         },
-        &q.done);
+        q);
     if (!ok)
         throw serverError(QStringLiteral("The sound server did not answer."));
     if (q.found)
@@ -180,11 +152,10 @@ void PulseRecordObject::SetVolume(int volume)
         throw serverError(QStringLiteral("The recording device is no longer available."));
     // Scaling keeps the user's balance between the channels.
     pa_cvolume_scale(&v, PercentToPulseVolume(volume));
-    struct Result {
-        PulseConnection* conn;
+    struct Result : PulseReply {
+        using PulseReply::PulseReply;
         bool success = false;
-        std::atomic<bool> done{false};
-    } r{m_conn.get(), false, {}};
+    } r(m_conn.get());
     const QByteArray name = m_sourceName.toUtf8();
     const bool ok = m_conn->run(
         [&r, &name, &v](pa_context* c) {
@@ -193,12 +164,11 @@ void PulseRecordObject::SetVolume(int volume)
                 [](pa_context*, int success, void* ud) {
                     auto* r = static_cast<Result*>(ud);
                     r->success = success != 0;
-                    r->done.store(true);
-                    r->conn->notify();
+                    r->finish();
                 },
                 &r);
         },
-        &r.done);
+        r);
     if (!ok || !r.success)
         throw serverError(QStringLiteral("The sound server refused the recording volume."));
 }
@@ -259,15 +229,7 @@ void PulseRecordObject::captureState(pa_stream* s, void* ud)
     const QString reason = cap->conn->alive()
         ? QStringLiteral("The recording device \"%1\" is no longer available.").arg(cap->sourceDescription)
         : QStringLiteral("The sound server has stopped.");
-    PulseRecordObject* owner = cap->owner;
-    const unsigned generation = cap->generation;
-    QMetaObject::invokeMethod(
-        owner,
-        [owner, generation, reason] {
-            if (owner->m_capture && owner->m_generation == generation)
-                owner->reportFailure(reason);
-        },
-        Qt::QueuedConnection);
+    cap->owner->postFailure(cap->generation, reason);
 }
 
 void PulseRecordObject::startStream(CaptureSink* sink, int channels, int rate)
@@ -276,15 +238,14 @@ void PulseRecordObject::startStream(CaptureSink* sink, int channels, int rate)
     stopStream();
     if (!m_conn->alive())
         throw serverError(QStringLiteral("The sound server has stopped."));
-    if (channels < 1 || channels > 2 || rate < 8000 || rate > 192000)
-        throw AudioError(5, QStringLiteral("Invalid procedure call or argument"));
+    checkFormat(channels, rate);
 
     auto cap = std::make_unique<Capture>();
     cap->owner = this;
     cap->conn = m_conn.get();
     cap->sink = sink;
     cap->channels = channels;
-    cap->generation = ++m_generation;
+    cap->generation = nextGeneration();
     for (const Source& s : std::as_const(m_sources))
         if (s.name == m_sourceName)
             cap->sourceDescription = s.description;
@@ -328,7 +289,7 @@ void PulseRecordObject::stopStream()
 {
     if (!m_capture)
         return;
-    ++m_generation;
+    endGeneration();
     m_conn->lock();
     m_capture->stopping = true;
     if (pa_stream* s = m_capture->stream) {
@@ -347,27 +308,6 @@ PulsePlayObject::PulsePlayObject(std::shared_ptr<PulseConnection> connection) : 
 
 PulsePlayObject::~PulsePlayObject() { StopPlay(); }
 
-void PulsePlayObject::PlayFile(const QString& path)
-{
-    StopPlay();
-    OpenPlayWav(path, m_info, m_file);
-    m_open = true;
-    try {
-        startAt(0);
-    } catch (...) {
-        StopPlay();
-        throw;
-    }
-}
-
-void PulsePlayObject::StopPlay()
-{
-    closeStream();
-    m_file.close();
-    m_open = false;
-    m_ended.store(false);
-}
-
 void PulsePlayObject::closeStream()
 {
     m_conn->lock();
@@ -381,18 +321,12 @@ void PulsePlayObject::closeStream()
     m_conn->unlock();
 }
 
-void PulsePlayObject::startAt(int seconds)
+void PulsePlayObject::openStream(std::int64_t startFrame)
 {
-    closeStream();
     if (!m_conn->alive())
         throw serverError(QStringLiteral("The sound server has stopped."));
-    const std::int64_t startFrame = std::min<std::int64_t>(std::int64_t(seconds) * m_info.rate, m_info.frames());
-    if (!m_file.seek(m_info.dataOffset + startFrame * m_info.blockAlign))
-        throw AudioError(75, m_file.errorString());
-    m_baseSeconds = seconds;
     m_remaining = m_info.dataBytes - startFrame * m_info.blockAlign;
     m_draining = false;
-    m_ended.store(false);
     m_streamReady.store(false);
     m_streamFailed.store(false);
 
@@ -466,7 +400,7 @@ void PulsePlayObject::playWrite(pa_stream* s, std::size_t bytes, void* ud)
             s,
             [](pa_stream*, int, void* ud) {
                 auto* self = static_cast<PulsePlayObject*>(ud);
-                self->m_ended.store(true);
+                self->markEnded();
                 self->m_conn->notify();
             },
             self);
@@ -486,7 +420,7 @@ void PulsePlayObject::playState(pa_stream* s, void* ud)
     case PA_STREAM_TERMINATED:
         // The output went away: nothing more will be heard, so playback is over.
         self->m_streamFailed.store(true);
-        self->m_ended.store(true);
+        self->markEnded();
         break;
     default:
         return;
@@ -494,47 +428,13 @@ void PulsePlayObject::playState(pa_stream* s, void* ud)
     self->m_conn->notify();
 }
 
-void PulsePlayObject::finishIfEnded()
+double PulsePlayObject::playedSeconds()
 {
-    if (m_open && m_ended.load())
-        StopPlay();
-}
-
-double PulsePlayObject::GetPlayPosition()
-{
-    finishIfEnded();
-    if (!m_open)
-        return 0.0;
     pa_usec_t played = 0;
     m_conn->lock();
     const bool known = m_stream && pa_stream_get_time(m_stream, &played) == 0;
     m_conn->unlock();
-    const double position = m_baseSeconds + (known ? double(played) / 1e6 : 0.0);
-    return std::min(position, m_info.seconds());
-}
-
-double PulsePlayObject::GetPlayLength()
-{
-    finishIfEnded();
-    return m_open ? m_info.seconds() : 0.0;
-}
-
-void PulsePlayObject::SetPlayPosition(int seconds)
-{
-    finishIfEnded();
-    if (!m_open)
-        return;
-    seconds = std::max(0, seconds);
-    if (std::int64_t(seconds) * m_info.rate >= m_info.frames()) {
-        StopPlay(); // at or past the end: nothing is left to play
-        return;
-    }
-    try {
-        startAt(seconds);
-    } catch (...) {
-        StopPlay();
-        throw;
-    }
+    return known ? double(played) / 1e6 : 0.0;
 }
 
 // ---- factory ------------------------------------------------------------

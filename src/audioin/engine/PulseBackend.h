@@ -3,11 +3,9 @@
 // except the monitors of outputs is a recording device, named by its
 // description. Capture and playback run on libpulse's thread; failures and
 // default-source changes reach the UI thread as queued calls.
-#include "audioin/engine/AudioEngine.h"
-#include "audioin/engine/PulseAlsaWav.h"
+#include "audioin/engine/DeviceObjects.h"
 #include "audioin/engine/PulseConnection.h"
 
-#include <QFile>
 #include <QList>
 
 #include <atomic>
@@ -16,13 +14,12 @@
 
 namespace sv::audio {
 
-class PulseRecordObject : public RecordObject {
+class PulseRecordObject : public DeviceRecordObject {
     Q_OBJECT
 public:
     explicit PulseRecordObject(std::shared_ptr<PulseConnection> connection);
     ~PulseRecordObject() override;
 
-    int GetMixerCount() override;
     QString GetMixerName(int index) override;
     void SetMixer(int index) override;
     int GetLineCount() override { return 0; }
@@ -36,6 +33,7 @@ public:
     QString SourceName() const { return m_sourceName; }
 
 protected:
+    int listMixers() override;
     void startStream(CaptureSink* sink, int channels, int rate) override;
     void stopStream() override;
 
@@ -45,7 +43,6 @@ private:
         QString description;
     };
     struct Capture;
-    void refreshSources();
     void requireSource() const;
     bool readVolume(pa_cvolume* volume);
     static void captureRead(pa_stream* s, std::size_t, void* ud);
@@ -53,41 +50,30 @@ private:
 
     std::shared_ptr<PulseConnection> m_conn;
     QList<Source> m_sources;
-    bool m_listed = false;
     QString m_sourceName;
     std::unique_ptr<Capture> m_capture;
-    unsigned m_generation = 0;
 };
 
-class PulsePlayObject : public PlayObject {
+class PulsePlayObject : public DevicePlayObject {
     Q_OBJECT
 public:
     explicit PulsePlayObject(std::shared_ptr<PulseConnection> connection);
     ~PulsePlayObject() override;
 
-    void PlayFile(const QString& path) override;
-    void StopPlay() override;
-    double GetPlayPosition() override;
-    double GetPlayLength() override;
-    void SetPlayPosition(int seconds) override;
+protected:
+    void openStream(std::int64_t startFrame) override;
+    void closeStream() override;
+    double playedSeconds() override;
 
 private:
-    void startAt(int seconds);
-    void closeStream();
-    void finishIfEnded();
     static void playWrite(pa_stream* s, std::size_t bytes, void* ud);
     static void playState(pa_stream* s, void* ud);
 
     std::shared_ptr<PulseConnection> m_conn;
-    PlayWavInfo m_info;
-    bool m_open = false;
-    int m_baseSeconds = 0;
     // Loop lock held for these while a stream exists.
     pa_stream* m_stream = nullptr;
-    QFile m_file;
     std::int64_t m_remaining = 0;
     bool m_draining = false;
-    std::atomic<bool> m_ended{false};
     std::atomic<bool> m_streamReady{false};
     std::atomic<bool> m_streamFailed{false};
 };

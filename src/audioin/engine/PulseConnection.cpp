@@ -33,33 +33,28 @@ std::shared_ptr<PulseConnection> PulseConnection::Connect(int timeoutMs, QString
         return fail(c->lastError().isEmpty() ? QStringLiteral("The sound server did not answer") : c->lastError());
 
     // Learn the current default source, then hear about changes.
-    std::atomic<bool> done{false};
     c->lock();
     pa_context_set_subscribe_callback(c->m_context, &PulseConnection::subscribed, c.get());
     pa_operation* sub = pa_context_subscribe(c->m_context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr);
     if (sub)
         pa_operation_unref(sub);
     c->unlock();
-    struct Query {
-        PulseConnection* self;
-        std::atomic<bool>* done;
-    } q{c.get(), &done};
+    PulseReply reply(c.get());
     c->run(
-        [&q](pa_context* ctx) {
+        [&reply](pa_context* ctx) {
             return pa_context_get_server_info(
                 ctx,
                 [](pa_context*, const pa_server_info* info, void* ud) {
-                    auto* q = static_cast<Query*>(ud);
+                    auto* r = static_cast<PulseReply*>(ud);
                     if (info && info->default_source_name) {
-                        q->self->m_defaultSource = QString::fromUtf8(info->default_source_name);
-                        q->self->m_knowDefaultSource = true;
+                        r->conn->m_defaultSource = QString::fromUtf8(info->default_source_name);
+                        r->conn->m_knowDefaultSource = true;
                     }
-                    q->done->store(true);
-                    q->self->notify();
+                    r->finish();
                 },
-                &q);
+                &reply);
         },
-        &done);
+        reply);
     return c;
 }
 
@@ -108,7 +103,7 @@ bool PulseConnection::waitUntil(const std::function<bool()>& done, int timeoutMs
     return done();
 }
 
-bool PulseConnection::run(const std::function<pa_operation*(pa_context*)>& start, std::atomic<bool>* finished,
+bool PulseConnection::run(const std::function<pa_operation*(pa_context*)>& start, PulseReply& reply,
                           int timeoutMs)
 {
     if (!alive())
@@ -118,7 +113,7 @@ bool PulseConnection::run(const std::function<pa_operation*(pa_context*)>& start
     unlock();
     if (!op)
         return false;
-    const bool ok = waitUntil([finished] { return finished->load(); }, timeoutMs);
+    const bool ok = waitUntil([&reply] { return reply.done.load(); }, timeoutMs);
     lock();
     if (!ok)
         pa_operation_cancel(op);

@@ -19,6 +19,8 @@
 
 namespace sv::audio {
 
+struct PulseReply;
+
 class PulseConnection {
 public:
     // nullptr (with the reason) when no server answers within timeoutMs.
@@ -42,9 +44,9 @@ public:
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
     // Starts an operation under the loop lock and waits for it. The callback
-    // must set *finished and call notify(). On timeout the operation is
-    // cancelled, so its callback can no longer touch the caller's data.
-    bool run(const std::function<pa_operation*(pa_context*)>& start, std::atomic<bool>* finished,
+    // must call reply.finish(). On timeout the operation is cancelled, so its
+    // callback can no longer touch the caller's data.
+    bool run(const std::function<pa_operation*(pa_context*)>& start, PulseReply& reply,
              int timeoutMs = kOperationTimeoutMs);
 
     // Called on the loop thread when the server's default source changes.
@@ -72,6 +74,20 @@ private:
     std::function<void()> m_defaultSourceHandler;
     QString m_defaultSource;
     bool m_knowDefaultSource = false;
+};
+
+// What an operation's callback shares with run(): an operation's own data
+// derives from it, and its callback calls finish() once the answer is stored.
+struct PulseReply {
+    explicit PulseReply(PulseConnection* connection) : conn(connection) {}
+    void finish()
+    {
+        done.store(true);
+        conn->notify();
+    }
+
+    PulseConnection* conn;
+    std::atomic<bool> done{false};
 };
 
 // The source's volume on the 0..100 scale of the record object (100 = the

@@ -16,7 +16,18 @@ namespace sv {
 namespace {
 // A bus that is there but does not answer must not freeze the record button.
 constexpr int kCallTimeoutMs = 2000;
+
+// The answer to Inhibit(args) of a service; an error when the bus is not there.
+QDBusMessage CallInhibit(const QDBusConnection& bus, const QString& service, const QString& path,
+                         const QString& interface, const QVariantList& args)
+{
+    if (!bus.isConnected())
+        return QDBusMessage::createError(QDBusError::Disconnected, bus.lastError().message());
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Inhibit"));
+    call.setArguments(args);
+    return bus.call(call, QDBus::Block, kCallTimeoutMs);
 }
+} // namespace
 
 QString StandbyGuard::Kind() const
 {
@@ -32,34 +43,26 @@ bool StandbyGuard::Acquire(const QString& reason)
     if (IsHeld())
         return true;
 
-    QDBusConnection system = QDBusConnection::systemBus();
-    if (system.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-        call << QStringLiteral("sleep") << QStringLiteral("Sonivault") << reason << QStringLiteral("block");
-        const QDBusReply<QDBusUnixFileDescriptor> reply = system.call(call, QDBus::Block, kCallTimeoutMs);
-        if (reply.isValid() && reply.value().isValid()) {
-            // The reply's descriptor closes with it: keep our own copy.
-            m_fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 3);
-            if (m_fd >= 0)
-                return true;
-        }
+    const QDBusReply<QDBusUnixFileDescriptor> lock = CallInhibit(
+        QDBusConnection::systemBus(), QStringLiteral("org.freedesktop.login1"),
+        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
+        {QStringLiteral("sleep"), QStringLiteral("Sonivault"), reason, QStringLiteral("block")});
+    if (lock.isValid() && lock.value().isValid()) {
+        // The reply's descriptor closes with it: keep our own copy.
+        m_fd = ::fcntl(lock.value().fileDescriptor(), F_DUPFD_CLOEXEC, 3);
+        if (m_fd >= 0)
+            return true;
     }
 
-    QDBusConnection session = QDBusConnection::sessionBus();
-    if (session.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-        QVariantMap options;
-        options.insert(QStringLiteral("reason"), reason);
-        call << QString() << uint(4) /* suspend */ << options;
-        const QDBusReply<QDBusObjectPath> reply = session.call(call, QDBus::Block, kCallTimeoutMs);
-        if (reply.isValid() && !reply.value().path().isEmpty()) {
-            m_portalRequest = reply.value().path();
-            return true;
-        }
+    QVariantMap options;
+    options.insert(QStringLiteral("reason"), reason);
+    const QDBusReply<QDBusObjectPath> request = CallInhibit(
+        QDBusConnection::sessionBus(), QStringLiteral("org.freedesktop.portal.Desktop"),
+        QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Inhibit"),
+        {QString(), uint(4) /* suspend */, options});
+    if (request.isValid() && !request.value().path().isEmpty()) {
+        m_portalRequest = request.value().path();
+        return true;
     }
     return false;
 }

@@ -231,7 +231,36 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(buildToolBar());
+    buildBrowser();
 
+    // Default sizes, never larger than the screen.
+    QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(800, 600);
+    if (tutorial) {
+        layout->addWidget(m_browser, 1);
+        resize(QSize(420, 560).boundedTo(room));
+        return;
+    }
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* tabs = new QTabWidget(split);
+    tabs->setObjectName(QStringLiteral("tabHelpNavigation"));
+    tabs->setDocumentMode(true);
+    buildContents(tabs);
+    buildIndex(tabs);
+    fillIndex();
+    split->addWidget(tabs);
+    split->addWidget(m_browser);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({250, 550});
+    layout->addWidget(split, 1);
+    fillContents();
+    resize(QSize(800, 600).boundedTo(room));
+}
+
+QToolBar* HelpWindow::buildToolBar()
+{
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("tbHelp"));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -244,8 +273,11 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
     m_forward->setShortcut(QKeySequence::Forward);
     m_back->setEnabled(false);
     m_forward->setEnabled(false);
-    layout->addWidget(bar);
+    return bar;
+}
 
+void HelpWindow::buildBrowser()
+{
     m_browser = new HelpBrowser(this);
     m_browser->setObjectName(QStringLiteral("txtHelpTopic"));
     m_browser->setArchive(m_archive);
@@ -259,79 +291,63 @@ HelpWindow::HelpWindow(const QString& windowType, std::shared_ptr<const ChmArchi
         setWindowTitle(title.isEmpty() ? m_title : m_title + QStringLiteral(" - ") + title);
         selectContentsFor(url);
     });
+}
 
-    // Default sizes, never larger than the screen.
-    QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(800, 600);
-    if (tutorial) {
-        layout->addWidget(m_browser, 1);
-        resize(QSize(420, 560).boundedTo(room));
-    } else {
-        auto* split = new QSplitter(Qt::Horizontal, this);
-        auto* tabs = new QTabWidget(split);
-        tabs->setObjectName(QStringLiteral("tabHelpNavigation"));
-        tabs->setDocumentMode(true);
-        m_contents = new QTreeWidget(tabs);
-        m_contents->setObjectName(QStringLiteral("tvwHelpContents"));
-        m_contents->setHeaderHidden(true);
-        m_contents->setFrameShape(QFrame::NoFrame);
-        tabs->addTab(m_contents, QStringLiteral("&Contents"));
+void HelpWindow::buildContents(QTabWidget* tabs)
+{
+    m_contents = new QTreeWidget(tabs);
+    m_contents->setObjectName(QStringLiteral("tvwHelpContents"));
+    m_contents->setHeaderHidden(true);
+    m_contents->setFrameShape(QFrame::NoFrame);
+    tabs->addTab(m_contents, QStringLiteral("&Contents"));
+    connect(m_contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const QString local = item->data(0, Qt::UserRole).toString();
+        if (!local.isEmpty() && local != m_browser->currentTopic())
+            m_browser->showTopic(local);
+    });
+    connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        Q_EMIT m_contents->itemActivated(item, 0);
+    });
+}
 
-        auto* indexPage = new QWidget(tabs);
-        auto* indexLayout = new QVBoxLayout(indexPage);
-        indexLayout->setContentsMargins(4, 4, 4, 4);
-        m_indexFilter = new QLineEdit(indexPage);
-        m_indexFilter->setObjectName(QStringLiteral("txtHelpIndex"));
-        m_indexFilter->setPlaceholderText(QStringLiteral("Type a word to find"));
-        m_indexFilter->setClearButtonEnabled(true);
-        m_index = new QListWidget(indexPage);
-        m_index->setObjectName(QStringLiteral("lstHelpIndex"));
-        indexLayout->addWidget(m_indexFilter);
-        indexLayout->addWidget(m_index, 1);
-        tabs->addTab(indexPage, QStringLiteral("&Index"));
-        fillIndex();
-        connect(m_indexFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
-            // Only the entries holding the words typed; the first of them is ready for Enter.
-            QListWidgetItem* first = nullptr;
-            for (int i = 0; i < m_index->count(); ++i) {
-                QListWidgetItem* item = m_index->item(i);
-                const bool match = item->text().contains(text.trimmed(), Qt::CaseInsensitive);
-                item->setHidden(!match);
-                if (match && !first)
-                    first = item;
-            }
-            m_index->setCurrentItem(first);
-        });
-        connect(m_indexFilter, &QLineEdit::returnPressed, this, [this] {
-            if (QListWidgetItem* item = m_index->currentItem())
-                Q_EMIT m_index->itemActivated(item);
-        });
-        connect(m_index, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-            const QString local = item->data(Qt::UserRole).toString();
-            if (!local.isEmpty())
-                m_browser->showTopic(local);
-        });
-        connect(m_index, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+void HelpWindow::buildIndex(QTabWidget* tabs)
+{
+    auto* indexPage = new QWidget(tabs);
+    auto* indexLayout = new QVBoxLayout(indexPage);
+    indexLayout->setContentsMargins(4, 4, 4, 4);
+    m_indexFilter = new QLineEdit(indexPage);
+    m_indexFilter->setObjectName(QStringLiteral("txtHelpIndex"));
+    m_indexFilter->setPlaceholderText(QStringLiteral("Type a word to find"));
+    m_indexFilter->setClearButtonEnabled(true);
+    m_index = new QListWidget(indexPage);
+    m_index->setObjectName(QStringLiteral("lstHelpIndex"));
+    indexLayout->addWidget(m_indexFilter);
+    indexLayout->addWidget(m_index, 1);
+    tabs->addTab(indexPage, QStringLiteral("&Index"));
+    connect(m_indexFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // Only the entries holding the words typed; the first of them is ready for Enter.
+        QListWidgetItem* first = nullptr;
+        for (int i = 0; i < m_index->count(); ++i) {
+            QListWidgetItem* item = m_index->item(i);
+            const bool match = item->text().contains(text.trimmed(), Qt::CaseInsensitive);
+            item->setHidden(!match);
+            if (match && !first)
+                first = item;
+        }
+        m_index->setCurrentItem(first);
+    });
+    connect(m_indexFilter, &QLineEdit::returnPressed, this, [this] {
+        if (QListWidgetItem* item = m_index->currentItem())
             Q_EMIT m_index->itemActivated(item);
-        });
-
-        split->addWidget(tabs);
-        split->addWidget(m_browser);
-        split->setStretchFactor(0, 0);
-        split->setStretchFactor(1, 1);
-        split->setSizes({250, 550});
-        layout->addWidget(split, 1);
-        fillContents();
-        connect(m_contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-            const QString local = item->data(0, Qt::UserRole).toString();
-            if (!local.isEmpty() && local != m_browser->currentTopic())
-                m_browser->showTopic(local);
-        });
-        connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-            Q_EMIT m_contents->itemActivated(item, 0);
-        });
-        resize(QSize(800, 600).boundedTo(room));
-    }
+    });
+    connect(m_index, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        const QString local = item->data(Qt::UserRole).toString();
+        if (!local.isEmpty())
+            m_browser->showTopic(local);
+    });
+    connect(m_index, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        Q_EMIT m_index->itemActivated(item);
+    });
 }
 
 HelpWindow::~HelpWindow() = default;

@@ -11,6 +11,8 @@ class QLineEdit;
 class QListWidget;
 class QTimer;
 class QSplitter;
+class QTabWidget;
+class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -73,6 +75,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QToolBar* buildToolBar();
+    void buildBrowser();
+    void buildContents(QTabWidget* tabs);
+    void buildIndex(QTabWidget* tabs);
     void fillContents();
     void fillIndex();
     QString contentsFile() const;

@@ -264,23 +264,39 @@ void WaveformView::paintEvent(QPaintEvent*)
     if (m_wave->isEmpty())
         return;
     paintRuler(p);
-
     // Marker areas under the curve, so the curve stays black on them.
-    if (m_tracks) {
-        const int sel = m_tracks->selected();
-        const int comb = m_tracks->combineMode() ? m_tracks->combineFirst() : -1;
+    if (m_tracks)
         for (int i = 0; i < m_tracks->count(); ++i) {
-            QColor area = tabColour(i == comb ? TabPicture::Combine : i == sel ? TabPicture::Selected : TabPicture::Regular);
-            area.setAlpha(i == sel || i == comb ? 60 : 40);
+            QColor area = tabColour(pictureOf(i));
+            area.setAlpha(pictureOf(i) != TabPicture::Regular ? 60 : 40);
             p.fillRect(markerRect(i), area);
         }
+    paintCurve(p, x0, x1);
+    if (!m_tracks)
+        return;
+    paintMarkers(p);
+    // Where a click would cut the track.
+    if (m_tracks->splitMode() && m_hoverX >= 0) {
+        p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
+        const double x = pixelX(m_hoverX);
+        p.drawLine(QPointF(x, TabHeightPx), QPointF(x, waveBottom()));
     }
+}
+
+WaveformView::TabPicture WaveformView::pictureOf(int i) const
+{
+    if (m_tracks->combineMode() && i == m_tracks->combineFirst())
+        return TabPicture::Combine;
+    return i == m_tracks->selected() ? TabPicture::Selected : TabPicture::Regular;
+}
+
+void WaveformView::paintCurve(QPainter& p, double x0, double x1)
+{
     // Guides first, then the centre line and the curve over them.
     p.setPen(QColor(WaveGuide.r, WaveGuide.g, WaveGuide.b));
     for (double y : {m_wave->upperGuide(), m_wave->lowerGuide()})
         p.drawLine(QPointF(x0, waveY(y)), QPointF(x1, waveY(y)));
-    const QColor fore(WaveForeground.r, WaveForeground.g, WaveForeground.b);
-    p.setPen(fore);
+    p.setPen(QColor(WaveForeground.r, WaveForeground.g, WaveForeground.b));
     p.drawLine(QPointF(x0, waveY(m_wave->centre())), QPointF(x1, waveY(m_wave->centre())));
 
     // Only the points in view (one per image unit, so a long side holds
@@ -299,17 +315,12 @@ void WaveformView::paintEvent(QPaintEvent*)
         line.append(QPointF(pixelX(it->x()), waveY(it->y())));
     if (line.size() > 1)
         p.drawPolyline(line.constData(), int(line.size()));
+}
 
-    if (!m_tracks)
-        return;
-    const int sel = m_tracks->selected();
-    const int comb = m_tracks->combineMode() ? m_tracks->combineFirst() : -1;
-    const auto pictureOf = [&](int i) {
-        if (i == comb)
-            return TabPicture::Combine;
-        return i == sel ? TabPicture::Selected : TabPicture::Regular;
-    };
+void WaveformView::paintMarkers(QPainter& p)
+{
     // The selected marker lies over the others.
+    const int sel = m_tracks->selected();
     QVector<int> order;
     for (int i = 0; i < m_tracks->count(); ++i)
         if (i != sel)
@@ -351,13 +362,6 @@ void WaveformView::paintEvent(QPaintEvent*)
     }
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setBrush(Qt::NoBrush);
-
-    // Where a click would cut the track.
-    if (m_tracks->splitMode() && m_hoverX >= 0) {
-        p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
-        const double x = pixelX(m_hoverX);
-        p.drawLine(QPointF(x, TabHeightPx), QPointF(x, waveBottom()));
-    }
 }
 
 WaveformView::Hit WaveformView::hitTest(const QPointF& pos) const

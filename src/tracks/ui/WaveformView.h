@@ -111,6 +111,9 @@ private:
     double waveY(double y) const;
     double waveBottom() const { return std::max(height() - RulerHeightPx, 1); }
     void paintRuler(QPainter& p);
+    void paintCurve(QPainter& p, double x0, double x1);
+    void paintMarkers(QPainter& p);
+    TabPicture pictureOf(int i) const;
 
     const Waveform* m_wave = nullptr;
     TrackList* m_tracks = nullptr;

@@ -68,7 +68,6 @@ private Q_SLOTS:
     {
         selectDefaultCapture();
         QVERIFY_THROWS_EXCEPTION(AudioError, rec()->GetLineName(rec()->GetLineCount()));
-        QVERIFY_THROWS_EXCEPTION(AudioError, rec()->SetMixer(rec()->GetMixerCount()));
     }
 
     void volumeIsTheServersSourceVolume()
@@ -125,7 +124,6 @@ private Q_SLOTS:
         play->SetPlayPosition(1);
         QVERIFY(play->GetPlayPosition() >= 1.0);
         QTRY_COMPARE_WITH_TIMEOUT(play->GetPlayLength(), 0.0, 5000);
-        QVERIFY_THROWS_EXCEPTION(AudioError, play->PlayFile(m_env.tmp() + QStringLiteral("missing.wav")));
     }
 };
 

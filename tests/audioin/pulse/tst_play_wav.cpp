@@ -3,7 +3,7 @@
 // formats, and how a short or odd file is trimmed to whole frames.
 #include "support/TestEnv.h"
 
-#include "audioin/engine/PulseAlsaWav.h"
+#include "audioin/engine/DeviceObjects.h"
 
 #include <QFile>
 #include <QTest>

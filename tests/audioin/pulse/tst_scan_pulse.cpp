@@ -23,15 +23,13 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(m_rig.start(&error), qPrintable(error));
         auto stop = qScopeGuard([this] { m_rig.stop(); });
-        // A second, silent device beside the deck.
-        QProcess load;
-        load.setProcessChannelMode(QProcess::MergedChannels);
         // A second pipe source that nobody feeds: a device that stays silent.
-        load.start("pactl", {"load-module", "module-pipe-source", "source_name=quiet",
-                             "file=" + qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quiet.fifo",
-                             "source_properties=device.description=Quiet"});
-        QVERIFY(load.waitForFinished(10000));
-        QVERIFY2(load.exitCode() == 0, load.readAll().constData());
+        bool loaded = false;
+        m_rig.pactl({"load-module", "module-pipe-source", "source_name=quiet",
+                     "file=" + qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quiet.fifo",
+                     "source_properties=device.description=Quiet"},
+                    &loaded);
+        QVERIFY(loaded);
         sv::audio::SetEngineFactory([] { return sv::audio::CreatePulseEngine(); });
 
         z.noWelcomeDialog();

@@ -79,18 +79,34 @@ void PageFinish::ResetFinishPage()
 }
 
 // An option that is not offered falls back to Exit when it was preselected.
-void PageFinish::OfferPlay(bool on)
+void PageFinish::Offer(QAbstractButton* option, bool on)
 {
-    if (!on && ui->optFinishPlay->isChecked())
+    if (!on && option->isChecked())
         ui->optFinishExit->setChecked(true);
-    ui->optFinishPlay->setEnabled(on);
+    option->setEnabled(on);
 }
 
-void PageFinish::OfferOpen(bool on)
+void PageFinish::OfferPlay(bool on) { Offer(ui->optFinishPlay, on); }
+void PageFinish::OfferOpen(bool on) { Offer(ui->optFinishOpen, on); }
+
+// The pages reached from here start over: no way back.
+void PageFinish::SetNextOnly(const QString& caption)
 {
-    if (!on && ui->optFinishOpen->isChecked())
-        ui->optFinishExit->setChecked(true);
-    ui->optFinishOpen->setEnabled(on);
+    host.SetCaption(NavButton::Next, caption);
+    host.SetEnabled(NavButton::Next, true);
+    host.SetEnabled(NavButton::Back, false);
+}
+
+bool PageFinish::Complain(const QString& message, const QString& reason, const QString& place, const QString& title)
+{
+    host.Msg(message.arg(reason, place), sv::vbOKOnly + sv::vbExclamation, title);
+    return false;
+}
+
+bool PageFinish::Open(const QString& path, const QString& message, const QString& place, const QString& title)
+{
+    const int code = sv::OpenDocument(path);
+    return code > 32 || Complain(message, sv::ShellErrorFor(code).description, place, title);
 }
 
 void PageFinish::ShowDelivered(const QString& folder, Delivery what)
@@ -111,9 +127,7 @@ void PageFinish::ShowDelivered(const QString& folder, Delivery what)
     ui->lblFinishSaveInCaption->show();
     ui->txtFinishSaveIn->show();
     host.ShowPage(this);
-    host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
-    host.SetEnabled(NavButton::Next, true);
-    host.SetEnabled(NavButton::Back, false);
+    SetNextOnly(QStringLiteral("&Finish"));
     host.ShowTutorialPage();
 }
 
@@ -135,9 +149,7 @@ void PageFinish::FinishPageNext()
         store("1");
         ui->optFinishPlay->setEnabled(true);
         host.ShowPage(QStringLiteral("picOutput"));
-        host.SetCaption(NavButton::Next, QStringLiteral("&Next"));
-        host.SetEnabled(NavButton::Next, true);
-        host.SetEnabled(NavButton::Back, false);
+        SetNextOnly(QStringLiteral("&Next"));
         host.ShowTutorialPage();
     } else if (ui->optFinishOpen->isChecked()) {
         store("3");
@@ -198,9 +210,7 @@ void PageFinish::MakeAudioCD()
     host.ShowPage(this);
     OfferPlay(false);
     OfferOpen(false);
-    host.SetEnabled(NavButton::Back, false);
-    host.SetEnabled(NavButton::Next, true);
-    host.SetCaption(NavButton::Next, QStringLiteral("&Finish"));
+    SetNextOnly(QStringLiteral("&Finish"));
     if (wasShown)
         main->show();
     host.RepaintWindow();
@@ -213,13 +223,8 @@ bool PageFinish::txtFinishSaveIn_Click()
     const QString text = ui->txtFinishSaveIn->text();
     if (text == kAudioCD || text.isEmpty())
         return true;
-    const int code = sv::OpenDocument(text);
-    if (code > 32)
-        return true;
-    host.Msg(QStringLiteral("The folder could not be opened: %1\r\n\r\nYour files are in %2")
-                 .arg(sv::ShellErrorFor(code).description, text),
-             sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Open Folder"));
-    return false;
+    return Open(text, QStringLiteral("The folder could not be opened: %1\r\n\r\nYour files are in %2"), text,
+                QStringLiteral("Open Folder"));
 }
 
 bool PageFinish::PlayRecording()
@@ -233,16 +238,9 @@ bool PageFinish::PlayRecording()
     const bool written = asx ? sv::WriteASXPlaylist(path, st.RecordingXMLPath, st.RecordingName, d.files, d.folder,
                                                     true, &error)
                              : sv::WriteM3UPlaylist(path, d.files, d.folder, &error);
-    if (!written) {
-        host.Msg(QStringLiteral("The playlist could not be written: %1\r\n\r\nYour files are in %2").arg(error, d.folder),
-                 sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Play"));
-        return false;
-    }
-    const int code = sv::OpenDocument(path);
-    if (code > 32)
-        return true;
-    host.Msg(QStringLiteral("No player could be started for the playlist: %1\r\n\r\nThe playlist is %2")
-                 .arg(sv::ShellErrorFor(code).description, path),
-             sv::vbOKOnly + sv::vbExclamation, QStringLiteral("Play"));
-    return false;
+    if (!written)
+        return Complain(QStringLiteral("The playlist could not be written: %1\r\n\r\nYour files are in %2"), error,
+                        d.folder, QStringLiteral("Play"));
+    return Open(path, QStringLiteral("No player could be started for the playlist: %1\r\n\r\nThe playlist is %2"),
+                path, QStringLiteral("Play"));
 }

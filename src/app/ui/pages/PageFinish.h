@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+class QAbstractButton;
 namespace Ui { class PageFinish; }
 
 class PageFinish : public WizardPage {
@@ -36,8 +37,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void Offer(QAbstractButton* option, bool on);
     void OfferPlay(bool on);
     void OfferOpen(bool on);
+    void SetNextOnly(const QString& caption);
+    // Shows message with the reason (%1) and where the user's files are (%2); false.
+    bool Complain(const QString& message, const QString& reason, const QString& place, const QString& title);
+    // Opens path with the desktop's program for it; false after complaining.
+    bool Open(const QString& path, const QString& message, const QString& place, const QString& title);
 
     std::unique_ptr<Ui::PageFinish> ui;
     // The output the page shows, when a player can play it.
