@@ -16,16 +16,6 @@ using namespace svtest;
 namespace {
 template <class T> T* child(QWidget* w, const char* name) { return sv::test::Find<T>(w, name); }
 
-// Opens the profile page through the wizard (the volume warning is off).
-void toProfilePage(Wizard& z)
-{
-    z.set("Messages", "VolumeMessage", "1");
-    z.next();
-    z.next();
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
-}
-
 void writeProfiles(Wizard& z, int count, int lastUsed)
 {
     QDir().mkpath(z.env.dataFolder());
@@ -34,6 +24,22 @@ void writeProfiles(Wizard& z, int count, int lastUsed)
         QVERIFY(sv::WriteProfile(z.profilesFile(), i,
                                  {QStringLiteral("P%1").arg(i), QString(), QString::number(10 + i), QStringLiteral("0")}));
     QVERIFY(sv::StoreLastUsed(z.profilesFile(), lastUsed));
+}
+
+// Starts the wizard on the profiles P0, P1... (10, 11... minutes; none
+// written for count < 0) and walks to the profile page (no volume warning).
+PageRecordFrom* toProfilePage(Wizard& z, int count, int lastUsed)
+{
+    if (count >= 0)
+        writeProfiles(z, count, lastUsed);
+    z.noWelcomeDialog();
+    z.set("Messages", "VolumeMessage", "1");
+    if (z.start()) {
+        z.next();
+        z.next();
+        z.next();
+    }
+    return z.page() == QStringLiteral("picRecordFrom") ? z.w->picRecordFrom() : nullptr;
 }
 } // namespace
 
@@ -116,26 +122,17 @@ void TestProfilePage::firstStartCopiesShippedSet()
     QCOMPARE(rf->SelectedProfile(), sv::ReadProfileList(sv::ProgramFolder() + "profiles.xml").lastUsed);
     QVERIFY(sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
     QVERIFY(sv::test::Find<QPushButton>(rf, "cmdEditProfile")->isEnabled());
-    QVERIFY(sv::test::Find<QListWidget>(rf, "lstRawProfiles")->isHidden());
 }
 
 void TestProfilePage::noProfilesThenAdd()
 {
     Wizard z;
-    z.noWelcomeDialog();
-    QDir().mkpath(z.env.dataFolder());
-    QVERIFY(sv::XMLCreateFile(z.profilesFile()));
-    QVERIFY(z.start());
-    auto* rf = z.w->picRecordFrom();
+    z.boxes.answer(sv::vbOK);
+    auto* rf = toProfilePage(z, 0, 0);
+    QVERIFY(rf);
     QVERIFY(!sv::test::Find<QFrame>(rf, "picNoProfiles")->isHidden());
     QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdEditProfile")->isEnabled());
     QVERIFY(!sv::test::Find<QPushButton>(rf, "cmdDeleteProfile")->isEnabled());
-    z.set("Messages", "VolumeMessage", "1");
-    z.next();
-    z.next();
-    z.boxes.answer(sv::vbOK);
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
     QCOMPARE(z.boxes.last().title, QStringLiteral("Recording Profiles"));
     QCOMPARE(z.boxes.last().text, QStringLiteral("There are no recording profiles installed. Before you can record, "
                                                  "please click Add New to create a new profile."));
@@ -175,12 +172,10 @@ void TestProfilePage::noProfilesThenAdd()
 void TestProfilePage::editKeepsStoredPause()
 {
     Wizard z;
-    z.noWelcomeDialog();
     writeProfiles(z, 2, 1);
     QVERIFY(sv::WriteProfile(z.profilesFile(), 1, {"Tape", "", "90", "30"}));
-    QVERIFY(z.start());
-    toProfilePage(z);
-    auto* rf = z.w->picRecordFrom();
+    auto* rf = toProfilePage(z, -1, 0);
+    QVERIFY(rf);
     QCOMPARE(rf->SelectedProfile(), 1);
     QString shownPause;
     bool boxChecked = false;
@@ -205,11 +200,8 @@ void TestProfilePage::editKeepsStoredPause()
 void TestProfilePage::deleteRenumbersAndSelects()
 {
     Wizard z;
-    z.noWelcomeDialog();
-    writeProfiles(z, 3, 1);
-    QVERIFY(z.start());
-    toProfilePage(z);
-    auto* rf = z.w->picRecordFrom();
+    auto* rf = toProfilePage(z, 3, 1);
+    QVERIFY(rf);
     auto* del = sv::test::Find<QPushButton>(rf, "cmdDeleteProfile");
     QCOMPARE(rf->SelectedProfile(), 1);
     del->click();
@@ -296,11 +288,8 @@ void TestProfilePage::diskSpaceLine()
 void TestProfilePage::addedProfileKeepsNextOffWithoutSpace()
 {
     Wizard z;
-    z.noWelcomeDialog();
-    writeProfiles(z, 1, 0);
-    QVERIFY(z.start());
-    toProfilePage(z);
-    auto* rf = z.w->picRecordFrom();
+    auto* rf = toProfilePage(z, 1, 0);
+    QVERIFY(rf);
     z.st().RecordDirectory = QStringLiteral("/proc/");
     rf->lstProfiles_Click();
     QVERIFY(sv::test::Find<QLabel>(rf, "lblHardDisk")->text().startsWith("Not enough. ("));
@@ -322,13 +311,11 @@ void TestProfilePage::addedProfileKeepsNextOffWithoutSpace()
 void TestProfilePage::damagedProfileCannotBeRecorded()
 {
     Wizard z;
-    z.noWelcomeDialog();
     writeProfiles(z, 3, 1);
     QVERIFY(sv::XMLSetValue("-60", "RecordLength", "Profile1", z.profilesFile()));
     QVERIFY(sv::XMLSetValue("A</B", "ProfileName", "Profile0", z.profilesFile()));
-    QVERIFY(z.start());
-    toProfilePage(z);
-    auto* rf = z.w->picRecordFrom();
+    auto* rf = toProfilePage(z, -1, 0);
+    QVERIFY(rf);
     QCOMPARE(rf->SelectedProfile(), 1);
     QCOMPARE(sv::test::Find<QLabel>(rf, "lblProfileSettings")->text(), sv::InvalidProfileText());
     QVERIFY(sv::test::Find<QLabel>(rf, "lblHardDisk")->text().isEmpty());
