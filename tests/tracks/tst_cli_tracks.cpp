@@ -39,28 +39,6 @@ Run cli(const QStringList& args, const QString& workDir = QString())
     return r;
 }
 
-// loud seconds, silent seconds, ... as a 40 Hz square wave of 8000.
-bool writeSong(const QString& path, QList<int> secs, bool negativeOnly = false)
-{
-    std::int64_t total = 0;
-    for (int s : secs)
-        total += s * 4000;
-    WavSpec fmt;
-    fmt.rate = 4000;
-    return writeWav(path, fmt, total, [&](std::int64_t k, int) {
-        std::int64_t t = k / 4000;
-        int seg = 0;
-        while (t >= secs[seg]) {
-            t -= secs[seg];
-            ++seg;
-        }
-        if (seg % 2)
-            return 0;
-        const bool up = (k / 50) % 2 == 0;
-        return negativeOnly ? (up ? 0 : -8000) : (up ? 8000 : -8000);
-    });
-}
-
 QString tracksOf(const QByteArray& json)
 {
     QStringList out;
@@ -88,7 +66,7 @@ private Q_SLOTS:
         sv::SetSettingsFile(sv::UserDataFolder() + "settings.xml");
         dir = env.tmp();
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/sonivault-cli"));
-        QVERIFY(writeSong(dir + "song.wav", {40, 30, 40, 10}));
+        QVERIFY(writeSegments(dir + "song.wav", {{40, 8000}, {30, 0}, {40, 8000}, {10, 0}}, 4000));
     }
 
     void waveInfo()
@@ -174,7 +152,7 @@ private Q_SLOTS:
     // Without options the stored settings apply.
     void detectSettings()
     {
-        QVERIFY(writeSong(dir + "neg.wav", {60}, true));
+        QVERIFY(writeSegments(dir + "neg.wav", {{60, 8000, 'n'}}, 4000));
         QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+3000=0+60"));
         QVERIFY(sv::XMLSetValue("Image", "Method", "Advanced\\Track Detection", ""));
         const Run r = cli({"detect", dir + "neg.wav"});
