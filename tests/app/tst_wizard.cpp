@@ -239,10 +239,6 @@ void TestWizard::deviceModeHidesLines()
     QVERIFY(sv::test::Find<QLabel>(v, "lblRecordingLineCaption")->isHidden());
     QCOMPARE(sv::test::Find<QLabel>(v, "lblVolumeCaption")->text(), QStringLiteral("Recording Device:"));
     QCOMPARE(sv::test::Find<QLabel>(v, "lblScanInfo")->text(), QStringLiteral("Click Scan to find the Recording Device."));
-    z.next();
-    z.next();
-    QCOMPARE(z.page(), QStringLiteral("picVolume"));
-    QVERIFY(z.st().Record()->IsCapturing());
     QVERIFY(!z.boxes.unexpected());
 }
 
@@ -347,7 +343,6 @@ void walkToProfiles(Wizard& z)
     const auto space = PageRecordFrom::RecSpaceFor(5, double(rf->GetFreeSpace()));
     QCOMPARE(sv::test::Find<QLabel>(rf, "lblHardDisk")->text(), space.text);
     QCOMPARE(next->isEnabled(), space.enough);
-
 }
 
 // Pages 4 to 6: the record page, a recording, the waveform and back.
@@ -418,7 +413,6 @@ void walkToOutput(Wizard& z)
     QCOMPARE(z.boxes.shown.size(), 4); // asked every time
     QCOMPARE(z.page(), QStringLiteral("picOutput"));
     QVERIFY(next->isEnabled());
-    QVERIFY(sv::test::Find<QRadioButton>(z.w->picOutput(), "optMP3")->isChecked()); // no stored choice: MP3
     QVERIFY(!z.st().RecordingXMLPath.isEmpty());
 
     // 8 -> 5 (not the waveform page), then forward again.
