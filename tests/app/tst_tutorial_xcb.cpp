@@ -9,20 +9,7 @@
 #include "help/ui/HelpWindow.h"
 
 #include <QGuiApplication>
-#include <QPixmap>
 #include <QScreen>
-
-namespace {
-// SV_SCREENSHOT_DIR set: the screen is saved there, to look at by eye.
-void Screenshot(const char* name)
-{
-    const QString dir = qEnvironmentVariable("SV_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QTest::qWait(300);
-    QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + QLatin1String(name));
-}
-} // namespace
 
 using namespace svtest;
 
@@ -72,8 +59,6 @@ void TestTutorialXcb::windowBesideTheWizard()
     // The wizard keeps the keyboard.
     QVERIFY(!tutorial->isActiveWindow() || z.w->isActiveWindow());
 
-    Screenshot("tutorial.png");
-
     // Next: the same window shows the next topic; nothing moves.
     const QRect mainAt = z.w->frameGeometry();
     tutorial->move(tutorial->pos() + QPoint(0, 10));
@@ -102,14 +87,6 @@ void TestTutorialXcb::windowBesideTheWizard()
     z.w->CloseHelpWindow();
     QVERIFY(!t.IsOpen());
     QTRY_COMPARE(z.w->pos(), home);
-    if (!qEnvironmentVariableIsEmpty("SV_SCREENSHOT_DIR")) {
-        const auto query = Tutorial::ChmViewerQuery;
-        Tutorial::ChmViewerQuery = [] { return QString(); };
-        z.w->cmdHelp()->click();
-        Tutorial::ChmViewerQuery = query;
-        Screenshot("help.png");
-        t.Help().HHClose();
-    }
     QCOMPARE(z.boxes.shown.size(), 1);
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }

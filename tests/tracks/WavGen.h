@@ -87,31 +87,34 @@ inline bool writeWav(const QString& path, const WavSpec& s, std::int64_t frames,
     return writeFile(path, wavHeader(s, data.size()) + data);
 }
 
-// A recording of segments: each (seconds, amplitude) is a 441 Hz square
-// wave of that amplitude (0 for silence), stereo 16-bit 44100 Hz.
+// A recording of segments, stereo 16-bit: each a square wave of its
+// amplitude switching every 50 frames (441 Hz at 44100 frames a second), 0
+// for silence; kind 'a' alternates the sign every frame (even frames
+// negative), 'n' swings only below zero.
 struct Segment {
     double seconds;
     int amplitude;
+    char kind = 's';
 };
-inline bool writeSegments(const QString& path, std::initializer_list<Segment> segs, int rate = 44100)
+inline bool writeSegments(const QString& path, const std::vector<Segment>& segs, int rate = 44100)
 {
+    std::vector<std::int64_t> ends;
     std::int64_t total = 0;
     for (const Segment& s : segs)
-        total += std::int64_t(s.seconds * rate);
-    std::vector<std::pair<std::int64_t, int>> ends;
-    std::int64_t acc = 0;
-    for (const Segment& s : segs) {
-        acc += std::int64_t(s.seconds * rate);
-        ends.emplace_back(acc, s.amplitude);
-    }
+        ends.push_back(total += std::int64_t(s.seconds * rate + 0.5));
     WavSpec fmt;
     fmt.rate = rate;
-    std::size_t seg = 0;
+    std::size_t i = 0;
     return writeWav(path, fmt, total, [&](std::int64_t k, int) {
-        while (seg + 1 < ends.size() && k >= ends[seg].first)
-            ++seg;
-        const int a = ends[seg].second;
-        return (k / 50) % 2 ? -a : a;
+        while (i + 1 < ends.size() && k >= ends[i])
+            ++i;
+        const Segment& s = segs[i];
+        const bool up = (k / 50) % 2 == 0;
+        if (s.kind == 'a')
+            return k % 2 ? s.amplitude : -s.amplitude;
+        if (s.kind == 'n')
+            return up ? 0 : -s.amplitude;
+        return up ? s.amplitude : -s.amplitude;
     });
 }
 

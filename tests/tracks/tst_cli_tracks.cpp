@@ -1,6 +1,5 @@
 // sonivault-cli's wave-info, detect, split and waveform, run as a process on
 // generated recordings (4000 frames per second, stereo 16-bit).
-#include "output/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "tracks/WavGen.h"
 
@@ -9,11 +8,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QtEndian>
 #include <QtTest>
 
 using namespace svtest;
@@ -40,28 +39,6 @@ Run cli(const QStringList& args, const QString& workDir = QString())
     return r;
 }
 
-// loud seconds, silent seconds, ... as a 40 Hz square wave of 8000.
-bool writeSong(const QString& path, QList<int> secs, bool negativeOnly = false)
-{
-    std::int64_t total = 0;
-    for (int s : secs)
-        total += s * 4000;
-    WavSpec fmt;
-    fmt.rate = 4000;
-    return writeWav(path, fmt, total, [&](std::int64_t k, int) {
-        std::int64_t t = k / 4000;
-        int seg = 0;
-        while (t >= secs[seg]) {
-            t -= secs[seg];
-            ++seg;
-        }
-        if (seg % 2)
-            return 0;
-        const bool up = (k / 50) % 2 == 0;
-        return negativeOnly ? (up ? 0 : -8000) : (up ? 8000 : -8000);
-    });
-}
-
 QString tracksOf(const QByteArray& json)
 {
     QStringList out;
@@ -76,39 +53,6 @@ QString tracksOf(const QByteArray& json)
     return out.join(' ');
 }
 
-// Width, height and RGB rows of an 8-bit RGB PNG written by the CLI.
-bool decodePng(const QByteArray& png, int& w, int& h, QByteArray& rgb)
-{
-    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
-        return false;
-    QByteArray idat;
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const quint32 len = qFromBigEndian<quint32>(png.constData() + at);
-        const QByteArray type = png.mid(at + 4, 4);
-        const QByteArray data = png.mid(at + 8, len);
-        if (type == "IHDR") {
-            w = int(qFromBigEndian<quint32>(data.constData()));
-            h = int(qFromBigEndian<quint32>(data.constData() + 4));
-            if (data[8] != 8 || data[9] != 2)
-                return false;
-        } else if (type == "IDAT") {
-            idat += data;
-        }
-        at += 12 + len;
-    }
-    QByteArray sized(4, '\0');
-    qToBigEndian<quint32>(quint32(h * (1 + 3 * w)), sized.data());
-    const QByteArray raw = qUncompress(sized + idat);
-    if (raw.size() != h * (1 + 3 * w))
-        return false;
-    rgb.clear();
-    for (int y = 0; y < h; ++y) {
-        if (raw[y * (1 + 3 * w)] != 0)
-            return false; // only unfiltered rows are written
-        rgb += raw.mid(y * (1 + 3 * w) + 1, 3 * w);
-    }
-    return true;
-}
 } // namespace
 
 class TestCliTracks : public QObject {
@@ -122,7 +66,7 @@ private Q_SLOTS:
         sv::SetSettingsFile(sv::UserDataFolder() + "settings.xml");
         dir = env.tmp();
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/sonivault-cli"));
-        QVERIFY(writeSong(dir + "song.wav", {40, 30, 40, 10}));
+        QVERIFY(writeSegments(dir + "song.wav", {{40, 8000}, {30, 0}, {40, 8000}, {10, 0}}, 4000));
     }
 
     void waveInfo()
@@ -130,13 +74,10 @@ private Q_SLOTS:
         Run r = cli({"wave-info", dir + "song.wav"});
         QCOMPARE(r.code, 0);
         const QJsonObject o = QJsonDocument::fromJson(r.out).object();
-        QCOMPARE(o["channels"].toInt(), 2);
-        QCOMPARE(o["rate"].toInt(), 4000);
-        QCOMPARE(o["bits"].toInt(), 16);
-        QCOMPARE(o["blockAlign"].toInt(), 4);
-        QCOMPARE(o["dataStart"].toInt(), 45);
-        QCOMPARE(o["frames"].toInteger(), 480000);
-        QCOMPARE(o["seconds"].toInt(), 120);
+        QStringList fields;
+        for (const char* key : {"channels", "rate", "bits", "blockAlign", "dataStart", "frames", "seconds"})
+            fields << QString::number(o[key].toInteger());
+        QCOMPARE(fields.join(' '), QString("2 4000 16 4 45 480000 120"));
 
         WavSpec bad;
         bad.blockAlign = 0;
@@ -162,7 +103,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tracks");
         QTest::newRow("defaults") << QStringList{} << "0+2002=0+40 3499+2003=70+40";
         QTest::newRow("audio method") << QStringList{"--method", "audio"} << "0+2028=0+41 3484+2054=70+41";
-        QTest::newRow("image method") << QStringList{"--method", "image"} << "0+2028=0+41 3484+2054=70+41";
         QTest::newRow("longer minimum drops both: one track")
             << QStringList{"--min-track", "45"} << "15+5865=0+117";
         QTest::newRow("a 31 s window keeps one track, ending with the image")
@@ -212,7 +152,7 @@ private Q_SLOTS:
     // Without options the stored settings apply.
     void detectSettings()
     {
-        QVERIFY(writeSong(dir + "neg.wav", {60}, true));
+        QVERIFY(writeSegments(dir + "neg.wav", {{60, 8000, 'n'}}, 4000));
         QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+3000=0+60"));
         QVERIFY(sv::XMLSetValue("Image", "Method", "Advanced\\Track Detection", ""));
         const Run r = cli({"detect", dir + "neg.wav"});
@@ -299,50 +239,22 @@ private Q_SLOTS:
         r = cli({"split", dir + "song.wav", dir + "plain/sub", "--track", "0", "1"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("cannot create the folder " + dir + "plain/sub: Not a folder"), qPrintable(r.err));
-        // A name that is not valid UTF-8 is not turned into another name.
-        QProcess sh;
-        sh.setWorkingDirectory(dir);
-        sh.start("/bin/sh", {"-c", "exec \"$0\" split song.wav \"$(printf 'caf\\351')\" --track 0 1",
-                             QCoreApplication::applicationDirPath() + "/sonivault-cli"});
-        QVERIFY(sh.waitForFinished(60000));
-        QCOMPARE(sh.exitCode(), 2);
-        QVERIFY(QDir(dir).entryList({"caf*"}, QDir::AllEntries).isEmpty());
-    }
-
-    void diskFullIsNamed()
-    {
-        SmallDisk disk(dir + "small", 200 * 1024);
-        SV_REQUIRE_MOUNTED(disk);
-        const Run r = cli({"split", dir + "song.wav", disk.path, "--track", "0", "30"});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains("Disk full"), qPrintable(r.err));
-        QVERIFY(QDir(disk.path).isEmpty());
     }
 
     void waveform()
     {
-        Run r = cli({"waveform", dir + "song.wav", dir + "w.png"});
-        QCOMPARE(r.code, 0);
-        QFile f(dir + "w.png");
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        int w = 0, h = 0;
-        QByteArray rgb;
-        QVERIFY(decodePng(f.readAll(), w, h, rgb));
-        QCOMPARE(w, 400); // 6000 units
-        QCOMPARE(h, 150);
-        const auto px = [&](int x, int y) { return rgb.mid((y * w + x) * 3, 3); };
-        const QByteArray black("\0\0\0", 3), white("\xff\xff\xff", 3);
-        QCOMPARE(px(0, 0), white);
-        QCOMPARE(px(200, 75), black);   // centre line in the gap
-        QCOMPARE(px(200, 60), white);
-        QCOMPARE(px(50, 60), black);    // the music swings 228 units up: 15 pixels
-        QCOMPARE(px(200, 45), QByteArray("\xef\xef\xef", 3)); // guide line
+        QCOMPARE(cli({"waveform", dir + "song.wav", dir + "w.png"}).code, 0);
+        const QImage img(dir + "w.png");
+        QCOMPARE(img.size(), QSize(400, 150)); // 6000 units
+        const QColor black(Qt::black), white(Qt::white);
+        QCOMPARE(img.pixelColor(0, 0), white);
+        QCOMPARE(img.pixelColor(200, 75), black); // centre line in the gap
+        QCOMPARE(img.pixelColor(200, 60), white);
+        QCOMPARE(img.pixelColor(50, 60), black);  // the music swings 228 units up: 15 pixels
+        QCOMPARE(img.pixelColor(200, 45), QColor(0xef, 0xef, 0xef)); // guide line
 
         QCOMPARE(cli({"waveform", dir + "song.wav", dir + "n.png", "--width", "90"}).code, 0);
-        QFile g(dir + "n.png");
-        QVERIFY(g.open(QIODevice::ReadOnly));
-        QVERIFY(decodePng(g.readAll(), w, h, rgb));
-        QCOMPARE(w, 90);
+        QCOMPARE(QImage(dir + "n.png").width(), 90);
         QCOMPARE(cli({"waveform", dir + "song.wav", dir + "n.png", "--width", "0"}).code, 2);
         QCOMPARE(cli({"waveform", dir + "bad.wav", dir + "b.png"}).code, 1);
         QVERIFY(!QFile::exists(dir + "b.png"));
