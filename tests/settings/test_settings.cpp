@@ -118,9 +118,10 @@ private Q_SLOTS:
         QCOMPARE(Settings::audioBackend(), QString("virtual"));
     }
 
-    void tutorialIsReadWhereItIsStored()
+    // Each flag reads back from where its setter stores it; another section
+    // named Tutorial before the stored one must not hide the tutorial's.
+    void flagsReadBackWhereStored()
     {
-        // Another section named Tutorial before the stored one must not hide it.
         set("Help\\Tutorial", "TutorialActive", "0");
         QVERIFY(!Settings::tutorialActive());
         QVERIFY(Settings::setTutorialActive(true));
@@ -128,18 +129,9 @@ private Q_SLOTS:
         QCOMPARE(XMLGetValue("TutorialActive", MessagesTutorial, QString(), QString()), QString("1"));
         QVERIFY(Settings::setTutorialActive(false));
         QVERIFY(!Settings::tutorialActive());
-    }
-
-    void messagesShowOnce()
-    {
-        QVERIFY(!Settings::firstRunDone());
-        QVERIFY(!Settings::volumeMessageShown());
-        QVERIFY(!Settings::waveformMessageShown());
-        QVERIFY(Settings::setFirstRunDone());
-        QVERIFY(Settings::setVolumeMessageShown());
-        QVERIFY(Settings::firstRunDone());
-        QVERIFY(Settings::volumeMessageShown());
-        QVERIFY(!Settings::waveformMessageShown());
+        QVERIFY(!Settings::firstRunDone() && !Settings::volumeMessageShown() && !Settings::waveformMessageShown());
+        QVERIFY(Settings::setFirstRunDone() && Settings::setVolumeMessageShown());
+        QVERIFY(Settings::firstRunDone() && Settings::volumeMessageShown() && !Settings::waveformMessageShown());
     }
 
     void unreadableStoreKeepsUsableValues()
