@@ -391,12 +391,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("location");
-        for (const char* t : {"music", "MUSIC", "Music", "mUsIc"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::MusicLocation);
-        for (const char* t : {"documents", "DOCUMENTS", "Documents"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DocumentsLocation);
-        for (const char* t : {"desktop", "DESKTOP", "Desktop"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DesktopLocation);
+        QTest::newRow("music") << "music" << int(QStandardPaths::MusicLocation);
+        QTest::newRow("mUsIc") << "mUsIc" << int(QStandardPaths::MusicLocation);
+        QTest::newRow("DOCUMENTS") << "DOCUMENTS" << int(QStandardPaths::DocumentsLocation);
+        QTest::newRow("Desktop") << "Desktop" << int(QStandardPaths::DesktopLocation);
     }
     void specialNamesInAnyLetterCase()
     {
@@ -410,27 +408,6 @@ private Q_SLOTS:
         const SaveLocationResult r = CheckSaveLocation(text);
         QVERIFY2(r.ok(), qPrintable(r.message));
         QCOMPARE(r.path, expected + "/");
-    }
-
-    void saveInChoices_data()
-    {
-        QTest::addColumn<QString>("saveIn");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<int>("current");
-        const QStringList three{"Desktop", "Documents", "Music"};
-        QTest::newRow("default") << "Desktop" << three << 0;
-        QTest::newRow("music in lower case") << "music" << three << 2;
-        QTest::newRow("a folder") << "/media/audio" << (three + QStringList{"/media/audio"}) << 3;
-        QTest::newRow("my music") << "My Music" << (three + QStringList{"My Music"}) << 3;
-    }
-    void saveInChoices()
-    {
-        QFETCH(QString, saveIn);
-        QFETCH(QStringList, items);
-        QFETCH(int, current);
-        const SaveInChoices c = MakeSaveInChoices(saveIn);
-        QCOMPARE(c.items, items);
-        QCOMPARE(c.current, current);
     }
 
     void copiesAreIdenticalAndReportProgress()
@@ -481,8 +458,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QList<bool>>("replaced"); // per track 1..3
         using A = OverwriteAnswer;
-        QTest::newRow("replace each") << QList<int>{int(A::Replace), int(A::Replace), int(A::Replace)} << 3 << ""
-                                      << QList<bool>{true, true, true};
         QTest::newRow("replace all") << QList<int>{int(A::ReplaceAll)} << 1 << "" << QList<bool>{true, true, true};
         QTest::newRow("skip the second")
             << QList<int>{int(A::Replace), int(A::Skip), int(A::Replace)} << 3 << "" << QList<bool>{true, false, true};
