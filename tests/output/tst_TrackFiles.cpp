@@ -346,15 +346,14 @@ private Q_SLOTS:
                                << "Please choose a location to save the finished files." << "";
         QTest::newRow("a file") << "{R}/a file.txt" << int(SaveCheck::IsFile) << "Save In"
                                 << "{R}/a file.txt\r\nThis is a file. Please select a folder." << "{R}/a file.txt";
-        QTest::newRow("missing folder") << "{R}/no such" << int(SaveCheck::NotFound) << "Folder not found"
-                                        << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another."
-                                        << "{R}/no such/";
-        QTest::newRow("missing folder, trailing slash")
-            << "{R}/no such/" << int(SaveCheck::NotFound) << "Folder not found"
-            << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another." << "{R}/no such/";
-        QTest::newRow("my music is a path") << "My Music" << int(SaveCheck::NotFound) << "Folder not found"
-                                            << "My Music\r\nThis location cannot be found.\r\nPlease choose another."
-                                            << "My Music/";
+        const QString notFound = QStringLiteral("\r\nThis location cannot be found.\r\nPlease choose another.");
+        const auto missing = [&](const char* tag, const QString& text, const QString& shown) {
+            QTest::newRow(tag) << text << int(SaveCheck::NotFound) << "Folder not found" << shown + notFound
+                               << shown + "/";
+        };
+        missing("missing folder", "{R}/no such", "{R}/no such");
+        missing("missing folder, trailing slash", "{R}/no such/", "{R}/no such");
+        missing("my music is a path", "My Music", "My Music");
         QTest::newRow("read-only folder") << "{RO}" << int(SaveCheck::ReadOnly) << "Folder Read-Only"
                                           << "{RO}\r\nThis location exists, but you cannot write files to it.\r\n"
                                              "Please choose another."
