@@ -1,5 +1,6 @@
-// The track index, track file clean-up, save-location checks and the copy of
-// finished files into the save folder.
+// The track index, the split transaction, track file clean-up, save-location
+// checks and the copy of finished files into the save folder, in the core and
+// through sonivault-cli.
 #include "output/CopyJob.h"
 #include "output/FileOperation.h"
 #include "output/RecordingSession.h"
@@ -11,9 +12,11 @@
 #include "tracks/modWaveSplit.h"
 #include "util/modFunctions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QEventLoop>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -60,6 +63,19 @@ class TestTrackFiles : public QObject {
         QDir().mkpath(ro);
         QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         return ro;
+    }
+
+    int cli(const QStringList& args, QString* out = nullptr, QString* err = nullptr)
+    {
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", args);
+        if (!p.waitForFinished(30000))
+            return -1;
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
 private Q_SLOTS:
@@ -620,6 +636,28 @@ private Q_SLOTS:
         QCOMPARE(ShellFileOperation({TrackFilePath(rec, 1)}, rec, FileOp::Copy, cb), QString());
         QCOMPARE(asked, 0);
         QVERIFY(readFile(TrackFilePath(rec, 1)) == content(1, 4000));
+    }
+    // sonivault-cli's output commands, run as a user would run them.
+    void cliSaveCheckAndCopy()
+    {
+        QString out, err;
+        QCOMPARE(cli({"save-check", "MUSIC"}, &out), 0);
+        QCOMPARE(out.trimmed(), env.root() + "/home/Music/");
+        QCOMPARE(cli({"save-check", env.root() + "/missing/"}, nullptr, &err), 1);
+        QCOMPARE(err.trimmed(), "Folder not found: " + env.root()
+                                    + "/missing / This location cannot be found. / Please choose another.");
+        QCOMPARE(cli({"save-check"}), 2);
+
+        for (int i = 1; i <= 3; ++i)
+            writeFile(TrackFilePath(rec, i), content(i, 1000 * i));
+        QVERIFY(WriteRecordingIndex(rec, 3));
+        QCOMPARE(cli({"copy-tracks", RecordingIndexPath(rec), dest}, &out, &err), 0);
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(readFile(dest + "/" + TrackFileName(i)) == content(i, 1000 * i));
+        QFile::remove(TrackFilePath(rec, 2));
+        QCOMPARE(cli({"copy-tracks", RecordingIndexPath(rec), dest}, &out, &err), 1);
+        QVERIFY(err.startsWith("Error moving or copying files. Click Back to try again. Details: "));
+        QVERIFY(err.contains(TrackFilePath(rec, 2)));
     }
 };
 
