@@ -152,9 +152,8 @@ private Q_SLOTS:
     void imageThroughSetting();
     void noDriveShowsTheFailure();
     void cancelWhileWriting();
-    void playAndOpenAfterCopies();
     void playlistOfEachOutput();
-    void moreKeepsEveryDelivery();
+    void finishActionsKeepEveryDelivery();
 };
 
 void TestFinishPage::writerCommand_data()
@@ -262,45 +261,6 @@ void TestFinishPage::cancelWhileWriting()
     QCOMPARE(t.errorText(), kCdFailed);
 }
 
-void TestFinishPage::playAndOpenAfterCopies()
-{
-    Split t;
-    QVERIFY(t.ok);
-    QStringList opened;
-    int answer = sv::ShellNoAssociation;
-    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
-        opened << file;
-        return answer;
-    });
-    const QString target = t.copyTo(QStringLiteral("My Tapes"));
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
-    QCOMPARE(t.saveIn(), target);
-    QVERIFY(t.finish("optFinishPlay")->isEnabled());
-    QVERIFY(t.finish("optFinishOpen")->isEnabled());
-
-    // No file manager: a message, and the window stays for another choice.
-    t.finish("optFinishOpen")->setChecked(true);
-    t.z.boxes.answer(sv::vbOK);
-    t.z.next();
-    QCOMPARE(opened, QStringList{target});
-    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
-    QVERIFY(t.z.boxes.last().text.contains(target));
-    QVERIFY(t.z.w->isVisible());
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
-
-    // Play: an M3U of the copies, opened once it is written; then the end.
-    answer = sv::ShellOk;
-    t.finish("optFinishPlay")->setChecked(true);
-    t.z.next();
-    const QString m3u = target + QStringLiteral("Recording 1432  05122026.m3u");
-    QCOMPARE(opened.last(), m3u);
-    QCOMPARE(readAll(m3u), (target + "Track 1.wav\r\n" + target + "Track 2.wav\r\n").toUtf8());
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
-    QVERIFY(!t.z.w->isVisible());
-    QVERIFY(QFile::exists(target + QStringLiteral("Track 2.wav")));
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
-
 void TestFinishPage::playlistOfEachOutput()
 {
     Split t;
@@ -342,22 +302,40 @@ void TestFinishPage::playlistOfEachOutput()
     QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
 }
 
-void TestFinishPage::moreKeepsEveryDelivery()
+// Open, More, an Audio CD, copies again and Play: each finish action does
+// its part, and at the end the program's own track files go while every
+// delivery stays.
+void TestFinishPage::finishActionsKeepEveryDelivery()
 {
     Split t;
     QVERIFY(t.ok);
-    sv::SetShellHandler([](const QString&, const QStringList&, const QString&) { return int(sv::ShellOk); });
+    QStringList opened;
+    int answer = sv::ShellNoAssociation;
+    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
+        opened << file;
+        return answer;
+    });
     const QString copies = t.copyTo(QStringLiteral("Copies"));
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.saveIn(), copies);
 
+    // No file manager: a message, and the window stays for another choice.
+    t.finish("optFinishOpen")->setChecked(true);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.next();
+    QCOMPARE(opened, QStringList{copies});
+    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
+    QVERIFY(t.z.boxes.last().text.contains(copies));
+    QVERIFY(t.z.w->isVisible());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
+
+    // More: a CD image from the same tracks.
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
     QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("1"));
     QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Next"));
-    QVERIFY(!t.z.w->cmdBack()->isEnabled());
-
-    // A CD image from the same tracks.
+    QVERIFY(!t.z.w->cmdBack()->isEnabled()); // no way back into the finished split
     const QString cue = t.z.env.root() + QStringLiteral("/disc.cue");
     t.burnImage(cue);
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
@@ -365,7 +343,7 @@ void TestFinishPage::moreKeepsEveryDelivery()
     QVERIFY(QFile::exists(cue));
     QCOMPARE(t.z.st().Session.deliveries().size(), 2);
 
-    // And copies once more, elsewhere, after the CD: Play is offered again.
+    // Copies once more, elsewhere, after the CD: Play and Open are offered again.
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     const QString again = t.copyTo(QStringLiteral("Again"));
@@ -373,9 +351,14 @@ void TestFinishPage::moreKeepsEveryDelivery()
     QVERIFY(t.finish("optFinishPlay")->isEnabled());
     QVERIFY(t.finish("optFinishOpen")->isEnabled());
 
-    // Exit: the program's own track files go, every delivery stays.
-    t.finish("optFinishExit")->setChecked(true);
+    // Play: an M3U of these copies, opened once it is written; then the end.
+    answer = sv::ShellOk;
+    t.finish("optFinishPlay")->setChecked(true);
     t.z.next();
+    const QString m3u = again + QStringLiteral("Recording 1432  05122026.m3u");
+    QCOMPARE(opened.last(), m3u);
+    QCOMPARE(readAll(m3u), (again + "Track 1.wav\r\n" + again + "Track 2.wav\r\n").toUtf8());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
     QVERIFY(!t.z.w->isVisible());
     QVERIFY(!QFile::exists(t.folder + QStringLiteral("Track 1.wav")));
     for (const QString& f : {copies + "Track 1.wav", copies + "Track 2.wav", again + "Track 2.wav", cue,
