@@ -123,8 +123,6 @@ struct WriterWatch {
                     seen = true;
                     title = w->windowTitle();
                     mainHidden = mainHidden || !main->isVisible();
-                    percent = qMax(percent, sv::test::Find<QProgressBar>(w, "barCDProgress")->value());
-                    status = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
                     if (onSeen)
                         std::exchange(onSeen, {})(w);
                 }
@@ -135,9 +133,7 @@ struct WriterWatch {
     QTimer timer;
     bool seen = false;
     bool mainHidden = false;
-    int percent = -1;
     QString title;
-    QString status;
     std::function<void(QWidget*)> onSeen;
     QString statusBeforeCancel;
 };
