@@ -94,24 +94,6 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(dest));
     }
 
-    // The index replaces a stale one and reads back through the store as the
-    // outputs read it; one that cannot be written says so.
-    void recordingIndex()
-    {
-        writeFile(RecordingIndexPath(rec), "stale index of an earlier recording\r\n");
-        QVERIFY(WriteRecordingIndex(rec, 12));
-        const QString index = RecordingIndexPath(rec);
-        QCOMPARE(XMLGetValue("Tracks", "", index, "?"), QStringLiteral("12"));
-        QCOMPARE(XMLGetValue("Name", "Track10", index, "?"), QStringLiteral("Track 10"));
-        const QStringList files = TrackFilesFromIndex(index, 13);
-        QCOMPARE(files.first(), rec + "Track 1.wav");
-        QCOMPARE(files[11], rec + "Track 12.wav");
-        QCOMPARE(files.last(), QString());
-        QString error;
-        QVERIFY(!WriteRecordingIndex(readOnlyFolder(), 3, &error));
-        QVERIFY(error.contains(QLatin1String("recording.xml")));
-    }
-
     // The files of a folder in plain byte order.
     static QStringList names(const QString& folder)
     {
