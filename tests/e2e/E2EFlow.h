@@ -2,21 +2,24 @@
 // The road from a virtual deck to the output page, shared by the whole-wizard
 // runs: a generated demo side on the deck's second line, Scan, Adjust, a
 // 5-minute profile recorded at a high speed factor, the detected tracks and
-// the split. Timers are driven by the test.
+// the split; then the steps every output shares up to Exit. Timers are
+// driven by the test.
 #include "app/WizardFixture.h"
 #include "support/FindChild.h"
 #include "audioin/engine/DemoSignal.h"
 #include "tracks/modWaveSplit.h"
 
 #include <QElapsedTimer>
-#include <QThread>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
 #include <thread>
 
 namespace svtest {
-
 
 const QString kFound = QStringLiteral("Line found. Click Adjust to optimize the volume.");
 const QString kOptimized = QStringLiteral("Volume Optimized. Click Next to continue.");
@@ -68,7 +71,6 @@ inline void ScanAndAdjust(Wizard& z)
     QCOMPARE(sv::test::Find<QLabel>(vol, "lblAdjustInfo")->text(), kOptimized);
 }
 
-
 // The wizard from the welcome page to the output page with the demo side
 // recorded and split; the split spans, or none after a failure. onWaveform
 // looks at the waveform page before the split.
@@ -117,9 +119,18 @@ inline QVector<sv::FrameSpan> RecordAndSplitDemoSide(Wizard& z, const std::funct
     return z.page() == QStringLiteral("picOutput") ? spans : QVector<sv::FrameSpan>{};
 }
 
+// The generated demo side, written once per test program.
+inline QString DemoSide()
+{
+    static QTemporaryDir dir;
+    static const QString path = dir.path() + QStringLiteral("/demo-side.wav");
+    static const bool written = sv::audio::WriteDemoSide(path);
+    return written ? path : QString();
+}
+
 // The deck the runs record from: the music is on the second line, so the scan
 // has to move on to it.
-inline sv::audio::VirtualDeck DemoDeck(const QString& side)
+inline sv::audio::VirtualDeck DemoDeck(const QString& side = DemoSide())
 {
     using sv::audio::VirtualSignal;
     sv::audio::VirtualDeck deck;
@@ -134,7 +145,9 @@ inline sv::audio::VirtualDeck DemoDeck(const QString& side)
 // From the output page: WAV copies twice into one folder (the second time
 // replacing, with "Yes to all"), then into the recording folder itself, then
 // Exit. Every delivered file must still be there, and the recording gone.
-inline void DeliverCopiesThreeTimesAndExit(Wizard& z, const QVector<sv::FrameSpan>& spans)
+// afterFirst looks at the finish page after the first copies.
+inline void DeliverCopiesThreeTimesAndExit(Wizard& z, const QVector<sv::FrameSpan>& spans,
+                                           const std::function<void(const QString& target)>& afterFirst = {})
 {
     const QString folder = z.st().RecordDirectory;
     const QString target = z.env.root() + QStringLiteral("/My Tapes/");
@@ -153,6 +166,10 @@ inline void DeliverCopiesThreeTimesAndExit(Wizard& z, const QVector<sv::FrameSpa
         z.next();
     };
     copyTo(target);
+    if (afterFirst)
+        afterFirst(target);
+    if (QTest::currentTestFailed())
+        return;
     more();
     // The copies of the first round are replaced ("Yes to all" when there are several).
     z.boxes.answer(spans.size() > 1 ? sv::vbYesToAll : sv::vbYes);
@@ -174,6 +191,69 @@ inline void DeliverCopiesThreeTimesAndExit(Wizard& z, const QVector<sv::FrameSpa
         QCOMPARE(QFileInfo(folder + name).size(), 44 + spans[i - 1].frames * 4);
     }
     QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
+}
+
+// Chooses an output on the output page, goes on to its page and types the
+// save folder ("My Tapes", made here) into its box; the folder, without a
+// trailing slash.
+inline QString ChooseOutput(Wizard& z, const char* option, const char* page, const char* saveBox)
+{
+    sv::test::Find<QRadioButton>(z.w->picOutput(), option)->setChecked(true);
+    z.next();
+    [&] { QCOMPARE(z.page(), QString::fromLatin1(page)); }();
+    const QString target = z.env.root() + QStringLiteral("/My Tapes");
+    QDir().mkpath(target);
+    sv::test::Find<QComboBox>(z.current(), saveBox)->setEditText(target);
+    return target;
+}
+
+// Next on an output page: the encoding (on encodingPage, when it has one)
+// runs until it hands over to the finish page.
+inline void EncodeToFinishPage(Wizard& z, const char* encodingPage, int timeoutMs)
+{
+    z.next();
+    if (encodingPage) {
+        QCOMPARE(z.page(), QString::fromLatin1(encodingPage));
+        QVERIFY(z.st().Compressing);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!z.st().Compressing, timeoutMs);
+    QCOMPARE(z.page(), QStringLiteral("picFinish"));
+}
+
+// The finish page names the save folder; Exit takes the program's own files
+// and leaves every delivered file in target.
+inline void ExitKeepsDelivered(Wizard& z, const QString& target)
+{
+    QWidget* fin = z.w->picFinish();
+    QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), target + QStringLiteral("/"));
+    QCOMPARE(z.w->cmdNext()->text(), QStringLiteral("&Finish"));
+    const QString folder = z.st().RecordDirectory;
+    const QStringList delivered = QDir(target).entryList(QDir::Files, QDir::Name);
+    QVERIFY(!delivered.isEmpty());
+    sv::test::Find<QRadioButton>(fin, "optFinishExit")->setChecked(true);
+    z.next();
+    QVERIFY(!z.w->isVisible());
+    QVERIFY(!QFile::exists(folder + QStringLiteral("Track 1.wav")));
+    QCOMPARE(QDir(target).entryList(QDir::Files, QDir::Name), delivered);
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+// The format of a file as ffprobe reads it: duration, bit_rate and tags
+// (tag names in lower case).
+inline QJsonObject Probe(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                        QStringLiteral("format=duration,bit_rate:format_tags"), QStringLiteral("-of"),
+                                        QStringLiteral("json"), path});
+    p.waitForFinished(60000);
+    QJsonObject format = QJsonDocument::fromJson(p.readAllStandardOutput()).object()[QStringLiteral("format")].toObject();
+    QJsonObject tags;
+    const QJsonObject raw = format[QStringLiteral("tags")].toObject();
+    for (auto it = raw.begin(); it != raw.end(); ++it)
+        tags[it.key().toLower()] = it.value();
+    format[QStringLiteral("tags")] = tags;
+    return format;
 }
 
 } // namespace svtest

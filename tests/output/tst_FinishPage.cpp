@@ -1,7 +1,7 @@
 // The audio CD output and the finish page in the main window: the CD writer
 // run through the CDBurner setting (a real image, the real no-drive failure,
-// a writer that cannot start, a cancelled one), the five finish actions with
-// their settings and option states, and several outputs from one split.
+// a writer that cannot start, a cancelled one), the finish actions with their
+// settings and option states, and several outputs from one split.
 #include "app/WizardFixture.h"
 #include "output/AudioCD.h"
 #include "output/TrackFiles.h"
@@ -71,6 +71,20 @@ struct Split {
     QWidget* errorPanel() { return sv::test::Find<QWidget>(z.w->picFinish(), "picFinishError"); }
     QString errorText() { return sv::test::Find<QLabel>(z.w->picFinish(), "lblErrorFinish")->text(); }
     QString failReport() const { return z.env.dataFolder() + QStringLiteral("cd_fail.txt"); }
+    // No CD was made: the finish page says why, and the user may choose
+    // another output or exit.
+    void expectCdFailed(const QString& text)
+    {
+        QCOMPARE(z.page(), QStringLiteral("picFinish"));
+        QVERIFY(errorPanel()->isVisibleTo(z.w->picFinish()));
+        QVERIFY2(errorText().startsWith(text), qPrintable(errorText()));
+        QVERIFY(z.st().Session.deliveries().isEmpty());
+        QVERIFY(z.w->isVisible());
+        QVERIFY(!z.st().WritingAudioCD);
+        QVERIFY(finish("optFinishMore")->isEnabled());
+        QVERIFY(z.w->cmdNext()->isEnabled());
+        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    }
 
     // WAV copies into a folder of the user's, through the copy page.
     QString copyTo(const QString& name)
@@ -109,8 +123,6 @@ struct WriterWatch {
                     seen = true;
                     title = w->windowTitle();
                     mainHidden = mainHidden || !main->isVisible();
-                    percent = qMax(percent, sv::test::Find<QProgressBar>(w, "barCDProgress")->value());
-                    status = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
                     if (onSeen)
                         std::exchange(onSeen, {})(w);
                 }
@@ -121,9 +133,7 @@ struct WriterWatch {
     QTimer timer;
     bool seen = false;
     bool mainHidden = false;
-    int percent = -1;
     QString title;
-    QString status;
     std::function<void(QWidget*)> onSeen;
     QString statusBeforeCancel;
 };
@@ -135,13 +145,10 @@ class TestFinishPage : public QObject {
 private Q_SLOTS:
     void writerCommand_data();
     void writerCommand();
-    void imageThroughSetting();
     void noDriveShowsTheFailure();
-    void writerThatCannotStart();
     void cancelWhileWriting();
-    void playAndOpenAfterCopies();
     void playlistOfEachOutput();
-    void moreKeepsEveryDelivery();
+    void finishActionsKeepEveryDelivery();
 };
 
 void TestFinishPage::writerCommand_data()
@@ -164,42 +171,6 @@ void TestFinishPage::writerCommand()
     QCOMPARE(sv::CdBurnerCommand(setting, QStringLiteral("/opt/sv"), QStringLiteral("/home/a b/rec ord.xml")), command);
 }
 
-void TestFinishPage::imageThroughSetting()
-{
-    Split t;
-    QVERIFY(t.ok);
-    sv::Settings::setFinishAction(QStringLiteral("2"));
-    t.z.w->picFinish()->SelectFinishAction(QStringLiteral("2"));
-    // A report left by an earlier run is no failure of this one.
-    QVERIFY(writeFile(t.failReport(), "old"));
-    const QString out = t.z.env.root() + QStringLiteral("/My CDs/");
-    QVERIFY(QDir().mkpath(out));
-    WriterWatch watch(t.z.w.get());
-    t.burnImage(out + QStringLiteral("tape one.cue"));
-
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
-    QVERIFY2(t.errorPanel()->isHidden(), qPrintable(t.errorText()));
-    QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
-    QVERIFY(QFile::exists(out + QStringLiteral("tape one.cue")));
-    QVERIFY(QFileInfo(out + QStringLiteral("tape one.bin")).size() >= Tracks * 5 * 44100 * 4);
-    QVERIFY(!QFile::exists(t.failReport()));
-    // The writer's window stood in for the main window, which is back.
-    QVERIFY(watch.seen);
-    QCOMPARE(watch.title, QStringLiteral("Writing Audio CD"));
-    QVERIFY(watch.mainHidden);
-    QVERIFY(t.z.w->isVisible());
-    QVERIFY(!t.z.st().WritingAudioCD);
-    // No playing or opening a CD; the preselected Play falls back to Exit.
-    QVERIFY(!t.finish("optFinishPlay")->isEnabled());
-    QVERIFY(!t.finish("optFinishOpen")->isEnabled());
-    QVERIFY(t.finish("optFinishExit")->isChecked());
-    QVERIFY(!t.z.w->cmdBack()->isEnabled());
-    QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Finish"));
-    QCOMPARE(t.z.st().Session.deliveries().size(), 1);
-    QCOMPARE(t.z.st().Session.deliveries().last().kind, sv::DeliveryKind::Cd);
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
-
 void TestFinishPage::noDriveShowsTheFailure()
 {
     Split t;
@@ -207,41 +178,25 @@ void TestFinishPage::noDriveShowsTheFailure()
     // The default command: the writer beside the program, for a real disc.
     t.choose("optACD");
     t.z.next();
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
-    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
+    t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
-    QVERIFY(QFile::exists(t.failReport()));
     // The writer's reason is shown beneath.
     auto* reason = sv::test::Find<QLabel>(t.z.w->picFinish(), "lblErrorFinishReason");
     QVERIFY(reason->isVisibleTo(t.z.w->picFinish()));
-    QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
     QVERIFY(!reason->text().isEmpty());
+    QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
     // Nothing was made yet, so there is no place to show.
     QVERIFY(!sv::test::Find<QLineEdit>(t.z.w->picFinish(), "txtFinishSaveIn")->isVisibleTo(t.z.w->picFinish()));
-    QVERIFY(t.z.st().Session.deliveries().isEmpty());
-    QVERIFY(t.z.w->isVisible());
-    // The user may choose another output or exit.
-    QVERIFY(t.finish("optFinishMore")->isEnabled());
-    QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
 
-void TestFinishPage::writerThatCannotStart()
-{
-    Split t;
-    QVERIFY(t.ok);
+    // A writer that cannot start says so, with its command.
+    t.finish("optFinishMore")->setChecked(true);
+    t.z.next();
     t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), QStringLiteral("/nowhere/cdwriter index.xml"));
     t.choose("optACD");
     t.z.next();
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
-    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
-    QVERIFY2(t.errorText().startsWith(QStringLiteral("Your Audio CD was not created: the CD writer could not be "
-                                                     "started (/nowhere/cdwriter index.xml")),
-             qPrintable(t.errorText()));
+    t.expectCdFailed(QStringLiteral("Your Audio CD was not created: the CD writer could not be started "
+                                    "(/nowhere/cdwriter index.xml"));
     QVERIFY(t.saveIn() != QLatin1String("Audio CD"));
-    QVERIFY(t.z.w->isVisible());
-    QVERIFY(!t.z.st().WritingAudioCD);
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
 }
 
 void TestFinishPage::cancelWhileWriting()
@@ -269,50 +224,8 @@ void TestFinishPage::cancelWhileWriting()
     t.z.next();
     QVERIFY(clock.elapsed() < 30000);
     QCOMPARE(watch.statusBeforeCancel, QStringLiteral("Writing the audio CD: 37%"));
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
-    QVERIFY(t.errorPanel()->isVisibleTo(t.z.w->picFinish()));
-    QVERIFY(t.z.st().Session.deliveries().isEmpty());
-    QVERIFY(t.z.w->isVisible());
-}
-
-void TestFinishPage::playAndOpenAfterCopies()
-{
-    Split t;
-    QVERIFY(t.ok);
-    QStringList opened;
-    int answer = sv::ShellNoAssociation;
-    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
-        opened << file;
-        return answer;
-    });
-    const QString target = t.copyTo(QStringLiteral("My Tapes"));
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
-    QCOMPARE(t.saveIn(), target);
-    QVERIFY(t.finish("optFinishPlay")->isEnabled());
-    QVERIFY(t.finish("optFinishOpen")->isEnabled());
-
-    // No file manager: a message, and the window stays for another choice.
-    t.finish("optFinishOpen")->setChecked(true);
-    t.z.boxes.answer(sv::vbOK);
-    t.z.next();
-    QCOMPARE(opened, QStringList{target});
-    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
-    QVERIFY(t.z.boxes.last().text.contains(target));
-    QVERIFY(t.z.w->isVisible());
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
-
-    // Play: an M3U of the copies, opened once it is written; then the end.
-    answer = sv::ShellOk;
-    t.finish("optFinishPlay")->setChecked(true);
-    t.z.next();
-    const QString m3u = target + QStringLiteral("Recording 1432  05122026.m3u");
-    QCOMPARE(opened.last(), m3u);
-    QCOMPARE(readAll(m3u), (target + "Track 1.wav\r\n" + target + "Track 2.wav\r\n").toUtf8());
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
-    QVERIFY(!t.z.w->isVisible());
-    QVERIFY(QFile::exists(target + QStringLiteral("Track 2.wav")));
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
 }
 
 void TestFinishPage::playlistOfEachOutput()
@@ -356,30 +269,63 @@ void TestFinishPage::playlistOfEachOutput()
     QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
 }
 
-void TestFinishPage::moreKeepsEveryDelivery()
+// Open, More, an Audio CD, copies again and Play: each finish action does
+// its part, and at the end the program's own track files go while every
+// delivery stays.
+void TestFinishPage::finishActionsKeepEveryDelivery()
 {
     Split t;
     QVERIFY(t.ok);
-    sv::SetShellHandler([](const QString&, const QStringList&, const QString&) { return int(sv::ShellOk); });
+    QStringList opened;
+    int answer = sv::ShellNoAssociation;
+    sv::SetShellHandler([&](const QString& file, const QStringList&, const QString&) {
+        opened << file;
+        return answer;
+    });
     const QString copies = t.copyTo(QStringLiteral("Copies"));
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QCOMPARE(t.saveIn(), copies);
 
+    // No file manager: a message, and the window stays for another choice.
+    t.finish("optFinishOpen")->setChecked(true);
+    t.z.boxes.answer(sv::vbOK);
+    t.z.next();
+    QCOMPARE(opened, QStringList{copies});
+    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
+    QVERIFY(t.z.boxes.last().text.contains(copies));
+    QVERIFY(t.z.w->isVisible());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
+
+    // More: a CD image from the same tracks.
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
     QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("1"));
     QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Next"));
-    QVERIFY(!t.z.w->cmdBack()->isEnabled());
-
-    // A CD image from the same tracks.
-    const QString cue = t.z.env.root() + QStringLiteral("/disc.cue");
+    QVERIFY(!t.z.w->cmdBack()->isEnabled()); // no way back into the finished split
+    // A report left by an earlier run is no failure of this one.
+    QVERIFY(writeFile(t.failReport(), "old"));
+    const QString cue = t.z.env.root() + QStringLiteral("/My CDs/tape one.cue");
+    QVERIFY(QDir().mkpath(QFileInfo(cue).path()));
+    WriterWatch watch(t.z.w.get());
     t.burnImage(cue);
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    QVERIFY2(t.errorPanel()->isHidden(), qPrintable(t.errorText()));
     QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
     QVERIFY(QFile::exists(cue));
+    const QString bin = t.z.env.root() + QStringLiteral("/My CDs/tape one.bin");
+    QVERIFY(QFileInfo(bin).size() >= Tracks * 5 * 44100 * 4);
+    QVERIFY(!QFile::exists(t.failReport()));
+    // The writer's window stood in for the main window, which is back.
+    QVERIFY(watch.seen);
+    QCOMPARE(watch.title, QStringLiteral("Writing Audio CD"));
+    QVERIFY(watch.mainHidden);
+    QVERIFY(t.z.w->isVisible());
+    QVERIFY(!t.z.st().WritingAudioCD);
     QCOMPARE(t.z.st().Session.deliveries().size(), 2);
+    QCOMPARE(t.z.st().Session.deliveries().last().kind, sv::DeliveryKind::Cd);
 
-    // And copies once more, elsewhere, after the CD: Play is offered again.
+    // Copies once more, elsewhere, after the CD: Play and Open are offered again.
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     const QString again = t.copyTo(QStringLiteral("Again"));
@@ -387,13 +333,17 @@ void TestFinishPage::moreKeepsEveryDelivery()
     QVERIFY(t.finish("optFinishPlay")->isEnabled());
     QVERIFY(t.finish("optFinishOpen")->isEnabled());
 
-    // Exit: the program's own track files go, every delivery stays.
-    t.finish("optFinishExit")->setChecked(true);
+    // Play: an M3U of these copies, opened once it is written; then the end.
+    answer = sv::ShellOk;
+    t.finish("optFinishPlay")->setChecked(true);
     t.z.next();
+    const QString m3u = again + QStringLiteral("Recording 1432  05122026.m3u");
+    QCOMPARE(opened.last(), m3u);
+    QCOMPARE(readAll(m3u), (again + "Track 1.wav\r\n" + again + "Track 2.wav\r\n").toUtf8());
+    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
     QVERIFY(!t.z.w->isVisible());
     QVERIFY(!QFile::exists(t.folder + QStringLiteral("Track 1.wav")));
-    for (const QString& f : {copies + "Track 1.wav", copies + "Track 2.wav", again + "Track 2.wav", cue,
-                             t.z.env.root() + QStringLiteral("/disc.bin")})
+    for (const QString& f : {copies + "Track 1.wav", copies + "Track 2.wav", again + "Track 2.wav", cue, bin})
         QVERIFY2(QFile::exists(f), qPrintable(f));
     QCOMPARE(readAll(copies + "Track 2.wav"), readAll(again + "Track 2.wav"));
     QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));

