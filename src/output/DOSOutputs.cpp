@@ -76,12 +76,6 @@ DOSOutputs::~DOSOutputs()
     delete m_decoder;
 }
 
-void DOSOutputs::setCommand(const QString& program, const QStringList& arguments)
-{
-    m_program = program;
-    m_arguments = arguments;
-}
-
 void DOSOutputs::fail(RunnerFailure failure, const QString& text)
 {
     m_failure = failure;
@@ -92,20 +86,13 @@ void DOSOutputs::fail(RunnerFailure failure, const QString& text)
 
 QString DOSOutputs::ExecuteCommand(const QString& program, const QStringList& arguments)
 {
-    if (!program.isEmpty())
-        setCommand(program, arguments);
-    return ExecuteCommand();
-}
-
-QString DOSOutputs::ExecuteCommand()
-{
     if (m_proc)
         return QString(); // already running: a nested call from an event handler
     m_failure = RunnerFailure::None;
     m_message.clear();
     m_exitCode = -1;
 
-    if (m_program.isEmpty()) {
+    if (program.isEmpty()) {
         fail(RunnerFailure::CommandLineEmpty, kCommandLineEmpty);
         return QString();
     }
@@ -121,8 +108,8 @@ QString DOSOutputs::ExecuteCommand()
     proc->setStandardInputFile(QProcess::nullDevice());
     if (!m_env.isEmpty())
         proc->setProcessEnvironment(m_env);
-    proc->setProgram(m_program);
-    proc->setArguments(m_arguments);
+    proc->setProgram(program);
+    proc->setArguments(arguments);
     proc->start(QIODevice::ReadOnly);
     if (!proc->waitForStarted(-1)) {
         delete proc;
@@ -179,61 +166,6 @@ void DOSOutputs::Cancel()
 {
     if (m_proc)
         m_proc->kill();
-}
-
-ShellResult ShellModal(const QString& program, const QStringList& arguments)
-{
-    ShellResult result;
-    if (program.isEmpty())
-        return result;
-    QProcess proc;
-    proc.setProcessChannelMode(QProcess::ForwardedChannels);
-    proc.setStandardInputFile(QProcess::nullDevice());
-    proc.start(program, arguments, QIODevice::NotOpen);
-    if (!proc.waitForStarted(-1)) {
-        result.error = proc.errorString();
-        return result;
-    }
-    result.started = true;
-    QEventLoop loop;
-    QObject::connect(&proc, &QProcess::finished, &loop, &QEventLoop::quit);
-    if (proc.state() != QProcess::NotRunning)
-        loop.exec();
-    result.exitCode = proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -1;
-    return result;
-}
-
-namespace {
-// A process that has ended but was not yet reaped by its parent still has an
-// id; it counts as ended.
-bool processAlive(qint64 pid)
-{
-    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
-    return !(close >= 0 && close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X'));
-}
-} // namespace
-
-void WaitForProcess(qint64 pid)
-{
-    if (pid <= 0)
-        return;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(150);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!processAlive(pid))
-            loop.quit();
-    });
-    if (!processAlive(pid))
-        return;
-    poll.start();
-    loop.exec();
 }
 
 std::optional<int> EncoderPercent(const QString& text)

@@ -40,10 +40,6 @@ public:
     explicit DOSOutputs(QObject* parent = nullptr);
     ~DOSOutputs() override;
 
-    void setCommand(const QString& program, const QStringList& arguments);
-    QString program() const { return m_program; }
-    QStringList arguments() const { return m_arguments; }
-    QString CommandLine() const { return CommandLineText(m_program, m_arguments); }
     // The program's environment (the caller's when never set).
     void setEnvironment(const QProcessEnvironment& env) { m_env = env; }
     // Jobs off the UI thread report failures in their result instead of
@@ -58,7 +54,6 @@ public:
     // arrives, then one empty piece when the program has ended. Returns the
     // whole text, or empty text when the program could not be run. Events
     // keep being processed meanwhile.
-    QString ExecuteCommand();
     QString ExecuteCommand(const QString& program, const QStringList& arguments);
 
     bool isRunning() const { return m_proc != nullptr; }
@@ -78,8 +73,6 @@ private:
     void fail(RunnerFailure failure, const QString& text);
     void drain();
 
-    QString m_program;
-    QStringList m_arguments;
     QString m_outputs;
     QString m_message;
     RunnerFailure m_failure = RunnerFailure::None;
@@ -90,21 +83,6 @@ private:
     struct Decoder;
     Decoder* m_decoder = nullptr;
 };
-
-// Result of ShellModal: whether the program ran, and how it ended.
-struct ShellResult {
-    bool started = false;
-    int exitCode = -1;  // -1 when it crashed or did not start
-    QString error;      // why it did not start; empty otherwise
-};
-
-// Starts a program without redirection and returns once it has exited, while
-// events keep being processed. An empty program starts nothing.
-ShellResult ShellModal(const QString& program, const QStringList& arguments);
-
-// Returns once no process with that id exists any more (checked every 150 ms,
-// processing events in between). Ids of 0 or below return at once.
-void WaitForProcess(qint64 pid);
 
 // MP3 encoder progress: the whole number between the first "(" and the first
 // "%" of a line, 0 to 100. Each line of the text is read this way and the last
