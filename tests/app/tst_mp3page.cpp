@@ -107,6 +107,7 @@ private Q_SLOTS:
     void optionsDialog();
     void exitRefusedWhileCompressing();
     void failuresShownAndRetried();
+    void existingFilesReplacedOnlyAfterYes();
 };
 
 void TestMp3Page::fieldsStoredAndFallbacks()
@@ -374,6 +375,63 @@ void TestMp3Page::failuresShownAndRetried()
     // Delivered: a new recording leaves the MP3s and takes the tracks.
     QVERIFY(z.st().Session.isDelivered(target + QStringLiteral("Track 1.mp3")));
     QVERIFY(QFile::exists(QFileInfo(index).path() + QStringLiteral("/Track 1.wav")));
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+}
+
+// MP3s of the same names already in the save folder: asked about before the
+// move, each kept unless the answer is yes; a cancel changes nothing there.
+void TestMp3Page::existingFilesReplacedOnlyAfterYes()
+{
+    SV_REQUIRE_TOOL(HaveLame(), "lame");
+    Wizard z;
+    z.noWelcomeDialog();
+    QVERIFY(z.start());
+    const QString rec = QFileInfo(MakeRecording(z, 3)).path();
+    z.w->picMP3()->LoadMP3Page();
+    const QString target = SaveFolder(z);
+    const auto content = [&](int k) {
+        QFile f(target + QStringLiteral("Track %1.mp3").arg(k));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    for (int k : {1, 2}) {
+        QFile f(target + QStringLiteral("Track %1.mp3").arg(k));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("mine " + QByteArray::number(k)) > 0);
+    }
+    const auto leftovers = [&] {
+        return QDir(rec).entryList({QStringLiteral(".mp3-*")}, QDir::AllEntries | QDir::Hidden);
+    };
+
+    z.boxes.answer(sv::vbCancel);
+    z.next();
+    auto* error = Find<QFrame>(z.w->picMP3Compress(), "picMP3CompressError");
+    QTRY_VERIFY_WITH_TIMEOUT(!error->isHidden(), 30000);
+    QCOMPARE(Find<QLabel>(z.w->picMP3Compress(), "lblMP3CompressError")->text(),
+             QStringLiteral("Error moving or copying files. Move canceled."));
+    QCOMPARE(z.boxes.shown.size(), 1);
+    QCOMPARE(z.boxes.shown[0].title, QStringLiteral("Confirm File Replace"));
+    QVERIFY(z.boxes.shown[0].text.contains(QStringLiteral("\"Track 1.mp3\"")));
+    QCOMPARE(z.boxes.shown[0].style & 7, int(sv::vbYesNoAllCancel));
+    QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{QStringLiteral("Track 1.mp3"), QStringLiteral("Track 2.mp3")}));
+    QCOMPARE(content(1), QByteArray("mine 1"));
+    QCOMPARE(content(2), QByteArray("mine 2"));
+    QCOMPARE(leftovers(), QStringList());
+    QVERIFY(!z.st().Compressing);
+
+    // No keeps track 1's file, Yes replaces track 2's; track 3 is new.
+    z.back();
+    z.boxes.clear();
+    z.boxes.answer(sv::vbNo);
+    z.boxes.answer(sv::vbYes);
+    z.next();
+    QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 30000);
+    QCOMPARE(z.boxes.shown.size(), 2);
+    QCOMPARE(z.boxes.shown[1].style & 7, int(sv::vbYesNoCancel)); // the last question has no "to All"
+    QCOMPARE(content(1), QByteArray("mine 1"));
+    QVERIFY(content(2).size() > 1000);
+    QVERIFY(QFile::exists(target + QStringLiteral("Track 3.mp3")));
+    QCOMPARE(QDir(target).entryList(QDir::Files).size(), 3);
+    QCOMPARE(leftovers(), QStringList());
+    QCOMPARE(QDir(rec).entryList({QStringLiteral("*.wav")}).size(), 3);
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 
