@@ -26,20 +26,11 @@ namespace sv {
 
 QString Mp3FailureText(const JobResult& r)
 {
-    switch (r.code) {
-    case Mp3Code::EncoderMissing:
-        return QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=") + r.detail;
-    case Mp3Code::EncodeFailed:
-        return QStringLiteral("Compressing the file failed: ") + r.detail + QStringLiteral("  In lame");
-    case Mp3Code::OutputMissing:
-        return QStringLiteral("The compressed file was not created. Commandline= ") + r.detail;
-    case Mp3Code::MoveFailed:
-        return QStringLiteral("Error moving or copying files. ") + r.detail;
-    case Mp3Code::NoTracks:
+    if (r.code == Mp3Code::MoveFailed)
+        return MoveFailureText(r.detail);
+    if (r.code == Mp3Code::NoTracks)
         return QStringLiteral("The recording has no tracks to compress: ") + r.detail;
-    default:
-        return QString();
-    }
+    return EncoderFailureText(r, QStringLiteral("MP3"), QStringLiteral("lame"));
 }
 
 QString FindLame(const QString& programFolder, const QString& searchPath)

@@ -4,6 +4,7 @@
 // CLI), or leaves them for the caller to move with its own questions (the
 // page). The page runs one encoder, sonivault-cli one per core; both get the
 // same files, names and tags.
+#include "output/EncoderFailure.h"
 #include "output/FileOperation.h"
 #include "output/Mp3Options.h"
 #include "util/Job.h"
@@ -20,11 +21,11 @@ class QTemporaryDir;
 namespace sv {
 
 namespace Mp3Code {
-constexpr int EncoderMissing = JobCode::FirstOwn; // detail: the encoder path looked for
-constexpr int EncodeFailed = JobCode::FirstOwn + 1;  // detail: the encoder's output (or why it did not start)
-constexpr int OutputMissing = JobCode::FirstOwn + 2; // detail: the command line, for display
-constexpr int MoveFailed = JobCode::FirstOwn + 3;    // detail: the move's error text
-constexpr int NoTracks = JobCode::FirstOwn + 4;      // detail: the index path
+constexpr int EncoderMissing = EncoderCode::Missing;
+constexpr int EncodeFailed = EncoderCode::Failed;
+constexpr int OutputMissing = EncoderCode::NotCreated;
+constexpr int MoveFailed = EncoderCode::FirstJobOwn;   // detail: the move's error text
+constexpr int NoTracks = EncoderCode::FirstJobOwn + 1; // detail: the index path
 } // namespace Mp3Code
 
 // The text the compression page shows for a failed run ("" for success and

@@ -95,7 +95,7 @@ void PageMP3Compress::Finished(const sv::JobResult& r)
     const QString moved =
         sv::ShellFileOperation(window(), files, m_folder, sv::FileOp::Move, QStringLiteral("Please Wait..."));
     if (!moved.isEmpty()) {
-        End(sv::Mp3FailureText({sv::Mp3Code::MoveFailed, 0, moved}));
+        End(sv::MoveFailureText(moved));
         return;
     }
     QStringList placed;
