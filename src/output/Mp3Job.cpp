@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <deque>
@@ -25,20 +26,11 @@ namespace sv {
 
 QString Mp3FailureText(const JobResult& r)
 {
-    switch (r.code) {
-    case Mp3Code::EncoderMissing:
-        return QStringLiteral("The MP3 encoder can't be found. Please reinstall Sonivault. STR=") + r.detail;
-    case Mp3Code::EncodeFailed:
-        return QStringLiteral("Compressing the file failed: ") + r.detail + QStringLiteral("  In lame");
-    case Mp3Code::OutputMissing:
-        return QStringLiteral("The compressed file was not created. Commandline= ") + r.detail;
-    case Mp3Code::MoveFailed:
-        return QStringLiteral("Error moving or copying files. ") + r.detail;
-    case Mp3Code::NoTracks:
+    if (r.code == Mp3Code::MoveFailed)
+        return MoveFailureText(r.detail);
+    if (r.code == Mp3Code::NoTracks)
         return QStringLiteral("The recording has no tracks to compress: ") + r.detail;
-    default:
-        return QString();
-    }
+    return EncoderFailureText(r, QStringLiteral("MP3"), QStringLiteral("lame"));
 }
 
 QString FindLame(const QString& programFolder, const QString& searchPath)
@@ -80,14 +72,29 @@ QStringList UniqueFileNames(const QStringList& bases, const QString& ext)
 
 Mp3Job::Mp3Job(Mp3JobSettings settings, QObject* parent) : Job(parent), m_s(std::move(settings)) {}
 
-namespace {
+Mp3Job::~Mp3Job()
+{
+    // The work folder must outlive a running encoder.
+    cancel();
+    wait();
+}
 
-struct Item {
-    int number = 0;
-    QString status;
-    QStringList args;
-    QString encoded;
-};
+QStringList Mp3Job::encodedFiles() const
+{
+    QStringList files;
+    if (!m_work || isRunning() || !result().ok())
+        return files;
+    for (const QString& name : m_names)
+        files << m_work->filePath(name);
+    return files;
+}
+
+void Mp3Job::discard()
+{
+    m_work.reset();
+}
+
+namespace {
 
 // What the encoder threads tell the job's thread.
 struct Event {
@@ -103,7 +110,6 @@ struct Shared {
     std::deque<Event> events;
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
-    int running = 0;
 
     void post(Event e)
     {
@@ -111,20 +117,50 @@ struct Shared {
         events.push_back(std::move(e));
         changed.wakeAll();
     }
+    // The events so far, after waiting a little for one.
+    std::deque<Event> take()
+    {
+        std::deque<Event> out;
+        QMutexLocker lock(&mutex);
+        if (events.empty())
+            changed.wait(&mutex, 50);
+        out.swap(events);
+        return out;
+    }
+    bool empty()
+    {
+        QMutexLocker lock(&mutex);
+        return events.empty();
+    }
 };
+
+// The failure of a finished encoder run, or {} when its file is there.
+JobResult RunResult(const DOSOutputs& runner, const QString& output, const QString& encoder, const Mp3Track& it)
+{
+    if (runner.lastFailure() != RunnerFailure::None)
+        return {Mp3Code::EncodeFailed, 0, runner.lastMessage()};
+    if (runner.exitCode() != 0)
+        return {Mp3Code::EncodeFailed, 0,
+                output.trimmed().isEmpty() ? QStringLiteral("the encoder ended with code %1").arg(runner.exitCode())
+                                           : output.trimmed().right(2000)};
+    if (!FileExists(it.encoded))
+        return {Mp3Code::OutputMissing, 0, CommandLineText(encoder, it.args)};
+    return {};
+}
 
 // Encodes items until none is left or the run stops; runs on its own thread
 // so that the runner's event loop has one.
-void EncodeLoop(Shared& sh, const std::vector<Item>& items, const QString& encoder, const Job& job)
+void EncodeLoop(Shared& sh, const std::vector<Mp3Track>& items, const QString& encoder, const Job& job)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // lame reads tag texts in the locale's encoding: make that UTF-8.
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const auto stopped = [&] { return sh.stop.load() || job.isCanceled(); };
     for (;;) {
         const int i = sh.next.fetch_add(1);
-        if (i >= int(items.size()) || sh.stop.load() || job.isCanceled())
+        if (i >= int(items.size()) || stopped())
             return;
-        const Item& it = items[size_t(i)];
+        const Mp3Track& it = items[size_t(i)];
         sh.post({Event::Started, i, 0, {}});
         DeleteFileQuiet(it.encoded);
         DOSOutputs runner;
@@ -137,24 +173,16 @@ void EncodeLoop(Shared& sh, const std::vector<Item>& items, const QString& encod
         });
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (sh.stop.load() || job.isCanceled())
+            if (stopped())
                 runner.Cancel();
         });
         poll.start(50);
         const QString output = runner.ExecuteCommand(encoder, it.args);
         poll.stop();
-        if (sh.stop.load() || job.isCanceled())
+        if (stopped())
             return;
-        JobResult fail;
-        if (runner.lastFailure() != RunnerFailure::None)
-            fail = {Mp3Code::EncodeFailed, 0, runner.lastMessage()};
-        else if (runner.exitCode() != 0)
-            fail = {Mp3Code::EncodeFailed, 0,
-                    output.trimmed().isEmpty() ? QStringLiteral("the encoder ended with code %1").arg(runner.exitCode())
-                                               : output.trimmed().right(2000)};
-        else if (!FileExists(it.encoded))
-            fail = {Mp3Code::OutputMissing, 0, CommandLineText(encoder, it.args)};
-        if (fail.code != 0) {
+        const JobResult fail = RunResult(runner, output, encoder, it);
+        if (!fail.ok()) {
             sh.stop.store(true);
             sh.post({Event::Failed, i, 0, fail});
             return;
@@ -163,18 +191,44 @@ void EncodeLoop(Shared& sh, const std::vector<Item>& items, const QString& encod
     }
 }
 
+// The tracks' state as the job's thread sees it from the events.
+struct Tally {
+    std::vector<int> percent;
+    std::vector<bool> encoded;
+    int reported = 0; // tracks announced as encoded, in order
+    int done = 0;
+    JobResult failure;
+
+    explicit Tally(int count) : percent(size_t(count), 0), encoded(size_t(count), false) {}
+    void apply(const Event& e)
+    {
+        switch (e.kind) {
+        case Event::Started: break;
+        case Event::Percent: percent[size_t(e.index)] = e.percent; break;
+        case Event::Encoded:
+            percent[size_t(e.index)] = 100;
+            encoded[size_t(e.index)] = true;
+            ++done;
+            break;
+        case Event::Failed:
+            if (failure.ok())
+                failure = e.failure;
+            break;
+        }
+    }
+    qint64 sum() const
+    {
+        qint64 s = 0;
+        for (int p : percent)
+            s += p;
+        return s;
+    }
+};
+
 } // namespace
 
-JobResult Mp3Job::work()
+JobResult Mp3Job::plan(std::vector<Mp3Track>& items)
 {
-    m_names.clear();
-    m_finished.clear();
-    m_commandLines.clear();
-    const QString programFolder = m_s.programFolder.isEmpty() ? ProgramFolder() : m_s.programFolder;
-    m_encoder = FindLame(programFolder, m_s.searchPath.value_or(QString::fromLocal8Bit(qgetenv("PATH"))));
-    if (m_encoder.isEmpty())
-        return {Mp3Code::EncoderMissing, 0, AddSlash(programFolder) + QStringLiteral("lame")};
-
     const int count = IndexTrackCount(m_s.indexPath);
     if (count < 1)
         return {Mp3Code::NoTracks, 0, m_s.indexPath};
@@ -184,120 +238,86 @@ JobResult Mp3Job::work()
 
     // Encoded files wait in a folder of their own beside the tracks (the same
     // file system, so the move is a rename), never among the user's files.
-    std::unique_ptr<QTemporaryDir> work(new QTemporaryDir(indexDir.filePath(QStringLiteral(".mp3-XXXXXX"))));
-    if (!work->isValid())
-        work.reset(new QTemporaryDir(TempFolder() + QStringLiteral("sonivault-mp3-XXXXXX")));
-    if (!work->isValid())
+    m_work = std::make_unique<QTemporaryDir>(indexDir.filePath(QStringLiteral(".mp3-XXXXXX")));
+    if (!m_work->isValid())
+        m_work = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("sonivault-mp3-XXXXXX"));
+    if (!m_work->isValid())
         return {Mp3Code::EncodeFailed, errno, QStringLiteral("no folder for the encoded files")};
 
-    std::vector<Item> items(static_cast<size_t>(count));
+    items.assign(size_t(count), {});
     QStringList bases;
     for (int k = 1; k <= count; ++k) {
-        const TrackTags tags = LoadTrackTagsForEncoding(m_s.indexPath, k, year);
-        const QString fileTitle = StoredTrackValue(m_s.indexPath, k, QStringLiteral("Name"))
-                                      .value_or(QStringLiteral("Track ") + QString::number(k));
-        bases << OutputBaseName(fileTitle, k);
-        Item& it = items[size_t(k - 1)];
-        it.number = k;
-        it.status = QStringLiteral("Compressing ") +
-                    StoredTrackValue(m_s.indexPath, k, QStringLiteral("Name")).value_or(QStringLiteral("Track-") +
-                                                                                       QString::number(k));
+        const auto name = StoredTrackValue(m_s.indexPath, k, QStringLiteral("Name"));
+        bases << OutputBaseName(name.value_or(QStringLiteral("Track ") + QString::number(k)), k);
+        Mp3Track& it = items[size_t(k - 1)];
+        it.status = QStringLiteral("Compressing ") + name.value_or(QStringLiteral("Track-") + QString::number(k));
         QString input = TrackWavePath(m_s.indexPath, k);
         if (!input.isEmpty())
             input = QFileInfo(indexDir, input).absoluteFilePath();
-        it.args = LameArguments(opts, tags, k, input, QString());
+        it.args = LameArguments(opts, LoadTrackTagsForEncoding(m_s.indexPath, k, year), k, input, QString());
         it.args.removeLast();
     }
     m_names = UniqueFileNames(bases, QStringLiteral(".mp3"));
     for (int i = 0; i < count; ++i) {
-        Item& it = items[size_t(i)];
-        it.encoded = work->filePath(m_names[i]);
+        Mp3Track& it = items[size_t(i)];
+        it.encoded = m_work->filePath(m_names[i]);
         it.args << it.encoded;
         m_commandLines << CommandLineText(m_encoder, it.args);
     }
+    return {};
+}
 
+JobResult Mp3Job::encodeAll(const std::vector<Mp3Track>& items)
+{
     // Encoders on threads of their own; this thread reports in order.
+    const int count = int(items.size());
     Shared sh;
-    const int workers = qBound(1, m_s.jobs, count);
     std::vector<std::unique_ptr<QThread>> threads;
-    for (int w = 0; w < workers; ++w) {
+    for (int w = 0; w < qBound(1, m_s.jobs, count); ++w) {
         threads.emplace_back(QThread::create([&] { EncodeLoop(sh, items, m_encoder, *this); }));
         threads.back()->start();
     }
-    std::vector<int> percent(size_t(count), 0);
-    std::vector<bool> encoded(size_t(count), false);
-    int reported = 0; // tracks announced as encoded, in order
-    int done = 0;
-    JobResult failure;
-    auto allStopped = [&] {
-        for (auto& t : threads)
-            if (!t->isFinished())
-                return false;
-        return true;
+    const auto allStopped = [&] {
+        return std::all_of(threads.begin(), threads.end(), [](const auto& t) { return t->isFinished(); });
     };
+    Tally tally(count);
     report(0, qint64(count) * 100, items[0].status);
     for (;;) {
-        std::deque<Event> events;
-        {
-            QMutexLocker lock(&sh.mutex);
-            if (sh.events.empty())
-                sh.changed.wait(&sh.mutex, 50);
-            events.swap(sh.events);
-        }
-        for (const Event& e : events) {
-            switch (e.kind) {
-            case Event::Started:
+        for (const Event& e : sh.take()) {
+            tally.apply(e);
+            if (e.kind == Event::Started)
                 Q_EMIT trackStarted(e.index, count, items[size_t(e.index)].status);
-                break;
-            case Event::Percent:
-                percent[size_t(e.index)] = e.percent;
+            else if (e.kind == Event::Percent)
                 Q_EMIT trackPercent(e.index, e.percent);
-                break;
-            case Event::Encoded:
-                percent[size_t(e.index)] = 100;
-                encoded[size_t(e.index)] = true;
-                ++done;
-                break;
-            case Event::Failed:
-                if (failure.code == 0)
-                    failure = e.failure;
-                break;
-            }
-            qint64 sum = 0;
-            for (int p : percent)
-                sum += p;
-            if (!report(sum, qint64(count) * 100, items[size_t(e.index)].status))
+            if (!report(tally.sum(), qint64(count) * 100, items[size_t(e.index)].status))
                 sh.stop.store(true);
         }
-        while (reported < count && encoded[size_t(reported)]) {
-            Q_EMIT trackEncoded(reported, m_names[reported]);
-            ++reported;
-        }
-        if (done == count || ((failure.code != 0 || isCanceled()) && allStopped()))
+        for (; tally.reported < count && tally.encoded[size_t(tally.reported)]; ++tally.reported)
+            Q_EMIT trackEncoded(tally.reported, m_names[tally.reported]);
+        if (tally.done == count || ((!tally.failure.ok() || isCanceled()) && allStopped()))
             break;
-        if (allStopped()) {
-            QMutexLocker lock(&sh.mutex);
-            if (sh.events.empty())
-                break;
-        }
+        if (allStopped() && sh.empty())
+            break;
     }
     for (auto& t : threads)
         t->wait();
-    // The temporary folder (and every encoded file in it) goes with `work`.
-    if (failure.code != 0)
-        return failure;
-    if (isCanceled() || done != count)
+    if (!tally.failure.ok())
+        return tally.failure;
+    if (isCanceled() || tally.done != count)
         return canceledResult();
+    return {};
+}
 
+JobResult Mp3Job::moveIntoFolder(const std::vector<Mp3Track>& items)
+{
     QStringList files;
-    for (const Item& it : items)
+    for (const Mp3Track& it : items)
         files << it.encoded;
     FileOpCallbacks cb;
     cb.progress = [this](qint64 d, qint64 t, const QString& f) {
         Q_EMIT moving(d, t, f);
         return !isCanceled();
     };
-    cb.confirmOverwrite = m_s.confirmOverwrite;
     const QString moved = ShellFileOperation(files, m_s.outputFolder, FileOp::Move, cb);
     if (moved == kMoveCanceled)
         return canceledResult();
@@ -306,6 +326,29 @@ JobResult Mp3Job::work()
     for (const QString& name : m_names)
         m_finished << AddSlash(m_s.outputFolder) + name;
     return {};
+}
+
+JobResult Mp3Job::work()
+{
+    m_names.clear();
+    m_finished.clear();
+    m_commandLines.clear();
+    m_work.reset();
+    const QString programFolder = m_s.programFolder.isEmpty() ? ProgramFolder() : m_s.programFolder;
+    m_encoder = FindLame(programFolder, m_s.searchPath.value_or(QString::fromLocal8Bit(qgetenv("PATH"))));
+    if (m_encoder.isEmpty())
+        return {Mp3Code::EncoderMissing, 0, AddSlash(programFolder) + QStringLiteral("lame")};
+    std::vector<Mp3Track> items;
+    JobResult r = plan(items);
+    if (r.ok())
+        r = encodeAll(items);
+    if (r.ok() && !m_s.outputFolder.isEmpty())
+        r = moveIntoFolder(items);
+    // Nothing half made, and no file of a failed run, stays; after a move the
+    // folder is empty anyway.
+    if (!r.ok() || !m_s.outputFolder.isEmpty())
+        m_work.reset();
+    return r;
 }
 
 } // namespace sv

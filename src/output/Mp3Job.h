@@ -1,7 +1,10 @@
 #pragma once
-// Encodes the tracks of a recording to MP3 with lame and moves the files into
-// the save folder. The page runs it with one encoder, sonivault-cli with one
-// per core; both get the same files, names and tags.
+// Encodes the tracks of a recording to MP3 with lame into a private work
+// folder beside the tracks, then moves the files into the save folder (the
+// CLI), or leaves them for the caller to move with its own questions (the
+// page). The page runs one encoder, sonivault-cli one per core; both get the
+// same files, names and tags.
+#include "output/EncoderFailure.h"
 #include "output/FileOperation.h"
 #include "output/Mp3Options.h"
 #include "util/Job.h"
@@ -9,16 +12,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+#include <vector>
+
+class QTemporaryDir;
 
 namespace sv {
 
 namespace Mp3Code {
-constexpr int EncoderMissing = JobCode::FirstOwn; // detail: the encoder path looked for
-constexpr int EncodeFailed = JobCode::FirstOwn + 1;  // detail: the encoder's output (or why it did not start)
-constexpr int OutputMissing = JobCode::FirstOwn + 2; // detail: the command line, for display
-constexpr int MoveFailed = JobCode::FirstOwn + 3;    // detail: the move's error text
-constexpr int NoTracks = JobCode::FirstOwn + 4;      // detail: the index path
+constexpr int EncoderMissing = EncoderCode::Missing;
+constexpr int EncodeFailed = EncoderCode::Failed;
+constexpr int OutputMissing = EncoderCode::NotCreated;
+constexpr int MoveFailed = EncoderCode::FirstJobOwn;   // detail: the move's error text
+constexpr int NoTracks = EncoderCode::FirstJobOwn + 1; // detail: the index path
 } // namespace Mp3Code
 
 // The text the compression page shows for a failed run ("" for success and
@@ -36,22 +43,28 @@ QString OutputBaseName(const QString& title, int number);
 // some save folders do) getting " (2)", then " (3)", ... before ext.
 QStringList UniqueFileNames(const QStringList& bases, const QString& ext);
 
+// One track's encoder run.
+struct Mp3Track {
+    QString status;  // "Compressing " + the track's list text
+    QStringList args;
+    QString encoded; // the file in the work folder
+};
+
 struct Mp3JobSettings {
     QString indexPath;      // recording.xml
-    QString outputFolder;   // the save folder
+    QString outputFolder;   // the save folder; empty: the files stay in the work folder (encodedFiles())
     int jobs = 1;           // encoders at once
     QString programFolder;  // where lame is looked for first (default: the program's folder)
     std::optional<QString> searchPath; // default: PATH
     std::optional<Mp3EncoderOptions> options; // default: as stored in settings.xml
     int currentYear = 0;    // default: this year
-    // Asked (on the job's thread) before a file in the save folder is replaced.
-    std::function<OverwriteAnswer(const QString& target)> confirmOverwrite;
 };
 
 class Mp3Job : public Job {
     Q_OBJECT
 public:
     explicit Mp3Job(Mp3JobSettings settings, QObject* parent = nullptr);
+    ~Mp3Job() override;
 
     // After the run: the encoded files' names (track order) and their paths in
     // the save folder once moved; the encoder used.
@@ -60,6 +73,11 @@ public:
     QString encoderPath() const { return m_encoder; }
     // The encoder's command line of a track, for messages only.
     QString commandLine(int index) const { return m_commandLines.value(index); }
+    // Without an output folder, after a successful run: the encoded files in
+    // the work folder, track order. They stay until discard() or the job goes.
+    QStringList encodedFiles() const;
+    // Removes the work folder with whatever it still holds; not while running.
+    void discard();
 
 Q_SIGNALS:
     // index 0-based; status "Compressing " + the track's list text.
@@ -73,7 +91,12 @@ protected:
     JobResult work() override;
 
 private:
+    JobResult plan(std::vector<Mp3Track>& items);
+    JobResult encodeAll(const std::vector<Mp3Track>& items);
+    JobResult moveIntoFolder(const std::vector<Mp3Track>& items);
+
     Mp3JobSettings m_s;
+    std::unique_ptr<QTemporaryDir> m_work;
     QString m_encoder;
     QStringList m_names;
     QStringList m_finished;

@@ -136,20 +136,14 @@ QVector<WmaTrack> PlanWmaTracks(const QString& indexPath, int count, const QStri
 QString WmaFailureText(const JobResult& r)
 {
     switch (r.code) {
-    case WmaCode::EncoderMissing:
-        return QStringLiteral("The WMA encoder can't be found. Please reinstall Sonivault. STR=") + r.detail;
-    case WmaCode::EncoderFailed:
-        return QStringLiteral("Compressing the file failed: ") + r.detail + QStringLiteral("  In ") + kWmaEncoderName;
-    case WmaCode::FileMissing:
-        return QStringLiteral("The compressed file was not created. Commandline= ") + r.detail;
     case WmaCode::WorkFolder:
         return QStringLiteral("Compressing the file failed: ") + r.detail + QStringLiteral("  In ConverttoWMA");
     case WmaCode::MoveFailed:
-        return QStringLiteral("Error moving or copying files. ") + r.detail;
+        return MoveFailureText(r.detail);
     case JobCode::Canceled:
-        return r.detail.isEmpty() ? QString() : QStringLiteral("Error moving or copying files. ") + r.detail;
+        return r.detail.isEmpty() ? QString() : MoveFailureText(r.detail);
     default:
-        return QString();
+        return EncoderFailureText(r, QStringLiteral("WMA"), kWmaEncoderName);
     }
 }
 

@@ -2,6 +2,7 @@
 // WMA output: one wm8eutil run per track of a split recording, into a private
 // work folder beside the tracks, then a move of the finished files into the
 // save folder. The program and sonivault-cli run the same jobs.
+#include "output/EncoderFailure.h"
 #include "output/FileOperation.h"
 #include "output/WmaTags.h"
 #include "util/Job.h"
@@ -54,11 +55,11 @@ QVector<WmaTrack> PlanWmaTracks(const QString& indexPath, int count, const QStri
 
 // The job's own result codes; WmaFailureText gives the message for each.
 namespace WmaCode {
-constexpr int EncoderMissing = JobCode::FirstOwn; // detail: the encoder's path
-constexpr int EncoderFailed = JobCode::FirstOwn + 1; // detail: its one-line reason
-constexpr int FileMissing = JobCode::FirstOwn + 2; // detail: the command line
-constexpr int WorkFolder = JobCode::FirstOwn + 3;  // detail: what could not be made
-constexpr int MoveFailed = JobCode::FirstOwn + 4;  // detail: the move's error text
+constexpr int EncoderMissing = EncoderCode::Missing;
+constexpr int EncoderFailed = EncoderCode::Failed; // detail: its one-line reason
+constexpr int FileMissing = EncoderCode::NotCreated;
+constexpr int WorkFolder = EncoderCode::FirstJobOwn;     // detail: what could not be made
+constexpr int MoveFailed = EncoderCode::FirstJobOwn + 1; // detail: the move's error text
 } // namespace WmaCode
 
 // The text for lblWMACompressError (or the CLI's error line); empty for

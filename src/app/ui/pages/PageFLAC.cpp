@@ -29,6 +29,8 @@ PageFLAC::PageFLAC(WizardHost& wizard)
 {
     ui->setupUi(this);
     Init(QStringLiteral("picFLAC"));
+    m_fields = {ui->lstFLACTracks, ui->txtFLACTrackName, ui->txtFLACArtist, ui->txtFLACAlbum,
+                ui->cboFLACYear,   ui->cboFLACGenre,     ui->txtFLACComments};
     agFLACCompress = new sv::AnimGif(ui->picFLACCompress);
     agFLACCompress->setObjectName(QStringLiteral("agFLACCompress"));
     agFLACCompress->setMinimumSize(64, 64);
@@ -127,31 +129,18 @@ void PageFLAC::ShowTrack(int row)
         t.year = QString::number(QDate::currentDate().year());
     if (t.genre.isEmpty() && never("Genre"))
         t.genre = QStringLiteral("Other");
-    ui->txtFLACTrackName->setText(t.name);
-    ui->txtFLACArtist->setText(t.artist);
-    ui->txtFLACAlbum->setText(t.album);
-    ui->cboFLACYear->setEditText(t.year);
-    ui->cboFLACGenre->setEditText(t.genre);
-    ui->txtFLACComments->setText(t.comments);
+    m_fields.show(t);
 }
 
 void PageFLAC::SaveShownTrack()
 {
     if (m_shownTrack < 1)
         return;
-    sv::TrackTags t{ui->txtFLACTrackName->text(), ui->txtFLACArtist->text(), ui->txtFLACAlbum->text(),
-                    ui->cboFLACYear->currentText(), ui->cboFLACGenre->currentText(), ui->txtFLACComments->text()};
-    if (!sv::SaveTrackTags(st.RecordingXMLPath, m_shownTrack, t)) {
+    if (!m_fields.store(st.RecordingXMLPath, m_shownTrack))
         host.Msg(QStringLiteral("The details of track %1 could not be saved in %2.")
                      .arg(m_shownTrack)
                      .arg(st.RecordingXMLPath),
                  sv::vbExclamation, QStringLiteral("FLAC files"));
-        return;
-    }
-    // An empty name was stored as "Track n"; the list shows what is stored.
-    ui->txtFLACTrackName->setText(t.name);
-    if (QListWidgetItem* item = ui->lstFLACTracks->item(m_shownTrack - 1))
-        item->setText(t.name);
 }
 
 void PageFLAC::LeavePage()

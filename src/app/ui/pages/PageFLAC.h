@@ -1,6 +1,7 @@
 #pragma once
 // Page: FLAC files, the tags of each track, the compression level and the
 // save folder; Next encodes every track on this page's progress panel.
+#include "app/ui/pages/TrackTagFields.h"
 #include "app/ui/pages/WizardPage.h"
 
 #include <QPointer>
@@ -50,6 +51,7 @@ private:
     void EncodingFinished(const sv::JobResult& r);
 
     std::unique_ptr<Ui::PageFLAC> ui;
+    TrackTagFields m_fields;
     sv::AnimGif* agFLACCompress = nullptr;
     QPointer<sv::FlacJob> m_job;
     QString m_folder;

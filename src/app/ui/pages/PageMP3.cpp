@@ -2,6 +2,7 @@
 #include "ui_PageMP3.h"
 
 #include "app/ui/pages/PageWaveCopy.h"
+#include "app/ui/pages/TrackPreview.h"
 #include "output/Genres.h"
 #include "output/Mp3Options.h"
 #include "output/TrackTags.h"
@@ -12,39 +13,24 @@
 #include <QDate>
 #include <QPushButton>
 
-#include <cmath>
-
-using sv::audio::AudioError;
 
 PageMP3::PageMP3(WizardHost& wizard)
     : WizardPage(wizard), ui(std::make_unique<Ui::PageMP3>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picMP3"));
-    timMP3WMA.setObjectName(QStringLiteral("timMP3WMA"));
-    timMP3WMA.setInterval(250);
-    connect(&timMP3WMA, &QTimer::timeout, this, &PageMP3::timMP3WMA_Timer);
+    m_preview = new TrackPreview(*this, st, ui->cmdMP3Stop, ui->MP3Slide);
+    m_fields = {ui->lstMP3Tracks, ui->txtMP3TrackName, ui->txtMP3Artist, ui->txtMP3Album,
+                ui->cboMP3Year,   ui->cboMP3Genre,     ui->txtMP3Comments};
     connect(ui->cmdMP3Play, &QPushButton::clicked, this, &PageMP3::cmdMP3Play_Click);
     connect(ui->cmdMP3Stop, &QPushButton::clicked, this, &PageMP3::cmdMP3Stop_Click);
     connect(ui->lstMP3Tracks, &QListWidget::currentRowChanged, this, [this] { lstMP3Tracks_Click(); });
     connect(ui->lstMP3Tracks, &QListWidget::itemDoubleClicked, this, [this] { cmdMP3Play_Click(); });
-    connect(ui->MP3Slide, &QSlider::sliderPressed, this, [this] { m_dragging = true; });
-    connect(ui->MP3Slide, &QSlider::sliderReleased, this, [this] {
-        m_dragging = false;
-        if (auto* play = st.Play()) {
-            try {
-                play->SetPlayPosition(ui->MP3Slide->value());
-            } catch (const AudioError&) {
-            }
-        }
-    });
     connect(ui->cboMP3Bitrate, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (!m_updating && !text.isEmpty())
             sv::SetMp3Bitrate(text);
     });
     connect(ui->lblShowMP3Options, &QLabel::linkActivated, this, [this] { lblShowMP3Options_Click(); });
-    ui->cmdMP3Stop->setEnabled(false);
-    ui->MP3Slide->setEnabled(false);
     ui->picID3->hide();
 }
 
@@ -118,41 +104,27 @@ void PageMP3::LoadMP3Page()
         if (ShownTrack < 0)
             lstMP3Tracks_Click();
     }
-    ui->cmdMP3Stop->setEnabled(false);
-    ui->MP3Slide->setEnabled(false);
-    ui->MP3Slide->setValue(0);
+    m_preview->stop();
 }
 
 void PageMP3::StoreShownTrack()
 {
-    if (ShownTrack <= 0 || st.RecordingXMLPath.isEmpty())
-        return;
-    sv::TrackTags tags{ui->txtMP3TrackName->text(), ui->txtMP3Artist->text(), ui->txtMP3Album->text(),
-                       ui->cboMP3Year->currentText(), ui->cboMP3Genre->currentText(), ui->txtMP3Comments->text()};
-    sv::SaveTrackTags(st.RecordingXMLPath, ShownTrack, tags);
-    ui->txtMP3TrackName->setText(tags.name);
-    if (QListWidgetItem* item = ui->lstMP3Tracks->item(ShownTrack - 1)) {
-        m_updating = true;
-        item->setText(tags.name);
-        m_updating = false;
-    }
+    if (ShownTrack > 0 && !st.RecordingXMLPath.isEmpty())
+        m_fields.store(st.RecordingXMLPath, ShownTrack);
 }
 
 void PageMP3::ShowTrack(int number)
 {
     ShownTrack = number;
     const sv::TrackTags t = sv::LoadTrackTagsForPage(st.RecordingXMLPath, number);
-    ui->txtMP3TrackName->setText(t.name);
-    ui->txtMP3Artist->setText(t.artist);
-    ui->txtMP3Album->setText(t.album);
+    m_fields.show(t);
+    // Only the table's names: anything else shows as "Other".
     int genre = ui->cboMP3Genre->findText(t.genre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (genre < 0)
         genre = ui->cboMP3Genre->findText(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchCaseSensitive);
     ui->cboMP3Genre->setCurrentIndex(genre);
-    ui->cboMP3Year->setEditText(t.year);
     if (ui->cboMP3Year->currentText().isEmpty() && ui->cboMP3Year->count() > 0)
         ui->cboMP3Year->setCurrentIndex(ui->cboMP3Year->count() - 1);
-    ui->txtMP3Comments->setText(t.comments);
 }
 
 void PageMP3::lstMP3Tracks_Click()
@@ -181,67 +153,12 @@ void PageMP3::MP3PageNext()
 
 void PageMP3::cmdMP3Play_Click()
 {
-    const QString path = ShownTrack > 0 ? sv::TrackWavePath(st.RecordingXMLPath, ShownTrack) : QString();
-    auto* play = st.Play();
-    if (!play || path.isEmpty() || !sv::FileExists(path)) {
-        ui->MP3Slide->setEnabled(false);
-        ui->cmdMP3Stop->setEnabled(false);
-        return;
-    }
-    try {
-        play->StopPlay();
-        play->PlayFile(path);
-        ui->MP3Slide->setMaximum(int(std::lround(play->GetPlayLength())));
-    } catch (const AudioError&) {
-        ui->MP3Slide->setEnabled(false);
-        ui->cmdMP3Stop->setEnabled(false);
-        return;
-    }
-    ui->MP3Slide->setEnabled(true);
-    ui->cmdMP3Stop->setEnabled(true);
-    timMP3WMA.start();
+    m_preview->play(ShownTrack > 0 ? sv::TrackWavePath(st.RecordingXMLPath, ShownTrack) : QString());
 }
 
 void PageMP3::cmdMP3Stop_Click()
 {
-    timMP3WMA.stop();
-    if (auto* play = st.Play()) {
-        try {
-            play->StopPlay();
-        } catch (const AudioError&) {
-        }
-    }
-    ui->cmdMP3Stop->setEnabled(false);
-    ui->MP3Slide->setValue(0);
-    ui->MP3Slide->setEnabled(false);
-}
-
-void PageMP3::timMP3WMA_Timer()
-{
-    if (!IsCurrent()) {
-        timMP3WMA.stop();
-        return;
-    }
-    auto* play = st.Play();
-    double length = 0;
-    double position = 0;
-    try {
-        if (play) {
-            length = play->GetPlayLength();
-            position = play->GetPlayPosition();
-        }
-    } catch (const AudioError&) {
-        length = 0;
-    }
-    if (length <= 0) {
-        timMP3WMA.stop();
-        ui->cmdMP3Stop->setEnabled(false);
-        ui->MP3Slide->setValue(0);
-        ui->MP3Slide->setEnabled(false);
-        return;
-    }
-    if (!m_dragging)
-        ui->MP3Slide->setValue(int(std::lround(position)));
+    m_preview->stop();
 }
 
 void PageMP3::lblShowMP3Options_Click()

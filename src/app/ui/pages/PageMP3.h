@@ -1,11 +1,12 @@
 #pragma once
 // Page: MP3 settings and tags of each track.
+#include "app/ui/pages/TrackTagFields.h"
 #include "app/ui/pages/WizardPage.h"
 
-#include <QTimer>
 #include <memory>
 
 namespace Ui { class PageMP3; }
+class TrackPreview;
 
 class PageMP3 : public WizardPage {
     Q_OBJECT
@@ -30,7 +31,6 @@ public:
     void MP3BitratesLoad();
     // The options dialog; stores its values when confirmed.
     void lblShowMP3Options_Click();
-    void timMP3WMA_Timer();
 
     int ShownTrack = -1;
     bool Busy = false;
@@ -47,8 +47,8 @@ private:
     void ShowTrack(int number);
     int TrackCount() const;
 
-    QTimer timMP3WMA; // 250 ms
+    TrackPreview* m_preview;
+    TrackTagFields m_fields;
     bool m_updating = false;
-    bool m_dragging = false;
     std::unique_ptr<Ui::PageMP3> ui;
 };

@@ -2,6 +2,7 @@
 #include "ui_PageMP3Compress.h"
 
 #include "output/Mp3Job.h"
+#include "output/ui/FileOperationDialog.h"
 #include "util/modFunctions.h"
 
 #include <QCoreApplication>
@@ -53,8 +54,7 @@ void PageMP3Compress::ConverttoMP3()
 
     sv::Mp3JobSettings s;
     s.indexPath = st.RecordingXMLPath;
-    s.outputFolder = m_folder;
-    s.jobs = 1;
+    s.jobs = 1; // the files stay in the job's work folder until Finished moves them
     // Tags go into the files whenever the page offered their fields: a user
     // who typed them there and never opened the options must not lose them.
     sv::Mp3EncoderOptions options = sv::LoadMp3EncoderOptions();
@@ -74,11 +74,6 @@ void PageMP3Compress::ConverttoMP3()
         ui->barMP3Track->setValue(100);
         ui->lstMP3CompressedFilenames->addItem(name);
     });
-    connect(job, &sv::Mp3Job::moving, this, [this](qint64 done, qint64 total, const QString&) {
-        ui->lblMP3CompressStatus->setText(QStringLiteral("Please Wait..."));
-        ui->barMP3Total->setValue(ui->barMP3Total->maximum());
-        ui->barMP3Track->setValue(total > 0 ? int(done * 100 / total) : 100);
-    });
     connect(job, &sv::Job::finished, this, &PageMP3Compress::Finished);
     job->start();
 }
@@ -86,20 +81,41 @@ void PageMP3Compress::ConverttoMP3()
 void PageMP3Compress::Finished(const sv::JobResult& r)
 {
     sv::Mp3Job* job = m_job;
-    m_job = nullptr;
-    st.Compressing = false;
     ui->agMP3Compress->StopGif();
-    const QStringList files = job ? job->finishedFiles() : QStringList();
-    if (job)
-        job->deleteLater();
-
-    const QString failure = sv::Mp3FailureText(r);
     if (r.code != sv::JobCode::Done) {
-        ShowError(failure.isEmpty() ? QStringLiteral("Compressing was canceled.") : failure);
+        const QString failure = sv::Mp3FailureText(r);
+        End(failure.isEmpty() ? QStringLiteral("Compressing was canceled.") : failure);
         return;
     }
-    st.Session.delivered(sv::DeliveryKind::Mp3, m_folder, files);
+    ui->lblMP3CompressStatus->setText(QStringLiteral("Please Wait..."));
+    ui->barMP3Total->setValue(ui->barMP3Total->maximum());
+    // The progress dialog asks before a file of the same name is replaced; a
+    // file the user keeps is not moved, and goes with the work folder.
+    const QStringList files = job->encodedFiles();
+    const QString moved =
+        sv::ShellFileOperation(window(), files, m_folder, sv::FileOp::Move, QStringLiteral("Please Wait..."));
+    if (!moved.isEmpty()) {
+        End(sv::MoveFailureText(moved));
+        return;
+    }
+    QStringList placed;
+    for (const QString& f : files)
+        placed << sv::AddSlash(m_folder) + QFileInfo(f).fileName();
+    st.Session.delivered(sv::DeliveryKind::Mp3, m_folder, placed);
+    End(QString());
     Q_EMIT delivered(m_folder, Delivery::MP3);
+}
+
+void PageMP3Compress::End(const QString& error)
+{
+    if (m_job) {
+        m_job->discard();
+        m_job->deleteLater();
+        m_job = nullptr;
+    }
+    st.Compressing = false;
+    if (!error.isEmpty())
+        ShowError(error);
 }
 
 void PageMP3Compress::ShowError(const QString& text)

@@ -25,6 +25,8 @@ Q_SIGNALS:
 
 private:
     void Finished(const sv::JobResult& r);
+    // The run is over: its work folder goes; error shown when not empty.
+    void End(const QString& error);
     void ShowError(const QString& text);
 
     QPointer<sv::Mp3Job> m_job;

@@ -2,8 +2,9 @@
 #include "ui_PageWMA.h"
 
 #include "app/ui/pages/PageWaveCopy.h"
+#include "app/ui/pages/TrackPreview.h"
+#include "output/TrackTags.h"
 #include "output/WmaTags.h"
-#include "settings/modXML.h"
 #include "util/modFunctions.h"
 #include "util/ui/modMsgbox.h"
 
@@ -11,35 +12,21 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include <cmath>
-
-using sv::audio::AudioError;
 
 PageWMA::PageWMA(WizardHost& wizard)
     : WizardPage(wizard), ui(std::make_unique<Ui::PageWMA>())
 {
     ui->setupUi(this);
     Init(QStringLiteral("picWMA"));
-    timMP3WMA.setObjectName(QStringLiteral("timMP3WMA"));
-    timMP3WMA.setInterval(250);
-    connect(&timMP3WMA, &QTimer::timeout, this, &PageWMA::timMP3WMA_Timer);
+    m_preview = new TrackPreview(*this, st, ui->cmdWMAStop, ui->WMASlide);
+    m_preview->refused = [this](const QString& reason) {
+        host.Msg(QStringLiteral("The track cannot be played: ") + reason, sv::vbExclamation, QStringLiteral("Preview"));
+    };
     connect(ui->cmdWMAPlay, &QPushButton::clicked, this, &PageWMA::cmdWMAPlay_Click);
     connect(ui->cmdWMAStop, &QPushButton::clicked, this, &PageWMA::cmdWMAStop_Click);
     connect(ui->lstWMATracks, &QListWidget::currentRowChanged, this, [this] { lstWMATracks_Click(); });
     connect(ui->lstWMATracks, &QListWidget::itemDoubleClicked, this, [this] { cmdWMAPlay_Click(); });
     connect(ui->cboWMABitrate, &QComboBox::currentIndexChanged, this, &PageWMA::cboWMABitrate_Click);
-    connect(ui->WMASlide, &QSlider::sliderPressed, this, [this] { m_sliderDragging = true; });
-    connect(ui->WMASlide, &QSlider::sliderReleased, this, [this] {
-        m_sliderDragging = false;
-        if (auto* play = st.Play()) {
-            try {
-                play->SetPlayPosition(ui->WMASlide->value());
-            } catch (const AudioError&) {
-            }
-        }
-    });
-    ui->WMASlide->setEnabled(false);
-    ui->cmdWMAStop->setEnabled(false);
 }
 
 PageWMA::~PageWMA() = default;
@@ -131,62 +118,10 @@ void PageWMA::WMAPageNext()
 
 void PageWMA::cmdWMAPlay_Click()
 {
-    auto* play = st.Play();
-    const QString path = ShownTrack > 0
-        ? sv::XMLGetValue(QStringLiteral("Filename"), sv::WmaTrackSection(ShownTrack), st.RecordingXMLPath, QString())
-        : QString();
-    if (!play || !sv::FileExists(path)) {
-        ui->WMASlide->setEnabled(false);
-        ui->cmdWMAStop->setEnabled(false);
-        return;
-    }
-    try {
-        play->PlayFile(path);
-        ui->WMASlide->setEnabled(true);
-        ui->WMASlide->setMaximum(int(std::lround(play->GetPlayLength())));
-        ui->cmdWMAStop->setEnabled(true);
-        timMP3WMA.start();
-    } catch (const AudioError& e) {
-        ui->WMASlide->setEnabled(false);
-        ui->cmdWMAStop->setEnabled(false);
-        host.Msg(QStringLiteral("The track cannot be played: ") + e.description(), sv::vbExclamation,
-                 QStringLiteral("Preview"));
-    }
+    m_preview->play(ShownTrack > 0 ? sv::TrackWavePath(st.RecordingXMLPath, ShownTrack) : QString());
 }
 
 void PageWMA::cmdWMAStop_Click()
 {
-    timMP3WMA.stop();
-    ui->cmdWMAStop->setEnabled(false);
-    if (auto* play = st.Play()) {
-        try {
-            play->StopPlay();
-        } catch (const AudioError&) {
-        }
-    }
-}
-
-void PageWMA::timMP3WMA_Timer()
-{
-    if (!IsCurrent()) {
-        timMP3WMA.stop();
-        return;
-    }
-    auto* play = st.Play();
-    double length = 0;
-    double position = 0;
-    try {
-        length = play ? play->GetPlayLength() : 0;
-        position = play ? play->GetPlayPosition() : 0;
-    } catch (const AudioError&) {
-        length = 0;
-    }
-    if (length <= 0) {
-        ui->cmdWMAStop->setEnabled(false);
-        timMP3WMA.stop();
-        ui->WMASlide->setValue(0);
-        ui->WMASlide->setEnabled(false);
-    } else if (!m_sliderDragging) {
-        ui->WMASlide->setValue(int(std::lround(position)));
-    }
+    m_preview->stop();
 }

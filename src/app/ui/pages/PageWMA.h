@@ -2,10 +2,10 @@
 // Page: WMA settings and tags of each track.
 #include "app/ui/pages/WizardPage.h"
 
-#include <QTimer>
 #include <memory>
 
 namespace Ui { class PageWMA; }
+class TrackPreview;
 
 class PageWMA : public WizardPage {
     Q_OBJECT
@@ -40,11 +40,9 @@ Q_SIGNALS:
     void convertRequested(int count);
 
 private:
-    void timMP3WMA_Timer();
     void cboWMABitrate_Click(int index);
 
-    QTimer timMP3WMA; // 250 ms
     std::unique_ptr<Ui::PageWMA> ui;
+    TrackPreview* m_preview;
     int m_trackCount = 0;
-    bool m_sliderDragging = false;
 };
