@@ -5,47 +5,26 @@
 #include "settings/modXML.h"
 #include "support/TestEnv.h"
 #include "support/TestRequire.h"
-#include "tracks/WavGen.h"
+#include "tools/WmaCheck.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QtTest>
 
-#include <cmath>
 
 using namespace sv;
 
 namespace {
 
-// 16-bit stereo 44100 Hz: a chord with a slow swell.
 bool WriteTrack(const QString& path, double seconds)
 {
-    return svtest::writeWav(path, {}, std::llround(44100 * seconds), [](std::int64_t i, int c) {
-        const double t = double(i) / 44100;
-        return int((0.3 + 0.1 * std::sin(t)) * std::sin(2 * M_PI * (c ? 330 : 440) * t) * 32767);
-    });
-}
-
-bool HaveFfprobe()
-{
-    return !QStandardPaths::findExecutable("ffprobe").isEmpty();
-}
-
-QJsonObject Probe(const QString& path)
-{
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-show_entries", "format=duration,size:format_tags:stream=codec_name",
-                        "-of", "json", path});
-    p.waitForFinished(60000);
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    return svtest::writeFile(path, svtest::ChordWav(44100, 2, svtest::Sample::S16, seconds));
 }
 
 // Every file below a folder (hidden ones too), relative, sorted.
@@ -135,7 +114,7 @@ private Q_SLOTS:
 
     void filesAndHostileTags()
     {
-        SV_REQUIRE_TOOL(HaveFfprobe(), "ffprobe");
+        SV_REQUIRE_TOOL(svtest::HaveFfmpeg(), "ffprobe");
         const QStringList hostile{R"(He said "stop" \"twice\")", "$(touch /tmp/wma-pwned) `id`; rm -rf ~",
                                   QString::fromUtf8("Motörhead – Ça plane 日本の歌 🎵"), "-output"};
         MakeRecording(hostile + QStringList{""});
@@ -158,7 +137,7 @@ private Q_SLOTS:
         QVERIFY(expected.contains("-output.wma"));
         for (int k = 1; k <= hostile.size(); ++k) {
             const QString file = m_save + "/" + WmaFileBase(hostile[k - 1], k) + ".wma";
-            const QJsonObject probe = Probe(file);
+            const QJsonObject probe = svtest::Probe(file);
             QCOMPARE(probe["streams"].toArray().at(0).toObject()["codec_name"].toString(), "wmav2");
             const QJsonObject tags = probe["format"].toObject()["tags"].toObject();
             QCOMPARE(tags["title"].toString(), hostile[k - 1]);
@@ -167,7 +146,7 @@ private Q_SLOTS:
             QCOMPARE(tags["comment"].toString(), "D " + hostile[k - 1]);
         }
         // A track without a name: the file is named after it, and has no title.
-        const QJsonObject untitled = Probe(m_save + "/Track 5.wma")["format"].toObject()["tags"].toObject();
+        const QJsonObject untitled = svtest::Probe(m_save + "/Track 5.wma")["format"].toObject()["tags"].toObject();
         QVERIFY(!untitled.contains("title") && !untitled.contains("artist"));
         QVERIFY(!QFile::exists("/tmp/wma-pwned"));
         QCOMPARE(Hash(m_rec), before); // the tracks untouched, no work folder left
@@ -185,7 +164,7 @@ private Q_SLOTS:
 
     void profileSetsTheBitrate()
     {
-        SV_REQUIRE_TOOL(HaveFfprobe(), "ffprobe");
+        SV_REQUIRE_TOOL(svtest::HaveFfmpeg(), "ffprobe");
         QFETCH(QString, profile);
         QFETCH(int, kbps);
         if (profile.isEmpty())
@@ -195,7 +174,7 @@ private Q_SLOTS:
         MakeRecording({"One"}, 10.0);
         WmaEncodeJob job({m_index, 0, {}, {}, 1});
         QCOMPARE(EncodeAndMove(job).code, 0);
-        const QJsonObject format = Probe(m_save + "/One.wma")["format"].toObject();
+        const QJsonObject format = svtest::Probe(m_save + "/One.wma")["format"].toObject();
         const double rate = format["size"].toString().toDouble() * 8 / format["duration"].toString().toDouble();
         QVERIFY2(std::abs(rate - kbps * 1000) <= kbps * 100, qPrintable(QString::number(rate)));
     }
@@ -303,8 +282,8 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i)
             QCOMPARE(done.at(i).at(0).toInt(), i + 1);
         QCOMPARE(Tree(m_save), QStringList({"ACDC.wma", "E.wma", "Song (2).wma", "Song.wma", "song (3).wma"}));
-        if (HaveFfprobe())
-            QCOMPARE(Probe(m_save + "/Song (2).wma")["format"].toObject()["tags"].toObject()["title"].toString(), "Song");
+        if (svtest::HaveFfmpeg())
+            QCOMPARE(svtest::Probe(m_save + "/Song (2).wma")["format"].toObject()["tags"].toObject()["title"].toString(), "Song");
     }
 
     void cli()

@@ -2,20 +2,16 @@
 // files; results read back with the real ffprobe.
 #include "support/TestEnv.h"
 #include "support/TestRequire.h"
-#include "tracks/WavGen.h"
+#include "tools/WmaCheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
-#include <bit>
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
@@ -23,37 +19,7 @@
 
 namespace {
 
-enum class Sample { U8, S16, S24, F32 };
-
-// A WAV file of a two-tone chord with a slow swell: `seconds` long.
-QByteArray MakeWav(int rate, int channels, Sample kind, double seconds)
-{
-    const int bytes = kind == Sample::U8 ? 1 : kind == Sample::S16 ? 2 : kind == Sample::S24 ? 3 : 4;
-    const qint64 frames = qint64(std::llround(rate * seconds));
-    QByteArray data;
-    data.reserve(int(frames * channels * bytes));
-    for (qint64 i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
-        for (int c = 0; c < channels; ++c) {
-            const double v = (0.3 + 0.1 * std::sin(t)) * std::sin(2 * M_PI * (c ? 330 : 440) * t);
-            if (kind == Sample::U8)
-                data.append(char(128 + int(v * 127)));
-            else if (kind == Sample::F32)
-                svtest::le(data, std::bit_cast<quint32>(float(v)), 4);
-            else
-                svtest::le(data, quint32(qint32(v * (kind == Sample::S16 ? 32767 : 8388607))), bytes);
-        }
-    }
-    svtest::WavSpec spec;
-    spec.rate = rate, spec.channels = channels, spec.bits = bytes * 8;
-    spec.formatTag = kind == Sample::F32 ? 3 : 1;
-    return svtest::wavHeader(spec, data.size()) + data;
-}
-
-bool HaveFfmpeg()
-{
-    return !QStandardPaths::findExecutable("ffprobe").isEmpty() && !QStandardPaths::findExecutable("ffmpeg").isEmpty();
-}
+using namespace svtest;
 
 struct Run {
     int code = -1;
@@ -96,31 +62,11 @@ class TestWm8eUtil : public QObject {
         return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    // ffprobe's view of a file: {"format": {...}, "streams": [...]}.
-    static QJsonObject Probe(const QString& path)
-    {
-        QProcess p;
-        p.start("ffprobe", {"-v", "error", "-show_entries",
-                            "format=format_name,duration,size,bit_rate:format_tags:stream=codec_name,sample_rate,channels",
-                            "-of", "json", path});
-        p.waitForFinished(60000);
-        return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    }
-
-    // Errors a full decode reports; empty for a sound file.
-    static QString DecodeErrors(const QString& path)
-    {
-        QProcess p;
-        p.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
-        p.waitForFinished(60000);
-        return QString::fromUtf8(p.readAllStandardError()) + (p.exitCode() ? "exit " + QString::number(p.exitCode()) : "");
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(Tool()), "wm8eutil is not built beside the test");
-        m_wav = env.writeFile("side.wav", MakeWav(44100, 2, Sample::S16, kWavSeconds));
+        m_wav = env.writeFile("side.wav", ChordWav(44100, 2, Sample::S16, kWavSeconds));
         QVERIFY(!m_wav.isEmpty());
     }
 
@@ -145,7 +91,7 @@ private Q_SLOTS:
         QFETCH(int, rate);
         QFETCH(int, channels);
         QFETCH(double, seconds);
-        const QString in = seconds == kWavSeconds ? m_wav : env.writeFile("layout.wav", MakeWav(rate, channels, Sample::S16, seconds));
+        const QString in = seconds == kWavSeconds ? m_wav : env.writeFile("layout.wav", ChordWav(rate, channels, Sample::S16, seconds));
         const QString dir = NewFolder("profile");
         const QString out = dir + "/Track 1.wma";
         const Run r = Encode({"-input", in, "-output", out, "-a_setting", QString::number(kbps) + "_44_2"});
@@ -255,12 +201,12 @@ private Q_SLOTS:
         QFile flat(dir + "/file");
         QVERIFY(flat.open(QIODevice::WriteOnly));
         flat.close();
-        env.writeFile("u8.wav", MakeWav(44100, 2, Sample::U8, 1));
-        env.writeFile("s24.wav", MakeWav(44100, 2, Sample::S24, 1));
-        env.writeFile("f32.wav", MakeWav(44100, 2, Sample::F32, 1));
+        env.writeFile("u8.wav", ChordWav(44100, 2, Sample::U8, 1));
+        env.writeFile("s24.wav", ChordWav(44100, 2, Sample::S24, 1));
+        env.writeFile("f32.wav", ChordWav(44100, 2, Sample::F32, 1));
         env.writeFile("text.wav", "This is a text file, not a recording.\n");
-        env.writeFile("empty.wav", MakeWav(44100, 2, Sample::S16, 0));
-        env.writeFile("ok.wav", MakeWav(44100, 2, Sample::S16, 1));
+        env.writeFile("empty.wav", ChordWav(44100, 2, Sample::S16, 0));
+        env.writeFile("ok.wav", ChordWav(44100, 2, Sample::S16, 1));
 
         const QString in = input == "." ? dir + "/sub" : env.tmp() + input;
         QStringList args{"-input", in, "-a_setting", setting};
@@ -280,8 +226,8 @@ private Q_SLOTS:
 
     void outputOverInputIsRefused()
     {
-        const QString wav = env.writeFile("self.wav", MakeWav(44100, 2, Sample::S16, 1));
-        const QByteArray before = MakeWav(44100, 2, Sample::S16, 1);
+        const QString wav = env.writeFile("self.wav", ChordWav(44100, 2, Sample::S16, 1));
+        const QByteArray before = ChordWav(44100, 2, Sample::S16, 1);
         const Run r = Encode({"-input", wav, "-output", env.tmp() + "./self.wav", "-a_setting", "128_44_2"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("is the input file itself"), qPrintable(r.err));
@@ -311,7 +257,7 @@ private Q_SLOTS:
     // The page may end the encoder (the user quits): the half-written file goes with it.
     void terminatedRunLeavesNothing()
     {
-        const QString in = env.writeFile("long.wav", MakeWav(44100, 2, Sample::S16, 240));
+        const QString in = env.writeFile("long.wav", ChordWav(44100, 2, Sample::S16, 240));
         const QString dir = NewFolder("terminated");
         QProcess p;
         p.start(Tool(), {"-input", in, "-output", dir + "/t.wma", "-a_setting", "192_44_2"});
