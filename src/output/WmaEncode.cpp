@@ -243,7 +243,7 @@ public:
         }
     }
 
-    // The earliest track that failed (its index and result), or -1.
+    // The index of the earliest track that failed (failure() gives its result), or -1.
     int firstFailed() const { return int(m_state.indexOf(State::Failed)); }
     const JobResult& failure(int i) const { return m_failures[i]; }
     int finished() const { return m_finished; }
