@@ -128,12 +128,9 @@ struct EncoderSet {
 
 using FrameProgress = std::function<bool(std::int64_t framesDone)>; // false: stop
 
-// Encodes one WAV into partPath, which it creates new. On any failure or stop
-// the part is removed.
-JobResult encodeFile(const QString& wavPath, const QString& partPath, const FlacTags& tags, int level,
-                     const FrameProgress& progress)
+// The track's header, refused unless it is 8- or 16-bit mono or stereo PCM.
+JobResult readTrackHeader(const QString& wavPath, WaveHeader& h)
 {
-    WaveHeader h;
     QString why;
     const WaveStatus st = ReadWaveHeader(wavPath, h, &why);
     if (st == WaveStatus::Unsupported)
@@ -142,7 +139,137 @@ JobResult encodeFile(const QString& wavPath, const QString& partPath, const Flac
         return {FlacCode::ReadFailed, st == WaveStatus::OpenFailed ? ENOENT : 0, wavPath};
     if ((h.BitsPerSample != 8 && h.BitsPerSample != 16) || h.Channels < 1 || h.Channels > 2)
         return {FlacCode::Unsupported, 0, wavPath};
+    return {};
+}
 
+// Makes the encoder with the track's tags and seek table and starts its
+// stream into sink; false when libFLAC refuses or memory runs out.
+bool initEncoder(EncoderSet& es, const WaveHeader& h, const FlacTags& tags, int level, Sink& sink)
+{
+    es.enc = FLAC__stream_encoder_new();
+    es.tags = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
+    bool ok = es.enc && es.tags;
+    for (const QString& c : FlacVorbisComments(tags)) {
+        if (!ok)
+            break;
+        const QByteArray utf8 = c.toUtf8();
+        const int eq = utf8.indexOf('=');
+        FLAC__StreamMetadata_VorbisComment_Entry entry;
+        ok = FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, utf8.left(eq).constData(),
+                                                                            utf8.mid(eq + 1).constData())
+            && FLAC__metadata_object_vorbiscomment_append_comment(es.tags, entry, false);
+    }
+    FLAC__StreamMetadata* blocks[2] = {es.tags, nullptr};
+    unsigned nBlocks = 1;
+    if (ok && h.Frames > 0) {
+        // Seek points every 10 seconds, as players expect of a FLAC file.
+        es.seek = FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE);
+        ok = es.seek
+            && FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
+                es.seek, unsigned(h.SampleRate) * 10, FLAC__uint64(h.Frames))
+            && FLAC__metadata_object_seektable_template_sort(es.seek, true);
+        blocks[nBlocks++] = es.seek;
+    }
+    if (!ok)
+        return false;
+    FLAC__stream_encoder_set_compression_level(es.enc, unsigned(std::clamp(level, 0, 8)));
+    FLAC__stream_encoder_set_channels(es.enc, unsigned(h.Channels));
+    FLAC__stream_encoder_set_bits_per_sample(es.enc, unsigned(h.BitsPerSample));
+    FLAC__stream_encoder_set_sample_rate(es.enc, unsigned(h.SampleRate));
+    FLAC__stream_encoder_set_total_samples_estimate(es.enc, FLAC__uint64(h.Frames));
+    FLAC__stream_encoder_set_metadata(es.enc, blocks, nBlocks);
+    // The encoder always puts the audio's MD5 into STREAMINFO; the seek
+    // callback lets it write the finished block back.
+    return FLAC__stream_encoder_init_stream(es.enc, writeCb, seekCb, tellCb, nullptr, &sink)
+        == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
+}
+
+// Reads want frames from frame done on into raw; ReadFailed when the file
+// ends early or cannot be read.
+JobResult readFrames(int in, const WaveHeader& h, std::int64_t done, std::int64_t want, std::vector<char>& raw,
+                     const QString& wavPath)
+{
+    const std::int64_t bytes = want * h.BlockAlign;
+    std::int64_t got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::pread(in, raw.data() + got, size_t(bytes - got), h.FrameOffset(done) + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return {FlacCode::ReadFailed, n < 0 ? errno : 0, wavPath};
+        got += n;
+    }
+    return {};
+}
+
+// The samples of raw as the encoder takes them: signed, one int per sample.
+void toEncoderSamples(const WaveHeader& h, const std::vector<char>& raw, std::int64_t samples,
+                      std::vector<FLAC__int32>& pcm)
+{
+    if (h.BitsPerSample == 8) {
+        for (std::int64_t i = 0; i < samples; ++i)
+            pcm[size_t(i)] = FLAC__int32(static_cast<unsigned char>(raw[size_t(i)])) - 128;
+        return;
+    }
+    // Channels of a frame are packed; a wider BlockAlign than the samples
+    // need is not accepted by the header reader.
+    for (std::int64_t i = 0; i < samples; ++i) {
+        const auto lo = static_cast<unsigned char>(raw[size_t(2 * i)]);
+        const auto hi = static_cast<unsigned char>(raw[size_t(2 * i + 1)]);
+        pcm[size_t(i)] = FLAC__int32(std::int16_t(std::uint16_t(lo | (hi << 8))));
+    }
+}
+
+// Encodes the open WAV in into sink, block by block.
+JobResult encodeStream(int in, const WaveHeader& h, const QString& wavPath, const QString& partPath,
+                       const FlacTags& tags, int level, Sink& sink, const FrameProgress& progress)
+{
+    JobResult result;
+    EncoderSet es;
+    bool ok = initEncoder(es, h, tags, level, sink);
+    std::vector<char> raw(size_t(kBlockFrames * h.BlockAlign));
+    std::vector<FLAC__int32> pcm(size_t(kBlockFrames * h.Channels));
+    std::int64_t done = 0;
+    bool stopped = false;
+    while (ok && done < h.Frames) {
+        const std::int64_t want = std::min(kBlockFrames, h.Frames - done);
+        result = readFrames(in, h, done, want, raw, wavPath);
+        if (!result.ok()) {
+            ok = false;
+            break;
+        }
+        toEncoderSamples(h, raw, want * h.Channels, pcm);
+        if (!FLAC__stream_encoder_process_interleaved(es.enc, pcm.data(), unsigned(want))) {
+            ok = false;
+            break;
+        }
+        done += want;
+        if (progress && !progress(done)) {
+            stopped = true;
+            ok = false;
+        }
+    }
+    if (ok)
+        ok = FLAC__stream_encoder_finish(es.enc);
+    if (ok || !result.ok())
+        return result;
+    if (stopped)
+        return {JobCode::Canceled, 0, {}};
+    if (sink.error)
+        return {FlacCode::WriteFailed, sink.error, partPath};
+    return {FlacCode::EncoderFailed, 0,
+            es.enc ? QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(es.enc))
+                   : QStringLiteral("out of memory")};
+}
+
+// Encodes one WAV into partPath, which it creates new. On any failure or stop
+// the part is removed.
+JobResult encodeFile(const QString& wavPath, const QString& partPath, const FlacTags& tags, int level,
+                     const FrameProgress& progress)
+{
+    WaveHeader h;
+    if (const JobResult r = readTrackHeader(wavPath, h); !r.ok())
+        return r;
     const int in = ::open(QFile::encodeName(wavPath).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return {FlacCode::ReadFailed, errno, wavPath};
@@ -155,105 +282,7 @@ JobResult encodeFile(const QString& wavPath, const QString& partPath, const Flac
         ::close(in);
         return {FlacCode::CreateFailed, e, partPath};
     }
-    JobResult result;
-    {
-        EncoderSet es;
-        es.enc = FLAC__stream_encoder_new();
-        es.tags = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
-        bool ok = es.enc && es.tags;
-        for (const QString& c : FlacVorbisComments(tags)) {
-            if (!ok)
-                break;
-            const QByteArray utf8 = c.toUtf8();
-            const int eq = utf8.indexOf('=');
-            FLAC__StreamMetadata_VorbisComment_Entry entry;
-            ok = FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(
-                     &entry, utf8.left(eq).constData(), utf8.mid(eq + 1).constData())
-                && FLAC__metadata_object_vorbiscomment_append_comment(es.tags, entry, false);
-        }
-        FLAC__StreamMetadata* blocks[2] = {es.tags, nullptr};
-        unsigned nBlocks = 1;
-        if (ok && h.Frames > 0) {
-            // Seek points every 10 seconds, as players expect of a FLAC file.
-            es.seek = FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE);
-            ok = es.seek
-                && FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
-                    es.seek, unsigned(h.SampleRate) * 10, FLAC__uint64(h.Frames))
-                && FLAC__metadata_object_seektable_template_sort(es.seek, true);
-            blocks[nBlocks++] = es.seek;
-        }
-        if (ok) {
-            FLAC__stream_encoder_set_compression_level(es.enc, unsigned(std::clamp(level, 0, 8)));
-            FLAC__stream_encoder_set_channels(es.enc, unsigned(h.Channels));
-            FLAC__stream_encoder_set_bits_per_sample(es.enc, unsigned(h.BitsPerSample));
-            FLAC__stream_encoder_set_sample_rate(es.enc, unsigned(h.SampleRate));
-            FLAC__stream_encoder_set_total_samples_estimate(es.enc, FLAC__uint64(h.Frames));
-            FLAC__stream_encoder_set_metadata(es.enc, blocks, nBlocks);
-            // The encoder always puts the audio's MD5 into STREAMINFO; the
-            // seek callback lets it write the finished block back.
-            ok = FLAC__stream_encoder_init_stream(es.enc, writeCb, seekCb, tellCb, nullptr, &sink)
-                == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
-        }
-        const int ch = h.Channels;
-        const int bytesPerFrame = h.BlockAlign;
-        std::vector<char> raw(size_t(kBlockFrames * bytesPerFrame));
-        std::vector<FLAC__int32> pcm(size_t(kBlockFrames * ch));
-        std::int64_t done = 0;
-        bool stopped = false;
-        while (ok && done < h.Frames) {
-            const std::int64_t want = std::min(kBlockFrames, h.Frames - done);
-            const std::int64_t bytes = want * bytesPerFrame;
-            std::int64_t got = 0;
-            while (got < bytes) {
-                const ssize_t n = ::pread(in, raw.data() + got, size_t(bytes - got), h.FrameOffset(done) + got);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    result = {FlacCode::ReadFailed, n < 0 ? errno : 0, wavPath};
-                    break;
-                }
-                got += n;
-            }
-            if (got < bytes) {
-                ok = false;
-                break;
-            }
-            const std::int64_t samples = want * ch;
-            if (h.BitsPerSample == 8) {
-                for (std::int64_t i = 0; i < samples; ++i)
-                    pcm[size_t(i)] = FLAC__int32(static_cast<unsigned char>(raw[size_t(i)])) - 128;
-            } else {
-                // Channels of a frame are packed; a wider BlockAlign than the
-                // samples need is not accepted by the header reader.
-                for (std::int64_t i = 0; i < samples; ++i) {
-                    const auto lo = static_cast<unsigned char>(raw[size_t(2 * i)]);
-                    const auto hi = static_cast<unsigned char>(raw[size_t(2 * i + 1)]);
-                    pcm[size_t(i)] = FLAC__int32(std::int16_t(std::uint16_t(lo | (hi << 8))));
-                }
-            }
-            if (!FLAC__stream_encoder_process_interleaved(es.enc, pcm.data(), unsigned(want))) {
-                ok = false;
-                break;
-            }
-            done += want;
-            if (progress && !progress(done)) {
-                stopped = true;
-                ok = false;
-            }
-        }
-        if (ok)
-            ok = FLAC__stream_encoder_finish(es.enc);
-        if (!ok && result.ok()) {
-            if (stopped)
-                result = {JobCode::Canceled, 0, {}};
-            else if (sink.error)
-                result = {FlacCode::WriteFailed, sink.error, partPath};
-            else
-                result = {FlacCode::EncoderFailed, 0,
-                          es.enc ? QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(es.enc))
-                                 : QStringLiteral("out of memory")};
-        }
-    }
+    JobResult result = encodeStream(in, h, wavPath, partPath, tags, level, sink, progress);
     ::close(in);
     if (result.ok() && ::fsync(sink.fd) != 0)
         result = {FlacCode::WriteFailed, errno, partPath};
@@ -262,6 +291,39 @@ JobResult encodeFile(const QString& wavPath, const QString& partPath, const Flac
     if (!result.ok())
         ::unlink(part.constData());
     return result;
+}
+
+// The final paths in folder for the tracks, and each track's frames (0 when
+// its header cannot be read) with their sum.
+QStringList planOutputs(const QVector<FlacTrack>& tracks, const QString& folder, QVector<qint64>& frames,
+                        qint64& totalFrames)
+{
+    QStringList titles;
+    frames.fill(0, tracks.size());
+    totalFrames = 0;
+    for (int i = 0; i < tracks.size(); ++i) {
+        titles << tracks[i].tags.title;
+        WaveHeader h;
+        if (ReadWaveHeader(tracks[i].wavPath, h) == WaveStatus::Ok)
+            frames[i] = h.Frames;
+        totalFrames += frames[i];
+    }
+    const QStringList names = FlacFileNames(titles, [&](const QString& name) {
+        return pathTaken(folder + name) || pathTaken(folder + name + QStringLiteral(".part"));
+    });
+    QStringList finals;
+    for (const QString& name : names)
+        finals << folder + name;
+    return finals;
+}
+
+// A part left by an earlier run that was killed: ours to remove, unless it
+// is not a plain file.
+void removeStalePart(const QByteArray& partName)
+{
+    struct stat st;
+    if (::lstat(partName.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(partName.constData());
 }
 
 } // namespace
@@ -384,6 +446,98 @@ int FlacJob::workerCount() const { return m_workers; }
 
 void FlacJob::InjectWriteFailureAfterBytes(std::int64_t bytes) { g_failAfter.store(bytes); }
 
+// What the workers and the reporting thread of one run share.
+struct FlacJob::Shared {
+    explicit Shared(int count) : n(count), doneFrames(static_cast<size_t>(count)), created(count, false)
+    {
+        for (auto& d : doneFrames)
+            d.store(0);
+    }
+    const int n;
+    QStringList finals;
+    QVector<qint64> frames;
+    qint64 totalFrames = 0;
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::atomic<qint64>> doneFrames;
+    std::mutex mx;
+    std::condition_variable cv;
+    // Guarded by mx:
+    std::vector<int> justFinished;
+    QVector<bool> created;
+    JobResult firstError;
+    int running = 0;
+};
+
+// One worker: takes the next track until none is left or the run stops.
+void FlacJob::encodeTracks(Shared& sh)
+{
+    for (;;) {
+        const int i = sh.next.fetch_add(1);
+        if (i >= sh.n || sh.stop.load())
+            break;
+        const QString part = sh.finals[i] + QStringLiteral(".part");
+        const QByteArray partName = QFile::encodeName(part);
+        removeStalePart(partName);
+        JobResult r = encodeFile(m_tracks[i].wavPath, part, m_tracks[i].tags, m_options.level, [&, i](std::int64_t d) {
+            sh.doneFrames[size_t(i)].store(d);
+            return !sh.stop.load() && !isCanceled();
+        });
+        if (r.ok() && ::renameat2(AT_FDCWD, partName.constData(), AT_FDCWD,
+                                  QFile::encodeName(sh.finals[i]).constData(), RENAME_NOREPLACE) != 0) {
+            r = {FlacCode::CreateFailed, errno, sh.finals[i]};
+            ::unlink(partName.constData());
+        }
+        std::lock_guard<std::mutex> lock(sh.mx);
+        if (!r.ok()) {
+            if (sh.firstError.ok() && !(r.canceled() && !isCanceled()))
+                sh.firstError = r;
+            sh.stop.store(true);
+            break;
+        }
+        sh.created[i] = true;
+        sh.justFinished.push_back(i);
+        sh.cv.notify_all();
+    }
+    std::lock_guard<std::mutex> lock(sh.mx);
+    --sh.running;
+    sh.cv.notify_all();
+}
+
+// Every signal leaves from this thread; workers only post numbers.
+void FlacJob::followWorkers(Shared& sh)
+{
+    QVector<qint64> shown(sh.n, -1);
+    for (;;) {
+        std::vector<int> finished;
+        bool allDone = false;
+        {
+            std::unique_lock<std::mutex> lock(sh.mx);
+            sh.cv.wait_for(lock, std::chrono::milliseconds(50));
+            finished.swap(sh.justFinished);
+            allDone = sh.running == 0;
+        }
+        qint64 sum = 0;
+        QString text;
+        for (int i = 0; i < sh.n; ++i) {
+            const qint64 d = sh.doneFrames[size_t(i)].load();
+            sum += d;
+            if (d != shown[i]) {
+                shown[i] = d;
+                Q_EMIT trackProgress(i + 1, d, sh.frames[i]);
+            }
+            if (text.isEmpty() && d > 0 && d < sh.frames[i])
+                text = m_tracks[i].tags.title;
+        }
+        for (int i : finished)
+            Q_EMIT trackFinished(i + 1, sh.finals[i]);
+        if (!report(std::min(sum, sh.totalFrames), sh.totalFrames, text))
+            sh.stop.store(true);
+        if (allDone)
+            return;
+    }
+}
+
 JobResult FlacJob::work()
 {
     m_outputs.clear();
@@ -392,122 +546,26 @@ JobResult FlacJob::work()
     if (!QFileInfo(m_outFolder).isDir())
         return {FlacCode::BadFolder, ENOENT, RemoveSlash(m_outFolder)};
 
-    const int n = m_tracks.size();
-    QStringList titles;
-    QVector<qint64> frames(n, 0);
-    qint64 totalFrames = 0;
-    for (int i = 0; i < n; ++i) {
-        titles << m_tracks[i].tags.title;
-        WaveHeader h;
-        if (ReadWaveHeader(m_tracks[i].wavPath, h) == WaveStatus::Ok)
-            frames[i] = h.Frames;
-        totalFrames += frames[i];
-    }
-    const QString folder = m_outFolder;
-    const QStringList names = FlacFileNames(titles, [&](const QString& name) {
-        return pathTaken(folder + name) || pathTaken(folder + name + QStringLiteral(".part"));
-    });
-    QStringList finals;
-    for (const QString& name : names)
-        finals << folder + name;
-
-    std::mutex mx;
-    std::condition_variable cv;
-    std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
-    std::vector<std::atomic<qint64>> doneFrames(static_cast<size_t>(n));
-    for (auto& d : doneFrames)
-        d.store(0);
-    std::vector<int> justFinished; // guarded by mx
-    QVector<bool> created(n, false);
-    JobResult firstError;
-    int running = m_workers;
-    const int level = m_options.level;
-
-    auto worker = [&] {
-        for (;;) {
-            const int i = next.fetch_add(1);
-            if (i >= n || stop.load())
-                break;
-            const QString part = finals[i] + QStringLiteral(".part");
-            // A part left by an earlier run that was killed: ours to remove,
-            // unless it is not a plain file.
-            struct stat st;
-            const QByteArray partName = QFile::encodeName(part);
-            if (::lstat(partName.constData(), &st) == 0 && S_ISREG(st.st_mode))
-                ::unlink(partName.constData());
-            JobResult r = encodeFile(m_tracks[i].wavPath, part, m_tracks[i].tags, level, [&, i](std::int64_t d) {
-                doneFrames[size_t(i)].store(d);
-                return !stop.load() && !isCanceled();
-            });
-            if (r.ok() && ::renameat2(AT_FDCWD, partName.constData(), AT_FDCWD,
-                                      QFile::encodeName(finals[i]).constData(), RENAME_NOREPLACE) != 0) {
-                r = {FlacCode::CreateFailed, errno, finals[i]};
-                ::unlink(partName.constData());
-            }
-            std::lock_guard<std::mutex> lock(mx);
-            if (!r.ok()) {
-                if (firstError.ok() && !(r.canceled() && !isCanceled()))
-                    firstError = r;
-                stop.store(true);
-                break;
-            }
-            created[i] = true;
-            justFinished.push_back(i);
-            cv.notify_all();
-        }
-        std::lock_guard<std::mutex> lock(mx);
-        --running;
-        cv.notify_all();
-    };
-
+    Shared sh(int(m_tracks.size()));
+    sh.finals = planOutputs(m_tracks, m_outFolder, sh.frames, sh.totalFrames);
+    sh.running = m_workers;
     std::vector<std::thread> pool;
     for (int w = 0; w < m_workers; ++w)
-        pool.emplace_back(worker);
-
-    // Every signal leaves from this thread; workers only post numbers.
-    QVector<qint64> shown(n, -1);
-    for (;;) {
-        std::vector<int> finished;
-        bool allDone = false;
-        {
-            std::unique_lock<std::mutex> lock(mx);
-            cv.wait_for(lock, std::chrono::milliseconds(50));
-            finished.swap(justFinished);
-            allDone = running == 0;
-        }
-        qint64 sum = 0;
-        QString text;
-        for (int i = 0; i < n; ++i) {
-            const qint64 d = doneFrames[size_t(i)].load();
-            sum += d;
-            if (d != shown[i]) {
-                shown[i] = d;
-                Q_EMIT trackProgress(i + 1, d, frames[i]);
-            }
-            if (text.isEmpty() && d > 0 && d < frames[i])
-                text = m_tracks[i].tags.title;
-        }
-        for (int i : finished)
-            Q_EMIT trackFinished(i + 1, finals[i]);
-        if (!report(std::min(sum, totalFrames), totalFrames, text))
-            stop.store(true);
-        if (allDone)
-            break;
-    }
+        pool.emplace_back([this, &sh] { encodeTracks(sh); });
+    followWorkers(sh);
     for (auto& t : pool)
         t.join();
 
-    if (isCanceled() && firstError.ok())
-        firstError = canceledResult();
-    if (!firstError.ok()) {
+    if (isCanceled() && sh.firstError.ok())
+        sh.firstError = canceledResult();
+    if (!sh.firstError.ok()) {
         // The set is all or nothing: a retry should make the same names.
-        for (int i = 0; i < n; ++i)
-            if (created[i])
-                ::unlink(QFile::encodeName(finals[i]).constData());
-        return firstError;
+        for (int i = 0; i < sh.n; ++i)
+            if (sh.created[i])
+                ::unlink(QFile::encodeName(sh.finals[i]).constData());
+        return sh.firstError;
     }
-    m_outputs = finals;
+    m_outputs = sh.finals;
     return {};
 }
 

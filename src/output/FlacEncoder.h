@@ -100,6 +100,9 @@ protected:
 
 private:
     struct Shared;
+    void encodeTracks(Shared& shared);
+    void followWorkers(Shared& shared);
+
     QVector<FlacTrack> m_tracks;
     QString m_outFolder;
     FlacOptions m_options;

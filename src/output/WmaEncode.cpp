@@ -192,6 +192,149 @@ JobResult WmaEncodeJob::work()
     return r;
 }
 
+namespace {
+
+// One encoder process per track, at most `parallel` at once, in an event loop
+// of its own until all have ended. A failure or a cancel stops the others
+// (they remove their half-written files).
+class EncoderRun {
+public:
+    struct Hooks {
+        std::function<bool(int finished, int total, const QString& text)> report; // false: stop
+        std::function<bool()> canceled;
+        std::function<void(int index)> done; // each finished track once, in track order
+    };
+
+    EncoderRun(const QVector<WmaTrack>& tracks, const QString& encoder, int parallel, Hooks hooks)
+        : m_tracks(tracks), m_encoder(encoder), m_parallel(parallel), m_hooks(std::move(hooks)),
+          m_state(tracks.size(), State::Pending), m_procs(tracks.size(), nullptr), m_failures(tracks.size())
+    {
+    }
+
+    void exec()
+    {
+        QTimer tick; // notices a cancel while encoders run
+        tick.setInterval(50);
+        QObject::connect(&tick, &QTimer::timeout, &m_loop, [this] {
+            if (m_hooks.canceled() && !m_stop)
+                stopAll();
+            // Between two tracks nothing runs, yet the next one is on its way:
+            // only a stopped run may end here.
+            if (m_stop && m_running == 0)
+                m_loop.quit();
+        });
+        if (!m_tracks.isEmpty()) {
+            tick.start();
+            QMetaObject::invokeMethod(&m_loop, [this] { startNext(); }, Qt::QueuedConnection);
+            m_loop.exec();
+            tick.stop();
+        }
+        for (QProcess* p : m_procs) {
+            if (p) {
+                p->waitForFinished(-1);
+                delete p;
+            }
+        }
+    }
+
+    // The index of the earliest track that failed (failure() gives its result), or -1.
+    int firstFailed() const { return int(m_state.indexOf(State::Failed)); }
+    const JobResult& failure(int i) const { return m_failures[i]; }
+    int finished() const { return m_finished; }
+
+private:
+    enum class State { Pending, Running, Done, Failed, Stopped };
+
+    void stopAll()
+    {
+        m_stop = true;
+        for (QProcess* p : m_procs) {
+            if (p && p->state() != QProcess::NotRunning)
+                p->terminate();
+        }
+    }
+
+    void ended(int i, const JobResult& r)
+    {
+        if (m_state[i] != State::Running)
+            return;
+        --m_running;
+        ++m_finished;
+        m_state[i] = r.ok() ? State::Done : m_stop ? State::Stopped : State::Failed;
+        m_failures[i] = r;
+        if (m_state[i] == State::Failed)
+            stopAll();
+        while (m_announced < m_tracks.size() && m_state[m_announced] == State::Done)
+            m_hooks.done(m_announced++);
+        // Not from inside the process's own signal: start the next one from the loop.
+        QMetaObject::invokeMethod(&m_loop, [this] { startNext(); }, Qt::QueuedConnection);
+    }
+
+    void startNext()
+    {
+        while (!m_stop && m_running < m_parallel && m_next < m_tracks.size()) {
+            const int i = m_next++;
+            if (!m_hooks.report(m_finished, int(m_tracks.size()), QStringLiteral("Compressing ") + m_tracks[i].listItem)) {
+                stopAll();
+                break;
+            }
+            start(i);
+        }
+        if (m_running == 0)
+            m_loop.quit();
+    }
+
+    void start(int i)
+    {
+        auto* p = new QProcess;
+        m_procs[i] = p;
+        p->setProgram(m_encoder);
+        p->setArguments(m_tracks[i].arguments);
+        p->setStandardInputFile(QProcess::nullDevice());
+        p->setStandardOutputFile(QProcess::nullDevice());
+        QObject::connect(p, &QProcess::errorOccurred, p, [this, i, p](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart)
+                ended(i, {WmaCode::EncoderFailed, 0, p->errorString()});
+        });
+        QObject::connect(p, &QProcess::finished, p, [this, i, p](int code, QProcess::ExitStatus status) {
+            ended(i, exitResult(i, p, code, status));
+        });
+        m_state[i] = State::Running;
+        ++m_running;
+        p->start();
+    }
+
+    JobResult exitResult(int i, QProcess* p, int code, QProcess::ExitStatus status) const
+    {
+        if (status != QProcess::NormalExit || code != 0) {
+            QString reason = ReasonFrom(p->readAllStandardError());
+            if (reason.isEmpty())
+                reason = status != QProcess::NormalExit ? QStringLiteral("the encoder stopped unexpectedly")
+                                                        : QStringLiteral("exit code %1").arg(code);
+            return {WmaCode::EncoderFailed, 0, reason};
+        }
+        if (!FileExists(m_tracks[i].output))
+            return {WmaCode::FileMissing, 0, m_tracks[i].commandLine};
+        return {};
+    }
+
+    const QVector<WmaTrack>& m_tracks;
+    const QString m_encoder;
+    const int m_parallel;
+    Hooks m_hooks;
+    QVector<State> m_state;
+    QVector<QProcess*> m_procs;
+    QVector<JobResult> m_failures;
+    int m_next = 0;
+    int m_running = 0;
+    int m_finished = 0;
+    int m_announced = 0; // done() was called for the tracks below this
+    bool m_stop = false;
+    QEventLoop m_loop;
+};
+
+} // namespace
+
 JobResult WmaEncodeJob::encodeAll()
 {
     const QString encoder = encoderPath();
@@ -212,113 +355,17 @@ JobResult WmaEncodeJob::encodeAll()
     m_tracks = PlanWmaTracks(m_options.indexPath, count, m_work->path(), profile, encoder);
     const int n = int(m_tracks.size());
 
-    // Each encoder is one process; the loop turns until all have ended. A
-    // failure or a cancel stops the others (they remove their half-written
-    // files), and the earliest failing track is the one reported.
-    enum class State { Pending, Running, Done, Failed, Stopped };
-    QVector<State> state(n, State::Pending);
-    QVector<QProcess*> procs(n, nullptr);
-    QVector<JobResult> failures(n);
-    int next = 0;
-    int running = 0;
-    int finished = 0;
-    int announced = 0; // trackFinished was sent for the tracks below this
-    bool stop = false;
-    QEventLoop loop;
-    std::function<void()> startNext;
-
-    auto stopAll = [&] {
-        stop = true;
-        for (QProcess* p : procs) {
-            if (p && p->state() != QProcess::NotRunning)
-                p->terminate();
-        }
-    };
-    auto ended = [&](int i, const JobResult& r) {
-        if (state[i] != State::Running)
-            return;
-        --running;
-        ++finished;
-        state[i] = r.ok() ? State::Done : stop ? State::Stopped : State::Failed;
-        failures[i] = r;
-        if (state[i] == State::Failed)
-            stopAll();
-        while (announced < n && state[announced] == State::Done) {
-            Q_EMIT trackFinished(m_tracks[announced].number, m_tracks[announced].output);
-            ++announced;
-        }
-        // Not from inside the process's own signal: start the next one from the loop.
-        QMetaObject::invokeMethod(&loop, startNext, Qt::QueuedConnection);
-    };
-    startNext = [&] {
-        while (!stop && running < m_options.parallel && next < n) {
-            const int i = next++;
-            const WmaTrack& t = m_tracks[i];
-            if (!report(finished, n, QStringLiteral("Compressing ") + t.listItem)) {
-                stopAll();
-                break;
-            }
-            auto* p = new QProcess;
-            procs[i] = p;
-            p->setProgram(encoder);
-            p->setArguments(t.arguments);
-            p->setStandardInputFile(QProcess::nullDevice());
-            p->setStandardOutputFile(QProcess::nullDevice());
-            QObject::connect(p, &QProcess::errorOccurred, p, [&, i, p](QProcess::ProcessError e) {
-                if (e == QProcess::FailedToStart)
-                    ended(i, {WmaCode::EncoderFailed, 0, p->errorString()});
-            });
-            QObject::connect(p, &QProcess::finished, p, [&, i, p](int code, QProcess::ExitStatus status) {
-                JobResult r;
-                if (status != QProcess::NormalExit || code != 0) {
-                    QString reason = ReasonFrom(p->readAllStandardError());
-                    if (reason.isEmpty())
-                        reason = status != QProcess::NormalExit ? QStringLiteral("the encoder stopped unexpectedly")
-                                                                : QStringLiteral("exit code %1").arg(code);
-                    r = {WmaCode::EncoderFailed, 0, reason};
-                } else if (!FileExists(m_tracks[i].output)) {
-                    r = {WmaCode::FileMissing, 0, m_tracks[i].commandLine};
-                }
-                ended(i, r);
-            });
-            state[i] = State::Running;
-            ++running;
-            p->start();
-        }
-        if (running == 0)
-            loop.quit();
-    };
-
-    QTimer tick; // notices a cancel while encoders run
-    tick.setInterval(50);
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (isCanceled() && !stop)
-            stopAll();
-        // Between two tracks nothing runs, yet the next one is on its way:
-        // only a stopped run may end here.
-        if (stop && running == 0)
-            loop.quit();
-    });
-    if (n > 0) {
-        tick.start();
-        QMetaObject::invokeMethod(&loop, startNext, Qt::QueuedConnection);
-        loop.exec();
-        tick.stop();
+    // The earliest failing track is the one reported.
+    EncoderRun run(m_tracks, encoder, m_options.parallel,
+                   {[this](int done, int total, const QString& text) { return report(done, total, text); },
+                    [this] { return isCanceled(); },
+                    [this](int i) { Q_EMIT trackFinished(m_tracks[i].number, m_tracks[i].output); }});
+    run.exec();
+    if (const int failed = run.firstFailed(); failed >= 0) {
+        m_failedTrack = m_tracks[failed].number;
+        return run.failure(failed);
     }
-    for (QProcess* p : procs) {
-        if (p) {
-            p->waitForFinished(-1);
-            delete p;
-        }
-    }
-
-    for (int i = 0; i < n; ++i) {
-        if (state[i] == State::Failed) {
-            m_failedTrack = m_tracks[i].number;
-            return failures[i];
-        }
-    }
-    if (isCanceled() || finished < n)
+    if (isCanceled() || run.finished() < n)
         return canceledResult();
     report(n, n, QString());
     return {};

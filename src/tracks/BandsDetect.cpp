@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 #include <thread>
+#include <utility>
 
 namespace sv {
 
@@ -154,6 +155,205 @@ bool passBlocks(const WaveSamples& samples, int D, int B, std::int64_t warmFrom,
     return true;
 }
 
+using BandSeries = std::array<std::vector<double>, BandCount>;
+using BandValues = std::array<double, BandCount>;
+
+struct Seg {
+    std::int64_t start, end; // blocks, end exclusive
+};
+
+// Clicks go (median of five, into Em), then a short mean (into S).
+void smoothEnergy(const BandLevels& lv, BandSeries& Em, BandSeries& S)
+{
+    const std::int64_t n = lv.blocks();
+    const auto N = std::size_t(n);
+    const auto at = [n](std::int64_t k) { return std::size_t(std::clamp<std::int64_t>(k, 0, n - 1)); };
+    for (int b = 0; b < BandCount; ++b) {
+        const std::vector<double>& E = lv.energy[b];
+        Em[b].resize(N);
+        S[b].resize(N);
+        for (std::int64_t k = 0; k < n; ++k)
+            Em[b][std::size_t(k)] = median5(E[at(k - 2)], E[at(k - 1)], E[at(k)], E[at(k + 1)], E[at(k + 2)]);
+        for (std::int64_t k = 0; k < n; ++k) {
+            const std::int64_t a = std::max<std::int64_t>(0, k - 2), z = std::min(n - 1, k + 2);
+            double sum = 0;
+            for (std::int64_t i = a; i <= z; ++i)
+                sum += Em[b][std::size_t(i)];
+            S[b][std::size_t(k)] = sum / double(z - a + 1);
+        }
+    }
+}
+
+// The first and last block where any band has sound at all (digital silence
+// before the tape starts must not pull the floor down); all blocks when none has.
+std::pair<std::int64_t, std::int64_t> activeSpan(const BandLevels& lv)
+{
+    const std::int64_t n = lv.blocks();
+    const double activeLevel = fromDb(-90);
+    std::int64_t first = -1, last = -1;
+    for (std::int64_t k = 0; k < n; ++k) {
+        bool active = false;
+        for (int b = 0; b < BandCount; ++b)
+            active = active || lv.energy[b][std::size_t(k)] >= activeLevel;
+        if (active) {
+            if (first < 0)
+                first = k;
+            last = k;
+        }
+    }
+    if (first < 0)
+        return {0, n - 1};
+    return {first, last};
+}
+
+// The noise floor of each band: a low rank of half-second means of Em over
+// blocks first..last. Em is freed on the way (a long side holds a few MiB per band).
+BandValues noiseFloors(BandSeries& Em, std::int64_t first, std::int64_t last)
+{
+    BandValues floor;
+    const std::int64_t spanLength = last - first + 1;
+    std::vector<double> prefix(static_cast<std::size_t>(spanLength) + 1);
+    std::vector<double> means(static_cast<std::size_t>(spanLength));
+    for (int b = 0; b < BandCount; ++b) {
+        prefix[0] = 0;
+        for (std::int64_t k = first; k <= last; ++k)
+            prefix[std::size_t(k - first + 1)] = prefix[std::size_t(k - first)] + Em[b][std::size_t(k)];
+        for (std::int64_t k = first; k <= last; ++k) {
+            const std::int64_t a = std::max(first, k - 25), z = std::min(last, k + 24);
+            means[std::size_t(k - first)] =
+                (prefix[std::size_t(z - first + 1)] - prefix[std::size_t(a - first)]) / double(z - a + 1);
+        }
+        const auto rank = std::size_t(std::floor(0.002 * double(spanLength - 1)));
+        std::nth_element(means.begin(), means.begin() + std::ptrdiff_t(rank), means.end());
+        floor[b] = std::max(means[rank], fromDb(-100));
+        std::vector<double>().swap(Em[b]);
+    }
+    return floor;
+}
+
+// Quiet blocks, and the loudest band's level above its floor in dB; a band's
+// own level is needed only at a few track ends.
+void classifyBlocks(const BandSeries& S, const BandValues& floor, int hiss, std::vector<char>& quiet,
+                    std::vector<double>& loudest)
+{
+    const std::size_t N = S[0].size();
+    loudest.assign(N, 0.0);
+    quiet.assign(N, 1);
+    const double cap = double(hiss) * 35.0 * double(hiss) * 35.0 / 2.0;
+    double threshold[BandCount];
+    for (int b = 0; b < BandCount; ++b)
+        threshold[b] = std::min(floor[b] * std::pow(10.0, 0.8), cap);
+    for (std::size_t k = 0; k < N; ++k) {
+        double ratio = 0;
+        for (int b = 0; b < BandCount; ++b) {
+            if (!(S[b][k] < threshold[b]))
+                quiet[k] = 0;
+            ratio = std::max(ratio, S[b][k] / floor[b]);
+        }
+        loudest[k] = 10 * std::log10(ratio);
+    }
+}
+
+// Gaps: quiet runs of at least minGap blocks, or touching either end; the
+// segments lie between them.
+std::vector<Seg> segmentsBetweenGaps(const std::vector<char>& quiet, std::int64_t minGap)
+{
+    std::vector<Seg> segs;
+    const auto n = std::int64_t(quiet.size());
+    std::int64_t segStart = -1;
+    std::int64_t k = 0;
+    while (k < n) {
+        if (!quiet[std::size_t(k)]) {
+            if (segStart < 0)
+                segStart = k;
+            ++k;
+            continue;
+        }
+        std::int64_t e = k;
+        while (e < n && quiet[std::size_t(e)])
+            ++e;
+        if (e - k >= minGap || k == 0 || e == n) {
+            if (segStart >= 0)
+                segs.push_back({segStart, k});
+            segStart = -1;
+        }
+        k = e;
+    }
+    if (segStart >= 0)
+        segs.push_back({segStart, n});
+    return segs;
+}
+
+// Short segments join a neighbour at most 3 s away or go, shortest first.
+void dropShortSegments(std::vector<Seg>& segs, double dt, double minTrackSeconds)
+{
+    for (;;) {
+        std::size_t shortest = segs.size();
+        for (std::size_t i = 0; i < segs.size(); ++i) {
+            const double len = double(segs[i].end - segs[i].start) * dt;
+            if (len < minTrackSeconds
+                && (shortest == segs.size() || segs[i].end - segs[i].start < segs[shortest].end - segs[shortest].start))
+                shortest = i;
+        }
+        if (shortest == segs.size())
+            return;
+        const std::size_t i = shortest;
+        const std::int64_t left = i > 0 ? segs[i].start - segs[i - 1].end : -1;
+        const std::int64_t right = i + 1 < segs.size() ? segs[i + 1].start - segs[i].end : -1;
+        const bool useLeft = left >= 0 && (right < 0 || left <= right);
+        const std::int64_t distance = useLeft ? left : right;
+        if (distance >= 0 && double(distance) * dt <= 3.0) {
+            const std::size_t keep = useLeft ? i - 1 : i;
+            segs[keep] = {segs[keep].start, segs[keep + 1].end};
+            segs.erase(segs.begin() + std::ptrdiff_t(keep + 1));
+        } else {
+            segs.erase(segs.begin() + std::ptrdiff_t(i));
+        }
+    }
+}
+
+// Edges: take in the blocks just outside that still stand above the floor.
+std::vector<Seg> widenToSound(const std::vector<Seg>& segs, const std::vector<double>& loudest)
+{
+    const auto n = std::int64_t(loudest.size());
+    std::vector<Seg> moved = segs;
+    for (std::size_t i = 0; i < moved.size(); ++i) {
+        const std::int64_t prevEnd = i > 0 ? moved[i - 1].end : 0;
+        while (moved[i].start > prevEnd && loudest[std::size_t(moved[i].start - 1)] >= 2)
+            --moved[i].start;
+        const std::int64_t nextStart = i + 1 < segs.size() ? segs[i + 1].start : n;
+        while (moved[i].end < nextStart && loudest[std::size_t(moved[i].end)] >= 2)
+            ++moved[i].end;
+    }
+    return moved;
+}
+
+// A segment's end in seconds with its fade's tail: the fade continues under
+// the hiss, so the end moves by the time the fade's slope would need to reach
+// -78 dBFS from just above the floor (at most 2 s).
+double endWithTail(const BandSeries& S, const BandValues& floor, const Seg& seg, std::int64_t n, double dt)
+{
+    const auto s = [&](int b, std::int64_t k) { return 10 * std::log10(S[b][std::size_t(k)] / floor[b]); };
+    const std::int64_t j = seg.end;
+    double end = double(j) * dt;
+    if (j + 1 >= n)
+        return end;
+    int best = 0;
+    for (int b = 1; b < BandCount; ++b)
+        if (s(b, j - 1) > s(best, j - 1))
+            best = b;
+    const double L = 10 * std::log10(floor[best] / FullScale2) + 2;
+    if (L > -78) {
+        std::int64_t k1 = j - 1;
+        const double stop = std::max(double(seg.start), double(j) - 5.0 / dt);
+        while (double(k1) > stop && s(best, k1) < 12)
+            --k1;
+        const double slope = 10.0 / (double(j - k1) * dt);
+        end += std::min((L + 78) / slope, 2.0);
+    }
+    return end;
+}
+
 } // namespace
 
 bool ComputeBandLevels(const WaveSamples& samples, BandLevels& levels, const BandProgress& progress)
@@ -212,174 +412,23 @@ QVector<TimeSpan> BandsTracks(const BandLevels& lv, int hiss, double gapSeconds,
     const double dt = lv.dt();
     if (n <= 0 || dt <= 0)
         return tracks;
-    const auto N = std::size_t(n);
-    const auto at = [n](std::int64_t k) { return std::size_t(std::clamp<std::int64_t>(k, 0, n - 1)); };
 
-    // Clicks go (median of five), then a short mean.
-    std::array<std::vector<double>, BandCount> Em, S;
-    for (int b = 0; b < BandCount; ++b) {
-        const std::vector<double>& E = lv.energy[b];
-        Em[b].resize(N);
-        S[b].resize(N);
-        for (std::int64_t k = 0; k < n; ++k)
-            Em[b][std::size_t(k)] = median5(E[at(k - 2)], E[at(k - 1)], E[at(k)], E[at(k + 1)], E[at(k + 2)]);
-        for (std::int64_t k = 0; k < n; ++k) {
-            const std::int64_t a = std::max<std::int64_t>(0, k - 2), z = std::min(n - 1, k + 2);
-            double sum = 0;
-            for (std::int64_t i = a; i <= z; ++i)
-                sum += Em[b][std::size_t(i)];
-            S[b][std::size_t(k)] = sum / double(z - a + 1);
-        }
-    }
+    BandSeries Em, S;
+    smoothEnergy(lv, Em, S);
+    const auto [first, last] = activeSpan(lv);
+    const BandValues floor = noiseFloors(Em, first, last);
+    std::vector<char> quiet;
+    std::vector<double> loudest;
+    classifyBlocks(S, floor, hiss, quiet, loudest);
 
-    // The noise floor: a low rank of half-second means, over the span where
-    // the recording has any sound at all (digital silence before the tape
-    // starts must not pull it down).
-    const double activeLevel = fromDb(-90);
-    std::int64_t first = -1, last = -1;
-    for (std::int64_t k = 0; k < n; ++k) {
-        bool active = false;
-        for (int b = 0; b < BandCount; ++b)
-            active = active || lv.energy[b][std::size_t(k)] >= activeLevel;
-        if (active) {
-            if (first < 0)
-                first = k;
-            last = k;
-        }
-    }
-    if (first < 0) {
-        first = 0;
-        last = n - 1;
-    }
-    const std::int64_t spanLength = last - first + 1;
-    double floor[BandCount];
-    {
-        std::vector<double> prefix(static_cast<std::size_t>(spanLength) + 1);
-        std::vector<double> means(static_cast<std::size_t>(spanLength));
-        for (int b = 0; b < BandCount; ++b) {
-            prefix[0] = 0;
-            for (std::int64_t k = first; k <= last; ++k)
-                prefix[std::size_t(k - first + 1)] = prefix[std::size_t(k - first)] + Em[b][std::size_t(k)];
-            for (std::int64_t k = first; k <= last; ++k) {
-                const std::int64_t a = std::max(first, k - 25), z = std::min(last, k + 24);
-                means[std::size_t(k - first)] =
-                    (prefix[std::size_t(z - first + 1)] - prefix[std::size_t(a - first)]) / double(z - a + 1);
-            }
-            const auto rank = std::size_t(std::floor(0.002 * double(spanLength - 1)));
-            std::nth_element(means.begin(), means.begin() + std::ptrdiff_t(rank), means.end());
-            floor[b] = std::max(means[rank], fromDb(-100));
-            std::vector<double>().swap(Em[b]); // a long side holds a few MiB per band
-        }
-    }
+    std::vector<Seg> segs = segmentsBetweenGaps(quiet, std::llround(std::max(0.0, gapSeconds) / dt));
+    dropShortSegments(segs, dt, minTrackSeconds);
+    const std::vector<Seg> moved = widenToSound(segs, loudest);
 
-    // Quiet blocks, and the loudest band's level above its floor; a band's
-    // own level is needed only at a few track ends.
-    const auto s = [&](int b, std::int64_t k) { return 10 * std::log10(S[b][std::size_t(k)] / floor[b]); };
-    std::vector<double> loudest(N);
-    std::vector<char> quiet(N, 1);
-    const double cap = double(hiss) * 35.0 * double(hiss) * 35.0 / 2.0;
-    double threshold[BandCount];
-    for (int b = 0; b < BandCount; ++b)
-        threshold[b] = std::min(floor[b] * std::pow(10.0, 0.8), cap);
-    for (std::size_t k = 0; k < N; ++k) {
-        double ratio = 0;
-        for (int b = 0; b < BandCount; ++b) {
-            if (!(S[b][k] < threshold[b]))
-                quiet[k] = 0;
-            ratio = std::max(ratio, S[b][k] / floor[b]);
-        }
-        loudest[k] = 10 * std::log10(ratio);
-    }
-
-    // Gaps: quiet runs long enough, or touching either end; segments lie between.
-    struct Seg {
-        std::int64_t start, end; // blocks, end exclusive
-    };
-    std::vector<Seg> segs;
-    const std::int64_t minGap = std::llround(std::max(0.0, gapSeconds) / dt);
-    {
-        std::int64_t segStart = -1;
-        std::int64_t k = 0;
-        while (k < n) {
-            if (!quiet[std::size_t(k)]) {
-                if (segStart < 0)
-                    segStart = k;
-                ++k;
-                continue;
-            }
-            std::int64_t e = k;
-            while (e < n && quiet[std::size_t(e)])
-                ++e;
-            if (e - k >= minGap || k == 0 || e == n) {
-                if (segStart >= 0)
-                    segs.push_back({segStart, k});
-                segStart = -1;
-            }
-            k = e;
-        }
-        if (segStart >= 0)
-            segs.push_back({segStart, n});
-    }
-
-    // Short segments join a close neighbour or go, shortest first.
-    for (;;) {
-        std::size_t shortest = segs.size();
-        for (std::size_t i = 0; i < segs.size(); ++i) {
-            const double len = double(segs[i].end - segs[i].start) * dt;
-            if (len < minTrackSeconds
-                && (shortest == segs.size() || segs[i].end - segs[i].start < segs[shortest].end - segs[shortest].start))
-                shortest = i;
-        }
-        if (shortest == segs.size())
-            break;
-        const std::size_t i = shortest;
-        const std::int64_t left = i > 0 ? segs[i].start - segs[i - 1].end : -1;
-        const std::int64_t right = i + 1 < segs.size() ? segs[i + 1].start - segs[i].end : -1;
-        const bool useLeft = left >= 0 && (right < 0 || left <= right);
-        const std::int64_t distance = useLeft ? left : right;
-        if (distance >= 0 && double(distance) * dt <= 3.0) {
-            const std::size_t keep = useLeft ? i - 1 : i;
-            segs[keep] = {segs[keep].start, segs[keep + 1].end};
-            segs.erase(segs.begin() + std::ptrdiff_t(keep + 1));
-        } else {
-            segs.erase(segs.begin() + std::ptrdiff_t(i));
-        }
-    }
-
-    // Edges: take in the blocks just outside that still stand above the floor.
-    std::vector<Seg> moved = segs;
-    for (std::size_t i = 0; i < moved.size(); ++i) {
-        const std::int64_t prevEnd = i > 0 ? moved[i - 1].end : 0;
-        while (moved[i].start > prevEnd && loudest[std::size_t(moved[i].start - 1)] >= 2)
-            --moved[i].start;
-        const std::int64_t nextStart = i + 1 < segs.size() ? segs[i + 1].start : n;
-        while (moved[i].end < nextStart && loudest[std::size_t(moved[i].end)] >= 2)
-            ++moved[i].end;
-    }
-
-    // Tails: a fade continues under the hiss; extend the end by the time the
-    // fade's slope would need to reach -78 dBFS from just above the floor.
     const double length = double(lv.frames) / lv.rate;
     for (std::size_t i = 0; i < moved.size(); ++i) {
-        const std::int64_t j = moved[i].end;
-        double end = double(j) * dt;
         const double limit = i + 1 < moved.size() ? double(moved[i + 1].start) * dt : length;
-        if (j + 1 < n) {
-            int best = 0;
-            for (int b = 1; b < BandCount; ++b)
-                if (s(b, j - 1) > s(best, j - 1))
-                    best = b;
-            const double L = 10 * std::log10(floor[best] / FullScale2) + 2;
-            if (L > -78) {
-                std::int64_t k1 = j - 1;
-                const double stop = std::max(double(moved[i].start), double(j) - 5.0 / dt);
-                while (double(k1) > stop && s(best, k1) < 12)
-                    --k1;
-                const double slope = 10.0 / (double(j - k1) * dt);
-                end += std::min((L + 78) / slope, 2.0);
-            }
-        }
-        tracks.append({double(moved[i].start) * dt, std::min(end, limit)});
+        tracks.append({double(moved[i].start) * dt, std::min(endWithTail(S, floor, moved[i], n, dt), limit)});
     }
     return tracks;
 }

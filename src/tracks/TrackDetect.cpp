@@ -33,6 +33,89 @@ double polylineMinY(const QVector<QPoint>& pts, int a, int b)
         best = std::min(best, yAt(b, *(it - 1), *it));
     return best;
 }
+
+// The Bands method: its tracks as markers, or the whole when none stands out.
+// Stays empty when progress cancelled the pass over the samples.
+DetectResult bandsResult(const Waveform& wave, const WaveSamples* samples, const DetectSettings& s,
+                         const DetectProgress& progress, BandLevels* levels, const TrackSpan& whole)
+{
+    DetectResult result;
+    BandLevels own;
+    BandLevels& lv = levels ? *levels : own;
+    if (!lv.isComputed() && !ComputeBandLevels(*samples, lv, progress))
+        return result;
+    result.tracks = SpansFromSeconds(BandsTracks(lv, s.hiss, s.samples, s.minTrackLength), wave.scale());
+    if (result.tracks.isEmpty()) {
+        result.tracks.append(whole);
+        result.message = TrackMsg::NoRecording;
+    }
+    return result;
+}
+
+// Whether the window of W + 1 image units from x holds sound: the polyline
+// for the Image method (or without samples), else the samples themselves.
+std::function<bool(std::int64_t)> windowLoudness(const Waveform& wave, const WaveSamples* samples,
+                                                 const DetectSettings& s, std::int64_t W)
+{
+    if (s.method == DetectMethod::Image || !samples) {
+        const int probe = int(RoundHalfEven(wave.height() / 2.0 - s.hiss));
+        const QVector<QPoint>* line = &wave.polyline();
+        return [line, probe, W](std::int64_t x) { return polylineMinY(*line, int(x), int(x + W)) <= probe; };
+    }
+    const int drawScale = wave.drawScale();
+    const std::int64_t rate = samples->header().SampleRate;
+    const std::int64_t frames = samples->frames();
+    const std::int64_t level = 2 * std::int64_t(s.hiss) * 35;
+    // Frames of [x / DrawScale, (x + W + 1) / DrawScale) seconds; a window
+    // stops reading at its first loud frame.
+    return [samples, rate, frames, level, drawScale, W](std::int64_t x) {
+        const auto firstFrame = [&](std::int64_t u) { return (u * rate + drawScale - 1) / drawScale; };
+        const std::int64_t to = std::min(firstFrame(x + W + 1), frames);
+        int l = 0, r = 0;
+        for (std::int64_t k = firstFrame(x); k < to; ++k) {
+            samples->frame(k, l, r);
+            if (std::abs(l + r) >= level)
+                return true;
+        }
+        return false;
+    };
+}
+
+// Steps over the image in windows of W + 1 units: a track runs from its first
+// loud window to the first silent one after it and is kept when longer than
+// minLength. False (tracks emptied) when progress cancelled.
+bool scanWindows(const std::function<bool(std::int64_t)>& loud, int width, std::int64_t W, std::int64_t minLength,
+                 const DetectProgress& progress, QVector<TrackSpan>& tracks)
+{
+    // A long last window can reach past the image; a marker there could never
+    // be moved, so its end stops at the image's end.
+    const auto add = [&](std::int64_t start, std::int64_t end) {
+        tracks.append({int(start), int(std::min<std::int64_t>(end, width))});
+    };
+    std::int64_t x = 0, S = 0, windows = 0;
+    bool inTrack = false;
+    const std::int64_t totalWindows = (width + W) / (W + 1);
+    while (x < width) {
+        const bool silent = !loud(x);
+        if (!silent && !inTrack) {
+            inTrack = true;
+            S = x;
+        }
+        if (silent && inTrack) {
+            if ((x + W + 1) - S > minLength)
+                add(S, x + W + 1);
+            inTrack = false;
+        }
+        x += W + 1;
+        if (progress && ++windows % 64 == 0 && !progress(windows, totalWindows)) {
+            tracks.clear();
+            return false;
+        }
+    }
+    if (inTrack && (x - 20) - S > minLength)
+        add(S, x - 20);
+    return true;
+}
 } // namespace
 
 QString MethodName(DetectMethod m)
@@ -91,82 +174,14 @@ DetectResult DetectTracks(const Waveform& wave, const WaveSamples* samples, cons
         result.tracks.append(whole);
         return result;
     }
+    if (s.method == DetectMethod::Bands && (samples || (levels && levels->isComputed())))
+        return bandsResult(wave, samples, s, progress, levels, whole);
 
-    if (s.method == DetectMethod::Bands && (samples || (levels && levels->isComputed()))) {
-        BandLevels own;
-        BandLevels& lv = levels ? *levels : own;
-        if (!lv.isComputed() && !ComputeBandLevels(*samples, lv, progress))
-            return result;
-        result.tracks = SpansFromSeconds(BandsTracks(lv, s.hiss, s.samples, s.minTrackLength), wave.scale());
-        if (result.tracks.isEmpty()) {
-            result.tracks.append(whole);
-            result.message = TrackMsg::NoRecording;
-        }
+    const std::int64_t W = DetectWindowFor(s.samples, wave.drawScale());
+    const std::int64_t minLength = std::int64_t(s.minTrackLength) * wave.drawScale();
+    if (!scanWindows(windowLoudness(wave, samples, s, W), width, W, minLength, progress, result.tracks))
         return result;
-    }
-
-    const int drawScale = wave.drawScale();
-    const std::int64_t W = DetectWindowFor(s.samples, drawScale);
-    const std::int64_t minLength = std::int64_t(s.minTrackLength) * drawScale;
-
-    std::function<bool(std::int64_t)> loud;
-    if (s.method == DetectMethod::Image || !samples) {
-        const int probe = int(RoundHalfEven(wave.height() / 2.0 - s.hiss));
-        const QVector<QPoint>* line = &wave.polyline();
-        loud = [line, probe, W](std::int64_t x) {
-            return polylineMinY(*line, int(x), int(x + W)) <= probe;
-        };
-    } else {
-        const std::int64_t rate = samples->header().SampleRate;
-        const std::int64_t frames = samples->frames();
-        const std::int64_t level = 2 * std::int64_t(s.hiss) * 35;
-        // Frames of [x / DrawScale, (x + W + 1) / DrawScale) seconds; a window
-        // stops reading at its first loud frame.
-        loud = [samples, rate, frames, level, drawScale, W](std::int64_t x) {
-            const auto firstFrame = [&](std::int64_t u) { return (u * rate + drawScale - 1) / drawScale; };
-            const std::int64_t to = std::min(firstFrame(x + W + 1), frames);
-            int l = 0, r = 0;
-            for (std::int64_t k = firstFrame(x); k < to; ++k) {
-                samples->frame(k, l, r);
-                if (std::abs(l + r) >= level)
-                    return true;
-            }
-            return false;
-        };
-    }
-
-    // A long last window can reach past the image; a marker there could never
-    // be moved, so its end stops at the image's end.
-    const auto add = [&](std::int64_t start, std::int64_t end) {
-        result.tracks.append({int(start), int(std::min<std::int64_t>(end, width))});
-    };
-    std::int64_t x = 0, S = 0, windows = 0;
-    bool inTrack = false, found = false;
-    const std::int64_t totalWindows = (width + W) / (W + 1);
-    while (x < width) {
-        const bool silent = !loud(x);
-        if (!silent && !inTrack) {
-            inTrack = true;
-            S = x;
-        }
-        if (silent && inTrack) {
-            if ((x + W + 1) - S > minLength) {
-                add(S, x + W + 1);
-                found = true;
-            }
-            inTrack = false;
-        }
-        x += W + 1;
-        if (progress && ++windows % 64 == 0 && !progress(windows, totalWindows)) {
-            result.tracks.clear();
-            return result;
-        }
-    }
-    if (inTrack && (x - 20) - S > minLength) {
-        add(S, x - 20);
-        found = true;
-    }
-    if (!found) {
+    if (result.tracks.isEmpty()) {
         result.tracks.append(whole);
         result.message = TrackMsg::NoRecording;
     }

@@ -19,19 +19,10 @@ QString Cancelled()
     return QStringLiteral("Writing the CD image was cancelled.");
 }
 
-} // namespace
-
-QString BinPathFor(const QString& cuePath)
+// Why the image cannot go to cuePath ("" when it can): a BIN name the sheet
+// cannot carry, a missing folder, too little room.
+QString CheckImageTarget(const CdPlan& plan, const QString& cuePath, const QString& binName)
 {
-    if (cuePath.endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive))
-        return cuePath.left(cuePath.size() - 4) + QStringLiteral(".bin");
-    return cuePath + QStringLiteral(".bin");
-}
-
-QString WriteImage(const CdPlan& plan, const QString& cuePath, const Percent& progress)
-{
-    const QString binPath = BinPathFor(cuePath);
-    const QString binName = QFileInfo(binPath).fileName();
     // The sheet names the BIN in quotes and other burning programs know no
     // escapes: a name that cannot be written back exactly is refused.
     for (const QChar c : binName) {
@@ -49,16 +40,15 @@ QString WriteImage(const CdPlan& plan, const QString& cuePath, const Percent& pr
     if (free > 0 && free < binBytes + 65536)
         return QStringLiteral("The CD image needs %1, but only %2 are free in %3.")
             .arg(FormatBytes(double(binBytes)), FormatBytes(double(free)), folder);
+    return {};
+}
 
-    const QByteArray cue = CueSheet(plan, binName);
-
-    QSaveFile bin(binPath);
-    bin.setDirectWriteFallback(false);
-    if (!bin.open(QIODevice::WriteOnly))
-        return QStringLiteral("The CD image %1 cannot be created: %2").arg(binPath, bin.errorString());
-
+// Every track's audio into bin, each padded with zeros to whole sectors;
+// progress from 0 to the last whole percent.
+QString WriteTrackData(const CdPlan& plan, QSaveFile& bin, const QString& binPath, const Percent& progress, int& shown)
+{
+    const qint64 binBytes = plan.trackSectors * SectorBytes;
     qint64 written = 0;
-    int shown = 0;
     if (progress)
         progress(0);
     QByteArray buffer;
@@ -93,6 +83,33 @@ QString WriteImage(const CdPlan& plan, const QString& cuePath, const Percent& pr
             written += pad;
         }
     }
+    return {};
+}
+
+} // namespace
+
+QString BinPathFor(const QString& cuePath)
+{
+    if (cuePath.endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive))
+        return cuePath.left(cuePath.size() - 4) + QStringLiteral(".bin");
+    return cuePath + QStringLiteral(".bin");
+}
+
+QString WriteImage(const CdPlan& plan, const QString& cuePath, const Percent& progress)
+{
+    const QString binPath = BinPathFor(cuePath);
+    const QString binName = QFileInfo(binPath).fileName();
+    if (const QString why = CheckImageTarget(plan, cuePath, binName); !why.isEmpty())
+        return why;
+    const QByteArray cue = CueSheet(plan, binName);
+
+    QSaveFile bin(binPath);
+    bin.setDirectWriteFallback(false);
+    if (!bin.open(QIODevice::WriteOnly))
+        return QStringLiteral("The CD image %1 cannot be created: %2").arg(binPath, bin.errorString());
+    int shown = 0;
+    if (const QString why = WriteTrackData(plan, bin, binPath, progress, shown); !why.isEmpty())
+        return why;
 
     QSaveFile sheet(cuePath);
     sheet.setDirectWriteFallback(false);

@@ -52,14 +52,10 @@ void OnSignal(int sig)
     std::raise(sig);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Fills job and setting from the command line. -1 to go on, else the exit
+// status: 0 after the usage text, 2 for a bad command line (reported).
+int ParseArguments(int argc, char** argv, wm8e::EncodeJob& job, std::string& setting)
 {
-    av_log_set_level(AV_LOG_QUIET);
-
-    wm8e::EncodeJob job;
-    std::string setting;
     bool haveInput = false, haveOutput = false, haveSetting = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -108,6 +104,13 @@ int main(int argc, char** argv)
         Fail("no setting given (-a_setting)");
         return 2;
     }
+    return -1;
+}
+
+// The bitrate, rate and channels a setting names; false (reported) for an
+// unknown one.
+bool ApplySetting(std::string setting, wm8e::EncodeJob& job)
+{
     // A command line built as text may leave a space around the setting.
     const auto first = setting.find_first_not_of(' ');
     setting = first == std::string::npos ? std::string() : setting.substr(first, setting.find_last_not_of(' ') - first + 1);
@@ -118,14 +121,17 @@ int main(int argc, char** argv)
             job.channels = 2;
         }
     }
-    if (job.bitRate == 0) {
-        std::string known;
-        for (const Setting& s : kSettings)
-            known += std::string(known.empty() ? "" : ", ") + s.name;
-        Fail("unknown setting -a_setting \"" + setting + "\" (known: " + known + ")");
-        return 2;
-    }
+    if (job.bitRate != 0)
+        return true;
+    std::string known;
+    for (const Setting& s : kSettings)
+        known += std::string(known.empty() ? "" : ", ") + s.name;
+    Fail("unknown setting -a_setting \"" + setting + "\" (known: " + known + ")");
+    return false;
+}
 
+void CatchSignals()
+{
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
@@ -133,6 +139,21 @@ int main(int argc, char** argv)
         sigaction(sig, &sa, nullptr);
     // Past a file-size limit, a failed write (reported and cleaned up) rather than a kill.
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_QUIET);
+
+    wm8e::EncodeJob job;
+    std::string setting;
+    if (const int status = ParseArguments(argc, argv, job, setting); status >= 0)
+        return status;
+    if (!ApplySetting(setting, job))
+        return 2;
+    CatchSignals();
 
     const std::string error = wm8e::Encode(job);
     if (!error.empty()) {
