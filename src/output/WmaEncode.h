@@ -107,7 +107,6 @@ protected:
 
 private:
     JobResult encodeAll();
-    void clearWorkFolder();
 
     Options m_options;
     QVector<WmaTrack> m_tracks;
