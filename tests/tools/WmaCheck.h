@@ -34,10 +34,10 @@ inline QByteArray ChordWav(int rate, int channels, Sample kind, double seconds)
                 le(data, quint32(qint32(v * (kind == Sample::S16 ? 32767 : 8388607))), bytes);
         }
     }
-    WavSpec spec;
-    spec.rate = rate, spec.channels = channels, spec.bits = bytes * 8;
-    spec.formatTag = kind == Sample::F32 ? 3 : 1;
-    return wavHeader(spec, data.size()) + data;
+    WavSpec fmt;
+    fmt.rate = rate, fmt.channels = channels, fmt.bits = bytes * 8;
+    fmt.formatTag = kind == Sample::F32 ? 3 : 1;
+    return wavHeader(fmt, data.size()) + data;
 }
 
 // ffprobe and ffmpeg come together.

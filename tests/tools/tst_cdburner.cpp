@@ -34,7 +34,7 @@ struct Wav {
     bool written = true;
 };
 
-svtest::WavSpec spec(const Wav& w)
+svtest::WavSpec formatOf(const Wav& w)
 {
     svtest::WavSpec s;
     s.channels = w.channels, s.rate = w.rate, s.bits = w.bits;
@@ -48,7 +48,7 @@ QByteArray writeWav(const QString& path, const Wav& w, std::uint32_t seed)
     const std::int64_t bytes = w.frames * w.channels * w.bits / 8;
     if (w.sparse) {
         QFile f(path);
-        const bool ok = f.open(QIODevice::WriteOnly) && f.write(svtest::wavHeader(spec(w), bytes)) == 44 && f.resize(44 + bytes);
+        const bool ok = f.open(QIODevice::WriteOnly) && f.write(svtest::wavHeader(formatOf(w), bytes)) == 44 && f.resize(44 + bytes);
         return ok ? QByteArray("sparse") : QByteArray();
     }
     QByteArray data(qsizetype(bytes), Qt::Uninitialized);
@@ -57,7 +57,7 @@ QByteArray writeWav(const QString& path, const Wav& w, std::uint32_t seed)
         x = x * 1664525u + 1013904223u;
         c = char(x >> 24);
     }
-    return svtest::writeFile(path, svtest::wavHeader(spec(w), bytes) + data) ? data : QByteArray();
+    return svtest::writeFile(path, svtest::wavHeader(formatOf(w), bytes) + data) ? data : QByteArray();
 }
 
 struct Track {
