@@ -35,7 +35,6 @@ inline sv::audio::VirtualDeck SmallDeck()
 inline void OnModal(std::function<void(QWidget*)> fn)
 {
     auto* timer = new QTimer;
-    timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, fn] {
         if (QWidget* w = QApplication::activeModalWidget()) {
             timer->stop();
@@ -43,7 +42,7 @@ inline void OnModal(std::function<void(QWidget*)> fn)
             fn(w);
         }
     });
-    timer->start();
+    timer->start(10);
 }
 
 class Wizard {
