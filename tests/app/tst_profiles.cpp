@@ -66,9 +66,8 @@ private Q_SLOTS:
     {
         struct Case { QString length, pause; int recordSeconds, pauseSeconds; }; // 0 s: refused
         const QList<Case> cases = {
-            {"90", "45", 5400, 2700},   {"150", "0", 9000, 0},   {"60", "", 3600, 0},   {"90.5", "45", 5400, 2700},
-            {"9999999999999", "0", 0, 0}, {"-60", "0", 0, 0},     {"abc", "0", 0, 0},    {"4", "0", 0, 0},
-            {"60", "-5", 0, 0},          {"60", "half", 0, 0},    {"60", "60", 0, 0}};
+            {"150", "0", 9000, 0}, {"60", "", 3600, 0}, {"90.5", "45", 5400, 2700}, {"9999999999999", "0", 0, 0},
+            {"abc", "0", 0, 0},    {"4", "0", 0, 0},    {"60", "-5", 0, 0},       {"60", "half", 0, 0}, {"60", "60", 0, 0}};
         for (const Case& k : cases) {
             const ProfileTimes t = CheckStoredProfile(k.length, k.pause);
             QVERIFY2(t.valid == (k.recordSeconds > 0), qPrintable(k.length + "/" + k.pause));

@@ -77,10 +77,9 @@ void TestTutorial::eachPageShowsItsTopic()
     QVERIFY(t.IsDocked());
     s.expectOpen(true, "Page1.htm");
     QCOMPARE(t.timHelp.interval(), 1000);
-    // The panel sits at the right; the pages keep their room to its left.
-    auto* panel = s.z.w->findChild<QFrame*>(QStringLiteral("panTutorial"));
-    QCOMPARE(panel->geometry().right(), s.z.w->width() - 1);
-    QVERIFY(s.z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right() < panel->x());
+    // The pages keep their room to the panel's left.
+    QVERIFY(s.z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right()
+            < s.z.w->findChild<QFrame*>(QStringLiteral("panTutorial"))->x());
 
     const QList<QPair<QString, QString>> pages = {
         {"picConnect", "Page2.htm"},  {"picVolume", "Page3.htm"},      {"picRecordFrom", "Page4.htm"},
