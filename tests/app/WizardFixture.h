@@ -10,10 +10,7 @@
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 
-
 #include <QApplication>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
