@@ -10,10 +10,7 @@
 #include "support/MsgBoxScript.h"
 #include "support/TestEnv.h"
 
-
 #include <QApplication>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -35,7 +32,6 @@ inline sv::audio::VirtualDeck SmallDeck()
 inline void OnModal(std::function<void(QWidget*)> fn)
 {
     auto* timer = new QTimer;
-    timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, fn] {
         if (QWidget* w = QApplication::activeModalWidget()) {
             timer->stop();
@@ -43,7 +39,7 @@ inline void OnModal(std::function<void(QWidget*)> fn)
             fn(w);
         }
     });
-    timer->start();
+    timer->start(10);
 }
 
 class Wizard {

