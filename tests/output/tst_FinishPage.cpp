@@ -97,15 +97,6 @@ struct Split {
         z.next();
         return target + QStringLiteral("/");
     }
-    // An image through the CDBurner setting.
-    void burnImage(const QString& cue)
-    {
-        z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"),
-              q(sv::ProgramFolder() + QStringLiteral("/cdburner")) + QLatin1Char(' ') + q(z.st().RecordingXMLPath)
-                  + QStringLiteral(" --image ") + q(cue));
-        choose("optACD");
-        z.next();
-    }
 
     Wizard z;
     QString folder;
@@ -143,8 +134,7 @@ class TestFinishPage : public QObject {
 private Q_SLOTS:
     void writerCommand_data();
     void writerCommand();
-    void noDriveShowsTheFailure();
-    void cancelWhileWriting();
+    void cdFailuresShowOnTheFinishPage();
     void playlistOfEachOutput();
     void finishActionsKeepEveryDelivery();
 };
@@ -169,54 +159,52 @@ void TestFinishPage::writerCommand()
     QCOMPARE(sv::CdBurnerCommand(setting, QStringLiteral("/opt/sv"), QStringLiteral("/home/a b/rec ord.xml")), command);
 }
 
-void TestFinishPage::noDriveShowsTheFailure()
+// No drive, a writer that cannot start, a writer cancelled while it works:
+// each time the finish page says so and leads on.
+void TestFinishPage::cdFailuresShowOnTheFinishPage()
 {
     Split t;
     QVERIFY(t.ok);
-    // The default command: the writer beside the program, for a real disc.
-    t.choose("optACD");
-    t.z.next();
+    const auto burn = [&](const QString& setting) {
+        t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), setting);
+        t.choose("optACD");
+        t.z.next();
+    };
+    const auto more = [&] {
+        t.finish("optFinishMore")->setChecked(true);
+        t.z.next();
+    };
+    // The default command: the writer beside the program, for a real disc;
+    // its reason is shown beneath, and there is no place to show.
+    burn(QString());
     t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
-    // The writer's reason is shown beneath.
     auto* reason = sv::test::Find<QLabel>(t.z.w->picFinish(), "lblErrorFinishReason");
     QVERIFY(reason->isVisibleTo(t.z.w->picFinish()) && !reason->text().isEmpty());
     QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
-    // Nothing was made yet, so there is no place to show.
     QVERIFY(!sv::test::Find<QLineEdit>(t.z.w->picFinish(), "txtFinishSaveIn")->isVisibleTo(t.z.w->picFinish()));
 
-    // A writer that cannot start says so, with its command.
-    t.finish("optFinishMore")->setChecked(true);
-    t.z.next();
-    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), QStringLiteral("/nowhere/cdwriter index.xml"));
-    t.choose("optACD");
-    t.z.next();
+    more();
+    burn(QStringLiteral("/nowhere/cdwriter index.xml"));
     t.expectCdFailed(QStringLiteral("Your Audio CD was not created: the CD writer could not be started "
                                     "(/nowhere/cdwriter index.xml"));
     QVERIFY(t.saveIn() != QLatin1String("Audio CD"));
-}
 
-void TestFinishPage::cancelWhileWriting()
-{
-    Split t;
-    QVERIFY(t.ok);
-    // A writer that reports a percentage, then works on until it is stopped.
+    // A writer that reports a percentage, then works on until it is cancelled.
+    more();
     const QString writer = t.z.env.root() + QStringLiteral("/slow writer.sh");
     QVERIFY(writeFile(writer, "#!/bin/sh\necho 'Writing the audio CD: 37%'\n"
                               "i=0; while [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"));
     QVERIFY(QFile::setPermissions(writer, QFile::permissions(writer) | QFileDevice::ExeOwner));
-    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), q(writer));
     WriterWatch watch(t.z.w.get());
     watch.onSeen = [&watch](QWidget* w) {
-        // Cancel once the percentage has arrived.
         QTimer::singleShot(0, w, [&watch, w] {
             QTRY_COMPARE_WITH_TIMEOUT(sv::test::Find<QProgressBar>(w, "barCDProgress")->value(), 37, 10000);
             watch.statusBeforeCancel = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
             sv::test::Find<QPushButton>(w, "cmdCDCancel")->click();
         });
     };
-    t.choose("optACD");
-    t.z.next();
+    burn(q(writer));
     QCOMPARE(watch.statusBeforeCancel, QStringLiteral("Writing the audio CD: 37%"));
     t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
@@ -234,18 +222,16 @@ void TestFinishPage::playlistOfEachOutput()
     auto* page = t.z.w->picFinish();
     const QString out = t.z.env.root() + QStringLiteral("/Out/");
     QVERIFY(QDir().mkpath(out));
-    // WMA: an ASX of the files in the save folder; MP3 and FLAC: an M3U.
+    // WMA: an ASX of the files in the save folder; FLAC (like MP3): an M3U.
     t.z.st().Session.delivered(sv::DeliveryKind::Wma, out, {out + "Track 1.wma", out + "Track 2.wma"});
     page->ShowDelivered(out, Delivery::WMA);
     QVERIFY(page->PlayRecording());
     QCOMPARE(opened.last(), out + QStringLiteral("Recording 1432  05122026.asx"));
     QVERIFY(readAll(opened.last()).contains("<Ref href = \"" + (out + "Track 2.wma").toUtf8() + "\" />"));
-    for (auto kind : {sv::DeliveryKind::Mp3, sv::DeliveryKind::Flac}) {
-        t.z.st().Session.delivered(kind, out, {out + "One.x"});
-        page->ShowDelivered(out, Delivery::MP3);
-        QVERIFY(page->PlayRecording());
-        QCOMPARE(readAll(opened.last()), (out + "One.x\r\n").toUtf8());
-    }
+    t.z.st().Session.delivered(sv::DeliveryKind::Flac, out, {out + "One.flac"});
+    page->ShowDelivered(out, Delivery::MP3);
+    QVERIFY(page->PlayRecording());
+    QCOMPARE(readAll(opened.last()), (out + "One.flac\r\n").toUtf8());
     // Nothing the session knows of delivered there: no Play, and a
     // preselected Play falls back to Exit.
     t.finish("optFinishPlay")->setChecked(true);
@@ -290,7 +276,11 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
     const QString cue = t.z.env.root() + QStringLiteral("/My CDs/tape one.cue");
     QVERIFY(QDir().mkpath(QFileInfo(cue).path()));
     WriterWatch watch(t.z.w.get());
-    t.burnImage(cue);
+    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"),
+            q(sv::ProgramFolder() + QStringLiteral("/cdburner")) + QLatin1Char(' ') + q(t.z.st().RecordingXMLPath)
+                + QStringLiteral(" --image ") + q(cue));
+    t.choose("optACD");
+    t.z.next();
     QVERIFY2(t.errorPanel()->isHidden(), qPrintable(t.errorText()));
     QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
     QVERIFY(QFile::exists(cue));

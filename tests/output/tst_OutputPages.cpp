@@ -97,41 +97,66 @@ void expectBox(const MsgBoxScript& b, int i, const QString& title, const QString
 class TestOutputPages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void outputChoiceFromLastUsed();
+    void rememberedChoices();
     void damagedRecordingGoesBackToRecordPage();
     void fullDiskKeepsRecording();
     void exitDuringSplit();
-    void saveBoxesAndSaveIn();
     void saveChecksOnEveryPage();
     void waveCopyAsksCopiesAndReportsFailure();
 };
 
-void TestOutputPages::outputChoiceFromLastUsed()
+// What the output pages remember for the next run: the output chosen (FLAC
+// took the next free code, so the older ones keep their meaning) and the
+// save folder typed or browsed to.
+void TestOutputPages::rememberedChoices()
 {
     Wizard z;
     z.noWelcomeDialog();
+    z.set("", "SaveIn", "mUSIC");
     QVERIFY(z.start());
-    QWidget* o = z.w->picOutput();
     QList<QRadioButton*> options;
     for (const char* name : {"optMP3", "optWMA", "optACD", "optDPP", "optFLAC"})
-        options << Find<QRadioButton>(o, name);
+        options << Find<QRadioButton>(z.w->picOutput(), name);
     z.w->picOutput()->RestoreOutputChoice();
     QVERIFY(options[0]->isChecked()); // nothing stored: MP3
-    // FLAC took the next free code, so the older ones keep their meaning.
     const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"4", 4}, {"2", 2}, {"0", 0}, {"7", -1}};
     for (const auto& [code, expected] : rows) {
         z.set("OutputOptions", "LastUsed", code);
         z.w->picOutput()->RestoreOutputChoice();
         for (int i = 0; i < options.size(); ++i)
-            QVERIFY2(options[i]->isChecked() == (i == expected), qPrintable(code));
+            QVERIFY2(options[i]->isChecked() == (i == expected) && options[i]->isEnabled(), qPrintable(code));
         QCOMPARE(z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
     }
-    // Every choice can be taken, and the one taken is stored for the next run.
-    for (QRadioButton* b : options)
-        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     options[4]->setChecked(true);
     z.w->picOutput()->StoreOutputChoice();
     QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("4"));
+
+    const QList<QComboBox*> b{Find<QComboBox>(z.w->picMP3(), "cboMP3Save"), Find<QComboBox>(z.w->picWMA(), "cboWMASave"),
+                              Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")};
+    for (QComboBox* box : b)
+        QCOMPARE(box->currentText(), QStringLiteral("Music"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("mUSIC")); // start-up writes nothing
+    // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
+    b[1]->setEditText(QStringLiteral("/srv/x"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+    b[2]->setEditText(QStringLiteral("/elsewhere"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+    // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
+    QStringList titles;
+    QString answer = z.env.root();
+    sv::SetFolderPicker([&](const QString& title, const QString&) {
+        titles << title;
+        return answer;
+    });
+    Find<QPushButton>(z.w->picMP3(), "cmdBrowseMP3Location")->click();
+    QCOMPARE(z.get("", "SaveIn"), z.env.root());
+    Find<QPushButton>(z.w->picWaveCopy(), "cmdBrowseWaveCopy")->click();
+    QCOMPARE(b[2]->currentText(), z.env.root());
+    answer.clear();
+    Find<QPushButton>(z.w->picWMA(), "cmdBrowseWMA")->click();
+    QCOMPARE(b[1]->currentText(), QStringLiteral("/srv/x"));
+    sv::SetFolderPicker({});
+    QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
 }
 
 void TestOutputPages::damagedRecordingGoesBackToRecordPage()
@@ -236,43 +261,6 @@ void TestOutputPages::exitDuringSplit()
         QVERIFY(!QFile::exists(t.wav));
         t.expectNoTracks();
     }
-}
-
-void TestOutputPages::saveBoxesAndSaveIn()
-{
-    Wizard z;
-    z.noWelcomeDialog();
-    z.set("", "SaveIn", "mUSIC");
-    QVERIFY(z.start());
-    const QList<QComboBox*> b{Find<QComboBox>(z.w->picMP3(), "cboMP3Save"), Find<QComboBox>(z.w->picWMA(), "cboWMASave"),
-                              Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")};
-    for (QComboBox* box : b)
-        QCOMPARE(box->currentText(), QStringLiteral("Music"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("mUSIC")); // start-up writes nothing
-    // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
-    b[0]->setEditText(QStringLiteral("Documents"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("Documents"));
-    b[1]->setEditText(QStringLiteral("/srv/x"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
-    b[2]->setEditText(QStringLiteral("/elsewhere"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
-
-    // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
-    QStringList titles;
-    QString answer = z.env.root();
-    sv::SetFolderPicker([&](const QString& title, const QString&) {
-        titles << title;
-        return answer;
-    });
-    Find<QPushButton>(z.w->picMP3(), "cmdBrowseMP3Location")->click();
-    QCOMPARE(z.get("", "SaveIn"), z.env.root());
-    Find<QPushButton>(z.w->picWaveCopy(), "cmdBrowseWaveCopy")->click();
-    QCOMPARE(b[2]->currentText(), z.env.root());
-    answer.clear();
-    Find<QPushButton>(z.w->picWMA(), "cmdBrowseWMA")->click();
-    QCOMPARE(b[1]->currentText(), QStringLiteral("/srv/x"));
-    sv::SetFolderPicker({});
-    QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
 }
 
 // Every page with a save box checks it before going on (the checks' texts
