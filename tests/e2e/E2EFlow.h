@@ -41,6 +41,12 @@ inline QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+inline QStringList Sorted(QStringList l)
+{
+    l.sort();
+    return l;
+}
+
 // One volume-page tick per 200 ms of deck audio, as the page's timer runs
 // on a real deck.
 inline void tick(Wizard& z)
@@ -72,8 +78,8 @@ inline void ScanAndAdjust(Wizard& z)
 }
 
 // The wizard from the welcome page to the output page with the demo side
-// recorded and split; the split spans, or none after a failure. onWaveform
-// looks at the waveform page before the split.
+// recorded and split (the recording itself gone); the split spans, or none
+// after a failure. onWaveform looks at the waveform page before the split.
 inline QVector<sv::FrameSpan> RecordAndSplitDemoSide(Wizard& z, const std::function<void()>& onWaveform = {})
 {
     z.noWelcomeDialog();
@@ -116,7 +122,9 @@ inline QVector<sv::FrameSpan> RecordAndSplitDemoSide(Wizard& z, const std::funct
     const QVector<sv::FrameSpan> spans = z.w->picSplit()->SplitSpans(44100);
     z.boxes.answer(sv::vbYes);
     z.next();
-    return z.page() == QStringLiteral("picOutput") ? spans : QVector<sv::FrameSpan>{};
+    const bool split = z.page() == QStringLiteral("picOutput")
+                       && !QFile::exists(z.st().RecordDirectory + QStringLiteral("recording.wav"));
+    return split ? spans : QVector<sv::FrameSpan>{};
 }
 
 // The generated demo side, written once per test program.

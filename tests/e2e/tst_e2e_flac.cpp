@@ -23,7 +23,6 @@ void CheckFlacs(const QString& folder, const QString& target, const QStringList&
         const Pcm want = wavPcm(folder + QStringLiteral("Track %1.wav").arg(i));
         QCOMPARE(got.channels, 2);
         QCOMPARE(got.rate, 44100);
-        QCOMPARE(got.samples.size(), want.samples.size());
         QVERIFY2(got.samples == want.samples, qPrintable(file));
         const QString tags = QString::fromUtf8(runTool(QStringLiteral("metaflac"), {"--export-tags-to=-", file}));
         const QString comment = i == 2 ? QStringLiteral("COMMENT=side one, \"live\"\n") : QString();
@@ -46,7 +45,6 @@ private Q_SLOTS:
         const QVector<sv::FrameSpan> spans = RecordAndSplitDemoSide(z);
         QVERIFY2(!spans.isEmpty(), qPrintable(z.page() + z.boxes.unexpectedText()));
         const QString folder = z.st().RecordDirectory;
-        QVERIFY(!QFile::exists(folder + QStringLiteral("recording.wav")));
         const QString target = ChooseOutput(z, "optFLAC", "picFLAC", "cboFLACSave");
         QWidget* page = z.w->picFLAC();
         auto* list = sv::test::Find<QListWidget>(page, "lstFLACTracks");

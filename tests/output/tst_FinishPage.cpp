@@ -97,15 +97,6 @@ struct Split {
         z.next();
         return target + QStringLiteral("/");
     }
-    // An image through the CDBurner setting.
-    void burnImage(const QString& cue)
-    {
-        z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"),
-              q(sv::ProgramFolder() + QStringLiteral("/cdburner")) + QLatin1Char(' ') + q(z.st().RecordingXMLPath)
-                  + QStringLiteral(" --image ") + q(cue));
-        choose("optACD");
-        z.next();
-    }
 
     Wizard z;
     QString folder;
@@ -120,7 +111,6 @@ struct WriterWatch {
         QObject::connect(&timer, &QTimer::timeout, [this, main] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (w->objectName() == QLatin1String("frmWritingCD") && w->isVisible()) {
-                    seen = true;
                     title = w->windowTitle();
                     mainHidden = mainHidden || !main->isVisible();
                     if (onSeen)
@@ -131,7 +121,6 @@ struct WriterWatch {
         timer.start();
     }
     QTimer timer;
-    bool seen = false;
     bool mainHidden = false;
     QString title;
     std::function<void(QWidget*)> onSeen;
@@ -145,8 +134,7 @@ class TestFinishPage : public QObject {
 private Q_SLOTS:
     void writerCommand_data();
     void writerCommand();
-    void noDriveShowsTheFailure();
-    void cancelWhileWriting();
+    void cdFailuresShowOnTheFinishPage();
     void playlistOfEachOutput();
     void finishActionsKeepEveryDelivery();
 };
@@ -171,58 +159,52 @@ void TestFinishPage::writerCommand()
     QCOMPARE(sv::CdBurnerCommand(setting, QStringLiteral("/opt/sv"), QStringLiteral("/home/a b/rec ord.xml")), command);
 }
 
-void TestFinishPage::noDriveShowsTheFailure()
+// No drive, a writer that cannot start, a writer cancelled while it works:
+// each time the finish page says so and leads on.
+void TestFinishPage::cdFailuresShowOnTheFinishPage()
 {
     Split t;
     QVERIFY(t.ok);
-    // The default command: the writer beside the program, for a real disc.
-    t.choose("optACD");
-    t.z.next();
+    const auto burn = [&](const QString& setting) {
+        t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), setting);
+        t.choose("optACD");
+        t.z.next();
+    };
+    const auto more = [&] {
+        t.finish("optFinishMore")->setChecked(true);
+        t.z.next();
+    };
+    // The default command: the writer beside the program, for a real disc;
+    // its reason is shown beneath, and there is no place to show.
+    burn(QString());
     t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
-    // The writer's reason is shown beneath.
     auto* reason = sv::test::Find<QLabel>(t.z.w->picFinish(), "lblErrorFinishReason");
-    QVERIFY(reason->isVisibleTo(t.z.w->picFinish()));
-    QVERIFY(!reason->text().isEmpty());
+    QVERIFY(reason->isVisibleTo(t.z.w->picFinish()) && !reason->text().isEmpty());
     QCOMPARE(reason->text(), QString::fromUtf8(readAll(t.failReport())).trimmed());
-    // Nothing was made yet, so there is no place to show.
     QVERIFY(!sv::test::Find<QLineEdit>(t.z.w->picFinish(), "txtFinishSaveIn")->isVisibleTo(t.z.w->picFinish()));
 
-    // A writer that cannot start says so, with its command.
-    t.finish("optFinishMore")->setChecked(true);
-    t.z.next();
-    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), QStringLiteral("/nowhere/cdwriter index.xml"));
-    t.choose("optACD");
-    t.z.next();
+    more();
+    burn(QStringLiteral("/nowhere/cdwriter index.xml"));
     t.expectCdFailed(QStringLiteral("Your Audio CD was not created: the CD writer could not be started "
                                     "(/nowhere/cdwriter index.xml"));
     QVERIFY(t.saveIn() != QLatin1String("Audio CD"));
-}
 
-void TestFinishPage::cancelWhileWriting()
-{
-    Split t;
-    QVERIFY(t.ok);
-    // A writer that reports a percentage, then works on until it is stopped.
+    // A writer that reports a percentage, then works on until it is cancelled.
+    more();
     const QString writer = t.z.env.root() + QStringLiteral("/slow writer.sh");
     QVERIFY(writeFile(writer, "#!/bin/sh\necho 'Writing the audio CD: 37%'\n"
                               "i=0; while [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"));
     QVERIFY(QFile::setPermissions(writer, QFile::permissions(writer) | QFileDevice::ExeOwner));
-    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"), q(writer));
     WriterWatch watch(t.z.w.get());
     watch.onSeen = [&watch](QWidget* w) {
-        // Cancel once the percentage has arrived.
         QTimer::singleShot(0, w, [&watch, w] {
             QTRY_COMPARE_WITH_TIMEOUT(sv::test::Find<QProgressBar>(w, "barCDProgress")->value(), 37, 10000);
             watch.statusBeforeCancel = sv::test::Find<QLabel>(w, "lblCDStatus")->text();
             sv::test::Find<QPushButton>(w, "cmdCDCancel")->click();
         });
     };
-    QElapsedTimer clock;
-    clock.start();
-    t.choose("optACD");
-    t.z.next();
-    QVERIFY(clock.elapsed() < 30000);
+    burn(q(writer));
     QCOMPARE(watch.statusBeforeCancel, QStringLiteral("Writing the audio CD: 37%"));
     t.expectCdFailed(kCdFailed);
     QCOMPARE(t.errorText(), kCdFailed);
@@ -240,27 +222,17 @@ void TestFinishPage::playlistOfEachOutput()
     auto* page = t.z.w->picFinish();
     const QString out = t.z.env.root() + QStringLiteral("/Out/");
     QVERIFY(QDir().mkpath(out));
-    RunState& s = t.z.st();
-
-    // WMA: an ASX whose references are the files in the save folder.
-    s.Session.delivered(sv::DeliveryKind::Wma, out, {out + "Track 1.wma", out + "Track 2.wma"});
+    // WMA: an ASX of the files in the save folder; FLAC (like MP3): an M3U.
+    t.z.st().Session.delivered(sv::DeliveryKind::Wma, out, {out + "Track 1.wma", out + "Track 2.wma"});
     page->ShowDelivered(out, Delivery::WMA);
-    QVERIFY(t.finish("optFinishPlay")->isEnabled());
     QVERIFY(page->PlayRecording());
     QCOMPARE(opened.last(), out + QStringLiteral("Recording 1432  05122026.asx"));
-    const QByteArray asx = readAll(opened.last());
-    QVERIFY(asx.startsWith("<Asx Version = \"3.0\" >\r\n"));
-    QVERIFY(asx.contains("<Ref href = \"" + (out + "Track 2.wma").toUtf8() + "\" />"));
-
-    // MP3 and FLAC: an M3U.
-    for (auto kind : {sv::DeliveryKind::Mp3, sv::DeliveryKind::Flac}) {
-        s.Session.delivered(kind, out, {out + "One.x"});
-        page->ShowDelivered(out, Delivery::MP3);
-        QVERIFY(page->PlayRecording());
-        QCOMPARE(readAll(opened.last()), (out + "One.x\r\n").toUtf8());
-    }
-
-    // A page that delivered nothing the session knows of: no Play, and a
+    QVERIFY(readAll(opened.last()).contains("<Ref href = \"" + (out + "Track 2.wma").toUtf8() + "\" />"));
+    t.z.st().Session.delivered(sv::DeliveryKind::Flac, out, {out + "One.flac"});
+    page->ShowDelivered(out, Delivery::MP3);
+    QVERIFY(page->PlayRecording());
+    QCOMPARE(readAll(opened.last()), (out + "One.flac\r\n").toUtf8());
+    // Nothing the session knows of delivered there: no Play, and a
     // preselected Play falls back to Exit.
     t.finish("optFinishPlay")->setChecked(true);
     page->ShowDelivered(t.z.env.root() + QStringLiteral("/Elsewhere"), Delivery::MP3);
@@ -283,7 +255,6 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
         return answer;
     });
     const QString copies = t.copyTo(QStringLiteral("Copies"));
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     QCOMPARE(t.saveIn(), copies);
 
     // No file manager: a message, and the window stays for another choice.
@@ -291,7 +262,6 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
     t.z.boxes.answer(sv::vbOK);
     t.z.next();
     QCOMPARE(opened, QStringList{copies});
-    QCOMPARE(t.z.boxes.last().title, QStringLiteral("Open Folder"));
     QVERIFY(t.z.boxes.last().text.contains(copies));
     QVERIFY(t.z.w->isVisible());
     QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("3"));
@@ -300,16 +270,17 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("1"));
-    QCOMPARE(t.z.w->cmdNext()->text(), QStringLiteral("&Next"));
     QVERIFY(!t.z.w->cmdBack()->isEnabled()); // no way back into the finished split
     // A report left by an earlier run is no failure of this one.
     QVERIFY(writeFile(t.failReport(), "old"));
     const QString cue = t.z.env.root() + QStringLiteral("/My CDs/tape one.cue");
     QVERIFY(QDir().mkpath(QFileInfo(cue).path()));
     WriterWatch watch(t.z.w.get());
-    t.burnImage(cue);
-    QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
+    t.z.set(QStringLiteral("Paths"), QStringLiteral("CDBurner"),
+            q(sv::ProgramFolder() + QStringLiteral("/cdburner")) + QLatin1Char(' ') + q(t.z.st().RecordingXMLPath)
+                + QStringLiteral(" --image ") + q(cue));
+    t.choose("optACD");
+    t.z.next();
     QVERIFY2(t.errorPanel()->isHidden(), qPrintable(t.errorText()));
     QCOMPARE(t.saveIn(), QStringLiteral("Audio CD"));
     QVERIFY(QFile::exists(cue));
@@ -317,19 +288,15 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
     QVERIFY(QFileInfo(bin).size() >= Tracks * 5 * 44100 * 4);
     QVERIFY(!QFile::exists(t.failReport()));
     // The writer's window stood in for the main window, which is back.
-    QVERIFY(watch.seen);
     QCOMPARE(watch.title, QStringLiteral("Writing Audio CD"));
     QVERIFY(watch.mainHidden);
     QVERIFY(t.z.w->isVisible());
-    QVERIFY(!t.z.st().WritingAudioCD);
-    QCOMPARE(t.z.st().Session.deliveries().size(), 2);
     QCOMPARE(t.z.st().Session.deliveries().last().kind, sv::DeliveryKind::Cd);
 
     // Copies once more, elsewhere, after the CD: Play and Open are offered again.
     t.finish("optFinishMore")->setChecked(true);
     t.z.next();
     const QString again = t.copyTo(QStringLiteral("Again"));
-    QCOMPARE(t.saveIn(), again);
     QVERIFY(t.finish("optFinishPlay")->isEnabled());
     QVERIFY(t.finish("optFinishOpen")->isEnabled());
 
@@ -340,7 +307,6 @@ void TestFinishPage::finishActionsKeepEveryDelivery()
     const QString m3u = again + QStringLiteral("Recording 1432  05122026.m3u");
     QCOMPARE(opened.last(), m3u);
     QCOMPARE(readAll(m3u), (again + "Track 1.wav\r\n" + again + "Track 2.wav\r\n").toUtf8());
-    QCOMPARE(t.z.get(QString(), QStringLiteral("FinishAction")), QStringLiteral("2"));
     QVERIFY(!t.z.w->isVisible());
     QVERIFY(!QFile::exists(t.folder + QStringLiteral("Track 1.wav")));
     for (const QString& f : {copies + "Track 1.wav", copies + "Track 2.wav", again + "Track 2.wav", cue, bin})

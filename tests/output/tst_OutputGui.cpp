@@ -50,23 +50,19 @@ private Q_SLOTS:
     // of the tracks listed in `existing`.
     QString prepare(const QList<int>& existing)
     {
-        const QString src = env.root() + "/src/";
         const QString dst = env.root() + "/dst";
-        QDir(src).removeRecursively();
-        QDir(dst).removeRecursively();
-        QDir().mkpath(src);
-        QDir().mkpath(dst);
+        for (const QString& d : {src(), dst}) {
+            QDir(d).removeRecursively();
+            QDir().mkpath(d);
+        }
         for (int i = 1; i <= 3; ++i)
-            writeFile(src + QString("Track %1.wav").arg(i), "new " + QByteArray::number(i));
+            writeFile(sources()[i - 1], "new " + QByteArray::number(i));
         for (int i : existing)
             writeFile(dst + QString("/Track %1.wav").arg(i), "old");
         return dst;
     }
-    QStringList sources() const
-    {
-        const QString src = env.root() + "/src/";
-        return {src + "Track 1.wav", src + "Track 2.wav", src + "Track 3.wav"};
-    }
+    QString src() const { return env.root() + "/src/"; }
+    QStringList sources() const { return {src() + "Track 1.wav", src() + "Track 2.wav", src() + "Track 3.wav"}; }
 
     void replacingExistingFilesAsksFirst_data()
     {

@@ -1,6 +1,6 @@
 // The split, output and WAV-copy pages in the main window: a generated
-// recording with twelve known tracks is drawn, detected, split and copied;
-// the damaged-recording and full-disk paths; the save-location boxes.
+// recording with twelve tracks split and copied; the damaged-recording,
+// full-disk and exit paths; the save-location boxes.
 #include "app/WizardFixture.h"
 #include "support/FindChild.h"
 #include "output/SmallDisk.h"
@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 using namespace svtest;
+using sv::test::Find;
 
 namespace {
 
@@ -68,16 +69,14 @@ struct Recorded {
         z.boxes.answer(sv::vbYes);
         z.next();
     }
-    // Split, then on to the WAV-copy page (the output stored as last used).
-    void toWaveCopy()
-    {
-        z.set("OutputOptions", "LastUsed", "3");
-        split();
-        z.next();
-        QCOMPARE(z.page(), QStringLiteral("picWaveCopy"));
-    }
     QString track(int i) const { return folder + QStringLiteral("Track %1.wav").arg(i); }
-    PageWaveCopy* copy() const { return z.w->picWaveCopy(); }
+    // No track file, part or index is left in the folder.
+    void expectNoTracks()
+    {
+        for (int i = 1; i <= Tracks; ++i)
+            QVERIFY(!QFile::exists(track(i)) && !QFile::exists(track(i) + QStringLiteral(".part")));
+        QVERIFY(!QFile::exists(folder + QStringLiteral("recording.xml")));
+    }
 
     Wizard z;
     QString folder;
@@ -98,70 +97,66 @@ void expectBox(const MsgBoxScript& b, int i, const QString& title, const QString
 class TestOutputPages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void splitWritesTracksIndexAndDropsRecording();
-    void outputChoiceFromLastUsed();
+    void rememberedChoices();
     void damagedRecordingGoesBackToRecordPage();
     void fullDiskKeepsRecording();
     void exitDuringSplit();
-    void saveBoxesAndSaveIn();
     void saveChecksOnEveryPage();
     void waveCopyAsksCopiesAndReportsFailure();
 };
 
-void TestOutputPages::splitWritesTracksIndexAndDropsRecording()
-{
-    Recorded t;
-    QVERIFY(t.ok);
-    const QVector<sv::FrameSpan> spans = t.z.w->picSplit()->SplitSpans(Rate);
-    t.split();
-
-    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
-    QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QCOMPARE(t.z.boxes.shown.size(), 1); // only the confirmation
-    QWidget* ui = t.z.w->picSplit();
-    QCOMPARE(sv::test::Find<QLabel>(ui, "lblSplitTrack")->text(), QStringLiteral("Splitting track 12..."));
-    QCOMPARE(sv::test::Find<QProgressBar>(ui, "barTrack")->value(), Tracks);
-
-    QVERIFY(!QFile::exists(t.wav));
-    // Each track is the exact stretch its marker covers.
-    for (int i = 1; i <= Tracks; ++i) {
-        const sv::FrameSpan& s = spans[i - 1];
-        QVERIFY(std::abs(s.startFrame - (i - 1) * (TrackSeconds + GapSeconds) * Rate) < 2 * Rate);
-        QCOMPARE(QFileInfo(t.track(i)).size(), 44 + s.frames * 4);
-        QVERIFY(!QFile::exists(t.track(i) + QStringLiteral(".part")));
-    }
-
-    const QString index = t.folder + QStringLiteral("recording.xml");
-    QCOMPARE(t.z.st().RecordingXMLPath, index);
-    QCOMPARE(sv::XMLGetValue("StartFrame", "Track12", index, ""), QString::number(spans[11].startFrame));
-    QVERIFY(t.z.st().RecordingName.startsWith(QStringLiteral("Recording ")));
-    QVERIFY(sv::test::Find<QRadioButton>(t.z.w->picOutput(), "optMP3")->isChecked()); // nothing stored: MP3
-    QVERIFY(!t.z.boxes.unexpected());
-}
-
-void TestOutputPages::outputChoiceFromLastUsed()
+// What the output pages remember for the next run: the output chosen (FLAC
+// took the next free code, so the older ones keep their meaning) and the
+// save folder typed or browsed to.
+void TestOutputPages::rememberedChoices()
 {
     Wizard z;
     z.noWelcomeDialog();
+    z.set("", "SaveIn", "mUSIC");
     QVERIFY(z.start());
-    QWidget* o = z.w->picOutput();
-    const QList<QRadioButton*> options = {sv::test::Find<QRadioButton>(o, "optMP3"), sv::test::Find<QRadioButton>(o, "optWMA"), sv::test::Find<QRadioButton>(o, "optACD"), sv::test::Find<QRadioButton>(o, "optDPP"), sv::test::Find<QRadioButton>(o, "optFLAC")};
-    // FLAC took the next free code, so the older ones keep their meaning.
+    QList<QRadioButton*> options;
+    for (const char* name : {"optMP3", "optWMA", "optACD", "optDPP", "optFLAC"})
+        options << Find<QRadioButton>(z.w->picOutput(), name);
+    z.w->picOutput()->RestoreOutputChoice();
+    QVERIFY(options[0]->isChecked()); // nothing stored: MP3
     const QList<std::pair<QString, int>> rows = {{"3", 3}, {"1", 1}, {"4", 4}, {"2", 2}, {"0", 0}, {"7", -1}};
     for (const auto& [code, expected] : rows) {
         z.set("OutputOptions", "LastUsed", code);
         z.w->picOutput()->RestoreOutputChoice();
         for (int i = 0; i < options.size(); ++i)
-            QVERIFY2(options[i]->isChecked() == (i == expected), qPrintable(code));
+            QVERIFY2(options[i]->isChecked() == (i == expected) && options[i]->isEnabled(), qPrintable(code));
         QCOMPARE(z.w->picOutput()->OutputCode(), expected < 0 ? QString() : code);
     }
-    // Every choice can be taken, and the one taken is stored for the next run.
-    for (QRadioButton* b : options)
-        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
-    sv::test::Find<QRadioButton>(o, "optFLAC")->setChecked(true);
+    options[4]->setChecked(true);
     z.w->picOutput()->StoreOutputChoice();
     QCOMPARE(z.get("OutputOptions", "LastUsed"), QStringLiteral("4"));
+
+    const QList<QComboBox*> b{Find<QComboBox>(z.w->picMP3(), "cboMP3Save"), Find<QComboBox>(z.w->picWMA(), "cboWMASave"),
+                              Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")};
+    for (QComboBox* box : b)
+        QCOMPARE(box->currentText(), QStringLiteral("Music"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("mUSIC")); // start-up writes nothing
+    // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
+    b[1]->setEditText(QStringLiteral("/srv/x"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+    b[2]->setEditText(QStringLiteral("/elsewhere"));
+    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
+    // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
+    QStringList titles;
+    QString answer = z.env.root();
+    sv::SetFolderPicker([&](const QString& title, const QString&) {
+        titles << title;
+        return answer;
+    });
+    Find<QPushButton>(z.w->picMP3(), "cmdBrowseMP3Location")->click();
+    QCOMPARE(z.get("", "SaveIn"), z.env.root());
+    Find<QPushButton>(z.w->picWaveCopy(), "cmdBrowseWaveCopy")->click();
+    QCOMPARE(b[2]->currentText(), z.env.root());
+    answer.clear();
+    Find<QPushButton>(z.w->picWMA(), "cmdBrowseWMA")->click();
+    QCOMPARE(b[1]->currentText(), QStringLiteral("/srv/x"));
+    sv::SetFolderPicker({});
+    QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
 }
 
 void TestOutputPages::damagedRecordingGoesBackToRecordPage()
@@ -182,14 +177,11 @@ void TestOutputPages::damagedRecordingGoesBackToRecordPage()
     const sv::MessageText bad = sv::TrackMessage(sv::TrackMsg::WaveCorrupted);
     expectBox(t.z.boxes, 1, bad.title, bad.text, bad.style);
     expectBox(t.z.boxes, 2, "Critical Error", "There was an error splitting the tracks.", 16);
-    QCOMPARE(t.z.boxes.shown[2].position, 7);
     QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-    QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
     QVERIFY(!t.z.w->cmdNext()->isEnabled());
     QVERIFY(t.z.w->cmdBack()->isEnabled()); // not a dead end
     QVERIFY(QFile::exists(t.wav));
-    QVERIFY(!QFile::exists(t.track(1)));
-    QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
+    t.expectNoTracks();
     QVERIFY(t.z.st().RecordingXMLPath.isEmpty());
 }
 
@@ -219,23 +211,24 @@ void TestOutputPages::fullDiskKeepsRecording()
         QVERIFY2(box.text.contains(QLatin1String(part)), qPrintable(box.text));
     // Nothing is lost, and nothing half done is left behind.
     QCOMPARE(QFileInfo(t.wav).size(), size);
-    for (int i = 1; i <= Tracks; ++i)
-        QVERIFY(!QFile::exists(t.track(i)) && !QFile::exists(t.track(i) + QStringLiteral(".part")));
-    QVERIFY(!QFileInfo(folder + QStringLiteral("recording.xml")).exists());
+    t.expectNoTracks();
     QVERIFY(t.z.st().RecordingXMLPath.isEmpty());
     // Back on the waveform page with the markers, ready to try again.
     QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
     QCOMPARE(t.z.w->picWaveform()->TrackCount(), Tracks);
     QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
 
-    // With room made, the split goes through.
+    // With room made, the split goes through: each track as long as its marker.
+    const QVector<sv::FrameSpan> spans = t.z.w->picSplit()->SplitSpans(Rate);
     const QByteArray opts = "size=" + QByteArray::number(3 * size);
     QCOMPARE(::mount("tmpfs", QFile::encodeName(disk.path).constData(), "tmpfs", MS_REMOUNT, opts.constData()), 0);
     t.split();
     QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
     QVERIFY(!QFile::exists(t.wav));
-    QVERIFY(QFile::exists(t.track(Tracks)));
+    for (int i = 1; i <= Tracks; ++i)
+        QCOMPARE(QFileInfo(t.track(i)).size(), 44 + spans[i - 1].frames * 4);
+    QCOMPARE(t.z.st().RecordingXMLPath, folder + QStringLiteral("recording.xml"));
+    QVERIFY(t.z.st().RecordingName.startsWith(QStringLiteral("Recording ")));
     QVERIFY(!t.z.boxes.unexpected());
     t.z.w->picSplit()->ClearRecorded(); // nothing may stay open on the disk
 }
@@ -249,7 +242,7 @@ void TestOutputPages::exitDuringSplit()
         QVERIFY(t.ok);
         // Small pieces make a long split: the window keeps turning and sees each track start.
         t.z.set("Advanced", "Bitesize", "16");
-        auto* label = sv::test::Find<QLabel>(t.z.w->picSplit(), "lblSplitTrack");
+        auto* label = Find<QLabel>(t.z.w->picSplit(), "lblSplitTrack");
         QTimer watch;
         watch.setInterval(0);
         connect(&watch, &QTimer::timeout, [&] {
@@ -266,65 +259,8 @@ void TestOutputPages::exitDuringSplit()
         QCOMPARE(t.z.boxes.last().title, QStringLiteral("Exit"));
         QVERIFY(!t.z.w->isVisible());
         QVERIFY(!QFile::exists(t.wav));
-        for (int i = 1; i <= Tracks; ++i) {
-            QVERIFY2(!QFile::exists(t.track(i)), qPrintable(when));
-            QVERIFY(!QFile::exists(t.track(i) + QStringLiteral(".part")));
-        }
-        QVERIFY(!QFile::exists(t.folder + QStringLiteral("recording.xml")));
+        t.expectNoTracks();
     }
-}
-
-void TestOutputPages::saveBoxesAndSaveIn()
-{
-    const auto boxes = [](Wizard& z) {
-        return QList<QComboBox*>{sv::test::Find<QComboBox>(z.w->picMP3(), "cboMP3Save"),
-                                 sv::test::Find<QComboBox>(z.w->picWMA(), "cboWMASave"),
-                                 sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")};
-    };
-    {
-        Wizard z;
-        z.noWelcomeDialog();
-        z.set("", "SaveIn", "mUSIC");
-        QVERIFY(z.start());
-        for (QComboBox* b : boxes(z)) {
-            QCOMPARE(b->count(), 3);
-            QCOMPARE(b->currentText(), QStringLiteral("Music"));
-        }
-        QCOMPARE(z.get("", "SaveIn"), QStringLiteral("mUSIC")); // start-up writes nothing
-    }
-    Wizard z;
-    z.noWelcomeDialog();
-    const QString own = z.env.root() + QStringLiteral("/Audio");
-    z.set("", "SaveIn", own);
-    QVERIFY(z.start());
-    const QList<QComboBox*> b = boxes(z);
-    for (QComboBox* box : b)
-        QCOMPARE(box->currentText(), own);
-    // Typing into the MP3 or WMA box is remembered; into the WAV-copy box not.
-    b[0]->setEditText(QStringLiteral("Documents"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("Documents"));
-    b[1]->setEditText(QStringLiteral("/srv/x"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
-    b[2]->setEditText(QStringLiteral("/elsewhere"));
-    QCOMPARE(z.get("", "SaveIn"), QStringLiteral("/srv/x"));
-
-    // Browse: the picked folder becomes the text; a cancelled picker changes nothing.
-    QStringList titles;
-    QString answer = z.env.root();
-    sv::SetFolderPicker([&](const QString& title, const QString&) {
-        titles << title;
-        return answer;
-    });
-    sv::test::Find<QPushButton>(z.w->picMP3(), "cmdBrowseMP3Location")->click();
-    QCOMPARE(b[0]->currentText(), z.env.root());
-    QCOMPARE(z.get("", "SaveIn"), z.env.root());
-    sv::test::Find<QPushButton>(z.w->picWaveCopy(), "cmdBrowseWaveCopy")->click();
-    QCOMPARE(b[2]->currentText(), z.env.root());
-    answer.clear();
-    sv::test::Find<QPushButton>(z.w->picWMA(), "cmdBrowseWMA")->click();
-    QCOMPARE(b[1]->currentText(), QStringLiteral("/srv/x"));
-    sv::SetFolderPicker({});
-    QCOMPARE(titles, QStringList(3, QStringLiteral("Select location for finished media")));
 }
 
 // Every page with a save box checks it before going on (the checks' texts
@@ -339,7 +275,7 @@ void TestOutputPages::saveChecksOnEveryPage()
     const QList<std::pair<QWidget*, const char*>> pages = {
         {z.w->picWaveCopy(), "cboWaveCopy"}, {z.w->picMP3(), "cboMP3Save"}, {z.w->picWMA(), "cboWMASave"}};
     for (const auto& [page, name] : pages) {
-        auto* box = sv::test::Find<QComboBox>(page, name);
+        auto* box = Find<QComboBox>(page, name);
         z.boxes.clear();
         z.w->ShowPage(page);
         box->setEditText(missing + QStringLiteral("/"));
@@ -353,7 +289,7 @@ void TestOutputPages::saveChecksOnEveryPage()
         QCOMPARE(z.boxes.shown[0].position, 7);
     }
     z.w->ShowPage(z.w->picMP3());
-    sv::test::Find<QComboBox>(z.w->picMP3(), "cboMP3Save")->setEditText(QStringLiteral("dEsKtOp"));
+    Find<QComboBox>(z.w->picMP3(), "cboMP3Save")->setEditText(QStringLiteral("dEsKtOp"));
     z.next();
     QCOMPARE(z.st().OutputFolder,
              sv::AddSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
@@ -366,34 +302,34 @@ void TestOutputPages::waveCopyAsksCopiesAndReportsFailure()
 {
     Recorded t;
     QVERIFY(t.ok);
-    t.toWaveCopy();
-    QWidget* fin = t.z.w->picFinish();
-    sv::test::Find<QRadioButton>(fin, "optFinishPlay")->setChecked(true);
+    t.z.set("OutputOptions", "LastUsed", "3");
+    t.split();
+    t.z.next();
+    QWidget* copy = t.z.w->picWaveCopy();
     const QString target = t.z.env.root() + QStringLiteral("/Copies"); // no trailing slash
     QVERIFY(QDir().mkpath(target));
     QVERIFY(writeFile(target + QStringLiteral("/Track 2.wav"), "mine"));
-    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(target);
-    auto* status = sv::test::Find<QLabel>(t.copy(), "lblWaveCopyStatus");
+    Find<QComboBox>(copy, "cboWaveCopy")->setEditText(target);
+    auto* status = Find<QLabel>(copy, "lblWaveCopyStatus");
     const QString prefix = QStringLiteral("Error moving or copying files. Click Back to try again. Details: ");
+    const auto expectFailed = [&](const QString& detail) {
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
+        QVERIFY2(status->text().startsWith(prefix + detail), qPrintable(status->text()));
+        QVERIFY(!t.z.w->cmdNext()->isEnabled());
+        QVERIFY(t.z.w->cmdBack()->isEnabled());
+    };
 
     // Cancel at the replace question: the status says so, Back leads out.
     t.z.boxes.answer(sv::vbCancel);
     t.z.next();
     QCOMPARE(t.z.boxes.last().title, QStringLiteral("Confirm File Replace"));
-    QVERIFY(t.z.boxes.last().text.contains(QStringLiteral("\"Track 2.wav\"")));
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
-    QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isVisible());
-    QCOMPARE(status->text(), prefix + QStringLiteral("Move canceled."));
-    QVERIFY(!t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QVERIFY(t.z.w->cmdCancel()->isEnabled());
+    expectFailed(QStringLiteral("Move canceled."));
     QCOMPARE(readAll(target + QStringLiteral("/Track 2.wav")), QByteArray("mine"));
     QVERIFY(!QFile::exists(target + QStringLiteral("/Track 1.wav"))); // questions come before any copying
 
     // Back, then again: No keeps the user's file and copies the rest, with
-    // the window showing that it works (it processes events then).
+    // a progress box up while it works.
     t.z.back();
-    QCOMPARE(t.z.page(), QStringLiteral("picOutput"));
     t.z.next();
     t.z.boxes.answer(sv::vbNo);
     QString title, during;
@@ -403,9 +339,7 @@ void TestOutputPages::waveCopyAsksCopiesAndReportsFailure()
         if (auto* d = t.z.w->findChild<QProgressDialog*>()) {
             title = d->windowTitle();
             during = status->text();
-            QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isVisible());
-            QVERIFY(!t.z.w->cmdNext()->isEnabled());
-            QVERIFY(!t.z.w->cmdBack()->isEnabled());
+            QVERIFY(!t.z.w->cmdNext()->isEnabled() && !t.z.w->cmdBack()->isEnabled());
         }
     });
     spy.start();
@@ -415,27 +349,21 @@ void TestOutputPages::waveCopyAsksCopiesAndReportsFailure()
     QCOMPARE(during, QStringLiteral("Please wait..."));
     QCOMPARE(t.z.page(), QStringLiteral("picFinish"));
     QCOMPARE(t.z.st().OutputFolder, target + QStringLiteral("/"));
-    QCOMPARE(sv::test::Find<QLineEdit>(fin, "txtFinishSaveIn")->text(), target + QStringLiteral("/"));
-    QVERIFY(sv::test::Find<QRadioButton>(fin, "optFinishPlay")->isChecked()); // the copies can be played
-    QVERIFY(sv::test::Find<QFrame>(t.copy(), "picWaveCopying")->isHidden());
     QCOMPARE(readAll(target + QStringLiteral("/Track 2.wav")), QByteArray("mine"));
     QCOMPARE(readAll(target + QStringLiteral("/Track 12.wav")), readAll(t.track(12)));
     QCOMPARE(QDir(target).entryList(QDir::Files).size(), Tracks);
 
     // A track file gone from the recording folder: the copy fails with the reason.
-    sv::test::Find<QRadioButton>(t.z.w->picFinish(), "optFinishMore")->setChecked(true);
+    Find<QRadioButton>(t.z.w->picFinish(), "optFinishMore")->setChecked(true);
     t.z.next();
     t.z.next();
     QVERIFY(QFile::remove(t.track(5)));
     const QString second = t.z.env.root() + QStringLiteral("/Second");
     QVERIFY(QDir().mkpath(second));
-    sv::test::Find<QComboBox>(t.copy(), "cboWaveCopy")->setEditText(second);
+    Find<QComboBox>(copy, "cboWaveCopy")->setEditText(second);
     t.z.next();
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveCopy"));
-    QVERIFY2(status->text().startsWith(prefix) && status->text().contains(QStringLiteral("Track 5.wav")),
-             qPrintable(status->text()));
-    QVERIFY(!t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
+    expectFailed(QString());
+    QVERIFY(status->text().contains(QStringLiteral("Track 5.wav")));
     QVERIFY(!QFile::exists(second + QStringLiteral("/Track 5.wav")));
     QVERIFY(!t.z.boxes.unexpected());
 }

@@ -67,14 +67,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<qint64>("expected");
         QTest::newRow("piece of 0 would never end") << Advanced << "Bitesize" << "0" << qint64(DefaultBitesize);
-        QTest::newRow("negative piece") << Advanced << "Bitesize" << "-5" << qint64(DefaultBitesize);
         QTest::newRow("piece not a number") << Advanced << "Bitesize" << "lots" << qint64(DefaultBitesize);
         QTest::newRow("piece") << Advanced << "Bitesize" << "1000" << qint64(1000);
         QTest::newRow("threshold 0 paints silence red") << AdvancedScanning << "Threshold" << "0" << qint64(22000);
         QTest::newRow("threshold") << AdvancedScanning << "Threshold" << "15000" << qint64(15000);
         QTest::newRow("scan minimum damaged") << AdvancedScanning << "Minimum" << "loud" << qint64(600);
         QTest::newRow("draw scale 0 divides by 0") << AdvancedWaveform << "DrawScale" << "0" << qint64(20);
-        QTest::newRow("draw scale negative") << AdvancedWaveform << "DrawScale" << "-4" << qint64(20);
         QTest::newRow("draw scale truncates") << AdvancedWaveform << "DrawScale" << "35.9" << qint64(35);
         QTest::newRow("recording length rounds to even") << AdvancedWaveform << "MinRecordingLength" << "2.5" << qint64(2);
         QTest::newRow("recording length rounds") << AdvancedWaveform << "MinRecordingLength" << "3.5" << qint64(4);
