@@ -158,21 +158,6 @@ private Q_SLOTS:
         QCOMPARE(Volumes(rec), QList<int>({40, 50})); // Aux keeps the volume it was found at
     }
 
-    void deviceModeTriesEachDevice()
-    {
-        auto engine = CreateVirtualEngine(Deck({{"Webcam Mic", {{"", {}, 40}}},
-                                                {"Line Input", {{"", {}, 45}}},
-                                                {"USB Turntable", {{"", VirtualSignal::noise(5000), 30}}}},
-                                               true));
-        RecordObject& rec = *engine->record;
-        Lists lists(rec, env.tmp() + "volset.wav");
-        lists.startScan(VolumeSettings());
-        lists.run();
-        QCOMPARE(lists.log, QStringList({"mixer 1", "mixer 2"}));
-        QVERIFY(rec.IsCapturing()); // the scan starts each device's capture itself
-        QCOMPARE(Volumes(rec), QList<int>({40, 45, 50}));
-    }
-
     // Full-scale noise is too loud down to 70 % gain and fine at 60; a player
     // so hot that the input clips even at a fifth of full gain is given up on.
     // The verdict comes ten quiet periods after the last change, and is final.
