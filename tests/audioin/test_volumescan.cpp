@@ -4,28 +4,18 @@
 #include "audioin/VolumeScan.h"
 #include "audioin/engine/AudioEngine.h"
 #include "audioin/engine/VirtualBackend.h"
+#include "audioin/VolumeDeck.h"
 #include "support/TestEnv.h"
 
-#include <QElapsedTimer>
 #include <QTest>
-
-#include <chrono>
-#include <thread>
 
 using namespace sv;
 using namespace sv::audio;
 using Verdict = VolumeScan::Verdict;
+using svtest::Deck;
+using svtest::Volumes;
 
 namespace {
-
-VirtualDeck Deck(QList<VirtualMixer> mixers, bool deviceMode = false)
-{
-    VirtualDeck deck;
-    deck.mixers = std::move(mixers);
-    deck.deviceMode = deviceMode;
-    deck.speed = 20;
-    return deck;
-}
 
 // Does for the scan what the volume page does with its lists.
 struct Lists : VolumeScan::Host {
@@ -78,15 +68,9 @@ struct Lists : VolumeScan::Host {
         monitor();
         scan.lineSelected(rec);
     }
-    // One tick once the deck has delivered two fresh blocks, so the level is
-    // that of the current line at its current volume.
     VolumeScan::Tick tick()
     {
-        const qint64 start = rec.FramesWritten();
-        QElapsedTimer t;
-        t.start();
-        while (rec.IsCapturing() && rec.FramesWritten() < start + 2 * 2205 && t.elapsed() < 3000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        svtest::AwaitFreshLevel(&rec);
         return scan.tick(rec, *this);
     }
     // Ticks until the scan or the adjustment ends; returns how many it took.
@@ -101,15 +85,6 @@ struct Lists : VolumeScan::Host {
         return ticks;
     }
 };
-
-QList<int> Volumes(RecordObject& rec)
-{
-    QList<int> v;
-    for (const auto& mixer : DeckOf(&rec)->mixers)
-        for (const auto& line : mixer.lines)
-            v << line.volume;
-    return v;
-}
 
 } // namespace
 
@@ -126,7 +101,7 @@ private Q_SLOTS:
         RecordObject& rec = *engine->record;
         Lists lists(rec, env.tmp() + "volset.wav");
         lists.startScan(VolumeSettings());
-        QCOMPARE(Volumes(rec), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full volume
+        QCOMPARE(Volumes(&rec), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full volume
         VolumeScan::Tick t;
         const int ticks = lists.run(&t);
         QCOMPARE(lists.log, QStringList({"line 1", "line 2", "mixer 1", "line 1"}));
@@ -135,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(lists.scan.mixer(), 1);
         QCOMPARE(lists.scan.line(), 1);
         // Every line tried has its own volume back; the found one starts at half.
-        QCOMPARE(Volumes(rec), QList<int>({31, 32, 33, 34, 50, 36}));
+        QCOMPARE(Volumes(&rec), QList<int>({31, 32, 33, 34, 50, 36}));
     }
 
     void scanFailsOrFindsByTheMinimum()
@@ -155,7 +130,7 @@ private Q_SLOTS:
         lists.startScan({6000, 22000, 1000});
         QCOMPARE(lists.run(), 36);
         QCOMPARE(lists.log, QStringList({"mixer 1", "mixer 2", "failed"}));
-        QCOMPARE(Volumes(rec), QList<int>({40, 50})); // Aux keeps the volume it was found at
+        QCOMPARE(Volumes(&rec), QList<int>({40, 50})); // Aux keeps the volume it was found at
     }
 
     // Full-scale noise is too loud down to 70 % gain and fine at 60; a player

@@ -4,28 +4,21 @@
 // feeder thread. It lives in XDG_RUNTIME_DIR (point that at a temporary
 // folder first, e.g. with svtest::TestEnv) and never touches a system or
 // session daemon. Works as root (CI) with --system=no.
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QString>
-#include <QStringList>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
