@@ -6,8 +6,6 @@
 #include "audioin/engine/DemoSignal.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "audioin/pulse/WavCheck.h"
-#include "settings/modXML.h"
-#include "util/modFunctions.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -54,7 +52,6 @@ class TestEngine : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        SetSettingsFile(UserDataFolder() + "settings.xml");
         side = env.tmp() + "side.wav";
         DemoLayout l;
         l.tracks = {6, 5};
@@ -156,31 +153,6 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(AudioError, rec->StartCapture(2, 44100));
             QVERIFY(!rec->IsCapturing());
         }
-    }
-
-    // A deck described in a file, its sound file found beside it.
-    void deckFile()
-    {
-        const QString deckFile = env.tmp() + "deck.json";
-        QFile f(deckFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"({"deviceMode": true, "mixers": [
-            {"name": "USB Deck", "lines": [{"signal": "wav", "file": "side.wav", "volume": 70}]},
-            {"name": "Webcam", "lines": [{"signal": "noise", "level": 200}]}]})");
-        f.close();
-        QVERIFY(XMLSetValue(deckFile, "VirtualDeck", "Advanced\\Audio", ""));
-        QVERIFY(XMLSetValue("8", "VirtualSpeed", "Advanced\\Audio", ""));
-        auto engine = CreateVirtualEngine();
-        RecordObject* rec = engine->record.get();
-        QVERIFY(rec->IsDeviceMode());
-        QCOMPARE(rec->GetMixerCount(), 2);
-        rec->SetMixer(0);
-        QCOMPARE(rec->GetVolume(), 70);
-        QCOMPARE(DeckOf(rec)->speed, 8.0);
-        QCOMPARE(DeckOf(rec)->mixers[0].lines[0].signal.wavPath, side);
-        // Without the file, the demo deck again.
-        QVERIFY(XMLSetValue("", "VirtualDeck", "Advanced\\Audio", ""));
-        QCOMPARE(CreateVirtualEngine()->record->GetMixerName(0), QString("Demo Deck"));
     }
 };
 

@@ -188,25 +188,6 @@ private Q_SLOTS:
         QCOMPARE(svtest::MismatchesAgainstLoop(m_music, wav.pcm, gain, 2), std::int64_t(0));
     }
 
-    void pauseDropsFramesIntoOneFile()
-    {
-        deck("pulse");
-        const QString path = m_env.tmp() + QStringLiteral("paused.wav");
-        rec()->SetFileName(path);
-        rec()->StartCapture(2, 44100);
-        QTRY_VERIFY_WITH_TIMEOUT(rec()->GetRecordedSeconds() > 0.5, 10000);
-        rec()->PauseCapture();
-        const qint64 atPause = rec()->FramesWritten();
-        QTest::qWait(400);
-        QVERIFY(rec()->FramesWritten() - atPause < 4410); // at most a block in flight
-        rec()->ResumeCapture();
-        QTRY_VERIFY_WITH_TIMEOUT(rec()->FramesWritten() > atPause + 22050, 10000);
-        rec()->StopCapture();
-        const svtest::RecordedWav wav = svtest::ReadRecordedWav(path);
-        QVERIFY2(wav.ok, qPrintable(wav.problem));
-        QCOMPARE(wav.frames, rec()->FramesWritten());
-    }
-
     void playsAFileWithAdvancingPosition_data() { backends(); }
     void playsAFileWithAdvancingPosition()
     {
