@@ -91,9 +91,13 @@ private Q_SLOTS:
         QVERIFY(z.st().IsScanning);
         QVERIFY(!Enabled(z) && !Find<QComboBox>(v, "cboLine")->isEnabled());
         QCOMPARE(Text(z, "lblScanInfo"), QStringLiteral("Scanning Line In"));
-        QCOMPARE(z.st().Record()->GetVolume(), 100);
-        TicksWhile(z, z.st().IsScanning);
+        QCOMPARE(Volumes(z.st().Record()), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full
+        // Twelve ticks on each of the four lines up to Tape (the card's first line included).
+        const int ticks = TicksWhile(z, z.st().IsScanning);
+        QVERIFY2(ticks > 48 && ticks <= 50, qPrintable(QString::number(ticks)));
         QCOMPARE(Text(z, "lblScanInfo"), kFound);
+        // Every line tried has its own volume back; the found one starts at half.
+        QCOMPARE(Volumes(z.st().Record()), QList<int>({31, 32, 33, 34, 50, 36}));
         QCOMPARE(Find<QComboBox>(v, "cboMixer")->currentText() + "/" + Line(z), QStringLiteral("USB Audio/Tape"));
         QVERIFY(z.st().Record()->IsCapturing());
         QCOMPARE(Find<QSlider>(v, "sliVolume")->value(), 50);

@@ -1,7 +1,7 @@
 // The line scan and the volume optimisation on the virtual deck, without the
-// page: which lines are tried in which order at which volume, when the scan
-// stops, and the optimisation's last word (its steps down are followed
-// through the page in test_volume).
+// page: cards without inputs, the scan's minimum, the optimisation's last
+// word. The walk over lines and the steps down are followed through the page
+// in test_volume.
 #include "audioin/VolumeScan.h"
 #include "audioin/engine/AudioEngine.h"
 #include "audioin/engine/VirtualBackend.h"
@@ -94,26 +94,6 @@ class TestVolumeScan : public QObject {
     svtest::TestEnv env;
 
 private Q_SLOTS:
-    void scanWalksLinesThenCards()
-    {
-        auto engine = CreateVirtualEngine(
-            Deck({{"Deck Card", {{"Line In", {}, 31}, {"Microphone", {}, 32}, {"CD Audio", {}, 33}}},
-                  {"USB Audio", {{"Phono", {}, 34}, {"Tape", VirtualSignal::noise(5000), 35}, {"Mic", {}, 36}}}}));
-        RecordObject& rec = *engine->record;
-        Lists lists(rec, env.tmp() + "volset.wav");
-        lists.startScan(VolumeSettings());
-        QCOMPARE(Volumes(&rec), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full volume
-        VolumeScan::Tick t;
-        const int ticks = lists.run(&t);
-        QCOMPARE(lists.log, QStringList({"line 1", "line 2", "mixer 1", "line 1"}));
-        QVERIFY2(ticks > 48 && ticks <= 50, qPrintable(QString::number(ticks)));
-        QVERIFY(t.found && t.syncSlider);
-        QCOMPARE(lists.scan.mixer(), 1);
-        QCOMPARE(lists.scan.line(), 1);
-        // Every line tried has its own volume back; the found one starts at half.
-        QCOMPARE(Volumes(&rec), QList<int>({31, 32, 33, 34, 50, 36}));
-    }
-
     void scanFailsOrFindsByTheMinimum()
     {
         auto engine = CreateVirtualEngine(Deck({{"Card", {{"Line In", VirtualSignal::noise(300), 40}}},

@@ -56,20 +56,6 @@ inline std::vector<std::int16_t> MakeMusic(double seconds, int rate = 44100)
     return pcm;
 }
 
-inline bool WriteWav(const QString& path, const std::vector<std::int16_t>& pcm, int channels = 2, int rate = 44100)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const std::uint32_t bytes = std::uint32_t(pcm.size() * 2);
-    auto le32 = [](std::uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-    auto le16 = [](std::uint16_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
-    QByteArray h = "RIFF" + le32(bytes + 36) + "WAVEfmt " + le32(16) + le16(1) + le16(std::uint16_t(channels))
-        + le32(std::uint32_t(rate)) + le32(std::uint32_t(rate * channels * 2)) + le16(std::uint16_t(channels * 2))
-        + le16(16) + "data" + le32(bytes);
-    return f.write(h) == 44 && f.write(reinterpret_cast<const char*>(pcm.data()), bytes) == qint64(bytes);
-}
-
 class PulseRig {
 public:
     static constexpr int kRate = 44100;
