@@ -118,11 +118,10 @@ private:
 qint64 FramesIn(const QString& path)
 {
     const RecordedWav w = ReadRecordedWav(path);
-    if (!w.ok || w.channels != 2 || w.rate != kRate) {
-        qWarning("%s: %s (%d channels, %d Hz)", qPrintable(path), qPrintable(w.problem), w.channels, w.rate);
-        return -1;
-    }
-    return w.frames;
+    if (w.ok && w.channels == 2 && w.rate == kRate)
+        return w.frames;
+    qWarning("%s: %s (%d channels, %d Hz)", qPrintable(path), qPrintable(w.problem), w.channels, w.rate);
+    return -1;
 }
 
 // A window on the record page, on the manual deck, with a lock spy (or the

@@ -167,11 +167,8 @@ public:
         auto data = std::make_shared<std::vector<std::int16_t>>(std::move(pcm));
         setFeed([data](std::int16_t* out, int frames, std::int64_t start) {
             const std::int64_t length = std::int64_t(data->size() / 2);
-            for (int i = 0; i < frames; ++i) {
-                const std::size_t at = std::size_t((start + i) % length) * 2;
-                out[2 * i] = (*data)[at];
-                out[2 * i + 1] = (*data)[at + 1];
-            }
+            for (int i = 0; i < frames; ++i)
+                std::copy_n(data->data() + std::size_t((start + i) % length) * 2, 2, out + 2 * i);
         });
     }
     // Called on the feeder thread after each block went into the pipe, with
