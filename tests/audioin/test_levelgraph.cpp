@@ -1,4 +1,5 @@
-// The record page's level graph: history and geometry.
+// The record page's level graph: its geometry (the page test shows the
+// history's newest level drawn first).
 #include "audioin/LevelGraph.h"
 
 #include <QTest>
@@ -20,16 +21,6 @@ LevelHistory filled(int v)
 class TestLevelGraph : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Only the last 11 levels remain, newest first.
-    void historyKeepsTheNewest()
-    {
-        LevelHistory h{};
-        for (int i = 1; i <= 14; ++i)
-            sv::PushLevel(h, i * 10, i * 10);
-        for (int i = 0; i < 11; ++i)
-            QCOMPARE(h[i], (14 - i) * 10);
-    }
-
     // Louder always draws higher, up to full scale at the top edge; levels at
     // or above the clip level are the red pixels, the rest green.
     void louderDrawsHigherAndClippingShows()

@@ -1,31 +1,22 @@
 // The line scan and the volume optimisation on the virtual deck, without the
-// page: which lines are tried in which order at which volume, when the scan
-// stops, and how the optimisation lowers the volume and gives its verdict.
+// page: cards without inputs, the scan's minimum, the optimisation's last
+// word. The walk over lines and the steps down are followed through the page
+// in test_volume.
 #include "audioin/VolumeScan.h"
 #include "audioin/engine/AudioEngine.h"
 #include "audioin/engine/VirtualBackend.h"
+#include "audioin/VolumeDeck.h"
 #include "support/TestEnv.h"
 
-#include <QElapsedTimer>
 #include <QTest>
-
-#include <chrono>
-#include <thread>
 
 using namespace sv;
 using namespace sv::audio;
 using Verdict = VolumeScan::Verdict;
+using svtest::Deck;
+using svtest::Volumes;
 
 namespace {
-
-VirtualDeck Deck(QList<VirtualMixer> mixers, bool deviceMode = false)
-{
-    VirtualDeck deck;
-    deck.mixers = std::move(mixers);
-    deck.deviceMode = deviceMode;
-    deck.speed = 20;
-    return deck;
-}
 
 // Does for the scan what the volume page does with its lists.
 struct Lists : VolumeScan::Host {
@@ -78,15 +69,9 @@ struct Lists : VolumeScan::Host {
         monitor();
         scan.lineSelected(rec);
     }
-    // One tick once the deck has delivered two fresh blocks, so the level is
-    // that of the current line at its current volume.
     VolumeScan::Tick tick()
     {
-        const qint64 start = rec.FramesWritten();
-        QElapsedTimer t;
-        t.start();
-        while (rec.IsCapturing() && rec.FramesWritten() < start + 2 * 2205 && t.elapsed() < 3000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        svtest::AwaitFreshLevel(&rec);
         return scan.tick(rec, *this);
     }
     // Ticks until the scan or the adjustment ends; returns how many it took.
@@ -102,15 +87,6 @@ struct Lists : VolumeScan::Host {
     }
 };
 
-QList<int> Volumes(RecordObject& rec)
-{
-    QList<int> v;
-    for (const auto& mixer : DeckOf(&rec)->mixers)
-        for (const auto& line : mixer.lines)
-            v << line.volume;
-    return v;
-}
-
 } // namespace
 
 class TestVolumeScan : public QObject {
@@ -118,26 +94,6 @@ class TestVolumeScan : public QObject {
     svtest::TestEnv env;
 
 private Q_SLOTS:
-    void scanWalksLinesThenCards()
-    {
-        auto engine = CreateVirtualEngine(
-            Deck({{"Deck Card", {{"Line In", {}, 31}, {"Microphone", {}, 32}, {"CD Audio", {}, 33}}},
-                  {"USB Audio", {{"Phono", {}, 34}, {"Tape", VirtualSignal::noise(5000), 35}, {"Mic", {}, 36}}}}));
-        RecordObject& rec = *engine->record;
-        Lists lists(rec, env.tmp() + "volset.wav");
-        lists.startScan(VolumeSettings());
-        QCOMPARE(Volumes(rec), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full volume
-        VolumeScan::Tick t;
-        const int ticks = lists.run(&t);
-        QCOMPARE(lists.log, QStringList({"line 1", "line 2", "mixer 1", "line 1"}));
-        QVERIFY2(ticks > 48 && ticks <= 50, qPrintable(QString::number(ticks)));
-        QVERIFY(t.found && t.syncSlider);
-        QCOMPARE(lists.scan.mixer(), 1);
-        QCOMPARE(lists.scan.line(), 1);
-        // Every line tried has its own volume back; the found one starts at half.
-        QCOMPARE(Volumes(rec), QList<int>({31, 32, 33, 34, 50, 36}));
-    }
-
     void scanFailsOrFindsByTheMinimum()
     {
         auto engine = CreateVirtualEngine(Deck({{"Card", {{"Line In", VirtualSignal::noise(300), 40}}},
@@ -155,67 +111,7 @@ private Q_SLOTS:
         lists.startScan({6000, 22000, 1000});
         QCOMPARE(lists.run(), 36);
         QCOMPARE(lists.log, QStringList({"mixer 1", "mixer 2", "failed"}));
-        QCOMPARE(Volumes(rec), QList<int>({40, 50})); // Aux keeps the volume it was found at
-    }
-
-    void deviceModeTriesEachDevice()
-    {
-        auto engine = CreateVirtualEngine(Deck({{"Webcam Mic", {{"", {}, 40}}},
-                                                {"Line Input", {{"", {}, 45}}},
-                                                {"USB Turntable", {{"", VirtualSignal::noise(5000), 30}}}},
-                                               true));
-        RecordObject& rec = *engine->record;
-        Lists lists(rec, env.tmp() + "volset.wav");
-        lists.startScan(VolumeSettings());
-        lists.run();
-        QCOMPARE(lists.log, QStringList({"mixer 1", "mixer 2"}));
-        QVERIFY(rec.IsCapturing()); // the scan starts each device's capture itself
-        QCOMPARE(Volumes(rec), QList<int>({40, 45, 50}));
-    }
-
-    // Full-scale noise is too loud down to 70 % gain and fine at 60; a player
-    // so hot that the input clips even at a fifth of full gain is given up on.
-    // The verdict comes ten quiet periods after the last change, and is final.
-    void adjustLowersTheVolume_data()
-    {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QList<int>>("volumes");
-        QTest::addColumn<int>("verdict");
-        QTest::addColumn<int>("minTicks");
-        QTest::addColumn<int>("maxTicks");
-        QTest::newRow("loud") << 32767 << QList<int>({90, 80, 70, 60, 60}) << int(Verdict::Optimized) << 109 << 120;
-        QTest::newRow("too hot") << 200000 << QList<int>({90, 80, 70, 60, 50, 40, 30, 20, 20})
-                                 << int(Verdict::TooHigh) << 9 << 9;
-    }
-    void adjustLowersTheVolume()
-    {
-        QFETCH(int, level);
-        QFETCH(QList<int>, volumes);
-        QFETCH(int, verdict);
-        QFETCH(int, minTicks);
-        QFETCH(int, maxTicks);
-        auto engine = CreateVirtualEngine(Deck({{"Card", {{"Line In", VirtualSignal::noise(level), 50}}}}));
-        RecordObject& rec = *engine->record;
-        Lists lists(rec, env.tmp() + "volset.wav");
-        lists.monitor();
-        lists.scan.startAdjust(rec, VolumeSettings());
-        QCOMPARE(rec.GetVolume(), 100);
-        QList<int> seen;
-        VolumeScan::Tick t;
-        int ticks = 0;
-        for (; lists.scan.adjusting() && ticks < 200; ++ticks) {
-            t = lists.tick();
-            if (seen.size() < volumes.size()) {
-                QCOMPARE(t.volumeLowered, rec.GetVolume() < (seen.isEmpty() ? 100 : seen.last()));
-                QCOMPARE(t.adjustText, QStringLiteral("Optimizing volume...0%"));
-                seen << rec.GetVolume();
-            }
-        }
-        QCOMPARE(seen, volumes);
-        QVERIFY2(ticks >= minTicks && ticks <= maxTicks, qPrintable(QString::number(ticks)));
-        QCOMPARE(int(t.verdict), verdict);
-        QCOMPARE(int(lists.tick().verdict), int(Verdict::None));
-        QCOMPARE(rec.GetVolume(), volumes.last());
+        QCOMPARE(Volumes(&rec), QList<int>({40, 50})); // Aux keeps the volume it was found at
     }
 
     void tooLoudOnlyAboveTheThreshold()

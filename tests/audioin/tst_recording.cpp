@@ -66,29 +66,12 @@ private:
 };
 
 // Counts what the page does with the lock that keeps the computer awake.
-struct LockLog {
-    int acquired = 0;
-    int released = 0;
+struct SpyLock : StandbyLock {
+    int acquired = 0, released = 0;
     bool held = false;
-};
-class SpyLock : public StandbyLock {
-public:
-    explicit SpyLock(std::shared_ptr<LockLog> log) : m_log(std::move(log)) {}
-    bool Acquire(const QString&) override
-    {
-        m_log->acquired += m_log->held ? 0 : 1;
-        m_log->held = true;
-        return true;
-    }
-    void Release() override
-    {
-        m_log->released += m_log->held ? 1 : 0;
-        m_log->held = false;
-    }
-    bool IsHeld() const override { return m_log->held; }
-
-private:
-    std::shared_ptr<LockLog> m_log;
+    bool Acquire(const QString&) override { return acquired += !held, held = true; }
+    void Release() override { released += held, held = false; }
+    bool IsHeld() const override { return held; }
 };
 
 // Answers boxes in order; an answer may first run something while the box
@@ -117,6 +100,12 @@ public:
     {
         return int(std::count_if(shown.begin(), shown.end(), [&](const auto& b) { return b.title == title; }));
     }
+    bool onlyExpected() const
+    {
+        if (!unexpected.isEmpty())
+            qWarning("unexpected: %s", qPrintable(unexpected.join(" | ")));
+        return unexpected.isEmpty();
+    }
     QList<sv::MsgBoxShown> shown;
     QStringList unexpected;
 
@@ -129,11 +118,10 @@ private:
 qint64 FramesIn(const QString& path)
 {
     const RecordedWav w = ReadRecordedWav(path);
-    if (!w.ok || w.channels != 2 || w.rate != kRate) {
-        qWarning("%s: %s (%d channels, %d Hz)", qPrintable(path), qPrintable(w.problem), w.channels, w.rate);
-        return -1;
-    }
-    return w.frames;
+    if (w.ok && w.channels == 2 && w.rate == kRate)
+        return w.frames;
+    qWarning("%s: %s (%d channels, %d Hz)", qPrintable(path), qPrintable(w.problem), w.channels, w.rate);
+    return -1;
 }
 
 // A window on the record page, on the manual deck, with a lock spy (or the
@@ -142,7 +130,7 @@ struct Take {
     Boxes boxes;
     Wizard z;
     PageRecord* rp = nullptr;
-    std::shared_ptr<LockLog> lock = std::make_shared<LockLog>();
+    SpyLock* lock = nullptr; // the page's
 
     Take(int recordSeconds, int pauseSeconds, bool spyLock = true)
     {
@@ -158,8 +146,11 @@ struct Take {
         if (!z.start())
             qFatal("the main window did not load");
         rp = z.w->picRecord();
-        if (spyLock)
-            rp->SetStandbyLock(std::make_unique<SpyLock>(lock));
+        if (spyLock) {
+            auto spy = std::make_unique<SpyLock>();
+            lock = spy.get();
+            rp->SetStandbyLock(std::move(spy));
+        }
         z.st().RecordSeconds = recordSeconds;
         z.st().PauseSeconds = pauseSeconds;
         rp->Enter();
@@ -175,11 +166,14 @@ struct Take {
         boxes.answer(sv::vbYes);
         button("cmdStop")->click();
     }
-    bool onlyExpectedBoxes() const
+    // Which of Record, Stop, Next, Back and Exit are enabled, e.g. "10011".
+    QString enabled()
     {
-        if (!boxes.unexpected.isEmpty())
-            qWarning("unexpected: %s", qPrintable(boxes.unexpected.join(" | ")));
-        return boxes.unexpected.isEmpty();
+        QString b;
+        for (QWidget* x : std::initializer_list<QWidget*>{button("cmdRec"), button("cmdStop"), z.w->cmdNext(),
+                                                         z.w->cmdBack(), z.w->cmdCancel()})
+            b += x->isEnabled() ? '1' : '0';
+        return b;
     }
 };
 
@@ -196,387 +190,315 @@ private Q_SLOTS:
     }
     void cleanup() { WavWriter::InjectFailureAfterBytes(-1); }
 
-    void clockFlipAndEndOnExactCounts();
-    void stopBeforeAndAfterTheMinimum();
-    void diskFullKeepsWhatWasRecorded_data();
-    void diskFullKeepsWhatWasRecorded();
-    void questionsHoldTheFlipAndTheEnd();
-    void stopAnsweredAfterTheEnd();
-    void exitDeletesTheTake_data();
-    void exitDeletesTheTake();
-    void recordsWithoutAnyBus();
-    void levelGraphOnThePage();
-    void recordingLocation();
-};
+    // The clock, the flip reached late, the pause dropping audio, the status
+    // texts and the end of a five-minute side with its flip at 2:30.
+    void clockFlipAndEndOnExactCounts()
+    {
+        Take t(300, 150);
+        auto* rec = t.rec();
+        QVERIFY(t.button("cmdPause")->isHidden()); // a profile with a flip
 
-// The clock, the flip reached late, the pause dropping audio, the status
-// texts and the end of a five-minute side with its flip at 2:30.
-void TestRecording::clockFlipAndEndOnExactCounts()
-{
-    Take t(300, 150);
-    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-    auto* rec = t.rec();
-    QVERIFY(t.button("cmdPause")->isHidden()); // a profile with a flip
+        t.button("cmdRec")->click();
+        QCOMPARE(t.text("lblRecStatus") + t.text("mblRecorded") + "/" + t.text("mblRemain"), kRecording + "00:00/5:00");
+        QCOMPARE(t.enabled(), QStringLiteral("01000"));
+        QVERIFY(t.lock->held && t.z.st().IsSubclassed);
+        rec->Deliver(100);
+        t.tick();
+        QCOMPARE(t.text("mblRecorded") + "/" + t.text("mblRemain"), QStringLiteral("1:40/3:20"));
+        QVERIFY(t.boxes.shown.isEmpty());
 
-    t.button("cmdRec")->click();
-    QCOMPARE(t.text("lblRecStatus"), kRecording);
-    QCOMPARE(t.text("mblRecorded"), QStringLiteral("00:00"));
-    QCOMPARE(t.text("mblRemain"), QStringLiteral("5:00"));
-    QVERIFY(t.timer()->isActive());
-    QVERIFY(!t.button("cmdRec")->isEnabled() && t.button("cmdStop")->isEnabled());
-    QVERIFY(!t.z.w->cmdNext()->isEnabled() && !t.z.w->cmdBack()->isEnabled() && !t.z.w->cmdCancel()->isEnabled());
-    QVERIFY(t.lock->held);
-    QVERIFY(t.z.st().IsSubclassed);
-
-    rec->Deliver(100);
-    t.tick();
-    QCOMPARE(t.text("mblRecorded"), QStringLiteral("1:40"));
-    QCOMPARE(t.text("mblRemain"), QStringLiteral("3:20"));
-    QVERIFY(t.boxes.shown.isEmpty());
-
-    // The tick at 150 never came: the next one, at 160, still flips.
-    rec->Deliver(60);
-    t.boxes.answer(sv::vbOK, [&](const sv::MsgBoxShown& b) {
-        QCOMPARE(b.text, QStringLiteral("Please flip the cassette or LP over and click OK."));
-        QVERIFY(rec->IsPaused());
-        QVERIFY(!t.timer()->isActive());
-        QCOMPARE(t.text("lblRecStatus"), kPaused);
-        rec->Deliver(10); // the user turning the tape over: not recorded
-    });
-    t.tick();
-    QCOMPARE(t.boxes.count(kFlipTitle), 1);
-    QVERIFY(!rec->IsPaused());
-    QCOMPARE(t.text("lblRecStatus"), kRecording);
-    QVERIFY(t.timer()->isActive());
-    QCOMPARE(rec->FramesWritten(), 160 * kRate);
-    t.tick();
-    rec->Deliver(20);
-    t.tick();
-    QCOMPARE(t.boxes.count(kFlipTitle), 1); // once per recording
-
-    // A late last tick: past the end, the remaining time shows 0:00.
-    rec->Deliver(125);
-    QString statusAtCompletion;
-    connect(rec, &sv::audio::RecordObject::CaptureCompleted, this,
-            [&] { statusAtCompletion = t.text("lblRecStatus"); });
-    t.tick();
-    QCOMPARE(statusAtCompletion, QStringLiteral("Recording completed."));
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-    QCOMPARE(t.text("mblRecorded"), QStringLiteral("5:05"));
-    QCOMPARE(t.text("mblRemain"), QStringLiteral("0:00"));
-    QVERIFY(!rec->IsCapturing());
-    QVERIFY(!t.lock->held);
-    QVERIFY(!t.z.st().IsSubclassed);
-    QVERIFY(t.z.st().HasRecorded);
-    QVERIFY(!t.timer()->isActive());
-    QCOMPARE(t.z.st().RecordingPath, t.z.st().RecordDirectory + "recording.wav");
-    QCOMPARE(FramesIn(t.z.st().RecordingPath), 305 * kRate);
-    QVERIFY(t.onlyExpectedBoxes());
-}
-
-// Stop asks; the minimum length decides Next; Pause and Resume by hand; a
-// second take replaces the first file.
-void TestRecording::stopBeforeAndAfterTheMinimum()
-{
-    Take t(600, 0);
-    auto* rec = t.rec();
-    auto* pause = t.button("cmdPause");
-    QVERIFY(!pause->isHidden()); // no flip: the user may pause
-    QCOMPARE(t.z.st().MinRecordingLength, 1);
-
-    t.button("cmdRec")->click();
-    rec->Deliver(20);
-    pause->click();
-    QCOMPARE(pause->text(), QStringLiteral("&Resume"));
-    QCOMPARE(t.text("lblRecStatus"), kPaused);
-    rec->Deliver(5);
-    pause->click();
-    QCOMPARE(pause->text(), QStringLiteral("&Pause"));
-    QCOMPARE(t.text("lblRecStatus"), kRecording);
-    rec->Deliver(10);
-    t.tick();
-
-    // No: recording goes on.
-    t.boxes.answer(sv::vbNo);
-    t.button("cmdStop")->click();
-    QCOMPARE(t.boxes.shown.last().title, QStringLiteral("Recording"));
-    QCOMPARE(t.boxes.shown.last().text, QStringLiteral("Are you sure you want to stop recording?"));
-    QCOMPARE(t.boxes.shown.last().style, sv::vbYesNo + sv::vbDefaultButton2);
-    QVERIFY(rec->IsCapturing());
-    QVERIFY(t.timer()->isActive());
-    QVERIFY(t.lock->held);
-
-    // Exactly the minimum is not enough.
-    rec->Deliver(30);
-    t.stop();
-    QVERIFY(!rec->IsCapturing());
-    QCOMPARE(t.rp->RecordedSeconds, 60);
-    QCOMPARE(t.text("lblRecStatus"), kShortStop);
-    QVERIFY(!t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled() && t.z.w->cmdCancel()->isEnabled());
-    QVERIFY(t.button("cmdRec")->isEnabled() && !t.button("cmdStop")->isEnabled() && !pause->isEnabled());
-    QVERIFY(!t.z.st().HasRecorded);
-    QVERIFY(!t.lock->held);
-    QVERIFY(!t.z.st().IsSubclassed);
-    const QString path = t.z.st().RecordingPath;
-    QCOMPARE(FramesIn(path), 60 * kRate);
-
-    // A second Record deletes the first file rather than writing over it:
-    // a read-only first file would refuse to be truncated, and keep its mode.
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser));
-    t.button("cmdRec")->click();
-    QVERIFY(rec->IsCapturing());
-    QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
-    QCOMPARE(QFileInfo(path).size(), qint64(44));
-    QCOMPARE(t.lock->acquired, 2);
-
-    // One second more than the minimum offers Next.
-    rec->Deliver(61);
-    t.stop();
-    QCOMPARE(t.rp->RecordedSeconds, 61);
-    QCOMPARE(t.text("lblRecStatus"), kLongStop);
-    QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdCancel()->isEnabled());
-    QVERIFY(t.z.st().HasRecorded);
-    QCOMPARE(FramesIn(path), 61 * kRate);
-    t.z.next();
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-    QVERIFY(t.onlyExpectedBoxes());
-}
-
-// The disk fills during a take: capture stops, the file holds what came
-// before with a sound header, the user is told, and a long enough take can
-// be taken on.
-void TestRecording::diskFullKeepsWhatWasRecorded_data()
-{
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<QString>("clock");
-    QTest::addColumn<QString>("advice");
-    QTest::newRow("long enough") << 100 << QStringLiteral("1:40")
-                                 << QStringLiteral("Click Next to continue with this recording, or Record to start over.");
-    QTest::newRow("too short") << 30 << QStringLiteral("0:30")
-                               << QStringLiteral("This is too short to continue with. Make room on the disk or choose "
-                                                 "another recording location, then record again.");
-}
-
-void TestRecording::diskFullKeepsWhatWasRecorded()
-{
-    QFETCH(int, seconds);
-    QFETCH(QString, clock);
-    QFETCH(QString, advice);
-    const bool enough = seconds > 60;
-    Take t(600, 0);
-    WavWriter::InjectFailureAfterBytes(seconds * kRate * 4);
-    t.button("cmdRec")->click();
-    t.boxes.answer(sv::vbOK);
-    t.rec()->Deliver(seconds + 10);
-    QTRY_COMPARE_WITH_TIMEOUT(t.boxes.shown.size(), 1, 5000); // the failure reaches the page as an event
-    const sv::MsgBoxShown box = t.boxes.shown.first();
-    QCOMPARE(box.title, QStringLiteral("Recording Stopped"));
-    QCOMPARE(box.style, int(sv::vbExclamation));
-    QCOMPARE(box.text, QStringLiteral("Sonivault had to stop recording: No space left on device\r\n\r\nThe %1 recorded "
-                                      "until then are kept in %2.\r\n%3")
-                           .arg(clock, t.z.st().RecordingPath, advice));
-
-    QVERIFY(!t.rec()->IsCapturing());
-    QVERIFY(!t.timer()->isActive());
-    QVERIFY(!t.lock->held);
-    QVERIFY(!t.z.st().IsSubclassed);
-    QCOMPARE(t.text("mblRecorded"), clock);
-    QCOMPARE(t.text("lblRecStatus"), enough ? kLongStop : kShortStop);
-    QCOMPARE(t.z.st().HasRecorded, enough);
-    QVERIFY(t.button("cmdRec")->isEnabled() && !t.button("cmdStop")->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QCOMPARE(t.z.w->cmdNext()->isEnabled(), enough);
-    QCOMPARE(FramesIn(t.z.st().RecordingPath), seconds * kRate);
-    if (enough) {
-        t.z.next();
-        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-    }
-    QCOMPARE(t.boxes.shown.size(), 1);
-}
-
-// While Stop or Exit asks, ticks keep the clock but neither flip nor end the
-// take; after No what came due happens, after Yes the take as it was is stopped.
-void TestRecording::questionsHoldTheFlipAndTheEnd()
-{
-    Take t(300, 150);
-    auto* rec = t.rec();
-    t.button("cmdRec")->click();
-    t.timer()->stop(); // only the test's ticks
-    rec->Deliver(140);
-    t.tick();
-
-    t.boxes.answer(sv::vbNo, [&](const sv::MsgBoxShown&) {
+        // The tick at 150 never came: the next one, at 160, still flips.
+        rec->Deliver(60);
+        t.boxes.answer(sv::vbOK, [&](const sv::MsgBoxShown& b) {
+            QCOMPARE(b.text, QStringLiteral("Please flip the cassette or LP over and click OK."));
+            QVERIFY(rec->IsPaused() && !t.timer()->isActive());
+            QCOMPARE(t.text("lblRecStatus"), kPaused);
+            rec->Deliver(10); // the user turning the tape over: not recorded
+        });
+        t.tick();
+        QCOMPARE(t.boxes.count(kFlipTitle), 1);
+        QVERIFY(!rec->IsPaused() && t.timer()->isActive());
+        QCOMPARE(t.text("lblRecStatus"), kRecording);
+        QCOMPARE(rec->FramesWritten(), 160 * kRate);
         rec->Deliver(20);
         t.tick();
-        QCOMPARE(t.text("mblRecorded"), QStringLiteral("2:40"));
-        QCOMPARE(t.boxes.count(kFlipTitle), 0);
-    });
-    t.boxes.answer(sv::vbOK); // the flip, once the question is answered
-    t.button("cmdStop")->click();
-    QCOMPARE(t.boxes.count(kFlipTitle), 1);
-    QCOMPARE(t.boxes.shown.last().title, kFlipTitle);
-    QVERIFY(rec->IsCapturing());
+        QCOMPARE(t.boxes.count(kFlipTitle), 1); // once per recording
 
-    t.boxes.answer(sv::vbNo, [&](const sv::MsgBoxShown&) { // "Anything you recorded will be lost."
-        rec->Deliver(150);
+        // A late last tick: past the end, the remaining time shows 0:00.
+        rec->Deliver(125);
+        QString statusAtCompletion;
+        connect(rec, &sv::audio::RecordObject::CaptureCompleted, this,
+                [&] { statusAtCompletion = t.text("lblRecStatus"); });
         t.tick();
-        QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-        QVERIFY(rec->IsCapturing());
-    });
-    QVERIFY(!t.z.w->close());
-    QCOMPARE(t.boxes.shown.last().title, QStringLiteral("Exit"));
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveform")); // the end, after the answer
-    QVERIFY(!rec->IsCapturing());
-    QVERIFY(t.onlyExpectedBoxes());
-}
+        QCOMPARE(statusAtCompletion, QStringLiteral("Recording completed."));
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        QCOMPARE(t.text("mblRecorded") + "/" + t.text("mblRemain"), QStringLiteral("5:05/0:00"));
+        QVERIFY(!rec->IsCapturing() && !t.timer()->isActive() && t.z.st().HasRecorded);
+        QVERIFY(!t.lock->held && !t.z.st().IsSubclassed);
+        QCOMPARE(t.z.st().RecordingPath, t.z.st().RecordDirectory + "recording.wav");
+        QCOMPARE(FramesIn(t.z.st().RecordingPath), 305 * kRate);
+        QVERIFY(t.boxes.onlyExpected());
+    }
 
-// Yes to Stop stops the take on the record page even if its end came while
-// the question was open.
-void TestRecording::stopAnsweredAfterTheEnd()
-{
-    Take t(120, 0);
-    t.button("cmdRec")->click();
-    t.timer()->stop();
-    t.boxes.answer(sv::vbYes, [&](const sv::MsgBoxShown&) {
-        t.rec()->Deliver(130);
+    // Stop asks; the minimum length decides Next; Pause and Resume by hand; a
+    // second take replaces the first file.
+    void stopBeforeAndAfterTheMinimum()
+    {
+        Take t(600, 0);
+        auto* rec = t.rec();
+        auto* pause = t.button("cmdPause");
+        QVERIFY(!pause->isHidden()); // no flip: the user may pause
+        t.button("cmdRec")->click();
+        rec->Deliver(20);
+        pause->click();
+        QCOMPARE(pause->text() + t.text("lblRecStatus"), "&Resume" + kPaused);
+        rec->Deliver(5);
+        pause->click();
+        QCOMPARE(pause->text() + t.text("lblRecStatus"), "&Pause" + kRecording);
+        rec->Deliver(10);
         t.tick();
-    });
-    t.button("cmdStop")->click();
-    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-    QCOMPARE(t.text("lblRecStatus"), kLongStop);
-    QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.onlyExpectedBoxes());
-}
 
-// Exit while recording asks, stops the capture and lets the computer sleep
-// again. Takes that cannot go on (too short) or were left with Back go
-// without that question. Either way the take's file is deleted.
-void TestRecording::exitDeletesTheTake_data()
-{
-    QTest::addColumn<QString>("take");
-    QTest::newRow("recording") << QStringLiteral("recording");
-    QTest::newRow("too short") << QStringLiteral("short");
-    QTest::newRow("left with Back") << QStringLiteral("back");
-}
+        // No: recording goes on.
+        t.boxes.answer(sv::vbNo);
+        t.button("cmdStop")->click();
+        const sv::MsgBoxShown asked = t.boxes.shown.last();
+        QCOMPARE(asked.title + ": " + asked.text, QStringLiteral("Recording: Are you sure you want to stop recording?"));
+        QCOMPARE(asked.style, sv::vbYesNo + sv::vbDefaultButton2);
+        QVERIFY(rec->IsCapturing() && t.timer()->isActive() && t.lock->held);
 
-void TestRecording::exitDeletesTheTake()
-{
-    QFETCH(QString, take);
-    Take t(600, 0);
-    t.button("cmdRec")->click();
-    t.rec()->Deliver(take == "back" ? 90 : 30);
-    if (take == "recording") {
-        t.boxes.answer(sv::vbYes); // "Anything you recorded will be lost."
-    } else {
+        // Exactly the minimum is not enough.
+        rec->Deliver(30);
         t.stop();
-        QCOMPARE(t.z.w->cmdNext()->isEnabled(), take == "back");
+        QCOMPARE(t.rp->RecordedSeconds, 60);
+        QCOMPARE(t.text("lblRecStatus"), kShortStop);
+        QCOMPARE(t.enabled(), QStringLiteral("10011"));
+        QVERIFY(!pause->isEnabled() && !t.z.st().HasRecorded && !t.lock->held && !t.z.st().IsSubclassed);
+        const QString path = t.z.st().RecordingPath;
+        QCOMPARE(FramesIn(path), 60 * kRate);
+
+        // A second Record deletes the first file rather than writing over it:
+        // a read-only first file would refuse to be truncated, and keep its mode.
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        t.button("cmdRec")->click();
+        QVERIFY(rec->IsCapturing());
+        QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
+        QCOMPARE(QFileInfo(path).size(), qint64(44));
+        QCOMPARE(t.lock->acquired, 2);
+
+        // One second more than the minimum offers Next.
+        rec->Deliver(61);
+        t.stop();
+        QCOMPARE(t.text("lblRecStatus"), kLongStop);
+        QCOMPARE(t.enabled(), QStringLiteral("10111"));
+        QVERIFY(t.z.st().HasRecorded);
+        QCOMPARE(FramesIn(path), 61 * kRate);
+        t.z.next();
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        QVERIFY(t.boxes.onlyExpected());
     }
-    if (take == "back") {
-        t.z.back();
-        QCOMPARE(t.z.page(), QStringLiteral("picRecordFrom"));
+
+    // The disk fills during a take: capture stops, the file holds what came
+    // before with a sound header, the user is told, and a long enough take can
+    // be taken on.
+    void diskFullKeepsWhatWasRecorded_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("clock");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("long enough") << 100 << QStringLiteral("1:40")
+                                     << QStringLiteral("Click Next to continue with this recording, or Record to start over.");
+        QTest::newRow("too short") << 30 << QStringLiteral("0:30")
+                                   << QStringLiteral("This is too short to continue with. Make room on the disk or choose "
+                                                     "another recording location, then record again.");
     }
-    const QString path = t.z.st().RecordingPath;
-    QVERIFY(QFile::exists(path));
-    QVERIFY(t.z.w->close());
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(t.boxes.shown.size(), 1);
-    QCOMPARE(t.boxes.shown.last().title, take == "recording" ? QStringLiteral("Exit") : QStringLiteral("Recording"));
-    QVERIFY(!t.rec()->IsCapturing());
-    QVERIFY(!t.lock->held);
-    QCOMPARE(t.lock->released, 1);
-    QVERIFY(!t.z.st().IsSubclassed);
-    QVERIFY(t.onlyExpectedBoxes());
-}
 
-// Where no bus answers, the page records anyway, unguarded and silent.
-void TestRecording::recordsWithoutAnyBus()
-{
-    Take t(120, 0, false);
-    t.button("cmdRec")->click();
-    QVERIFY(t.rec()->IsCapturing());
-    QVERIFY(!t.z.st().IsSubclassed);
-    QVERIFY(!t.rp->Standby().IsHeld());
-    t.rec()->Deliver(2);
-    t.stop();
-    QCOMPARE(FramesIn(t.z.st().RecordingPath), 2 * kRate);
-    QVERIFY(t.onlyExpectedBoxes());
-}
+    void diskFullKeepsWhatWasRecorded()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QString, clock);
+        QFETCH(QString, advice);
+        const bool enough = seconds > 60;
+        Take t(600, 0);
+        WavWriter::InjectFailureAfterBytes(seconds * kRate * 4);
+        t.button("cmdRec")->click();
+        t.boxes.answer(sv::vbOK);
+        t.rec()->Deliver(seconds + 10);
+        QTRY_COMPARE_WITH_TIMEOUT(t.boxes.shown.size(), 1, 5000); // the failure reaches the page as an event
+        const sv::MsgBoxShown box = t.boxes.shown.first();
+        QCOMPARE(box.title, QStringLiteral("Recording Stopped"));
+        QCOMPARE(box.style, int(sv::vbExclamation));
+        QCOMPARE(box.text, QStringLiteral("Sonivault had to stop recording: No space left on device\r\n\r\nThe %1 recorded "
+                                          "until then are kept in %2.\r\n%3")
+                               .arg(clock, t.z.st().RecordingPath, advice));
+        QVERIFY(!t.rec()->IsCapturing() && !t.timer()->isActive() && !t.lock->held && !t.z.st().IsSubclassed);
+        QCOMPARE(t.text("mblRecorded"), clock);
+        QCOMPARE(t.text("lblRecStatus"), enough ? kLongStop : kShortStop);
+        QCOMPARE(t.z.st().HasRecorded, enough);
+        QCOMPARE(t.enabled(), enough ? QStringLiteral("10111") : QStringLiteral("10011"));
+        QCOMPARE(FramesIn(t.z.st().RecordingPath), seconds * kRate);
+        if (enough) {
+            t.z.next();
+            QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        }
+        QCOMPARE(t.boxes.shown.size(), 1);
+    }
 
-// Louder input rises in green from the grey baseline, newest at the left;
-// clipping draws higher still, in red.
-void TestRecording::levelGraphOnThePage()
-{
-    Take t(600, 0);
-    QVERIFY(Find<QTimer>(t.rp, "timRecordGraph")->isActive());
-    t.button("cmdRec")->click();
-    t.rec()->Deliver(1, 6000);
-    t.rp->timRecordGraph_Timer();
-    QCOMPARE(t.rp->LevelHistory[0], 6000);
-    QCOMPARE(t.rp->LevelHistory[1], 0);
+    // While Stop or Exit asks, ticks keep the clock but neither flip nor end the
+    // take; after No what came due happens, after Yes the take as it was is stopped.
+    void questionsHoldTheFlipAndTheEnd()
+    {
+        Take t(300, 150);
+        auto* rec = t.rec();
+        t.button("cmdRec")->click();
+        t.timer()->stop(); // only the test's ticks
+        rec->Deliver(140);
+        t.tick();
 
-    QWidget* pic = Find<QFrame>(t.rp, "picRecordGraph");
-    const QRect inner = pic->contentsRect();
-    QVERIFY(inner.width() >= 100);
-    const sv::LevelGraphPoints& g = t.rp->RecordGraph();
-    QCOMPARE(int(g.points.size()), inner.width());
-    const QImage img = pic->grab().toImage();
-    const QPointF newest = g.points.first();
-    QVERIFY(newest.y() < g.baseline);
-    QCOMPARE(img.pixelColor(inner.topLeft() + QPoint(1, qRound(newest.y()))), QColor(0, 192, 0));
-    QCOMPARE(img.pixelColor(inner.topLeft() + QPoint(0, int(g.baseline))), QColor(178, 178, 178));
-    QCOMPARE(g.points.last().y(), g.baseline); // older entries are silence
-    t.rec()->Deliver(1, 30000);
-    t.rp->timRecordGraph_Timer();
-    const QPointF loud = t.rp->RecordGraph().clipping.value(0);
-    QVERIFY(loud.y() < newest.y() && loud.x() == 1);
-    QCOMPARE(pic->grab().toImage().pixelColor(inner.topLeft() + QPoint(1, qRound(loud.y()))), QColor(224, 0, 0));
-    t.stop();
-}
+        t.boxes.answer(sv::vbNo, [&](const sv::MsgBoxShown&) {
+            rec->Deliver(20);
+            t.tick();
+            QCOMPARE(t.text("mblRecorded"), QStringLiteral("2:40"));
+            QCOMPARE(t.boxes.count(kFlipTitle), 0);
+        });
+        t.boxes.answer(sv::vbOK); // the flip, once the question is answered
+        t.button("cmdStop")->click();
+        QCOMPARE(t.boxes.count(kFlipTitle), 1);
+        QCOMPARE(t.boxes.shown.last().title, kFlipTitle);
+        QVERIFY(rec->IsCapturing());
 
-// The location link opens the dialog; OK takes its folder, Cancel keeps the
-// old one; either way the folder is stored.
-void TestRecording::recordingLocation()
-{
-    Wizard z;
-    z.noWelcomeDialog();
-    QVERIFY(z.start());
-    auto* rf = z.w->picRecordFrom();
-    Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(0);
-    const QString good = z.env.root() + "/home/Recordings";
-    QVERIFY(QDir().mkpath(good));
+        t.boxes.answer(sv::vbNo, [&](const sv::MsgBoxShown&) { // "Anything you recorded will be lost."
+            rec->Deliver(150);
+            t.tick();
+            QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+            QVERIFY(rec->IsCapturing());
+        });
+        QVERIFY(!t.z.w->close());
+        QCOMPARE(t.boxes.shown.last().title, QStringLiteral("Exit"));
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform")); // the end, after the answer
+        QVERIFY(!rec->IsCapturing());
+        QVERIFY(t.boxes.onlyExpected());
+    }
 
-    OnModal([&](QWidget* w) {
-        auto* d = qobject_cast<frmRecLocation*>(w);
-        QVERIFY(d);
-        d->SelectFolder(good);
-        d->cmdOK_Click();
-    });
-    rf->lblRecLocation_Click();
-    QCOMPARE(z.st().RecordDirectory, good + "/");
-    QCOMPARE(z.get("", "RecordDirectory"), good + "/");
-    QCOMPARE(Find<QLabel>(rf, "lblRecFolder")->text(), good + "/");
+    // Yes to Stop stops the take on the record page even if its end came while
+    // the question was open.
+    void stopAnsweredAfterTheEnd()
+    {
+        Take t(120, 0);
+        t.button("cmdRec")->click();
+        t.timer()->stop();
+        t.boxes.answer(sv::vbYes, [&](const sv::MsgBoxShown&) {
+            t.rec()->Deliver(130);
+            t.tick();
+        });
+        t.button("cmdStop")->click();
+        QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+        QCOMPARE(t.text("lblRecStatus"), kLongStop);
+        QVERIFY(t.z.w->cmdNext()->isEnabled());
+        QVERIFY(t.boxes.onlyExpected());
+    }
 
-    z.set("", "RecordDirectory", "elsewhere");
-    OnModal([&](QWidget* w) { qobject_cast<frmRecLocation*>(w)->cmdCancel_Click(); });
-    rf->lblRecLocation_Click();
-    QCOMPARE(z.st().RecordDirectory, good + "/");
-    QCOMPARE(z.get("", "RecordDirectory"), good + "/");
+    // Exit while recording asks, stops the capture and lets the computer sleep
+    // again. Takes that cannot go on (too short) or were left with Back go
+    // without that question. Either way the take's file is deleted.
+    void exitDeletesTheTake_data()
+    {
+        QTest::addColumn<QString>("take");
+        QTest::newRow("recording") << QStringLiteral("recording");
+        QTest::newRow("too short") << QStringLiteral("short");
+        QTest::newRow("left with Back") << QStringLiteral("back");
+    }
 
-    // Too short to be a folder: the dialog opens at the home folder.
-    z.st().RecordDirectory = "D:";
-    QString shownAt;
-    OnModal([&](QWidget* w) {
-        auto* d = qobject_cast<frmRecLocation*>(w);
-        shownAt = d->Directory();
-        d->cmdCancel_Click();
-    });
-    rf->lblRecLocation_Click();
-    const QString home = sv::AddSlash(QDir::homePath());
-    QCOMPARE(sv::AddSlash(shownAt), home);
-    QCOMPARE(z.st().RecordDirectory, home);
-    QCOMPARE(z.get("", "RecordDirectory"), home);
-    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
-}
+    void exitDeletesTheTake()
+    {
+        QFETCH(QString, take);
+        Take t(600, 0);
+        t.button("cmdRec")->click();
+        t.rec()->Deliver(take == "back" ? 90 : 30);
+        if (take == "recording")
+            t.boxes.answer(sv::vbYes); // "Anything you recorded will be lost."
+        else
+            t.stop();
+        if (take == "back") {
+            t.z.back();
+            QCOMPARE(t.z.page(), QStringLiteral("picRecordFrom"));
+        }
+        const QString path = t.z.st().RecordingPath;
+        QVERIFY(QFile::exists(path));
+        QVERIFY(t.z.w->close());
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(t.boxes.shown.size(), 1);
+        QCOMPARE(t.boxes.shown.last().title, take == "recording" ? QStringLiteral("Exit") : QStringLiteral("Recording"));
+        QVERIFY(!t.rec()->IsCapturing() && !t.lock->held && !t.z.st().IsSubclassed);
+        QCOMPARE(t.lock->released, 1);
+        QVERIFY(t.boxes.onlyExpected());
+    }
+
+    // Where no bus answers, the page records anyway, unguarded and silent.
+    void recordsWithoutAnyBus()
+    {
+        Take t(120, 0, false);
+        t.button("cmdRec")->click();
+        QVERIFY(t.rec()->IsCapturing() && !t.z.st().IsSubclassed && !t.rp->Standby().IsHeld());
+        t.rec()->Deliver(2);
+        t.stop();
+        QCOMPARE(FramesIn(t.z.st().RecordingPath), 2 * kRate);
+        QVERIFY(t.boxes.onlyExpected());
+    }
+
+    // Louder input rises in green from the baseline, newest at the left;
+    // clipping draws higher still, in red.
+    void levelGraphOnThePage()
+    {
+        Take t(600, 0);
+        QVERIFY(Find<QTimer>(t.rp, "timRecordGraph")->isActive());
+        t.button("cmdRec")->click();
+        QWidget* pic = Find<QFrame>(t.rp, "picRecordGraph");
+        const QPoint origin = pic->contentsRect().topLeft();
+        // The newest level's height, and the colour drawn there.
+        auto deliver = [&](qint16 level) {
+            t.rec()->Deliver(1, level);
+            t.rp->timRecordGraph_Timer();
+            const sv::LevelGraphPoints& g = t.rp->RecordGraph();
+            const double y = (g.clipping.isEmpty() ? g.points : g.clipping).value(0).y();
+            return qMakePair(y, pic->grab().toImage().pixelColor(origin + QPoint(1, qRound(y))));
+        };
+        const auto quiet = deliver(6000);
+        QCOMPARE(t.rp->LevelHistory[0], 6000);
+        QCOMPARE(t.rp->LevelHistory[1], 0);
+        QVERIFY(quiet.first < t.rp->RecordGraph().baseline);
+        QCOMPARE(quiet.second, QColor(0, 192, 0));
+        const auto loud = deliver(30000);
+        QVERIFY(loud.first < quiet.first);
+        QCOMPARE(loud.second, QColor(224, 0, 0));
+        t.stop();
+    }
+
+    // The location link opens the dialog (its OK is followed in
+    // tst_profilepage); a stored folder too short to be one opens it at the
+    // home folder, which is kept and stored even on Cancel.
+    void recordingLocation()
+    {
+        Wizard z;
+        z.noWelcomeDialog();
+        QVERIFY(z.start());
+        auto* rf = z.w->picRecordFrom();
+        Find<QListWidget>(rf, "lstProfiles")->setCurrentRow(0);
+        z.st().RecordDirectory = "D:";
+        QString shownAt;
+        OnModal([&](QWidget* w) {
+            auto* d = qobject_cast<frmRecLocation*>(w);
+            QVERIFY(d);
+            shownAt = d->Directory();
+            d->cmdCancel_Click();
+        });
+        rf->lblRecLocation_Click();
+        const QString home = sv::AddSlash(QDir::homePath());
+        QCOMPARE(sv::AddSlash(shownAt), home);
+        QCOMPARE(z.st().RecordDirectory + z.get("", "RecordDirectory"), home + home);
+        QCOMPARE(Find<QLabel>(rf, "lblRecFolder")->text(), home);
+        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
+    }
+};
 
 QTEST_MAIN(TestRecording)
 #include "tst_recording.moc"

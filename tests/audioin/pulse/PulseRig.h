@@ -4,27 +4,21 @@
 // feeder thread. It lives in XDG_RUNTIME_DIR (point that at a temporary
 // folder first, e.g. with svtest::TestEnv) and never touches a system or
 // session daemon. Works as root (CI) with --system=no.
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QString>
-#include <QStringList>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -51,34 +45,15 @@ inline std::vector<std::int16_t> MakeMusic(double seconds, int rate = 44100)
     const int noteFrames = rate / 4;
     for (std::int64_t i = 0; i < frames; ++i) {
         const std::int64_t note = i / noteFrames;
-        const double t = double(i % noteFrames) / rate;
-        const double f = scale[(note * 5 + note / 3) % 8];
-        const double bass = scale[(note / 4) % 4] / 4;
-        const double env = std::exp(-t * 6.0);
-        const double tt = double(i) / rate;
-        const double melody = env * (std::sin(2 * M_PI * f * tt) + 0.4 * std::sin(4 * M_PI * f * tt)
-                                     + 0.2 * std::sin(6 * M_PI * f * tt));
+        const double t = double(i % noteFrames) / rate, tt = double(i) / rate;
+        const double f = scale[(note * 5 + note / 3) % 8], bass = scale[(note / 4) % 4] / 4;
+        const double melody = std::exp(-t * 6.0)
+            * (std::sin(2 * M_PI * f * tt) + 0.4 * std::sin(4 * M_PI * f * tt) + 0.2 * std::sin(6 * M_PI * f * tt));
         const double low = 0.5 * std::sin(2 * M_PI * bass * tt);
-        const double left = 0.28 * melody + 0.2 * low + 0.01 * noise();
-        const double right = 0.22 * melody + 0.24 * low + 0.01 * noise();
-        pcm[std::size_t(i) * 2] = std::int16_t(std::lround(left * 32767));
-        pcm[std::size_t(i) * 2 + 1] = std::int16_t(std::lround(right * 32767));
+        pcm[std::size_t(i) * 2] = std::int16_t(std::lround((0.28 * melody + 0.2 * low + 0.01 * noise()) * 32767));
+        pcm[std::size_t(i) * 2 + 1] = std::int16_t(std::lround((0.22 * melody + 0.24 * low + 0.01 * noise()) * 32767));
     }
     return pcm;
-}
-
-inline bool WriteWav(const QString& path, const std::vector<std::int16_t>& pcm, int channels = 2, int rate = 44100)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const std::uint32_t bytes = std::uint32_t(pcm.size() * 2);
-    auto le32 = [](std::uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-    auto le16 = [](std::uint16_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
-    QByteArray h = "RIFF" + le32(bytes + 36) + "WAVEfmt " + le32(16) + le16(1) + le16(std::uint16_t(channels))
-        + le32(std::uint32_t(rate)) + le32(std::uint32_t(rate * channels * 2)) + le16(std::uint16_t(channels * 2))
-        + le16(16) + "data" + le32(bytes);
-    return f.write(h) == 44 && f.write(reinterpret_cast<const char*>(pcm.data()), bytes) == qint64(bytes);
 }
 
 class PulseRig {
@@ -97,12 +72,12 @@ public:
         unsetenv("PULSE_SERVER");
         unsetenv("PULSE_RUNTIME_PATH");
         unsetenv("PULSE_COOKIE");
-        m_runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
-        if (m_runtime.isEmpty() || !QDir(m_runtime).exists())
+        const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+        if (runtime.isEmpty() || !QDir(runtime).exists())
             return fail(error, QStringLiteral("XDG_RUNTIME_DIR does not name a folder"));
-        m_fifo = m_runtime + QStringLiteral("/deck.fifo");
+        m_fifo = runtime + QStringLiteral("/deck.fifo");
         QFile::remove(m_fifo); // the pipe source refuses a FIFO that already exists
-        const QString script = m_runtime + QStringLiteral("/rig.pa");
+        const QString script = runtime + QStringLiteral("/rig.pa");
         QFile f(script);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return fail(error, QStringLiteral("cannot write ") + script);
@@ -111,16 +86,15 @@ public:
                     "load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers\n"
                     "load-module module-pipe-source source_name=deck file=%1 format=s16le rate=44100 channels=2 "
                     "source_properties=\"device.description='Tape Deck'\"\n"
-                    "set-default-sink speakers\n"
-                    "set-default-source deck\n")
+                    "set-default-sink speakers\nset-default-source deck\n")
                     .arg(m_fifo)
                     .toUtf8());
         f.close();
         m_daemon.setProgram(QStringLiteral("pulseaudio"));
-        m_daemon.setArguments({QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--system=no"),
-                               QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
-                               QStringLiteral("--disallow-exit"), QStringLiteral("--log-target=stderr"),
-                               QStringLiteral("-F"), script});
+        m_daemon.setArguments(QStringLiteral("-n --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no "
+                                             "--disallow-exit --log-target=stderr -F")
+                                  .split(QLatin1Char(' '))
+                              << script);
         m_daemon.setProcessChannelMode(QProcess::MergedChannels);
         m_daemon.start();
         if (!m_daemon.waitForStarted(5000))
@@ -138,16 +112,15 @@ public:
         return fail(error, QStringLiteral("pulseaudio did not answer: ") + QString::fromLocal8Bit(m_daemon.readAll()));
     }
 
+    // Ends the feeder and the daemon.
     void stop()
     {
-        stopFeeder();
-        stopDaemon();
-    }
-
-    // Ends the daemon (and the feeder, whose pipe loses its reader).
-    void stopDaemon()
-    {
-        stopFeeder();
+        m_stop = true;
+        if (m_feeder.joinable())
+            m_feeder.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
         if (m_daemon.state() != QProcess::NotRunning) {
             m_daemon.terminate();
             if (!m_daemon.waitForFinished(5000)) {
@@ -170,6 +143,18 @@ public:
         return QString::fromUtf8(p.readAllStandardOutput());
     }
 
+    // Adds a pipe source nobody feeds (a device that stays silent, or that
+    // can be unplugged); its module number, empty on failure.
+    QString addSilentSource(const QString& name, const QString& description)
+    {
+        bool ok = false;
+        const QString module = pactl({"load-module", "module-pipe-source", "source_name=" + name,
+                                      "file=" + QFileInfo(m_fifo).path() + "/" + name + ".fifo",
+                                      "source_properties=device.description=" + description},
+                                     &ok);
+        return ok ? module.trimmed() : QString();
+    }
+
     // What the feeder writes into the deck from now on.
     void setFeed(FeedFunction feed)
     {
@@ -182,11 +167,8 @@ public:
         auto data = std::make_shared<std::vector<std::int16_t>>(std::move(pcm));
         setFeed([data](std::int16_t* out, int frames, std::int64_t start) {
             const std::int64_t length = std::int64_t(data->size() / 2);
-            for (int i = 0; i < frames; ++i) {
-                const std::size_t at = std::size_t((start + i) % length) * 2;
-                out[2 * i] = (*data)[at];
-                out[2 * i + 1] = (*data)[at + 1];
-            }
+            for (int i = 0; i < frames; ++i)
+                std::copy_n(data->data() + std::size_t((start + i) % length) * 2, 2, out + 2 * i);
         });
     }
     // Called on the feeder thread after each block went into the pipe, with
@@ -196,11 +178,8 @@ public:
         std::lock_guard<std::mutex> l(m_feedMutex);
         m_written = std::move(written);
     }
-    std::int64_t framesFed() const { return m_framesFed.load(); }
     // CPU time the feeder thread used (benchmarks subtract it).
     double feederCpuSeconds() const { return m_feederCpu.load(); }
-
-    QString fifo() const { return m_fifo; }
     qint64 daemonPid() const { return m_daemon.processId(); }
 
 private:
@@ -211,10 +190,6 @@ private:
         return false;
     }
 
-    // Writes blocks of exactly PIPE_BUF bytes (1024 frames): a write of that
-    // size into a pipe is all or nothing, so the source only ever sees whole
-    // frames. Paced to real time, at most ~50 ms ahead; while nobody records
-    // the pipe fills up and the feeder waits without building a backlog.
     bool startFeeder(QString* error)
     {
         // A daemon that dies leaves the pipe without a reader: a write then
@@ -228,19 +203,14 @@ private:
         return true;
     }
 
-    void stopFeeder()
-    {
-        m_stop = true;
-        if (m_feeder.joinable())
-            m_feeder.join();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
+    // Writes blocks of exactly PIPE_BUF bytes (1024 frames): a write of that
+    // size into a pipe is all or nothing, so the source only ever sees whole
+    // frames. Paced to real time, at most ~50 ms ahead; while nobody records
+    // the pipe fills up and the feeder waits without building a backlog.
     void feederLoop()
     {
         using clock = std::chrono::steady_clock;
+        using std::chrono::milliseconds;
         constexpr int kBlock = 1024;
         const auto blockTime = std::chrono::nanoseconds(std::int64_t(1e9 * kBlock / kRate));
         std::vector<std::int16_t> block(kBlock * 2);
@@ -248,19 +218,16 @@ private:
         auto due = clock::now();
         while (!m_stop.load()) {
             if (!pending) {
-                {
-                    std::lock_guard<std::mutex> l(m_feedMutex);
-                    if (m_feed)
-                        m_feed(block.data(), kBlock, m_framesFed.load());
-                    else
-                        std::fill(block.begin(), block.end(), 0);
-                }
+                std::lock_guard<std::mutex> l(m_feedMutex);
+                if (m_feed)
+                    m_feed(block.data(), kBlock, m_framesFed.load());
+                else
+                    std::fill(block.begin(), block.end(), 0);
                 pending = true;
             }
             const auto now = clock::now();
-            if (due > now + std::chrono::milliseconds(50)) {
-                std::this_thread::sleep_for(std::min<clock::duration>(due - now - std::chrono::milliseconds(50),
-                                                                      std::chrono::milliseconds(20)));
+            if (due > now + milliseconds(50)) {
+                std::this_thread::sleep_for(std::min<clock::duration>(due - now - milliseconds(50), milliseconds(20)));
                 continue;
             }
             const auto at = clock::now();
@@ -273,7 +240,7 @@ private:
                         m_written(m_framesFed.load(), at);
                 }
                 m_framesFed += kBlock;
-                due = std::max(due, now - std::chrono::milliseconds(100)) + blockTime;
+                due = std::max(due, now - milliseconds(100)) + blockTime;
             } else if (n < 0 && errno == EPIPE) {
                 return;
             } else {
@@ -288,7 +255,6 @@ private:
     }
 
     QProcess m_daemon;
-    QString m_runtime;
     QString m_fifo;
     int m_fd = -1;
     std::thread m_feeder;
