@@ -6,6 +6,7 @@
 #include "audioin/engine/DemoSignal.h"
 #include "audioin/engine/VirtualBackend.h"
 #include "audioin/pulse/WavCheck.h"
+#include "settings/modXML.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -153,6 +154,29 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(AudioError, rec->StartCapture(2, 44100));
             QVERIFY(!rec->IsCapturing());
         }
+    }
+    // A deck described in a file (Advanced\Audio VirtualDeck) replaces the demo
+    // deck; a relative WAV path is read beside the file.
+    void deckFileReplacesTheDemoDeck()
+    {
+        const QString deckFile = env.tmp() + "deck.json";
+        QFile f(deckFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"deviceMode": true, "mixers": [
+            {"name": "USB Deck", "lines": [{"signal": "wav", "file": "side.wav", "volume": 70}]},
+            {"name": "Webcam", "lines": [{"signal": "noise", "level": 200}]}]})");
+        f.close();
+        SetSettingsFile(env.tmp() + "settings.xml");
+        QVERIFY(XMLSetValue(deckFile, "VirtualDeck", "Advanced\\Audio", ""));
+        auto engine = CreateVirtualEngine();
+        QVERIFY(XMLSetValue("", "VirtualDeck", "Advanced\\Audio", ""));
+        RecordObject* rec = engine->record.get();
+        QVERIFY(rec->IsDeviceMode());
+        QCOMPARE(rec->GetMixerCount(), 2);
+        rec->SetMixer(0);
+        QCOMPARE(rec->GetVolume(), 70);
+        QCOMPARE(DeckOf(rec)->mixers[0].lines[0].signal.wavPath, env.tmp() + "side.wav");
+        QCOMPARE(CreateVirtualEngine()->record->GetMixerName(0), QStringLiteral("Demo Deck"));
     }
 };
 
