@@ -17,8 +17,7 @@ struct WavSpec {
     int bits = 16;
     int formatTag = 1;
     int blockAlign = -1;           // -1: channels x bits / 8
-    QByteArray beforeData;         // raw bytes between "fmt " body and "data"
-    std::int64_t dataSizeField = -1; // -1: the real size
+    QByteArray beforeData = {};    // raw bytes between "fmt " body and "data"
 };
 
 inline void le(QByteArray& b, std::uint32_t v, int bytes)
@@ -53,7 +52,7 @@ inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
     le(b, std::uint32_t(s.bits), 2);
     b += s.beforeData;
     b += "data";
-    le(b, std::uint32_t(s.dataSizeField >= 0 ? s.dataSizeField : dataBytes), 4);
+    le(b, std::uint32_t(dataBytes), 4);
     return b;
 }
 
