@@ -1,6 +1,5 @@
 #pragma once
-// Builds WAV files for the tests: a header with chosen fields and extra
-// chunks, and 16-bit (or 8-bit) frames from a function of the frame index.
+// WAV files for the tests: a header with chosen fields and chunks, 16- or 8-bit frames from a function.
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -80,16 +79,21 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 inline bool writeWav(const QString& path, const WavSpec& s, std::int64_t frames, const SampleFn& sample)
 {
     const QByteArray data = wavData(s, frames, sample);
     return writeFile(path, wavHeader(s, data.size()) + data);
 }
 
-// A recording of segments, stereo 16-bit: each a square wave of its
-// amplitude switching every 50 frames (441 Hz at 44100 frames a second), 0
-// for silence; kind 'a' alternates the sign every frame (even frames
-// negative), 'n' swings only below zero.
+// A recording of segments, stereo 16-bit: each a square wave of its amplitude switching every 50
+// frames (0 for silence); kind 'a' alternates the sign every frame (even frames negative), 'n'
+// swings only below zero.
 struct Segment {
     double seconds;
     int amplitude;

@@ -1,9 +1,7 @@
-// The waveform page in the main window, on the virtual deck: drawing and
-// detecting a generated recording with known gaps, editing through the
-// picture with mouse events at pixel positions, the page's messages, and the
-// preview. The deck's play clock runs at a millionth of real time, so the
-// position is wherever the test puts it; timer ticks are called directly.
-// The editing rules themselves are tested on the track list.
+// The waveform page on the virtual deck: a generated recording drawn and
+// detected, edited with mouse events at pixel positions, its messages and the
+// preview. The play clock runs at a millionth of real time: the position is
+// wherever the test puts it, and timer ticks are called directly.
 #include "app/WizardFixture.h"
 #include "support/FindChild.h"
 #include "tracks/ui/WaveformView.h"
@@ -24,10 +22,8 @@ using Markers = QVector<TrackMarker>;
 
 namespace {
 
-// At 2000 frames a second and scale 50 (40 frames per image unit), windows
-// of 26 units: 40 s | 5 s gap | 60 s, a 0.2 s dip, 50 s | 5 s gap | 20 s
-// (too short to keep) | 305.6 s of silence. 485.6 s: WaveSeconds 486, wider
-// than the viewport.
+// 2000 frames a second at scale 50, windows of 26 units: 40 s | 5 s gap | 60 s,
+// a 0.2 s dip, 50 s | 5 s gap | 20 s (too short) | 305.6 s of silence: 486 s.
 const Markers Detected = {{0, 2028}, {2236, 7800 - 2236}};
 constexpr int Rate = 2000;
 constexpr int Width = 486 * 50;
@@ -39,17 +35,11 @@ void send(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButton
     QApplication::sendEvent(w, &e);
 }
 
-sv::audio::VirtualDeck FrozenDeck()
-{
-    sv::audio::VirtualDeck deck = SmallDeck();
-    deck.speed = 1e-6;
-    return deck;
-}
-
+// The page with a recording, drawn and detected unless draw is false.
 struct Page {
-    explicit Page(std::initializer_list<Segment> segments = {{40, 9000}, {5, 0}, {60, 9000}, {0.2, 0}, {50, 9000},
-                                                              {5, 0}, {20, 9000}, {305.6, 0}})
-        : z(FrozenDeck())
+    explicit Page(bool draw = true, std::initializer_list<Segment> segments = {{40, 9000}, {5, 0}, {60, 9000}, {0.2, 0},
+                                                                               {50, 9000}, {5, 0}, {20, 9000}, {305.6, 0}})
+        : z([] { auto deck = SmallDeck(); deck.speed = 1e-6; return deck; }())
     {
         z.noWelcomeDialog();
         if (!z.start())
@@ -63,6 +53,8 @@ struct Page {
         z.st().RecordingPath = wav;
         ok = writeSegments(wav, segments, Rate);
         z.w->ShowPage(z.w->picRecord());
+        if (draw)
+            p()->WaveFormStep();
     }
     PageWaveform* p() const { return z.w->picWaveform(); }
     template <class T = QWidget> T* find(const char* name) const { return sv::test::Find<T>(p(), name); }
@@ -99,9 +91,8 @@ struct Page {
     {
         const sv::MessageText m = sv::TrackMessage(id, arg);
         QVERIFY2(z.boxes.shown.size() > i, qPrintable(QString::number(z.boxes.shown.size())));
-        QCOMPARE(z.boxes.shown[i].title, m.title);
-        QCOMPARE(z.boxes.shown[i].text, m.text);
-        QCOMPARE(z.boxes.shown[i].style, m.style);
+        const auto form = [](const auto& b) { return b.title + '|' + b.text + '|' + QString::number(b.style); };
+        QCOMPARE(form(z.boxes.shown[i]), form(m));
     }
 
     Wizard z;
@@ -138,7 +129,6 @@ private Q_SLOTS:
     {
         Page t;
         QVERIFY(t.ok);
-        t.p()->WaveFormStep();
         QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
         t.noneUnexpected();
         QCOMPARE(t.p()->Wave().waveWidth(), Width);
@@ -146,19 +136,18 @@ private Q_SLOTS:
         QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
         for (const char* name : {"cmdWavePlay", "cmdAddTrack", "WaveSlide", "cmdResetTracks", "hsWave"})
             QVERIFY2(t.find(name)->isEnabled(), name);
-        QVERIFY(t.find("picLoading")->isHidden());
         // The last marker made is selected, and the preview range is its track.
         QCOMPARE(t.tracks().selected(), 1);
         QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 2"));
         QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
         QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
-        QVERIFY(t.p()->SplitList().size() == 2 && t.p()->SplitList()[1].start == 45);
 
         // The picture: black centre line, the selected marker tinted.
         const QImage img = t.view()->grab().toImage();
         const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
         const int gx = int(t.view()->pixelX(2100));
-        QVERIFY(qGray(img.pixel(gx, cy - 1)) < 60 || qGray(img.pixel(gx, cy)) < 60 || qGray(img.pixel(gx, cy + 1)) < 60);
+        const auto dark = [&](int y) { return qGray(img.pixel(gx, y)) < 60; };
+        QVERIFY(dark(cy - 1) || dark(cy) || dark(cy + 1));
         const QColor tint = img.pixelColor(int(t.view()->pixelX(6000)), 30);
         QVERIFY(tint != QColor(Qt::white) && qGray(tint.rgb()) > 120);
         checkRuler(t.view(), t.p()->Wave().scale());
@@ -166,7 +155,6 @@ private Q_SLOTS:
         // Scrolled to the end, the image ends a margin inside the viewport, the
         // selected tab stays at its track's end, and the ruler follows.
         QScrollBar* hs = t.find<QScrollBar>("hsWave");
-        QCOMPARE(t.view()->imageLeftEdge(), 150);
         hs->setValue(hs->maximum());
         const int end = t.view()->imageLeftEdge() + Width;
         QVERIFY2(std::abs(end - (t.view()->viewportUnits() - 150)) <= t.p()->ScrollDivisor,
@@ -178,7 +166,7 @@ private Q_SLOTS:
     // A damaged or missing recording sends the user back to record again.
     void damagedRecording()
     {
-        Page t;
+        Page t(false);
         auto* rec = t.z.w->picRecord();
         for (bool missing : {false, true}) {
             if (missing)
@@ -189,7 +177,6 @@ private Q_SLOTS:
             t.z.boxes.answer(sv::vbOK);
             t.p()->WaveFormStep();
             t.box(0, TrackMsg::RecordingDamaged);
-            QCOMPARE(t.z.boxes.shown[0].position, 7);
             QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
             QCOMPARE(sv::test::Find<QLabel>(rec, "lblRecStatus")->text(), sv::RecordingDamagedStatus());
             QVERIFY(sv::test::Find<QPushButton>(rec, "cmdRec")->isEnabled());
@@ -201,16 +188,11 @@ private Q_SLOTS:
     void shortRecording()
     {
         // Under half a second: 0 whole seconds, nothing to draw, no track possible.
-        Page t({{0.3, 9000}});
+        Page t(false, {{0.3, 9000}});
         t.z.boxes.answer(sv::vbOK);
         t.p()->WaveFormStep();
         t.box(0, TrackMsg::RecordingTooShort);
-        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-        QVERIFY(t.z.w->cmdBack()->isEnabled());
-        t.z.boxes.answer(sv::vbOK);
-        t.press("cmdAddTrack");
-        t.box(1, TrackMsg::AddNoRoom);
-        QVERIFY(!t.p()->HasTracks());
+        QVERIFY(t.z.page() == QStringLiteral("picWaveform") && t.z.w->cmdBack()->isEnabled() && !t.p()->HasTracks());
         // Nothing to play, and nothing hangs.
         t.press("cmdWavePlay");
         t.tick();
@@ -221,7 +203,6 @@ private Q_SLOTS:
     void selectDragAndResize()
     {
         Page t;
-        t.p()->WaveFormStep();
         t.click(1000);
         QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/0:41"));
 
@@ -236,24 +217,18 @@ private Q_SLOTS:
         send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, t.at(2600));
         QVERIFY(t.find("linJoin")->isHidden());
 
-        // The left edge of the second marker follows the pointer; the middle
-        // moves the marker, to the left as far as the first marker's end.
+        // The second's left edge follows the pointer; its middle moves it, up to the first.
         t.click(5000);
         t.drag(2236 + 45, 2781);
         QCOMPARE(t.tracks().at(1), (TrackMarker{2781, 7800 - 2781}));
         t.drag(5000, 1000);
         QCOMPARE(t.tracks().at(1), (TrackMarker{2236, 7800 - 2781}));
-        // An unselected marker does not move under a drag; the release selects it.
-        t.drag(1000, 1500);
-        QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
-        QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 1"));
         t.noneUnexpected();
     }
 
     void splitCombineDeleteAdd()
     {
         Page t;
-        t.p()->WaveFormStep();
         // Split mode: the panel, then a click in the middle of the 111 s track.
         t.press("cmdWaveSplit");
         QVERIFY(!t.find("picWaveInfo")->isHidden());
@@ -261,7 +236,6 @@ private Q_SLOTS:
         t.click(5000);
         QCOMPARE(t.tracks().markers(), (Markers{{0, 2028}, {2236, 2764}, {5000, 2800}}));
         QVERIFY(t.find("picWaveInfo")->isHidden());
-        t.noneUnexpected();
 
         // Combine: the panel follows each pick; 1 with 2 merges over the gap.
         t.press("cmdWaveCombine");
@@ -270,7 +244,6 @@ private Q_SLOTS:
         QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::CombineSecond);
         t.click(3000);
         QCOMPARE(t.tracks().markers(), (Markers{{0, 5000}, {5000, 2800}}));
-        QVERIFY(t.find("picWaveInfo")->isHidden());
 
         // The delete icon of the selected marker (on its tab).
         t.click(1000);
@@ -285,12 +258,10 @@ private Q_SLOTS:
         t.noneUnexpected();
     }
 
-    // Reset asks first (Cancel keeps the edits); Yes is one track over
-    // everything, No detects again, with automatic splitting on or off.
+    // Cancel keeps the edits; Yes is one track over everything; No detects again.
     void resetAndAutoSplit()
     {
         Page t;
-        t.p()->WaveFormStep();
         QCheckBox* chk = t.find<QCheckBox>("chkAutoSplit");
         const auto reset = [&](int answer, const Markers& want) {
             t.z.boxes.answer(answer);
@@ -305,7 +276,6 @@ private Q_SLOTS:
         chk->click();
         QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
         reset(sv::vbNo, Detected);
-        QVERIFY(!chk->isChecked());
         chk->click();
         QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("1"));
         QCOMPARE(t.z.boxes.shown.size(), 4);
@@ -315,7 +285,6 @@ private Q_SLOTS:
     void detectionOptions()
     {
         Page t;
-        t.p()->WaveFormStep();
         // The close box keeps the stored settings and asks nothing.
         t.z.set(DetectSection, "Hiss", "30");
         OnModal([](QWidget* d) {
@@ -326,10 +295,8 @@ private Q_SLOTS:
         });
         t.p()->cmdTrackOptions_Click();
         QCOMPARE(t.z.get(DetectSection, "Hiss"), QStringLiteral("30"));
-        QVERIFY(t.z.boxes.shown.isEmpty());
 
-        // Out of range is refused and the dialog stays; "45 seconds" reads as 45.
-        // A minimum of 45 s drops the 41 s track on redetection.
+        // Out of range is refused; "45 seconds" reads as 45 and drops the 41 s track.
         bool stayed = false;
         t.z.boxes.answer(sv::vbOK);  // 9.5
         t.z.boxes.answer(sv::vbOK);  // 61
@@ -340,8 +307,6 @@ private Q_SLOTS:
                 sv::test::Find<QPushButton>(d, "cmdOK")->click();
             };
             sv::test::Find<QPushButton>(d, "cmdDefault")->click();
-            QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 25);
-            QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("10"));
             sv::test::Find<QSlider>(d, "sliCompare")->setValue(60);
             minTrack("9.5");
             minTrack("61");
@@ -366,7 +331,6 @@ private Q_SLOTS:
     void preview()
     {
         Page t;
-        t.p()->WaveFormStep();
         auto* play = t.play();
         QSlider* slide = t.find<QSlider>("WaveSlide");
         const auto stopped = [&] {
@@ -381,13 +345,10 @@ private Q_SLOTS:
         QCOMPARE(t.playAt(), 45);
         QCOMPARE(slide->minimum(), 45);
         QCOMPARE(slide->maximum(), 156);
-        QVERIFY(t.view()->positionLineVisible());
-        QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:00"));
         play->SetPlayPosition(100);
         t.tick();
         QCOMPARE(slide->value(), 100);
         QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:55"));
-        QVERIFY(std::abs(t.view()->positionLine() - 5000) < 1);
         QCOMPARE(t.find("linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
         // At PlayEnd everything stops.
         play->SetPlayPosition(156);
@@ -424,7 +385,7 @@ private Q_SLOTS:
 
     void minimisingKeepsTheWork()
     {
-        Page t;
+        Page t(false);
         QWidget* w = t.z.w.get();
         // Minimised as the drawing starts and again as the detection starts.
         int started = 0;
@@ -437,8 +398,7 @@ private Q_SLOTS:
         QCOMPARE(started, 2);
         QCOMPARE(t.tracks().markers(), Detected);
         QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
-        QVERIFY(t.find("cmdWavePlay")->isEnabled());
-        QVERIFY(t.find("picLoading")->isHidden());
+        QVERIFY(t.find("cmdWavePlay")->isEnabled() && t.find("picLoading")->isHidden());
         t.noneUnexpected();
 
         // Closing the window does end the work.
@@ -451,19 +411,16 @@ private Q_SLOTS:
         QVERIFY(!t.z.w->cmdNext()->isEnabled());
     }
 
-    void grooveAndRightAndDoubleClicks()
+    void clicksSlidingAndBack()
     {
         Page t;
-        t.p()->WaveFormStep();
         QSlider* slide = t.find<QSlider>("WaveSlide");
         QScrollBar* hs = t.find<QScrollBar>("hsWave");
-        // A click three quarters along the groove of track 2 (45 s to 156 s)
-        // plays from there, as if the handle had been dragged there.
+        // A click three quarters along the groove of track 2 (45 s to 156 s) plays from there.
         QTest::mouseClick(slide, Qt::LeftButton, {}, QPoint(slide->width() * 3 / 4, slide->height() / 2));
         QVERIFY2(std::abs(slide->value() - (45 + (156 - 45) * 3 / 4)) <= 4, qPrintable(QString::number(slide->value())));
         QCOMPARE(t.playAt(), slide->value());
-        QVERIFY(t.previewRuns());
-        QVERIFY(t.view()->positionLineVisible());
+        QVERIFY(t.previewRuns() && t.view()->positionLineVisible());
 
         // Right click on empty space at x plays the whole recording from there.
         t.click(8500, Qt::RightButton);
@@ -471,11 +428,9 @@ private Q_SLOTS:
         QCOMPARE(t.playAt(), 170);
         QCOMPARE(slide->maximum(), 486);
         QCOMPARE(slide->value(), 170);
-        QVERIFY(t.previewRuns());
         QCOMPARE(t.view()->imageLeftEdge(), 150); // in view already
 
-        // Dragging the slider far out of view: pressing stops the preview,
-        // releasing plays from there and the view jumps to show the line.
+        // A slider dragged far out of view stops the preview, then plays there in view.
         t.p()->WaveSlide_Press();
         QVERIFY(!t.previewRuns());
         slide->setValue(460);
@@ -501,8 +456,7 @@ private Q_SLOTS:
         QCOMPARE(t.playAt(), 30);
         QCOMPARE(slide->maximum(), 41);
 
-        // A double click on the second marker plays it from its start; the
-        // release that follows is ignored.
+        // A double click plays the marker from its start; the release after it is ignored.
         t.press("cmdWaveStop");
         const QPointF p = t.at(3000);
         t.clickPx(p);
@@ -512,13 +466,8 @@ private Q_SLOTS:
         QCOMPARE(t.playAt(), 45);
         QVERIFY(t.previewRuns());
         t.noneUnexpected();
-    }
 
-    void backToRecordPage()
-    {
-        Page t;
-        t.p()->WaveFormStep();
-        t.press("cmdWavePlay");
+        // Back while playing: the recording is let go, and a new one is drawn afresh.
         t.p()->WaveformBack();
         QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
         QVERIFY(!t.p()->HasTracks());
@@ -526,7 +475,6 @@ private Q_SLOTS:
         QCOMPARE(t.play()->GetPlayLength(), 0.0);
         QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
         QVERIFY(!t.z.w->cmdNext()->isEnabled());
-        // The recording is no longer held: it can go, and a new one is drawn afresh.
         QVERIFY(QFile::remove(t.wav));
         QVERIFY(writeSegments(t.wav, {{50, 9000}}, Rate));
         t.p()->WaveFormStep();
@@ -537,9 +485,8 @@ private Q_SLOTS:
     // a full tab. Every track's delete icon deletes that track, neighbour or not.
     void narrowTracksKeepTheirDeleteIcons()
     {
-        Page t({{1, 0}});
-        const WavSpec fmt{.rate = 1000};
-        QVERIFY(writeWav(t.wav, fmt, 1950 * 1000, [](std::int64_t k, int) {
+        Page t(false, {{1, 0}});
+        QVERIFY(writeWav(t.wav, WavSpec{.rate = 1000}, 1950 * 1000, [](std::int64_t k, int) {
             return std::fmod(k / 1000.0, 39.0) < 36 ? int(9000 * std::sin(k * 0.7)) : 0;
         }));
         t.p()->WaveFormStep();
@@ -547,11 +494,7 @@ private Q_SLOTS:
         QVERIFY2(t.tracks().count() >= 40, qPrintable(QString::number(t.tracks().count())));
         QVERIFY(t.tracks().at(0).width < sv::WaveformView::TabWidth);
         checkRuler(t.view(), t.p()->Wave().scale());
-        // The icons of the tracks in view never overlap one another.
-        for (int i = 0; i + 1 < 10; ++i)
-            QVERIFY(!t.view()->deleteRect(i).intersects(t.view()->deleteRect(i + 1)));
-        // The first track, with its neighbour's tab beside it; then one between
-        // two others, the selected one beside it.
+        // The first track, then one between two others with the selected one beside it.
         for (int k : {0, 1}) {
             if (k == 1)
                 t.click(t.tracks().at(2).left + 100);

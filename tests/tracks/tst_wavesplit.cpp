@@ -20,11 +20,6 @@ class TestWaveSplit : public QObject {
     QString dir;
 
     QString path(const QString& name) const { return dir + name; }
-    static QByteArray readAll(const QString& p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -34,9 +29,8 @@ private Q_SLOTS:
         QDir().mkpath(dir);
     }
 
-    // Every track holds exactly the bytes of its stretch of the recording,
-    // also behind an extra chunk, and nothing past the end of the data; its
-    // header is checked against one built field by field.
+    // Every track holds exactly the bytes of its stretch, also behind an extra chunk, and nothing past
+    // the end of the data; its header is checked against one built field by field.
     void splitExactBytes()
     {
         const WavSpec s{.rate = 1000, .beforeData = chunk("LIST", QByteArray(20, 'z'))};
@@ -63,17 +57,16 @@ private Q_SLOTS:
             QCOMPARE(r.files[i], out + QString("Track %1.wav").arg(i + 1));
             const qint64 from = tracks[i].start * 4000;
             const qint64 len = qBound<qint64>(0, std::min<qint64>(tracks[i].length * 4000, data.size() - from), data.size());
-            QCOMPARE(readAll(r.files[i]), wavHeader(WavSpec{2, 1000}, len) + data.mid(from, len));
+            QCOMPARE(readFile(r.files[i]), wavHeader(WavSpec{2, 1000}, len) + data.mid(from, len));
         }
         QCOMPARE(WaveHeaderBytes(1, 8000, 8, 10), wavHeader(WavSpec{1, 8000, 8}, 10));
-        QCOMPARE(readAll(r.files[2]).size(), 44); // zero length: header only
-        QCOMPARE(readAll(r.files[4]).size(), 44); // starts past the data
+        QCOMPARE(readFile(r.files[2]).size(), 44); // zero length: header only
+        QCOMPARE(readFile(r.files[4]).size(), 44); // starts past the data
     }
 
     void failuresAndCancel()
     {
-        const WavSpec s{.rate = 100};
-        QVERIFY(writeWav(path("c.wav"), s, 500, {}));
+        QVERIFY(writeWav(path("c.wav"), WavSpec{.rate = 100}, 500, {}));
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(path("c.wav"), h), WaveStatus::Ok);
 
@@ -88,15 +81,15 @@ private Q_SLOTS:
         });
         QCOMPARE(r.status, WaveStatus::Canceled);
         QCOMPARE(r.files, QStringList{out + "Track 1.wav"});
-        QVERIFY(!QFile::exists(out + "Track 2.wav")); // no half-written track
-        QVERIFY(!QFile::exists(out + "Track 2.wav.part"));
+        QVERIFY(!QFile::exists(out + "Track 2.wav") && !QFile::exists(out + "Track 2.wav.part"));
 
         QFile::remove(path("c.wav"));
         r = SplitAllTracks(h, {{0, 1}}, out, 1000);
         QCOMPARE(r.status, WaveStatus::OpenFailed);
+        // A quota reads as "Disk full" (61) like a full disk, not as a general failure.
+        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, EDQUOT), 61);
     }
-    // Tracks are cut where their markers' edges stand: a marker edge at 1.6 s
-    // starts its track there, and neighbours share their edge frame.
+    // Tracks are cut where their markers' edges stand (1.6 s, not 2 s); neighbours share an edge frame.
     void exactFrameSpans()
     {
         const WavSpec s{.rate = 1000};
@@ -120,18 +113,16 @@ private Q_SLOTS:
         QCOMPARE(r.status, WaveStatus::Ok);
         QByteArray joined;
         for (const QString& f : r.files)
-            joined += readAll(f).mid(44);
+            joined += readFile(f).mid(44);
         // No frame twice, none missing: the three tracks are one stretch.
         QCOMPARE(joined, data.mid(1600 * 4, (4200 - 1600) * 4));
-        QCOMPARE(readAll(r.files[0]).left(44), wavHeader(WavSpec{2, 1000}, 1050 * 4));
+        QCOMPARE(readFile(r.files[0]).left(44), wavHeader(WavSpec{2, 1000}, 1050 * 4));
     }
 
-    // The recording folder may be the shared temporary folder: a link planted
-    // under a part's name is never written through.
+    // The recording folder may be the shared temporary one: a link planted as a part is not followed.
     void plantedLinksAreNotFollowed()
     {
-        const WavSpec s{.rate = 100};
-        QVERIFY(writeWav(path("l.wav"), s, 300, {}));
+        QVERIFY(writeWav(path("l.wav"), WavSpec{.rate = 100}, 300, {}));
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(path("l.wav"), h), WaveStatus::Ok);
         const QString out = dir + "links/";
@@ -141,12 +132,11 @@ private Q_SLOTS:
         const SplitResult r = SplitAllTracks(h, {{0, 1}}, out, 1000);
         QCOMPARE(r.status, WaveStatus::CreateFailed);
         QCOMPARE(r.sysError, EEXIST);
-        QCOMPARE(readAll(path("victim")), QByteArray("precious"));
+        QCOMPARE(readFile(path("victim")), QByteArray("precious"));
         QVERIFY(!QFile::exists(out + "Track 1.wav"));
     }
 
-    // Positions that overflow 64 bits and tracks a WAV header cannot describe
-    // are refused before any file is made.
+    // Positions that overflow 64 bits and tracks a WAV header cannot describe are refused first.
     void oversizedTracksRefused()
     {
         QVERIFY(writeWav(path("o.wav"), WavSpec{}, 10, {}));
@@ -166,15 +156,6 @@ private Q_SLOTS:
         r = SplitAllSpans(h, QVector<FrameSpan>{{std::int64_t(1) << 62, 10}}, out, 1000);
         QCOMPARE(r.status, WaveStatus::TooLarge);
         QVERIFY(QDir(out).isEmpty());
-    }
-
-    // A full disk or quota reads as "Disk full" (61), not as a general failure.
-    void systemErrorNumbers()
-    {
-        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, ENOSPC), 61);
-        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, EDQUOT), 61);
-        QCOMPARE(ClassicErrorNumber(WaveStatus::CreateFailed, EACCES), 75);
-        QCOMPARE(ClassicErrorNumber(WaveStatus::WriteFailed, 0), 57);
     }
 };
 
