@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace svtest {
@@ -36,21 +37,23 @@ inline QByteArray chunk(const char* id, const QByteArray& payload)
     return b;
 }
 
-inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
+// The 16 bytes of a PCM "fmt " chunk's body.
+inline QByteArray fmtBody(const WavSpec& s)
 {
     const int ba = s.blockAlign >= 0 ? s.blockAlign : s.channels * s.bits / 8;
+    QByteArray f;
+    const std::pair<int, int> fields[] = {{s.formatTag, 2}, {s.channels, 2}, {s.rate, 4},
+                                          {s.rate * ba, 4}, {ba, 2},         {s.bits, 2}};
+    for (const auto& [value, bytes] : fields)
+        le(f, std::uint32_t(value), bytes);
+    return f;
+}
+
+inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
+{
     QByteArray b("RIFF");
     le(b, std::uint32_t(36 + s.beforeData.size() + dataBytes), 4);
-    b += "WAVEfmt ";
-    le(b, 16, 4);
-    le(b, std::uint32_t(s.formatTag), 2);
-    le(b, std::uint32_t(s.channels), 2);
-    le(b, std::uint32_t(s.rate), 4);
-    le(b, std::uint32_t(s.rate * ba), 4);
-    le(b, std::uint32_t(ba), 2);
-    le(b, std::uint32_t(s.bits), 2);
-    b += s.beforeData;
-    b += "data";
+    b += "WAVE" + chunk("fmt ", fmtBody(s)) + s.beforeData + "data";
     le(b, std::uint32_t(dataBytes), 4);
     return b;
 }

@@ -38,8 +38,7 @@ private Q_SLOTS:
             QCOMPARE(ImageLeftEdge(0, s.divisor), WaveLeftMargin);
             if (!enabled)
                 continue;
-            QVERIFY(s.max < 30000);
-            QVERIFY(s.largeChange >= s.smallChange);
+            QVERIFY(s.max < 30000 && s.largeChange >= s.smallChange);
             QVERIFY2(qAbs(ImageLeftEdge(s.max, s.divisor) + waveWidth - (viewport - WaveLeftMargin)) <= s.divisor,
                      qPrintable(QString::number(waveWidth)));
         }

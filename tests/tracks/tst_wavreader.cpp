@@ -16,14 +16,7 @@ namespace {
 // A "fmt " chunk; tag 0xFFFE gets the extensible tail with subTag inside.
 QByteArray fmtChunk(int tag, int channels, int rate, int bits, int subTag = 1)
 {
-    QByteArray f;
-    const int ba = channels * bits / 8;
-    le(f, std::uint32_t(tag), 2);
-    le(f, std::uint32_t(channels), 2);
-    le(f, std::uint32_t(rate), 4);
-    le(f, std::uint32_t(rate * ba), 4);
-    le(f, std::uint32_t(ba), 2);
-    le(f, std::uint32_t(bits), 2);
+    QByteArray f = fmtBody(WavSpec{channels, rate, bits, tag});
     if (tag == 0xFFFE) {
         le(f, 22, 2);
         le(f, std::uint32_t(bits), 2);
@@ -99,7 +92,6 @@ private Q_SLOTS:
         const Row rows[] = {
             {riff(fmtChunk(7, 1, 8000, 8) + d), U, QString::fromUtf8("μ-law")},
             {riff(fmtChunk(3, 2, 8000, 32) + d), U, "floating-point"},
-            {riff(fmtChunk(3, 2, 8000, 16) + d), U, "floating-point"}, // float 16-bit tag
             {riff(fmtChunk(0xFFFE, 2, 8000, 32, 3) + d), U, "floating-point"}, // extensible float
             {riff(fmtChunk(1, 2, 8000, 16) + d, "RIFX"), U, "RIFX"},
             {riff(fmtChunk(1, 2, 8000, 24) + d), U, "24-bit"},
