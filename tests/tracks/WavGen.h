@@ -12,12 +12,9 @@
 namespace svtest {
 
 struct WavSpec {
-    int channels = 2;
-    int rate = 44100;
-    int bits = 16;
-    int formatTag = 1;
-    int blockAlign = -1;           // -1: channels x bits / 8
-    QByteArray beforeData = {};    // raw bytes between "fmt " body and "data"
+    int channels = 2, rate = 44100, bits = 16, formatTag = 1;
+    int blockAlign = -1;        // -1: channels x bits / 8
+    QByteArray beforeData = {}; // raw bytes between "fmt " body and "data"
 };
 
 inline void le(QByteArray& b, std::uint32_t v, int bytes)
@@ -97,11 +94,7 @@ inline bool writeWav(const QString& path, const WavSpec& s, std::int64_t frames,
 // A recording of segments, stereo 16-bit: each a square wave of its amplitude switching every 50
 // frames (0 for silence); kind 'a' alternates the sign every frame (even frames negative), 'n'
 // swings only below zero.
-struct Segment {
-    double seconds;
-    int amplitude;
-    char kind = 's';
-};
+struct Segment { double seconds; int amplitude; char kind = 's'; };
 inline bool writeSegments(const QString& path, const std::vector<Segment>& segs, int rate = 44100)
 {
     std::vector<std::int64_t> ends;

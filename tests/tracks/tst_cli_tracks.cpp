@@ -18,11 +18,7 @@
 using namespace svtest;
 
 namespace {
-struct Run {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
+struct Run { int code = -1; QByteArray out; QString err; };
 
 Run cli(const QStringList& args, const QString& workDir = QString())
 {
