@@ -53,7 +53,6 @@ private Q_SLOTS:
     {
         sv::SetSettingsFile(sv::UserDataFolder() + "settings.xml");
         dir = env.tmp();
-        QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/sonivault-cli"));
         QVERIFY(writeSegments(dir + "song.wav", {{40, 8000}, {30, 0}, {40, 8000}, {10, 0}}, 4000));
     }
 

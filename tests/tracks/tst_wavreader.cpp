@@ -49,8 +49,7 @@ class TestWavReader : public QObject {
 
     WaveStatus read(const QByteArray& bytes, WaveHeader& h, QString* why = nullptr)
     {
-        const QString p = env.writeFile("r.wav", bytes);
-        return ReadWaveHeader(p, h, why);
+        return ReadWaveHeader(env.writeFile("r.wav", bytes), h, why);
     }
 
 private Q_SLOTS:
