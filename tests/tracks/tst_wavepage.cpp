@@ -1,9 +1,7 @@
-// The waveform page in the main window, on the virtual deck: drawing and
-// detecting a generated recording with known gaps, editing through the
-// picture with mouse events at pixel positions, the page's messages, and the
-// preview. The deck's play clock runs at a millionth of real time, so the
-// position is wherever the test puts it; timer ticks are called directly.
-// The editing rules themselves are tested on the track list.
+// The waveform page on the virtual deck: a generated recording drawn and
+// detected, edited with mouse events at pixel positions, its messages and the
+// preview. The play clock runs at a millionth of real time: the position is
+// wherever the test puts it, and timer ticks are called directly.
 #include "app/WizardFixture.h"
 #include "support/FindChild.h"
 #include "tracks/ui/WaveformView.h"
@@ -19,14 +17,14 @@
 
 using namespace svtest;
 using sv::TrackMarker;
+using sv::TrackMsg;
+using Markers = QVector<TrackMarker>;
 
 namespace {
 
-// At 2000 frames a second and scale 50 (40 frames per image unit), windows
-// of 26 units: 40 s | 5 s gap | 60 s, a 0.2 s dip, 50 s | 5 s gap | 20 s
-// (too short to keep) | 305.6 s of silence. 485.6 s: WaveSeconds 486, wider
-// than the viewport.
-const QVector<TrackMarker> Detected = {{0, 2028}, {2236, 7800 - 2236}};
+// 2000 frames a second at scale 50, windows of 26 units: 40 s | 5 s gap | 60 s,
+// a 0.2 s dip, 50 s | 5 s gap | 20 s (too short) | 305.6 s of silence: 486 s.
+const Markers Detected = {{0, 2028}, {2236, 7800 - 2236}};
 constexpr int Rate = 2000;
 constexpr int Width = 486 * 50;
 const QString DetectSection = QStringLiteral("Advanced\\Track Detection");
@@ -37,17 +35,11 @@ void send(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButton
     QApplication::sendEvent(w, &e);
 }
 
-sv::audio::VirtualDeck FrozenDeck()
-{
-    sv::audio::VirtualDeck deck = SmallDeck();
-    deck.speed = 1e-6;
-    return deck;
-}
-
+// The page with a recording, drawn and detected unless draw is false.
 struct Page {
-    explicit Page(std::initializer_list<Segment> segments = {{40, 9000}, {5, 0}, {60, 9000}, {0.2, 0}, {50, 9000},
-                                                              {5, 0}, {20, 9000}, {305.6, 0}})
-        : z(FrozenDeck())
+    explicit Page(bool draw = true, std::initializer_list<Segment> segments = {{40, 9000}, {5, 0}, {60, 9000}, {0.2, 0},
+                                                                               {50, 9000}, {5, 0}, {20, 9000}, {305.6, 0}})
+        : z([] { auto deck = SmallDeck(); deck.speed = 1e-6; return deck; }())
     {
         z.noWelcomeDialog();
         if (!z.start())
@@ -61,6 +53,8 @@ struct Page {
         z.st().RecordingPath = wav;
         ok = writeSegments(wav, segments, Rate);
         z.w->ShowPage(z.w->picRecord());
+        if (draw)
+            p()->WaveFormStep();
     }
     PageWaveform* p() const { return z.w->picWaveform(); }
     template <class T = QWidget> T* find(const char* name) const { return sv::test::Find<T>(p(), name); }
@@ -70,6 +64,8 @@ struct Page {
     sv::WaveformView* view() const { return p()->View(); }
     const sv::TrackList& tracks() const { return p()->Tracks(); }
     sv::audio::PlayObject* play() { return z.st().Play(); }
+    int playAt() { return int(std::lround(play()->GetPlayPosition())); }
+    void tick() const { p()->timWaveform_Timer(); }
     // Widget pixel of image position x, in the marker band below the tabs.
     QPointF at(double x, double y = 80) const { return {view()->pixelX(x), y}; }
     void clickPx(QPointF px, Qt::MouseButton b = Qt::LeftButton)
@@ -77,6 +73,7 @@ struct Page {
         send(view(), QEvent::MouseButtonPress, b, b, px);
         send(view(), QEvent::MouseButtonRelease, b, Qt::NoButton, px);
     }
+
     void click(double x, Qt::MouseButton b = Qt::LeftButton) { clickPx(at(x), b); }
     void drag(double from, double to)
     {
@@ -86,10 +83,16 @@ struct Page {
         send(view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, at(to));
         send(view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at(to));
     }
-    void noBoxes()
+
+    void deleteTrack(int i) { clickPx(view()->deleteRect(i).center()); }
+    void noneUnexpected() const { QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText())); }
+    // The i-th box shown is the track message id, with its exact title, text and buttons.
+    void box(int i, TrackMsg id, const QString& arg = {}) const
     {
-        const QString what = z.boxes.shown.isEmpty() ? QString() : z.boxes.last().title + ": " + z.boxes.last().text;
-        QVERIFY2(z.boxes.shown.isEmpty(), qPrintable(what));
+        const sv::MessageText m = sv::TrackMessage(id, arg);
+        QVERIFY2(z.boxes.shown.size() > i, qPrintable(QString::number(z.boxes.shown.size())));
+        const auto form = [](const auto& b) { return b.title + '|' + b.text + '|' + QString::number(b.style); };
+        QCOMPARE(form(z.boxes.shown[i]), form(m));
     }
 
     Wizard z;
@@ -117,557 +120,375 @@ void checkRuler(const sv::WaveformView* v, const sv::WaveScale& scale)
     QVERIFY(labels >= 3);
 }
 
-void expectBox(const MsgBoxScript& boxes, int i, const sv::MessageText& m)
-{
-    QVERIFY2(boxes.shown.size() > i, qPrintable(QString::number(boxes.shown.size())));
-    QCOMPARE(boxes.shown[i].title, m.title);
-    QCOMPARE(boxes.shown[i].text, m.text);
-    QCOMPARE(boxes.shown[i].style, m.style);
-}
-
 } // namespace
 
 class TestWavePage : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void drawsAndDetects();
-    void bandsByDefault();
-    void damagedRecording();
-    void shortAndSilentRecordings();
-    void selectDragAndResize();
-    void splitCombineDeleteAdd();
-    void resetAndAutoSplit();
-    void detectionOptions();
-    void preview();
-    void minimisingKeepsTheWork();
-    void grooveAndRightAndDoubleClicks();
-    void backToRecordPage();
-    void rulerAndCaptions();
-    void narrowTracksKeepTheirDeleteIcons();
-};
+    void drawsAndDetects()
+    {
+        Page t;
+        QVERIFY(t.ok);
+        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
+        t.noneUnexpected();
+        QCOMPARE(t.p()->Wave().waveWidth(), Width);
+        QCOMPARE(t.tracks().markers(), Detected);
+        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
+        for (const char* name : {"cmdWavePlay", "cmdAddTrack", "WaveSlide", "cmdResetTracks", "hsWave"})
+            QVERIFY2(t.find(name)->isEnabled(), name);
+        // The last marker made is selected, and the preview range is its track.
+        QCOMPARE(t.tracks().selected(), 1);
+        QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 2"));
+        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
+        QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
 
-void TestWavePage::drawsAndDetects()
-{
-    Page t;
-    QVERIFY(t.ok);
-    t.p()->WaveFormStep();
-    QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-    t.noBoxes();
-    QCOMPARE(t.p()->Wave().waveWidth(), Width);
-    QCOMPARE(t.tracks().markers(), Detected);
-    QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
-    QVERIFY(!sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
-    for (const char* name : {"cmdWavePlay", "cmdAddTrack", "WaveSlide", "cmdResetTracks"})
-        QVERIFY2(t.find(name)->isEnabled(), name);
-    QVERIFY(t.find("picLoading")->isHidden());
-    // The last marker made is selected, and the preview range is its track.
-    QCOMPARE(t.tracks().selected(), 1);
-    QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 2"));
-    QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
-    QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
-    QVERIFY(t.p()->SplitList().size() == 2 && t.p()->SplitList()[1].start == 45);
+        // The picture: the black centre line in a gap.
+        const QImage img = t.view()->grab().toImage();
+        const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
+        const int gx = int(t.view()->pixelX(2100));
+        const auto dark = [&](int y) { return qGray(img.pixel(gx, y)) < 60; };
+        QVERIFY(dark(cy - 1) || dark(cy) || dark(cy + 1));
+        checkRuler(t.view(), t.p()->Wave().scale());
 
-    // Scrolled to the end, the image ends a margin inside the viewport, and
-    // the selected tab stays at its track's end.
-    QScrollBar* hs = t.find<QScrollBar>("hsWave");
-    QVERIFY(hs->isEnabled());
-    QCOMPARE(t.view()->imageLeftEdge(), 150);
-    hs->setValue(hs->maximum());
-    const int end = t.view()->imageLeftEdge() + Width;
-    QVERIFY2(std::abs(end - (t.view()->viewportUnits() - 150)) <= t.p()->ScrollDivisor,
-             qPrintable(QString::number(end)));
-    QCOMPARE(t.view()->tabLeft(1), Detected[1].right() - sv::WaveformView::TabWidth);
-    hs->setValue(0);
-
-    // The picture: white image, black centre line, the selected marker tinted.
-    const QImage img = t.view()->grab().toImage();
-    const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
-    QCOMPARE(img.pixelColor(2, cy), t.view()->palette().color(QPalette::Window)); // margin left of the image
-    const auto darkNear = [&](int x, int y) {
-        for (int dy = -1; dy <= 1; ++dy)
-            if (qGray(img.pixel(x, y + dy)) < 60)
-                return true;
-        return false;
-    };
-    QVERIFY(darkNear(int(t.view()->pixelX(2100)), cy));
-    const QColor tint = img.pixelColor(int(t.view()->pixelX(6000)), 30);
-    QVERIFY(tint != QColor(Qt::white) && qGray(tint.rgb()) > 120);
-}
-
-// The default method keeps the 20 s song (the minimum is 10 s) and puts the
-// edges where the sound starts and stops, not on a window grid.
-void TestWavePage::bandsByDefault()
-{
-    Page t;
-    QVERIFY(t.ok);
-    t.z.set(DetectSection, QStringLiteral("Method"), QStringLiteral("Bands"));
-    t.z.set(DetectSection, QStringLiteral("MinTrackLength"), QStringLiteral("10"));
-    t.p()->WaveFormStep();
-    t.noBoxes();
-    const QVector<TrackMarker> want{{0, 2000}, {2250, 7760 - 2250}, {8010, 1000}};
-    QCOMPARE(t.tracks().count(), want.size());
-    for (int i = 0; i < want.size(); ++i) {
-        QVERIFY2(std::abs(t.tracks().at(i).left - want[i].left) <= 3, qPrintable(QString::number(i)));
-        QVERIFY2(std::abs(t.tracks().at(i).right() - want[i].right()) <= 5, qPrintable(QString::number(i)));
+        // Scrolled to the end, the image ends a margin inside the viewport, the
+        // selected tab stays at its track's end, and the ruler follows.
+        QScrollBar* hs = t.find<QScrollBar>("hsWave");
+        hs->setValue(hs->maximum());
+        const int end = t.view()->imageLeftEdge() + Width;
+        QVERIFY2(std::abs(end - (t.view()->viewportUnits() - 150)) <= t.p()->ScrollDivisor,
+                 qPrintable(QString::number(end)));
+        QCOMPARE(t.view()->tabLeft(1), Detected[1].right() - sv::WaveformView::TabWidth);
+        checkRuler(t.view(), t.p()->Wave().scale());
     }
-}
 
-// A damaged or missing recording sends the user back to record again.
-void TestWavePage::damagedRecording()
-{
-    Page t;
-    for (bool missing : {false, true}) {
-        if (missing)
-            QFile::remove(t.wav);
-        else
-            QVERIFY(writeFile(t.wav, QByteArray("RIFF\x10\0\0\0WAVEjunkjunkjunk", 20)));
-        t.z.boxes.clear();
-        t.z.boxes.answer(sv::vbOK);
-        t.p()->WaveFormStep();
-        expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::RecordingDamaged));
-        QCOMPARE(t.z.boxes.shown[0].position, 7);
-        QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+    // A damaged or missing recording sends the user back to record again.
+    void damagedRecording()
+    {
+        Page t(false);
         auto* rec = t.z.w->picRecord();
-        QCOMPARE(sv::test::Find<QLabel>(rec, "lblRecStatus")->text(), sv::RecordingDamagedStatus());
-        QVERIFY(sv::test::Find<QPushButton>(rec, "cmdRec")->isEnabled());
-        QVERIFY(!t.z.w->cmdNext()->isEnabled());
-        QVERIFY(t.z.w->cmdBack()->isEnabled());
-        QVERIFY(!t.p()->HasTracks());
+        for (bool missing : {false, true}) {
+            if (missing)
+                QFile::remove(t.wav);
+            else
+                QVERIFY(writeFile(t.wav, QByteArray("RIFF\x10\0\0\0WAVEjunkjunkjunk", 20)));
+            t.z.boxes.clear();
+            t.z.boxes.answer(sv::vbOK);
+            t.p()->WaveFormStep();
+            t.box(0, TrackMsg::RecordingDamaged);
+            QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+            QCOMPARE(sv::test::Find<QLabel>(rec, "lblRecStatus")->text(), sv::RecordingDamagedStatus());
+            QVERIFY(sv::test::Find<QPushButton>(rec, "cmdRec")->isEnabled());
+            QVERIFY(!t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled() && !t.p()->HasTracks());
+        }
     }
-}
 
-void TestWavePage::shortAndSilentRecordings()
-{
+    void shortRecording()
     {
         // Under half a second: 0 whole seconds, nothing to draw, no track possible.
-        Page t({{0.3, 9000}});
+        Page t(false, {{0.3, 9000}});
         t.z.boxes.answer(sv::vbOK);
         t.p()->WaveFormStep();
-        expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::RecordingTooShort));
-        QCOMPARE(t.z.page(), QStringLiteral("picWaveform"));
-        QVERIFY(!t.p()->HasTracks());
-        QVERIFY(t.z.w->cmdBack()->isEnabled());
-        t.z.boxes.answer(sv::vbOK);
-        t.press("cmdAddTrack");
-        expectBox(t.z.boxes, 1, sv::TrackMessage(sv::TrackMsg::AddNoRoom));
-        QVERIFY(!t.p()->HasTracks());
+        t.box(0, TrackMsg::RecordingTooShort);
+        QVERIFY(t.z.page() == QStringLiteral("picWaveform") && t.z.w->cmdBack()->isEnabled() && !t.p()->HasTracks());
         // Nothing to play, and nothing hangs.
         t.press("cmdWavePlay");
-        t.p()->timWaveform_Timer();
+        t.tick();
         QVERIFY(!t.previewRuns());
-        QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
+        t.noneUnexpected();
     }
+
+    void selectDragAndResize()
     {
-        // Nothing reaches the level: one track over everything and the message.
-        Page t({{60, 600}});
-        t.z.boxes.answer(sv::vbOK);
-        t.p()->WaveFormStep();
-        expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::NoRecording));
-        QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{15, 3000 - 135}}));
-        QVERIFY(t.z.w->cmdNext()->isEnabled());
+        Page t;
+        t.click(1000);
+
+        // Its right edge, dragged into the next marker, stops there with the join line.
+        send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(2028 - 45));
+        QCOMPARE(t.view()->cursor().shape(), Qt::SizeHorCursor);
+        send(t.view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, t.at(2028 - 45));
+        send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, t.at(2600));
+        QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
+        QVERIFY(!t.find("linJoin")->isHidden());
+        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/0:45"));
+        send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, t.at(2600));
+        QVERIFY(t.find("linJoin")->isHidden());
+
+        // The second's left edge follows the pointer; its middle moves it, up to the first.
+        t.click(5000);
+        t.drag(2236 + 45, 2781);
+        QCOMPARE(t.tracks().at(1), (TrackMarker{2781, 7800 - 2781}));
+        t.drag(5000, 1000);
+        QCOMPARE(t.tracks().at(1), (TrackMarker{2236, 7800 - 2781}));
+        t.noneUnexpected();
     }
-}
 
-void TestWavePage::selectDragAndResize()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    // A click in the first marker selects it and makes it the range.
-    t.click(1000);
-    QCOMPARE(t.tracks().selected(), 0);
-    QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 1"));
-    QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/0:41"));
+    void splitCombineDeleteAdd()
+    {
+        Page t;
+        // Split mode: the panel, then a click in the middle of the 111 s track.
+        t.press("cmdWaveSplit");
+        QVERIFY(!t.find("picWaveInfo")->isHidden());
+        QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::Split);
+        t.click(5000);
+        QCOMPARE(t.tracks().markers(), (Markers{{0, 2028}, {2236, 2764}, {5000, 2800}}));
+        QVERIFY(t.find("picWaveInfo")->isHidden());
 
-    // Its right edge, dragged into the next marker, stops there with the join line.
-    send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, t.at(2028 - 45));
-    QCOMPARE(t.view()->cursor().shape(), Qt::SizeHorCursor);
-    send(t.view(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, t.at(2028 - 45));
-    send(t.view(), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, t.at(2600));
-    QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
-    QCOMPARE(t.tracks().joinLine(), 2236);
-    QVERIFY(!t.find("linJoin")->isHidden());
-    QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/0:45"));
-    send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, t.at(2600));
-    QVERIFY(t.find("linJoin")->isHidden());
+        // Combine: the panel follows each pick; 1 with 2 merges over the gap.
+        t.press("cmdWaveCombine");
+        QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::CombineFirst);
+        t.click(1000);
+        QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::CombineSecond);
+        t.click(3000);
+        QCOMPARE(t.tracks().markers(), (Markers{{0, 5000}, {5000, 2800}}));
 
-    // The left edge of the second marker follows the pointer; the middle
-    // moves the marker, to the left as far as the first marker's end.
-    t.click(5000);
-    QCOMPARE(t.tracks().selected(), 1);
-    t.drag(2236 + 45, 2781);
-    QCOMPARE(t.tracks().at(1), (TrackMarker{2781, 7800 - 2781}));
-    t.drag(5000, 1000);
-    QCOMPARE(t.tracks().at(1), (TrackMarker{2236, 7800 - 2781}));
-    // An unselected marker does not move under a drag; the release selects it.
-    t.drag(1000, 1500);
-    QCOMPARE(t.tracks().at(0), (TrackMarker{0, 2236}));
-    QCOMPARE(t.tracks().selected(), 0);
-    t.noBoxes();
-}
+        // The delete icon of the selected marker (on its tab).
+        t.click(1000);
+        t.deleteTrack(0);
+        QCOMPARE(t.tracks().markers(), (Markers{{5000, 2800}}));
+        t.deleteTrack(0);
+        QVERIFY(!t.p()->HasTracks());
 
-void TestWavePage::splitCombineDeleteAdd()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    // Split mode: the panel, then a click in the middle of the 111 s track.
-    t.press("cmdWaveSplit");
-    QVERIFY(!t.find("picWaveInfo")->isHidden());
-    QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::Split);
-    t.click(5000);
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2028}, {2236, 2764}, {5000, 2800}}));
-    QVERIFY(t.find("picWaveInfo")->isHidden());
-    t.noBoxes();
-    // 10 s into a 56 s track: the short part is trimmed off after asking.
-    t.press("cmdWaveSplit");
-    t.z.boxes.answer(sv::vbYes);
-    t.click(5500);
-    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::SplitTrim, QStringLiteral("35")));
-    QCOMPARE(t.tracks().at(2), (TrackMarker{5500, 2300}));
+        t.press("cmdAddTrack");
+        QCOMPARE(t.tracks().markers(), (Markers{{100, 1500}}));
+        QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 1"));
+        t.noneUnexpected();
+    }
 
-    // Combine: the panel follows each pick; 1 with 3 is refused, 1 with 2 merges over the gap.
-    t.press("cmdWaveCombine");
-    QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::CombineFirst);
-    t.click(1000);
-    t.click(6000);
-    QCOMPARE(t.text("lblWaveDo"), sv::WaveDo::CombineNotAdjacent);
-    t.click(3000);
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 5000}, {5500, 2300}}));
-    QVERIFY(t.find("picWaveInfo")->isHidden());
-
-    // The delete icon of the selected marker (on its tab).
-    t.click(1000);
-    t.clickPx(t.view()->deleteRect(0).center());
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{5500, 2300}}));
-    t.clickPx(t.view()->deleteRect(0).center());
-    QVERIFY(!t.p()->HasTracks());
-
-    t.press("cmdAddTrack");
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{100, 1500}}));
-    QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 1"));
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
-
-void TestWavePage::resetAndAutoSplit()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    QCheckBox* chk = t.find<QCheckBox>("chkAutoSplit");
-    QVERIFY(chk->isChecked());
-    t.z.boxes.answer(sv::vbCancel);
-    t.press("cmdResetTracks");
-    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::ResetTracks));
-    QCOMPARE(t.tracks().markers(), Detected);
-    t.z.boxes.answer(sv::vbYes);
-    t.press("cmdResetTracks");
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{15, Width - 135}}));
-    t.z.boxes.answer(sv::vbNo);
-    t.press("cmdResetTracks");
-    QCOMPARE(t.tracks().markers(), Detected);
-
-    // The check box is stored at once; No still detects.
-    chk->click();
-    QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
-    t.z.boxes.answer(sv::vbNo);
-    t.press("cmdResetTracks");
-    QCOMPARE(t.tracks().markers(), Detected);
-    QVERIFY(!chk->isChecked());
-    chk->click();
-    QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("1"));
-    QCOMPARE(t.z.boxes.shown.size(), 4);
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
-
-void TestWavePage::detectionOptions()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    // The close box keeps the stored settings and asks nothing.
-    t.z.set(DetectSection, "Hiss", "30");
-    OnModal([](QWidget* d) {
-        QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 30);
-        QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("35"));
-        sv::test::Find<QSlider>(d, "sliNoise")->setValue(40);
-        d->close();
-    });
-    t.p()->cmdTrackOptions_Click();
-    QCOMPARE(t.z.get(DetectSection, "Hiss"), QStringLiteral("30"));
-    QVERIFY(t.z.boxes.shown.isEmpty());
-
-    // Out of range is refused and the dialog stays; "45 seconds" reads as 45.
-    // A minimum of 45 s drops the 41 s track on redetection.
-    bool stayed = false;
-    t.z.boxes.answer(sv::vbOK);  // 9.5
-    t.z.boxes.answer(sv::vbOK);  // 61
-    t.z.boxes.answer(sv::vbYes); // redetect
-    OnModal([&stayed](QWidget* d) {
-        const auto minTrack = [d](const char* text) {
-            sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QString::fromUtf8(text));
-            sv::test::Find<QPushButton>(d, "cmdOK")->click();
+    // Cancel keeps the edits; Yes is one track over everything; No detects again.
+    void resetAndAutoSplit()
+    {
+        Page t;
+        QCheckBox* chk = t.find<QCheckBox>("chkAutoSplit");
+        const auto reset = [&](int answer, const Markers& want) {
+            t.z.boxes.answer(answer);
+            t.press("cmdResetTracks");
+            QCOMPARE(t.tracks().markers(), want);
         };
-        sv::test::Find<QPushButton>(d, "cmdDefault")->click();
-        QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 25);
-        QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("10"));
-        sv::test::Find<QSlider>(d, "sliCompare")->setValue(60);
-        minTrack("9.5");
-        minTrack("61");
-        stayed = d->isVisible();
-        minTrack("45 seconds");
-    });
-    t.p()->cmdTrackOptions_Click();
-    QVERIFY(stayed);
-    const sv::MessageText range = sv::TrackMessage(sv::TrackMsg::MinTrackRange);
-    expectBox(t.z.boxes, 0, range);
-    QVERIFY(t.z.boxes.shown[0].plain);
-    expectBox(t.z.boxes, 1, range);
-    expectBox(t.z.boxes, 2, sv::TrackMessage(sv::TrackMsg::Redetect));
-    QCOMPARE(t.z.get(DetectSection, "Hiss"), QStringLiteral("25"));
-    QCOMPARE(t.z.get(DetectSection, "Samples"), QStringLiteral("0.6"));
-    QCOMPARE(t.z.get(DetectSection, "MinTrackLength"), QStringLiteral("45 seconds"));
-    // Windows of 31 units now; only the long track is kept.
-    QCOMPARE(t.tracks().count(), 1);
-    QVERIFY(t.tracks().at(0).left >= 2200 && t.tracks().at(0).left <= 2250);
-    QVERIFY2(!t.z.boxes.unexpected(), qPrintable(t.z.boxes.unexpectedText()));
-}
+        reset(sv::vbCancel, Detected);
+        t.box(0, TrackMsg::ResetTracks);
+        reset(sv::vbYes, Markers{{15, Width - 135}});
+        reset(sv::vbNo, Detected);
+        // The check box is stored at once.
+        chk->click();
+        QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
+        reset(sv::vbNo, Detected);
+        chk->click();
+        QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("1"));
+        QCOMPARE(t.z.boxes.shown.size(), 4);
+        t.noneUnexpected();
+    }
 
-void TestWavePage::preview()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    auto* play = t.play();
-    QSlider* slide = t.find<QSlider>("WaveSlide");
+    void detectionOptions()
+    {
+        Page t;
+        // The close box keeps the stored settings and asks nothing.
+        t.z.set(DetectSection, "Hiss", "30");
+        OnModal([](QWidget* d) {
+            QCOMPARE(sv::test::Find<QSlider>(d, "sliNoise")->value(), 30);
+            QCOMPARE(sv::test::Find<QLineEdit>(d, "txtMinTrack")->text(), QStringLiteral("35"));
+            sv::test::Find<QSlider>(d, "sliNoise")->setValue(40);
+            d->close();
+        });
+        t.p()->cmdTrackOptions_Click();
+        QCOMPARE(t.z.get(DetectSection, "Hiss"), QStringLiteral("30"));
 
-    // Track 2 (45 s to 156 s): play starts at its start.
-    t.press("cmdWavePlay");
-    QVERIFY(t.previewRuns());
-    QCOMPARE(int(play->GetPlayPosition()), 45);
-    QCOMPARE(slide->minimum(), 45);
-    QCOMPARE(slide->maximum(), 156);
-    QVERIFY(t.view()->positionLineVisible());
-    QVERIFY(!t.find("linPOS")->isHidden());
-    QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:00"));
+        // Out of range is refused; "45 seconds" reads as 45 and drops the 41 s track.
+        bool stayed = false;
+        t.z.boxes.answer(sv::vbOK);  // 9.5
+        t.z.boxes.answer(sv::vbOK);  // 61
+        t.z.boxes.answer(sv::vbYes); // redetect
+        OnModal([&stayed](QWidget* d) {
+            const auto minTrack = [d](const char* text) {
+                sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QString::fromUtf8(text));
+                sv::test::Find<QPushButton>(d, "cmdOK")->click();
+            };
+            sv::test::Find<QPushButton>(d, "cmdDefault")->click();
+            sv::test::Find<QSlider>(d, "sliCompare")->setValue(60);
+            minTrack("9.5");
+            minTrack("61");
+            stayed = d->isVisible();
+            minTrack("45 seconds");
+        });
+        t.p()->cmdTrackOptions_Click();
+        QVERIFY(stayed);
+        t.box(0, TrackMsg::MinTrackRange);
+        QVERIFY(t.z.boxes.shown[0].plain);
+        t.box(1, TrackMsg::MinTrackRange);
+        t.box(2, TrackMsg::Redetect);
+        QCOMPARE(t.z.get(DetectSection, "Hiss"), QStringLiteral("25"));
+        QCOMPARE(t.z.get(DetectSection, "Samples"), QStringLiteral("0.6"));
+        QCOMPARE(t.z.get(DetectSection, "MinTrackLength"), QStringLiteral("45 seconds"));
+        // Windows of 31 units now; only the long track is kept.
+        QCOMPARE(t.tracks().count(), 1);
+        QVERIFY(t.tracks().at(0).left >= 2200 && t.tracks().at(0).left <= 2250);
+        t.noneUnexpected();
+    }
 
-    play->SetPlayPosition(100);
-    t.p()->timWaveform_Timer();
-    QCOMPARE(slide->value(), 100);
-    QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:55"));
-    QVERIFY(std::abs(t.view()->positionLine() - 5000) < 1);
-    QCOMPARE(t.find("linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
+    void preview()
+    {
+        Page t;
+        auto* play = t.play();
+        QSlider* slide = t.find<QSlider>("WaveSlide");
+        const auto stopped = [&] {
+            QVERIFY(!t.previewRuns() && t.find("linPOS")->isHidden());
+            QCOMPARE(play->GetPlayLength(), 0.0);
+        };
 
-    // At PlayEnd everything stops.
-    play->SetPlayPosition(156);
-    t.p()->timWaveform_Timer();
-    QVERIFY(!t.previewRuns());
-    QVERIFY(t.find("linPOS")->isHidden());
-    QCOMPARE(play->GetPlayLength(), 0.0);
-    QCOMPARE(t.text("lblWaveTime"), QStringLiteral("1:51"));
+        // Track 2 (45 s to 156 s): play starts at its start.
+        t.press("cmdWavePlay");
+        QVERIFY(t.previewRuns());
+        QCOMPARE(t.playAt(), 45);
+        QCOMPARE(slide->minimum(), 45);
+        QCOMPARE(slide->maximum(), 156);
+        play->SetPlayPosition(100);
+        t.tick();
+        QCOMPARE(slide->value(), 100);
+        QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:55"));
+        QCOMPARE(t.find("linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
+        // At PlayEnd everything stops.
+        play->SetPlayPosition(156);
+        t.tick();
+        stopped();
+        QCOMPARE(t.text("lblWaveTime"), QStringLiteral("1:51"));
 
-    // The whole recording (a left click on empty space): 486 whole seconds,
-    // but the file ends at 485.6 s and the player stops there by itself.
-    t.click(8500);
-    QCOMPARE(t.text("lblWaveTrackName"), sv::EntireRecordingName);
-    QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/8:06"));
-    t.press("cmdWavePlay");
-    QCOMPARE(int(play->GetPlayPosition()), 0);
-    play->SetPlayPosition(486);
-    t.p()->timWaveform_Timer();
-    QVERIFY(!t.previewRuns());
-    QVERIFY(!t.view()->positionLineVisible());
+        // The whole recording (a left click on empty space): 486 whole seconds,
+        // but the file ends at 485.6 s and the player stops there by itself.
+        t.click(8500);
+        QCOMPARE(t.text("lblWaveTrackName"), sv::EntireRecordingName);
+        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/8:06"));
+        t.press("cmdWavePlay");
+        QCOMPARE(t.playAt(), 0);
+        play->SetPlayPosition(486);
+        t.tick();
+        QVERIFY(!t.previewRuns() && !t.view()->positionLineVisible());
 
-    t.press("cmdWavePlay");
-    t.press("cmdWaveStop");
-    QVERIFY(!t.previewRuns());
-    QCOMPARE(slide->value(), 0);
-    QCOMPARE(play->GetPlayLength(), 0.0);
-    QVERIFY(t.find("linPOS")->isHidden());
-    t.noBoxes();
+        t.press("cmdWavePlay");
+        t.press("cmdWaveStop");
+        stopped();
+        QCOMPARE(slide->value(), 0);
+        t.noneUnexpected();
 
-    // A player that cannot open the file says so and nothing runs.
-    QFile::remove(t.wav);
-    t.z.boxes.answer(sv::vbOK);
-    t.press("cmdWavePlay");
-    expectBox(t.z.boxes, 0, sv::TrackMessage(sv::TrackMsg::PlayFailed, QStringLiteral("53  File not found")));
-    QVERIFY(!t.previewRuns());
-    QVERIFY(t.find("linPOS")->isHidden());
-}
+        // A player that cannot open the file says so and nothing runs.
+        QFile::remove(t.wav);
+        t.z.boxes.answer(sv::vbOK);
+        t.press("cmdWavePlay");
+        t.box(0, TrackMsg::PlayFailed, QStringLiteral("53  File not found"));
+        QVERIFY(!t.previewRuns() && t.find("linPOS")->isHidden());
+    }
 
-void TestWavePage::minimisingKeepsTheWork()
-{
-    Page t;
-    QWidget* w = t.z.w.get();
-    // Minimised as the drawing starts and again as the detection starts.
-    int started = 0;
-    auto c = QObject::connect(t.p(), &PageWaveform::busyStarted, t.p(), [&] {
-        ++started;
+    void minimisingKeepsTheWork()
+    {
+        Page t(false);
+        QWidget* w = t.z.w.get();
+        // Minimised as the drawing starts and again as the detection starts.
+        int started = 0;
+        auto c = QObject::connect(t.p(), &PageWaveform::busyStarted, t.p(), [&] {
+            ++started;
+            w->setWindowState(Qt::WindowNoState);
+            w->setWindowState(Qt::WindowMinimized);
+        });
+        t.p()->WaveFormStep();
+        QCOMPARE(started, 2);
+        QCOMPARE(t.tracks().markers(), Detected);
+        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
+        QVERIFY(t.find("cmdWavePlay")->isEnabled() && t.find("picLoading")->isHidden());
+        t.noneUnexpected();
+
+        // Closing the window does end the work.
+        QObject::disconnect(c);
         w->setWindowState(Qt::WindowNoState);
-        w->setWindowState(Qt::WindowMinimized);
-    });
-    t.p()->WaveFormStep();
-    QCOMPARE(started, 2);
-    QCOMPARE(t.tracks().markers(), Detected);
-    QVERIFY(t.z.w->cmdNext()->isEnabled());
-    QVERIFY(t.z.w->cmdBack()->isEnabled());
-    QVERIFY(t.find("cmdWavePlay")->isEnabled());
-    QVERIFY(t.find("picLoading")->isHidden());
-    t.noBoxes();
-
-    // Closing the window does end the work.
-    QObject::disconnect(c);
-    w->setWindowState(Qt::WindowNoState);
-    w->show();
-    QObject::connect(t.p(), &PageWaveform::busyStarted, w, &QWidget::hide);
-    t.p()->WaveFormStep();
-    QVERIFY(!t.p()->HasTracks());
-    QVERIFY(!t.z.w->cmdNext()->isEnabled());
-}
-
-void TestWavePage::grooveAndRightAndDoubleClicks()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    auto* play = t.play();
-    QSlider* slide = t.find<QSlider>("WaveSlide");
-    QScrollBar* hs = t.find<QScrollBar>("hsWave");
-    // A click three quarters along the groove of track 2 (45 s to 156 s)
-    // plays from there, as if the handle had been dragged there.
-    QTest::mouseClick(slide, Qt::LeftButton, {}, QPoint(slide->width() * 3 / 4, slide->height() / 2));
-    QVERIFY2(std::abs(slide->value() - (45 + (156 - 45) * 3 / 4)) <= 4, qPrintable(QString::number(slide->value())));
-    QCOMPARE(int(std::lround(play->GetPlayPosition())), slide->value());
-    QVERIFY(t.previewRuns());
-    QVERIFY(t.view()->positionLineVisible());
-
-    // Right click on empty space at x plays the whole recording from there.
-    t.click(8500, Qt::RightButton);
-    QCOMPARE(t.tracks().selected(), -1);
-    QCOMPARE(int(std::lround(play->GetPlayPosition())), 170);
-    QCOMPARE(slide->maximum(), 486);
-    QCOMPARE(slide->value(), 170);
-    QVERIFY(t.previewRuns());
-    QCOMPARE(t.view()->imageLeftEdge(), 150); // in view already
-
-    // Dragging the slider far out of view: pressing stops the preview,
-    // releasing plays from there and the view jumps to show the line.
-    t.p()->WaveSlide_Press();
-    QVERIFY(!t.previewRuns());
-    slide->setValue(460);
-    t.p()->WaveSlide_Release();
-    QCOMPARE(int(std::lround(play->GetPlayPosition())), 460);
-    QVERIFY(t.previewRuns());
-    QVERIFY(std::abs(t.view()->positionLine() - 460 * 50) < 1);
-    const double left = -t.view()->imageLeftEdge();
-    QVERIFY2(t.view()->positionLine() >= left && t.view()->positionLine() <= left + t.view()->viewportUnits(),
-             qPrintable(QString::number(left)));
-
-    // A position at the viewport's right moves the view on by one small step per tick.
-    hs->setValue(0);
-    play->SetPlayPosition((t.view()->viewportUnits() - 150) / 50 + 1);
-    t.p()->ScrollChanged = false;
-    t.p()->timWaveform_Timer();
-    QCOMPARE(hs->value(), hs->singleStep());
-
-    // Right click inside a marker plays its range from the time under the pointer.
-    hs->setValue(0);
-    t.click(1500, Qt::RightButton);
-    QCOMPARE(t.tracks().selected(), 0);
-    QCOMPARE(int(std::lround(play->GetPlayPosition())), 30);
-    QCOMPARE(slide->maximum(), 41);
-
-    // A double click on the second marker plays it from its start; the
-    // release that follows is ignored.
-    t.press("cmdWaveStop");
-    const QPointF p = t.at(3000);
-    t.clickPx(p);
-    send(t.view(), QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, p);
-    send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
-    QCOMPARE(t.tracks().selected(), 1);
-    QCOMPARE(int(std::lround(play->GetPlayPosition())), 45);
-    QVERIFY(t.previewRuns());
-    t.noBoxes();
-}
-
-void TestWavePage::backToRecordPage()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    t.press("cmdWavePlay");
-    t.p()->WaveformBack();
-    QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
-    QVERIFY(!t.p()->HasTracks());
-    QVERIFY(!t.previewRuns());
-    QCOMPARE(t.play()->GetPlayLength(), 0.0);
-    QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
-    QVERIFY(!t.z.w->cmdNext()->isEnabled());
-    // The recording is no longer held: it can go, and a new one is drawn afresh.
-    QVERIFY(QFile::remove(t.wav));
-    QVERIFY(writeSegments(t.wav, {{50, 9000}}, Rate));
-    t.p()->WaveFormStep();
-    QCOMPARE(t.tracks().markers(), (QVector<TrackMarker>{{0, 2500}}));
-}
-
-void TestWavePage::rulerAndCaptions()
-{
-    Page t;
-    t.p()->WaveFormStep();
-    const sv::WaveformView* v = t.view();
-    checkRuler(v, t.p()->Wave().scale());
-    // One minute in, where the 60th second is drawn, with its mark in the picture.
-    const auto ticks = v->rulerTicks();
-    const auto minute = std::find_if(ticks.begin(), ticks.end(), [](const auto& k) { return k.label == "1:00"; });
-    QVERIFY(minute != ticks.end());
-    QCOMPARE(minute->x, v->pixelX(60 * 50));
-    const QImage img = t.view()->grab().toImage();
-    QVERIFY(qGray(img.pixel(int(minute->x), v->height() - sv::WaveformView::RulerHeightPx + 2)) < 100);
-    // Scrolled to the end, the ruler follows.
-    t.find<QScrollBar>("hsWave")->setValue(t.find<QScrollBar>("hsWave")->maximum());
-    checkRuler(v, t.p()->Wave().scale());
-
-    // Each number under the picture has its caption just left of it.
-    const QList<QPair<const char*, const char*>> pairs = {{"lblCapTrack", "lblWaveTrackName"},
-                                                          {"lblCapStart", "lblWaveTrackStart"},
-                                                          {"lblCapLength", "lblWaveTrackLength"},
-                                                          {"lblCapPosition", "lblWaveTime"}};
-    for (const auto& [capName, valueName] : pairs) {
-        const QWidget *cap = t.find(capName), *value = t.find(valueName);
-        QVERIFY2(cap->isVisible(), capName);
-        QVERIFY(cap->geometry().right() < value->geometry().left());
-        QVERIFY(value->geometry().left() - cap->geometry().right() < 30);
-        QCOMPARE(cap->geometry().center().y(), value->geometry().center().y());
+        w->show();
+        QObject::connect(t.p(), &PageWaveform::busyStarted, w, &QWidget::hide);
+        t.p()->WaveFormStep();
+        QVERIFY(!t.p()->HasTracks() && !t.z.w->cmdNext()->isEnabled());
     }
-}
 
-// A long side (drawn at 20 units a second) of 36 s tracks: each narrower than
-// a full tab. Every track's delete icon deletes that track, neighbour or not.
-void TestWavePage::narrowTracksKeepTheirDeleteIcons()
-{
-    Page t({{1, 0}});
-    WavSpec fmt;
-    fmt.rate = 1000;
-    QVERIFY(writeWav(t.wav, fmt, 1950 * 1000, [](std::int64_t k, int) {
-        return std::fmod(k / 1000.0, 39.0) < 36 ? int(9000 * std::sin(k * 0.7)) : 0;
-    }));
-    t.p()->WaveFormStep();
-    QCOMPARE(t.p()->Wave().drawScale(), 20);
-    QVERIFY2(t.tracks().count() >= 40, qPrintable(QString::number(t.tracks().count())));
-    QVERIFY(t.tracks().at(0).width < sv::WaveformView::TabWidth);
-    checkRuler(t.view(), t.p()->Wave().scale());
-    // The icons of the tracks in view never overlap one another.
-    for (int i = 0; i + 1 < 10; ++i)
-        QVERIFY(!t.view()->deleteRect(i).intersects(t.view()->deleteRect(i + 1)));
-    // From the first track on, each time with its neighbour's tab beside it.
-    for (int k = 0; k < 5; ++k) {
-        QVector<TrackMarker> expected = t.tracks().markers();
-        expected.removeFirst();
-        t.clickPx(t.view()->deleteRect(0).center());
-        QCOMPARE(t.tracks().markers(), expected);
+    void clicksSlidingAndBack()
+    {
+        Page t;
+        QSlider* slide = t.find<QSlider>("WaveSlide");
+        QScrollBar* hs = t.find<QScrollBar>("hsWave");
+        // Right click on empty space at x plays the whole recording from there.
+        t.click(8500, Qt::RightButton);
+        QCOMPARE(t.tracks().selected(), -1);
+        QCOMPARE(t.playAt(), 170);
+        QCOMPARE(slide->maximum(), 486);
+        QCOMPARE(slide->value(), 170);
+
+        // A slider dragged far out of view stops the preview, then plays there in view.
+        t.p()->WaveSlide_Press();
+        QVERIFY(!t.previewRuns());
+        slide->setValue(460);
+        t.p()->WaveSlide_Release();
+        QCOMPARE(t.playAt(), 460);
+        QVERIFY(t.previewRuns() && std::abs(t.view()->positionLine() - 460 * 50) < 1);
+        const double left = -t.view()->imageLeftEdge();
+        QVERIFY2(t.view()->positionLine() >= left && t.view()->positionLine() <= left + t.view()->viewportUnits(),
+                 qPrintable(QString::number(left)));
+
+        // A position at the viewport's right moves the view on by one small step per tick.
+        hs->setValue(0);
+        t.play()->SetPlayPosition((t.view()->viewportUnits() - 150) / 50 + 1);
+        t.p()->ScrollChanged = false;
+        t.tick();
+        QCOMPARE(hs->value(), hs->singleStep());
+
+        // Right click inside a marker plays its range from the time under the pointer.
+        hs->setValue(0);
+        t.click(1500, Qt::RightButton);
+        QCOMPARE(t.tracks().selected(), 0);
+        QCOMPARE(t.playAt(), 30);
+        QCOMPARE(slide->maximum(), 41);
+
+        // A double click plays the marker from its start; the release after it is ignored.
+        t.press("cmdWaveStop");
+        const QPointF p = t.at(3000);
+        t.clickPx(p);
+        send(t.view(), QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, p);
+        send(t.view(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
+        QCOMPARE(t.tracks().selected(), 1);
+        QCOMPARE(t.playAt(), 45);
+        QVERIFY(t.previewRuns());
+        t.noneUnexpected();
+
+        // Back while playing: the recording is let go, and a new one is drawn afresh.
+        t.p()->WaveformBack();
+        QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
+        QVERIFY(!t.p()->HasTracks() && !t.previewRuns());
+        QCOMPARE(t.play()->GetPlayLength(), 0.0);
+        QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
+        QVERIFY(!t.z.w->cmdNext()->isEnabled());
+        QVERIFY(QFile::remove(t.wav) && writeSegments(t.wav, {{50, 9000}}, Rate));
+        t.p()->WaveFormStep();
+        QCOMPARE(t.tracks().markers(), (Markers{{0, 2500}}));
     }
-    // And one between two others, the selected one beside it.
-    t.click(t.tracks().at(2).left + 100);
-    QCOMPARE(t.tracks().selected(), 2);
-    QVector<TrackMarker> expected = t.tracks().markers();
-    expected.remove(1);
-    t.clickPx(t.view()->deleteRect(1).center());
-    QCOMPARE(t.tracks().markers(), expected);
-    t.noBoxes();
-}
+
+    // A long side (drawn at 20 units a second) of 36 s tracks: each narrower than
+    // a full tab. Every track's delete icon deletes that track, neighbour or not.
+    void narrowTracksKeepTheirDeleteIcons()
+    {
+        Page t(false, {{1, 0}});
+        QVERIFY(writeWav(t.wav, WavSpec{.rate = 1000}, 1950 * 1000, [](std::int64_t k, int) {
+            return std::fmod(k / 1000.0, 39.0) < 36 ? int(9000 * std::sin(k * 0.7)) : 0;
+        }));
+        t.p()->WaveFormStep();
+        QCOMPARE(t.p()->Wave().drawScale(), 20);
+        QVERIFY2(t.tracks().count() >= 40, qPrintable(QString::number(t.tracks().count())));
+        QVERIFY(t.tracks().at(0).width < sv::WaveformView::TabWidth);
+        checkRuler(t.view(), t.p()->Wave().scale());
+        // The first track, then one between two others with the selected one beside it.
+        for (int k : {0, 1}) {
+            if (k == 1)
+                t.click(t.tracks().at(2).left + 100);
+            Markers expected = t.tracks().markers();
+            expected.remove(k);
+            t.deleteTrack(k);
+            QCOMPARE(t.tracks().markers(), expected);
+        }
+        QCOMPARE(t.tracks().selected(), 1);
+        t.noneUnexpected();
+    }
+};
 
 QTEST_MAIN(TestWavePage)
 #include "tst_wavepage.moc"

@@ -1,5 +1,4 @@
-// The WAV header reader: which files it takes, where it finds the audio, and
-// how it refuses what it cannot read.
+// The WAV header reader: which files it takes, where it finds the audio, how it refuses the rest.
 #include "support/TestEnv.h"
 #include "tracks/WavGen.h"
 
@@ -17,14 +16,7 @@ namespace {
 // A "fmt " chunk; tag 0xFFFE gets the extensible tail with subTag inside.
 QByteArray fmtChunk(int tag, int channels, int rate, int bits, int subTag = 1)
 {
-    QByteArray f;
-    const int ba = channels * bits / 8;
-    le(f, std::uint32_t(tag), 2);
-    le(f, std::uint32_t(channels), 2);
-    le(f, std::uint32_t(rate), 4);
-    le(f, std::uint32_t(rate * ba), 4);
-    le(f, std::uint32_t(ba), 2);
-    le(f, std::uint32_t(bits), 2);
+    QByteArray f = fmtBody(WavSpec{channels, rate, bits, tag});
     if (tag == 0xFFFE) {
         le(f, 22, 2);
         le(f, std::uint32_t(bits), 2);
@@ -57,83 +49,67 @@ class TestWavReader : public QObject {
 
     WaveStatus read(const QByteArray& bytes, WaveHeader& h, QString* why = nullptr)
     {
-        const QString p = env.writeFile("r.wav", bytes);
-        return ReadWaveHeader(p, h, why);
+        return ReadWaveHeader(env.writeFile("r.wav", bytes), h, why);
     }
 
 private Q_SLOTS:
-    // Chunks of any kind before the audio are walked over by their sizes; a
-    // "data" inside a comment is text, not the audio.
-    void accepted_data()
+    // Chunks before the audio are walked over by their sizes; a "data" inside a comment is not audio.
+    void accepted()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("dataStart");
-        QTest::addColumn<int>("frames");
+        struct Row { const char* name; QByteArray file; int dataStart, frames; };
         const QByteArray fmt = fmtChunk(1, 2, 8000, 16);
         const QByteArray d = dataChunk(400);
         const QByteArray meta = chunk("LIST", "INFOICMTmetadata and bad data here");
         const QByteArray junk = chunk("JUNK", QByteArray(4096, 'd'));
         const QByteArray odd = chunk("bext", "abc"); // 3 bytes + pad
-        QTest::newRow("canonical") << riff(fmt + d) << 45 << 100;
-        QTest::newRow("LIST with 'data' text") << riff(fmt + meta + d) << int(45 + meta.size()) << 100;
-        QTest::newRow("4 KiB JUNK before fmt") << riff(junk + fmt + d) << int(45 + junk.size()) << 100;
-        QTest::newRow("odd-sized chunk padded") << riff(fmt + odd + d) << 45 + 12 << 100;
-        QTest::newRow("extensible PCM") << riff(fmtChunk(0xFFFE, 2, 8000, 16) + d) << 45 + 24 << 100;
-        QTest::newRow("mono 8-bit") << riff(fmtChunk(1, 1, 8000, 8) + d) << 45 << 400;
-        QTest::newRow("data size beyond the file") << riff(fmt + d.left(8) + QByteArray(40, 0)).replace(40, 4, QByteArray("\xff\xff\x00\x00", 4)) << 45 << 10;
-        QTest::newRow("streaming size 0xFFFFFFFF") << riff(fmt + d).replace(40, 4, "\xff\xff\xff\xff") << 45 << 100;
         QByteArray ds64;
         le(ds64, 0, 4), le(ds64, 0, 4), le(ds64, 80, 4), le(ds64, 0, 4), le(ds64, 0, 4), le(ds64, 0, 4), le(ds64, 0, 4);
-        QTest::newRow("RF64 with ds64") << riff(chunk("ds64", ds64) + fmt + d, "RF64").replace(12 + 36 + 24 + 4, 4, "\xff\xff\xff\xff") << 45 + 36 << 20;
-    }
-    void accepted()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(int, dataStart);
-        QFETCH(int, frames);
-        WaveHeader h;
-        QString why;
-        QCOMPARE(read(file, h, &why), WaveStatus::Ok);
-        QCOMPARE(h.DataStart, std::int64_t(dataStart));
-        QCOMPARE(h.Frames, std::int64_t(frames));
+        const Row rows[] = {
+            {"canonical", riff(fmt + d), 45, 100},
+            {"LIST with 'data' text", riff(fmt + meta + d), int(45 + meta.size()), 100},
+            {"4 KiB JUNK before fmt", riff(junk + fmt + d), int(45 + junk.size()), 100},
+            {"odd-sized chunk padded", riff(fmt + odd + d), 45 + 12, 100},
+            {"extensible PCM", riff(fmtChunk(0xFFFE, 2, 8000, 16) + d), 45 + 24, 100},
+            {"mono 8-bit", riff(fmtChunk(1, 1, 8000, 8) + d), 45, 400},
+            {"data size beyond the file", riff(fmt + d.left(8) + QByteArray(40, 0)).replace(40, 4, QByteArray("\xff\xff\x00\x00", 4)), 45, 10},
+            {"streaming size 0xFFFFFFFF", riff(fmt + d).replace(40, 4, "\xff\xff\xff\xff"), 45, 100},
+            {"RF64 with ds64", riff(chunk("ds64", ds64) + fmt + d, "RF64").replace(12 + 36 + 24 + 4, 4, "\xff\xff\xff\xff"), 45 + 36, 20},
+        };
+        for (const Row& r : rows) {
+            WaveHeader h;
+            QVERIFY2(read(r.file, h) == WaveStatus::Ok, r.name);
+            QVERIFY2(h.DataStart == r.dataStart && h.Frames == r.frames, r.name);
+        }
     }
 
     // Other formats are named in the reason; broken headers are corrupted.
-    void refused_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("reason");
-        const QByteArray d = dataChunk(400);
-        const int U = int(WaveStatus::Unsupported), C = int(WaveStatus::Corrupted);
-        QTest::newRow("u-law") << riff(fmtChunk(7, 1, 8000, 8) + d) << U << QString::fromUtf8("μ-law");
-        QTest::newRow("float") << riff(fmtChunk(3, 2, 8000, 32) + d) << U << "floating-point";
-        QTest::newRow("float 16-bit tag") << riff(fmtChunk(3, 2, 8000, 16) + d) << U << "floating-point";
-        QTest::newRow("extensible float") << riff(fmtChunk(0xFFFE, 2, 8000, 32, 3) + d) << U << "floating-point";
-        QTest::newRow("RIFX") << riff(fmtChunk(1, 2, 8000, 16) + d, "RIFX") << U << "RIFX";
-        QTest::newRow("24-bit") << riff(fmtChunk(1, 2, 8000, 24) + d) << U << "24-bit";
-        QTest::newRow("6 channels") << riff(fmtChunk(1, 6, 8000, 16) + d) << U << "6-channel";
-        QTest::newRow("no RIFF") << QByteArray("fmt ") + QByteArray(60, 0) << C << "not a WAV";
-        QTest::newRow("rate 0") << riff(fmtChunk(1, 2, 0, 16) + d) << C << "sample rate";
-        QTest::newRow("block align 3") << riff(fmtChunk(1, 2, 8000, 16).replace(20, 2, QByteArray("\x03\x00", 2)) + d) << C << "block align";
-        QTest::newRow("fmt cut short") << riff(chunk("fmt ", QByteArray(10, 0)) + d) << C << "cut short";
-        QTest::newRow("data before fmt") << riff(d + fmtChunk(1, 2, 8000, 16)) << C << "before its format";
-        QTest::newRow("no data") << riff(fmtChunk(1, 2, 8000, 16) + chunk("LIST", "x")) << C << "no data";
-        QTest::newRow("chunk size past the end") << riff(chunk("JUNK", "x").replace(4, 4, "\0\0\0\x7f") + fmtChunk(1, 2, 8000, 16) + d) << C << "no fmt";
-    }
     void refused()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(int, status);
-        QFETCH(QString, reason);
-        WaveHeader h;
-        QString why;
-        QCOMPARE(int(read(file, h, &why)), status);
-        QVERIFY2(why.contains(reason), qPrintable(why));
+        struct Row { QByteArray file; int status; QString reason; };
+        const QByteArray d = dataChunk(400);
+        const int U = int(WaveStatus::Unsupported), C = int(WaveStatus::Corrupted);
+        const Row rows[] = {
+            {riff(fmtChunk(7, 1, 8000, 8) + d), U, QString::fromUtf8("μ-law")},
+            {riff(fmtChunk(3, 2, 8000, 32) + d), U, "floating-point"},
+            {riff(fmtChunk(0xFFFE, 2, 8000, 32, 3) + d), U, "floating-point"}, // extensible float
+            {riff(fmtChunk(1, 2, 8000, 16) + d, "RIFX"), U, "RIFX"},
+            {riff(fmtChunk(1, 2, 8000, 24) + d), U, "24-bit"},
+            {riff(fmtChunk(1, 6, 8000, 16) + d), U, "6-channel"},
+            {QByteArray("fmt ") + QByteArray(60, 0), C, "not a WAV"},
+            {riff(fmtChunk(1, 2, 0, 16) + d), C, "sample rate"},
+            {riff(fmtChunk(1, 2, 8000, 16).replace(20, 2, QByteArray("\x03\x00", 2)) + d), C, "block align"},
+            {riff(chunk("fmt ", QByteArray(10, 0)) + d), C, "cut short"},
+            {riff(d + fmtChunk(1, 2, 8000, 16)), C, "before its format"},
+            {riff(fmtChunk(1, 2, 8000, 16) + chunk("LIST", "x")), C, "no data"},
+            {riff(chunk("JUNK", "x").replace(4, 4, "\0\0\0\x7f") + fmtChunk(1, 2, 8000, 16) + d), C, "no fmt"}, // chunk size past the end
+        };
+        for (const Row& r : rows) {
+            WaveHeader h;
+            QString why;
+            QVERIFY2(int(read(r.file, h, &why)) == r.status && why.contains(r.reason), qPrintable(why));
+        }
     }
-
-    // A recording over 4 GiB from another recorder: the 32-bit size wrapped
-    // (a trailing chunk after the audio must not count as audio).
+    // Over 4 GiB from another recorder: the 32-bit size wrapped; a trailing chunk is not audio.
     void wrappedSizeOver4GiB()
     {
         const std::int64_t audio = (std::int64_t(5) << 30) + 400, trailing = 26;
