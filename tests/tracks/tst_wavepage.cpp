@@ -408,6 +408,13 @@ private Q_SLOTS:
         Page t;
         QSlider* slide = t.find<QSlider>("WaveSlide");
         QScrollBar* hs = t.find<QScrollBar>("hsWave");
+        // A click three quarters along the groove of track 2 (45 s to 156 s)
+        // plays from there, as if the handle had been dragged there.
+        QTest::mouseClick(slide, Qt::LeftButton, {}, QPoint(slide->width() * 3 / 4, slide->height() / 2));
+        QVERIFY2(std::abs(slide->value() - (45 + (156 - 45) * 3 / 4)) <= 4, qPrintable(QString::number(slide->value())));
+        QCOMPARE(t.playAt(), slide->value());
+        QVERIFY(t.previewRuns());
+
         // Right click on empty space at x plays the whole recording from there.
         t.click(8500, Qt::RightButton);
         QCOMPARE(t.tracks().selected(), -1);
