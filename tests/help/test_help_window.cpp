@@ -8,7 +8,6 @@
 #include "support/TestEnv.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +16,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTreeWidget>
+
+#include <optional>
 
 using namespace sv;
 
@@ -37,88 +38,91 @@ bool clickLink(HelpBrowser* browser, const QString& words)
     return true;
 }
 
-QStringList anchorNames(QTextDocument* doc)
-{
-    QStringList names;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            names << it.fragment().charFormat().anchorNames();
-    return names;
-}
-
 } // namespace
 
 class TestHelpWindow : public QObject {
     Q_OBJECT
     svtest::TestEnv env;
+    std::optional<svtest::MsgBoxScript> boxes;
+    std::unique_ptr<HTMLHelp> h;
 
-    std::unique_ptr<HTMLHelp> help()
+    HelpWindow* display(const QString& type, const QString& topic)
     {
-        auto h = std::make_unique<HTMLHelp>();
-        h->setCHMFile(svtest::BuiltHelpFile());
-        return h;
-    }
-
-    static HelpWindow* display(HTMLHelp& h, const QString& type, const QString& topic)
-    {
-        h.setHHWindow(type);
-        h.setHHTopicURL(topic);
-        return qobject_cast<HelpWindow*>(h.HHDisplayTopicURL(nullptr));
+        h->setHHWindow(type);
+        h->setHHTopicURL(topic);
+        return qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(nullptr));
     }
 
 private Q_SLOTS:
-    void showsTopicFollowsLinkGoesBackAndForward()
+    void init()
+    {
+        boxes.emplace();
+        h = std::make_unique<HTMLHelp>();
+        h->setCHMFile(svtest::BuiltHelpFile());
+    }
+    void cleanup()
+    {
+        h.reset();
+        QVERIFY2(!boxes->unexpected(), qPrintable(boxes->unexpectedText()));
+        QCOMPARE(boxes->pending(), 0);
+    }
+
+    void followsLinksHistoryAndFitsPictures()
     {
         SV_REQUIRE_HELP_FILE();
-        svtest::MsgBoxScript boxes;
-        auto h = help();
-        HelpWindow* window = display(*h, HelpWindowTutorial, QStringLiteral("Page2.htm"));
+        HelpWindow* window = display(HelpWindowTutorial, QStringLiteral("Page2.htm"));
         QVERIFY(window);
         QCOMPARE(h->HHWndHandle(), window);
         HelpBrowser* browser = window->browser();
         QCOMPARE(browser->documentTitle(), QStringLiteral("Connect your player"));
         QVERIFY(window->windowTitle().contains(QStringLiteral("Connect your player")));
-        QVERIFY(browser->toPlainText().contains(QStringLiteral("line-in")));
 
         QVERIFY(clickLink(browser, QStringLiteral("Connecting your player")));
         QTRY_COMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm"));
         QCOMPARE(browser->documentTitle(), QStringLiteral("Connecting your player"));
-        QVERIFY(browser->isBackwardAvailable());
         auto* back = window->findChild<QAction*>(QStringLiteral("cmdHelpBack"));
         auto* forward = window->findChild<QAction*>(QStringLiteral("cmdHelpForward"));
         QVERIFY(back && forward);
-        QVERIFY(back->isEnabled());
-        QVERIFY(!forward->isEnabled());
-
+        QVERIFY(back->isEnabled() && !forward->isEnabled());
         back->trigger();
         QCOMPARE(browser->currentTopic(), QStringLiteral("Page2.htm"));
-        QVERIFY(forward->isEnabled());
         forward->trigger();
         QCOMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm"));
 
         // Re-targeting the open tutorial keeps the same window.
-        QCOMPARE(display(*h, HelpWindowTutorial, QStringLiteral("Page3.htm")), window);
+        QCOMPARE(display(HelpWindowTutorial, QStringLiteral("Page3.htm")), window);
         QCOMPARE(browser->documentTitle(), QStringLiteral("Find the music and set the volume"));
-        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
-        h->HHClose();
+
+        // Pictures shrink to fit a narrow window and keep their own size in a wide one.
+        display(HelpWindowTutorial, TopicConnectPlayer);
+        auto widest = [browser] {
+            int w = 0;
+            for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().isImageFormat())
+                        w = std::max(w, int(it.fragment().charFormat().toImageFormat().width()));
+            return w;
+        };
+        window->resize(360, 600);
+        QTRY_VERIFY(widest() > 0 && widest() <= browser->pictureRoom());
+        QVERIFY(browser->pictureRoom() < 520);
+        window->resize(900, 600);
+        QTRY_COMPARE(widest(), 520);
     }
 
-    void jumpsToAnchorsAndShowsPictures()
+    void jumpsToAnchorsContentsAndIndex()
     {
         SV_REQUIRE_HELP_FILE();
-        svtest::MsgBoxScript boxes;
-        auto h = help();
-        HelpWindow* window = display(*h, HelpWindowMain, TopicNoDetect);
+        HelpWindow* window = display(HelpWindowMain, TopicNoDetect);
         QVERIFY(window);
         HelpBrowser* browser = window->browser();
         QCOMPARE(browser->currentTopic(), TopicNoDetect);
-        QVERIFY(anchorNames(browser->document()).contains(QStringLiteral("noDetect")));
 
         // An anchor far down the page scrolls there.
         window->resize(500, 300);
         QApplication::processEvents();
         browser->verticalScrollBar()->setValue(0);
-        display(*h, HelpWindowMain, QStringLiteral("connection troubleshooting.htm#clipping"));
+        display(HelpWindowMain, QStringLiteral("connection troubleshooting.htm#clipping"));
         QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
         QVERIFY(browser->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("sonivault.css")))
                     .toString()
@@ -139,52 +143,20 @@ private Q_SLOTS:
         QTest::keyClicks(filter, QStringLiteral("phono"));
         QVERIFY(index->currentItem());
         QCOMPARE(index->currentItem()->text(), QStringLiteral("Phono preamplifier"));
-        QVERIFY(index->item(0)->isHidden() || index->item(0) == index->currentItem());
         QTest::keyClick(filter, Qt::Key_Return);
         QCOMPARE(browser->currentTopic(), QStringLiteral("Connecting your player.htm#turntable"));
 
         // A topic the file lacks says so instead of showing nothing.
-        display(*h, HelpWindowMain, QStringLiteral("Page99.htm"));
+        display(HelpWindowMain, QStringLiteral("Page99.htm"));
         QCOMPARE(browser->documentTitle(), QStringLiteral("Topic not found"));
-        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
-    }
-
-    void picturesFitANarrowWindow()
-    {
-        SV_REQUIRE_HELP_FILE();
-        svtest::MsgBoxScript boxes;
-        auto h = help();
-        HelpWindow* window = display(*h, HelpWindowTutorial, TopicConnectPlayer);
-        QVERIFY(window);
-        HelpBrowser* browser = window->browser();
-        auto widest = [browser] {
-            int w = 0;
-            for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next())
-                for (auto it = b.begin(); !it.atEnd(); ++it)
-                    if (it.fragment().charFormat().isImageFormat())
-                        w = std::max(w, int(it.fragment().charFormat().toImageFormat().width()));
-            return w;
-        };
-        window->resize(360, 600);
-        QTRY_VERIFY(widest() > 0 && widest() <= browser->pictureRoom());
-        QVERIFY(browser->pictureRoom() < 520);
-        // Where the window is wide enough, pictures are shown at their own size.
-        window->resize(900, 600);
-        QTRY_COMPARE(widest(), 520);
-        QCOMPARE(browser->currentTopic(), TopicConnectPlayer);
-        QVERIFY(!browser->isBackwardAvailable());
-        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
     }
 
     void windowTypesOwnersAndClosing()
     {
         SV_REQUIRE_HELP_FILE();
-        svtest::MsgBoxScript boxes;
         QWidget owner;
         owner.show();
-        auto h = help();
         QSignalSpy closed(h.get(), &HTMLHelp::windowClosed);
-
         h->setHHWindow(HelpWindowMain);
         h->setHHTopicURL(TopicConnectPlayer);
         QWidget* main = h->HHDisplayTopicURL(&owner);
@@ -193,10 +165,9 @@ private Q_SLOTS:
         h->setHHShowOnTop(true);
         h->setHHTopicURL(QStringLiteral("Page1.htm"));
         QWidget* tutorial = h->HHDisplayTopicURL(&owner);
-        QVERIFY(tutorial && tutorial != main);
+        QVERIFY(tutorial && tutorial != main && tutorial->isWindow());
         QCOMPARE(tutorial->parentWidget(), &owner);
-        QVERIFY(tutorial->isWindow());
-        QVERIFY(!qobject_cast<HelpWindow*>(tutorial)->findChild<QTreeWidget*>());
+        QVERIFY(!tutorial->findChild<QTreeWidget*>());
 
         // The user closes the tutorial: the window is gone and HHWndOpen says so.
         tutorial->close();
@@ -213,16 +184,13 @@ private Q_SLOTS:
         QVERIFY(!h->HHWndOpen());
         QTRY_VERIFY(!h->windowFor(HelpWindowMain) && !h->windowFor(HelpWindowTutorial));
         QCOMPARE(closed.size(), 3);
-        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
     }
 
     void classMessages()
     {
-        svtest::MsgBoxScript boxes;
-        HTMLHelp h;
-        boxes.answer(vbOK);
-        QVERIFY(!h.HHWndHandle());
-        QCOMPARE(boxes.last().text, QStringLiteral("No HTML Help window handle to retrieve."));
+        boxes->answer(vbOK);
+        QVERIFY(!HTMLHelp().HHWndHandle());
+        QCOMPARE(boxes->last().text, QStringLiteral("No HTML Help window handle to retrieve."));
 
         const QString text = env.writeFile("readme.txt", "text");
         const QString missing = env.tmp() + "nothere.chm";
@@ -237,15 +205,13 @@ private Q_SLOTS:
             {damaged, "The file " + damaged + " cannot be read as an HTML Help file.\nPlease reinstall Sonivault."},
         };
         for (const auto& [file, message] : cases) {
-            h.setCHMFile(file);
-            boxes.answer(vbOK);
-            QVERIFY(!h.HHDisplayTopicURL(nullptr));
-            QCOMPARE(boxes.last().title, QStringLiteral("HTML Help Class"));
-            QCOMPARE(boxes.last().text, message);
-            QVERIFY(!h.HHWndOpen());
+            h->setCHMFile(file);
+            boxes->answer(vbOK);
+            QVERIFY(!h->HHDisplayTopicURL(nullptr));
+            QCOMPARE(boxes->last().title, QStringLiteral("HTML Help Class"));
+            QCOMPARE(boxes->last().text, message);
+            QVERIFY(!h->HHWndOpen());
         }
-        QVERIFY2(!boxes.unexpected(), qPrintable(boxes.unexpectedText()));
-        QCOMPARE(boxes.pending(), 0);
     }
 };
 

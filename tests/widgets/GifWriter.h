@@ -13,25 +13,20 @@ struct GifFrameSpec {
     quint8 colour = 1;     // every pixel has this palette index
 };
 
-inline void putLe16(QByteArray& b, int v)
-{
-    b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
-}
+inline void putLe16(QByteArray& b, int v) { b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); }
 
 // Palette size 2^bits (1..8 bits). Literal codes only, with a clear code
 // often enough that the code width never grows.
-inline QByteArray MakeGif(int width, int height, const QList<GifFrameSpec>& frames, int bits = 2,
-                          int loops = -1)
+inline QByteArray MakeGif(int width, int height, const QList<GifFrameSpec>& frames, int bits = 2, int loops = -1)
 {
     QByteArray b("GIF89a");
     putLe16(b, width);
     putLe16(b, height);
-    b.append(char(0x80 | ((bits - 1) << 4) | (bits - 1))).append('\0').append('\0');
-    const int colours = 1 << bits;
+    b.append(char(0x80 | ((bits - 1) << 4) | (bits - 1))).append(2, '\0');
     // The last colour is black: its 0 ends the table the way the end of a
     // block does, which is what finds the first frame of a file without a
     // looping extension.
-    for (int i = 0; i < colours - 1; ++i)
+    for (int i = 0; i < (1 << bits) - 1; ++i)
         b.append(char(i * 40 + 1)).append(char(255 - i * 30)).append(char(i * 17 + 3));
     b.append(3, '\0');
     if (loops >= 0) {
@@ -39,53 +34,35 @@ inline QByteArray MakeGif(int width, int height, const QList<GifFrameSpec>& fram
         putLe16(b, loops);
         b.append('\0');
     }
-    const int minCode = bits < 2 ? 2 : bits;
-    const int clear = 1 << minCode;
-    const int width0 = minCode + 1;
+    const int minCode = bits < 2 ? 2 : bits, clear = 1 << minCode;
     for (const GifFrameSpec& f : frames) {
         b.append("\x21\xF9\x04\x00", 4);
         putLe16(b, f.delay);
-        b.append('\0').append('\0');
-        b.append('\x2C');
-        putLe16(b, f.left);
-        putLe16(b, f.top);
-        putLe16(b, f.width);
-        putLe16(b, f.height);
-        b.append('\0');
-        b.append(char(minCode));
+        b.append(2, '\0').append('\x2C');
+        for (int v : {f.left, f.top, f.width, f.height})
+            putLe16(b, v);
+        b.append('\0').append(char(minCode));
         QByteArray data;
         quint32 acc = 0;
         int nbits = 0;
         auto put = [&](int code) {
-            acc |= quint32(code) << nbits;
-            nbits += width0;
-            while (nbits >= 8) {
+            for (acc |= quint32(code) << nbits, nbits += minCode + 1; nbits >= 8; acc >>= 8, nbits -= 8)
                 data.append(char(acc & 0xFF));
-                acc >>= 8;
-                nbits -= 8;
-            }
         };
-        const int run = clear - 2;
         put(clear);
-        for (int i = 0, n = 0; i < f.width * f.height; ++i) {
-            if (n == run) {
+        for (int i = 0; i < f.width * f.height; ++i) {
+            if (i > 0 && i % (clear - 2) == 0)
                 put(clear);
-                n = 0;
-            }
             put(f.colour);
-            ++n;
         }
         put(clear + 1);
         if (nbits > 0)
             data.append(char(acc & 0xFF));
-        for (int i = 0; i < data.size(); i += 255) {
-            const QByteArray block = data.mid(i, 255);
-            b.append(char(block.size())).append(block);
-        }
+        for (int i = 0; i < data.size(); i += 255)
+            b.append(char(data.mid(i, 255).size())).append(data.mid(i, 255));
         b.append('\0');
     }
-    b.append('\x3B');
-    return b;
+    return b.append('\x3B');
 }
 
 } // namespace svtest

@@ -4,7 +4,6 @@
 #include "support/TestEnv.h"
 #include "widgets/GifFrames.h"
 
-#include <QFile>
 #include <QtTest>
 
 using namespace sv;
@@ -20,35 +19,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("gif");
         QTest::addColumn<QList<int>>("delays");
-        QTest::addColumn<QList<int>>("lefts");
-        QTest::addColumn<QList<int>>("tops");
+        QTest::addColumn<QList<QPoint>>("offsets");
         QTest::addColumn<int>("repeat");
-
+        const QList<QPoint> origin{{0, 0}}, origins{{0, 0}, {0, 0}};
         QTest::newRow("one frame, no loop extension")
-            << MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 10}}) << QList<int>{100} << QList<int>{0} << QList<int>{0} << 0;
-        QTest::newRow("one frame, loop extension")
-            << MakeGif(4, 4, {GifFrameSpec{0, 0, 4, 4, 7}}, 2, 0) << QList<int>{70} << QList<int>{0} << QList<int>{0}
-            << 0;
+            << MakeGif(4, 4, {{0, 0, 4, 4, 10}}) << QList<int>{100} << origin << 0;
+        QTest::newRow("one frame, loop extension") << MakeGif(4, 4, {{0, 0, 4, 4, 7}}, 2, 0) << QList<int>{70} << origin << 0;
         QTest::newRow("many frames with offsets")
-            << MakeGif(16, 12,
-                       {GifFrameSpec{0, 0, 16, 12, 10, 1}, GifFrameSpec{3, 2, 4, 4, 20, 2},
-                        GifFrameSpec{300, 258, 4, 4, 0, 3}, GifFrameSpec{12, 8, 4, 4, 655, 1}},
+            << MakeGif(16, 12, {{0, 0, 16, 12, 10, 1}, {3, 2, 4, 4, 20, 2}, {300, 258, 4, 4, 0, 3}, {12, 8, 4, 4, 655, 1}},
                        2, 0)
-            << QList<int>{100, 200, 0, 6550} << QList<int>{0, 3, 300, 12} << QList<int>{0, 2, 258, 8} << 0;
+            << QList<int>{100, 200, 0, 6550} << QList<QPoint>{{0, 0}, {3, 2}, {300, 258}, {12, 8}} << 0;
         // With a 32-colour table the loop count sits at the bytes the loader reads.
         QTest::newRow("loop count after a 32-colour table")
-            << MakeGif(8, 8, {GifFrameSpec{0, 0, 8, 8, 5, 4}, GifFrameSpec{0, 0, 8, 8, 5, 9}}, 5, 0x0103)
-            << QList<int>{50, 50} << QList<int>{0, 0} << QList<int>{0, 0} << 0x0103;
+            << MakeGif(8, 8, {{0, 0, 8, 8, 5, 4}, {0, 0, 8, 8, 5, 9}}, 5, 0x0103) << QList<int>{50, 50} << origins << 0x0103;
         QTest::newRow("loop count before 127 bytes is not read")
-            << MakeGif(8, 8, {GifFrameSpec{0, 0, 8, 8, 5}, GifFrameSpec{0, 0, 8, 8, 5}}, 2, 3) << QList<int>{50, 50}
-            << QList<int>{0, 0} << QList<int>{0, 0} << 0;
+            << MakeGif(8, 8, {{0, 0, 8, 8, 5}, {0, 0, 8, 8, 5}}, 2, 3) << QList<int>{50, 50} << origins << 0;
     }
     void frames()
     {
         QFETCH(QByteArray, gif);
         QFETCH(QList<int>, delays);
-        QFETCH(QList<int>, lefts);
-        QFETCH(QList<int>, tops);
+        QFETCH(QList<QPoint>, offsets);
         QFETCH(int, repeat);
         const GifFrames cut = CutGifFrames(gif);
         QVERIFY2(!cut.error, qPrintable(cut.error ? cut.error->description : QString()));
@@ -56,8 +47,7 @@ private Q_SLOTS:
         QCOMPARE(cut.repeatTimes, repeat);
         for (int i = 0; i < delays.size(); ++i) {
             QCOMPARE(cut.frames[i].delayMs, delays[i]);
-            QCOMPARE(cut.frames[i].left, lefts[i]);
-            QCOMPARE(cut.frames[i].top, tops[i]);
+            QCOMPARE(QPoint(cut.frames[i].left, cut.frames[i].top), offsets[i]);
             // Each frame is a file of its own: the header, one frame, the trailer.
             QVERIFY(cut.frames[i].data.startsWith("GIF89a"));
             QVERIFY(cut.frames[i].data.endsWith(QByteArray("\x00\x3B", 2)));
@@ -102,10 +92,7 @@ private Q_SLOTS:
     {
         // Whatever length a download or a full disk left, the cutter either
         // gives frames or an error, and never reads past the end.
-        const QByteArray gif = MakeGif(6, 6,
-                                       {GifFrameSpec{0, 0, 6, 6, 3, 1}, GifFrameSpec{1, 1, 2, 2, 4, 2},
-                                        GifFrameSpec{2, 2, 3, 3, 5, 3}},
-                                       2, 0);
+        const QByteArray gif = MakeGif(6, 6, {{0, 0, 6, 6, 3, 1}, {1, 1, 2, 2, 4, 2}, {2, 2, 3, 3, 5, 3}}, 2, 0);
         for (qsizetype n = 0; n <= gif.size(); ++n) {
             const GifFrames cut = CutGifFrames(gif.left(n));
             QVERIFY2(bool(cut.error) != !cut.frames.isEmpty(), qPrintable(QString::number(n)));
@@ -127,9 +114,8 @@ private Q_SLOTS:
             b.append(frame);
         b.append('\x3B');
         const GifFrames cut = CutGifFrames(b);
-        QVERIFY(cut.error);
+        QVERIFY(cut.error && cut.frames.isEmpty());
         QCOMPARE(cut.error->number, kGifOutOfMemory);
-        QVERIFY(cut.frames.isEmpty());
     }
 
     void pathChecks_data()
@@ -138,15 +124,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("create");
         QTest::addColumn<int>("number"); // 0: accepted
         QTest::addColumn<QString>("description");
+        const QString unsupported = QStringLiteral("File format is not supported"), missing = QStringLiteral("File not found");
         QTest::newRow("lower case") << "busy.gif" << true << 0 << QString();
-        QTest::newRow("capitals refused") << "BUSY.GIF" << true << kGifFormatNotSupported
-                                          << QStringLiteral("File format is not supported");
-        QTest::newRow("other type") << "busy.png" << true << kGifFormatNotSupported
-                                    << QStringLiteral("File format is not supported");
-        QTest::newRow("missing") << "gone.gif" << false << kGifFileNotFound << QStringLiteral("File not found");
-        QTest::newRow("missing wins over capitals") << "GONE.GIF" << false << kGifFileNotFound
-                                                    << QStringLiteral("File not found");
-        QTest::newRow("a folder") << "folder.gif" << false << kGifFileNotFound << QStringLiteral("File not found");
+        QTest::newRow("capitals refused") << "BUSY.GIF" << true << kGifFormatNotSupported << unsupported;
+        QTest::newRow("other type") << "busy.png" << true << kGifFormatNotSupported << unsupported;
+        QTest::newRow("missing") << "gone.gif" << false << kGifFileNotFound << missing;
+        QTest::newRow("missing wins over capitals") << "GONE.GIF" << false << kGifFileNotFound << missing;
+        QTest::newRow("a folder") << "folder.gif" << false << kGifFileNotFound << missing;
     }
     void pathChecks()
     {
@@ -154,17 +138,13 @@ private Q_SLOTS:
         QFETCH(bool, create);
         QFETCH(int, number);
         QFETCH(QString, description);
-        QString path = env.tmp() + name;
-        if (create)
-            path = env.writeFile(name, MakeGif(4, 4, {GifFrameSpec{}}));
+        const QString path = create ? env.writeFile(name, MakeGif(4, 4, {GifFrameSpec{}})) : env.tmp() + name;
         if (name == QLatin1String("folder.gif"))
             QVERIFY(QDir().mkpath(path));
         const auto err = CheckGifPath(path);
         QCOMPARE(err ? err->number : 0, number);
-        if (err)
-            QCOMPARE(err->description, description);
-        const GifFrames loaded = LoadGifFrames(path);
-        QCOMPARE(loaded.error.has_value(), !create);
+        QCOMPARE(err ? err->description : QString(), description);
+        QCOMPARE(LoadGifFrames(path).error.has_value(), !create);
     }
 };
 

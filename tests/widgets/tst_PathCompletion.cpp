@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QHBoxLayout>
@@ -16,35 +15,16 @@ class TestPathCompletion : public QObject {
     Q_OBJECT
     svtest::TestEnv env;
 
-    // A folder holding Albums/, Alphabet/ and a file Alien.txt; returns its path.
-    QString makeFolders(const QString& name)
-    {
-        const QString base = env.root() + "/" + name;
-        QDir().mkpath(base + "/Albums");
-        QDir().mkpath(base + "/Alphabet");
-        QDir().mkpath(base + "/Other");
-        QFile f(base + "/Alien.txt");
-        return f.open(QIODevice::WriteOnly) ? base : QString();
-    }
-
-    // Typed as a user types it: the folders load while the text grows.
-    static void typeStart(QComboBox* box, const QString& base)
-    {
-        box->lineEdit()->setFocus();
-        box->lineEdit()->clear();
-        QTest::keyClicks(box->lineEdit(), base + "/");
-        QTest::qWait(200);
-        QTest::keyClicks(box->lineEdit(), "Al");
-    }
-
 private Q_SLOTS:
     // Folders are offered, not files, and the box's own list is untouched.
     // With the list of folders open, the first click on another button is
     // that button's click, not only the closing of the list.
     void offersFoldersAndPassesTheClickOn()
     {
-        const QString base = makeFolders("music");
-        QVERIFY(!base.isEmpty());
+        const QString base = env.root() + "/music";
+        for (const char* sub : {"/Albums", "/Alphabet", "/Other"})
+            QVERIFY(QDir().mkpath(base + sub));
+        QVERIFY(!env.writeFile("../music/Alien.txt", "").isEmpty());
         QWidget window;
         auto* layout = new QHBoxLayout(&window); // the list opens below the box, not over Next
         auto* box = new QComboBox;
@@ -69,7 +49,12 @@ private Q_SLOTS:
                 offered << c->currentCompletion();
             return offered.size() == 2;
         };
-        typeStart(box, base);
+        // Typed as a user types it: the folders load while the text grows.
+        box->lineEdit()->setFocus();
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), base + "/");
+        QTest::qWait(200);
+        QTest::keyClicks(box->lineEdit(), "Al");
         QTRY_VERIFY_WITH_TIMEOUT(collect() && c->popup()->isVisible(), 5000);
         offered.sort();
         QCOMPARE(offered, (QStringList{base + "/Albums", base + "/Alphabet"}));
