@@ -69,8 +69,8 @@ private Q_SLOTS:
         QVERIFY(shot.pixel(1, 1) != shot.pixel(5, 5));
     }
 
-    // A frame of delay 0 holds for good; a single frame keeps showing.
-    void stillFramesStay()
+    // A frame of delay 0 holds for good, without a timer spinning.
+    void delayZeroHoldsTheFrame()
     {
         AnimGif gif;
         QVERIFY(start(gif, "zero.gif", MakeGif(4, 4, {{0, 0, 4, 4, 1}, {0, 0, 4, 4, 0}}, 2, 0)));
@@ -81,13 +81,6 @@ private Q_SLOTS:
         QVERIFY(!gif.timerTicking());
         QTest::qWait(40);
         QCOMPARE(gif.currentFrame(), 1);
-
-        QVERIFY(start(gif, "one.gif", MakeGif(4, 4, {{0, 0, 4, 4, 1}})));
-        QCOMPARE(gif.TotalFrames(), 0);
-        QCOMPARE(gif.frameDelay(0), 10);
-        QTest::qWait(40);
-        QCOMPARE(gif.currentFrame(), 0);
-        QVERIFY(gif.timerTicking());
     }
 
     void pathErrorsKeepThePreviousPath()
