@@ -16,40 +16,21 @@ class TestFunctions : public QObject {
     svtest::TestEnv env;
 
 private Q_SLOTS:
-    void formatTime_data()
+    // Times and sizes as the pages show them.
+    void formats()
     {
-        QTest::addColumn<int>("seconds");
-        QTest::addColumn<QString>("text");
-        const QList<QPair<int, QString>> rows = {
+        const QList<QPair<int, QString>> times = {
             {0, "0:00"}, {9, "0:09"}, {599, "9:59"}, {600, "10:00"}, {3599, "59:59"}, {3661, "1:01:01"}, {-5, "0:00"},
             // Long takes (low rates, mono) pass the 16-bit range and still read true.
             {32768, "9:06:08"}, {100000, "27:46:40"}};
-        for (const auto& r : rows)
-            QTest::newRow(qPrintable(QString::number(r.first))) << r.first << r.second;
-    }
-    void formatTime()
-    {
-        QFETCH(int, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(FormatTime(seconds), text);
-    }
-
-    void formatBytes_data()
-    {
-        QTest::addColumn<double>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("small") << 700.0 << "700 bytes";
-        QTest::newRow("exactly 1024 stays bytes") << 1024.0 << "1024 bytes";
-        QTest::newRow("1.5 KB") << 1536.0 << "1.5 KB";
-        QTest::newRow("1 GiB is 1024 MB") << 1073741824.0 << "1024 MB";
-        QTest::newRow("92 min profile") << 1218029400.0 << "1.13 GB";
-        QTest::newRow("no fourth division") << 5.0 * 1099511627776.0 << "5120 GB";
-    }
-    void formatBytes()
-    {
-        QFETCH(double, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(FormatBytes(bytes), text);
+        for (const auto& [seconds, text] : times)
+            QCOMPARE(FormatTime(seconds), text);
+        // 1024 stays bytes, 1 GiB is 1024 MB, a 92-minute profile, no division past GB.
+        const QList<QPair<double, QString>> sizes = {
+            {700, "700 bytes"}, {1024, "1024 bytes"}, {1536, "1.5 KB"}, {1073741824.0, "1024 MB"},
+            {1218029400.0, "1.13 GB"}, {5.0 * 1099511627776.0, "5120 GB"}};
+        for (const auto& [bytes, text] : sizes)
+            QCOMPARE(FormatBytes(bytes), text);
     }
 
     void numbersAndNames()

@@ -17,28 +17,20 @@ class TestMsgBox : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void positions_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        // Work area 0,0 1000x800; owner at 100,50 400x300; box 201x101.
-        QTest::newRow("top-centre") << 2 << 400 << 0; // 399.5 rounds to even 400
-        QTest::newRow("bottom-right") << 4 << 799 << 699;
-        QTest::newRow("work-area centre") << 6 << 400 << 350;
-        QTest::newRow("owner centre") << 7 << 200 << 150;
-    }
     void positions()
     {
-        QFETCH(int, mode);
-        QFETCH(int, x);
-        QFETCH(int, y);
-        int gx = -1, gy = -1;
-        QVERIFY(MsgBoxPosition(mode, {0, 0, 1000, 800}, {100, 50, 400, 300}, 201, 101, gx, gy));
-        QCOMPARE(QPoint(gx, gy), QPoint(x, y));
+        // Work area 0,0 1000x800; owner at 100,50 400x300; box 201x101. Top-centre's
+        // 399.5 rounds to even 400.
+        const QList<QPair<int, QPoint>> rows = {{2, {400, 0}}, {4, {799, 699}}, {6, {400, 350}}, {7, {200, 150}}};
+        for (const auto& [mode, at] : rows) {
+            int x = -1, y = -1;
+            QVERIFY(MsgBoxPosition(mode, {0, 0, 1000, 800}, {100, 50, 400, 300}, 201, 101, x, y));
+            QCOMPARE(QPoint(x, y), at);
+        }
         // An unknown mode leaves the box where it is.
-        QVERIFY(!MsgBoxPosition(8, {0, 0, 10, 10}, {0, 0, 10, 10}, 1, 1, gx, gy));
-        QCOMPARE(QPoint(gx, gy), QPoint(x, y));
+        int x = 5, y = 6;
+        QVERIFY(!MsgBoxPosition(8, {0, 0, 10, 10}, {0, 0, 10, 10}, 1, 1, x, y));
+        QCOMPARE(QPoint(x, y), QPoint(5, 6));
     }
 
     // "**" stands for the program's name; a box nobody expected gets the safe answer.

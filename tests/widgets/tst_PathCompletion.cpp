@@ -26,19 +26,18 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(base + sub));
         QVERIFY(!env.writeFile("../music/Alien.txt", "").isEmpty());
         QWidget window;
-        auto* layout = new QHBoxLayout(&window); // the list opens below the box, not over Next
         auto* box = new QComboBox;
+        auto* next = new QPushButton("Next");
+        auto* layout = new QHBoxLayout(&window); // the list opens below the box, not over Next
+        layout->addWidget(box);
+        layout->addWidget(next);
         box->setEditable(true);
         box->addItems({"Desktop", "Documents", "Music"});
-        layout->addWidget(box);
-        auto* next = new QPushButton("Next");
-        layout->addWidget(next);
         sv::EnablePathCompletion(box);
         window.resize(400, 200);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        int clicks = 0;
-        connect(next, &QPushButton::clicked, [&clicks] { ++clicks; });
+        QSignalSpy clicks(next, &QPushButton::clicked);
         QCompleter* c = box->lineEdit()->completer();
         QVERIFY(c);
 
@@ -61,10 +60,9 @@ private Q_SLOTS:
         QCOMPARE(box->count(), 3);
 
         // Through the window, as the window system delivers it.
-        const QPoint at = next->mapTo(&window, next->rect().center());
-        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, next->mapTo(&window, next->rect().center()));
         QTRY_VERIFY_WITH_TIMEOUT(!c->popup()->isVisible(), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(clicks, 1, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(clicks.size(), 1, 2000);
     }
 };
 
