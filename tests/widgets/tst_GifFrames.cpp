@@ -15,77 +15,64 @@ class TestGifFrames : public QObject {
     svtest::TestEnv env;
 
 private Q_SLOTS:
-    void frames_data()
-    {
-        QTest::addColumn<QByteArray>("gif");
-        QTest::addColumn<QList<int>>("delays");
-        QTest::addColumn<QList<QPoint>>("offsets");
-        QTest::addColumn<int>("repeat");
-        const QList<QPoint> origin{{0, 0}}, origins{{0, 0}, {0, 0}};
-        QTest::newRow("one frame, no loop extension")
-            << MakeGif(4, 4, {{0, 0, 4, 4, 10}}) << QList<int>{100} << origin << 0;
-        QTest::newRow("one frame, loop extension") << MakeGif(4, 4, {{0, 0, 4, 4, 7}}, 2, 0) << QList<int>{70} << origin << 0;
-        QTest::newRow("many frames with offsets")
-            << MakeGif(16, 12, {{0, 0, 16, 12, 10, 1}, {3, 2, 4, 4, 20, 2}, {300, 258, 4, 4, 0, 3}, {12, 8, 4, 4, 655, 1}},
-                       2, 0)
-            << QList<int>{100, 200, 0, 6550} << QList<QPoint>{{0, 0}, {3, 2}, {300, 258}, {12, 8}} << 0;
-        // With a 32-colour table the loop count sits at the bytes the loader reads.
-        QTest::newRow("loop count after a 32-colour table")
-            << MakeGif(8, 8, {{0, 0, 8, 8, 5, 4}, {0, 0, 8, 8, 5, 9}}, 5, 0x0103) << QList<int>{50, 50} << origins << 0x0103;
-        QTest::newRow("loop count before 127 bytes is not read")
-            << MakeGif(8, 8, {{0, 0, 8, 8, 5}, {0, 0, 8, 8, 5}}, 2, 3) << QList<int>{50, 50} << origins << 0;
-    }
     void frames()
     {
-        QFETCH(QByteArray, gif);
-        QFETCH(QList<int>, delays);
-        QFETCH(QList<QPoint>, offsets);
-        QFETCH(int, repeat);
-        const GifFrames cut = CutGifFrames(gif);
-        QVERIFY2(!cut.error, qPrintable(cut.error ? cut.error->description : QString()));
-        QCOMPARE(cut.totalFrames(), int(delays.size()) - 1);
-        QCOMPARE(cut.repeatTimes, repeat);
-        for (int i = 0; i < delays.size(); ++i) {
-            QCOMPARE(cut.frames[i].delayMs, delays[i]);
-            QCOMPARE(QPoint(cut.frames[i].left, cut.frames[i].top), offsets[i]);
-            // Each frame is a file of its own: the header, one frame, the trailer.
-            QVERIFY(cut.frames[i].data.startsWith("GIF89a"));
-            QVERIFY(cut.frames[i].data.endsWith(QByteArray("\x00\x3B", 2)));
-            QCOMPARE(cut.frames[i].data.count("\x21\xF9"), 1);
+        struct Case {
+            const char* name;
+            QByteArray gif;
+            QList<int> delays;
+            int repeat = 0;
+            QList<QPoint> offsets = {}; // none: every frame at the origin
+        };
+        const QList<Case> cases = {
+            {"one frame, no loop extension", MakeGif(4, 4, {{0, 0, 4, 4, 10}}), {100}},
+            {"one frame, loop extension", MakeGif(4, 4, {{0, 0, 4, 4, 7}}, 2, 0), {70}},
+            {"many frames with offsets",
+             MakeGif(16, 12, {{0, 0, 16, 12, 10, 1}, {3, 2, 4, 4, 20, 2}, {300, 258, 4, 4, 0, 3}, {12, 8, 4, 4, 655, 1}},
+                     2, 0),
+             {100, 200, 0, 6550}, 0, {{0, 0}, {3, 2}, {300, 258}, {12, 8}}},
+            // With a 32-colour table the loop count sits at the bytes the loader reads.
+            {"loop count after a 32-colour table",
+             MakeGif(8, 8, {{0, 0, 8, 8, 5, 4}, {0, 0, 8, 8, 5, 9}}, 5, 0x0103), {50, 50}, 0x0103},
+            {"loop count before 127 bytes is not read", MakeGif(8, 8, {{0, 0, 8, 8, 5}, {0, 0, 8, 8, 5}}, 2, 3), {50, 50}},
+        };
+        for (const Case& c : cases) {
+            const GifFrames cut = CutGifFrames(c.gif);
+            QVERIFY2(!cut.error, c.name);
+            QVERIFY2(cut.totalFrames() == c.delays.size() - 1 && cut.repeatTimes == c.repeat, c.name);
+            QCOMPARE(cut.screenWidth, quint8(c.gif[6]) | quint8(c.gif[7]) << 8);
+            for (int i = 0; i < c.delays.size(); ++i) {
+                const GifFrame& f = cut.frames[i];
+                QCOMPARE(f.delayMs, c.delays[i]);
+                QCOMPARE(QPoint(f.left, f.top), c.offsets.value(i));
+                // Each frame is a file of its own: the header, one frame, the trailer.
+                QVERIFY(f.data.startsWith("GIF89a") && f.data.endsWith(QByteArray("\x00\x3B", 2)));
+                QCOMPARE(f.data.count("\x21\xF9"), 1);
+            }
         }
-        QCOMPARE(cut.screenWidth, quint8(gif[6]) | quint8(gif[7]) << 8);
     }
 
-    void refused_data()
+    void refused()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("description");
-        const QString unsupported = QStringLiteral("File format is not supported");
         const QByteArray good = MakeGif(4, 4, {GifFrameSpec{}, GifFrameSpec{}}, 2, 0);
-        QTest::newRow("empty file") << QByteArray() << kGifFormatNotSupported << unsupported;
-        QTest::newRow("not a GIF") << QByteArray("\x89PNG\r\n\x1a\n\x00\x21\xF9\x04\x00\x00", 14)
-                                   << kGifFormatNotSupported << unsupported;
         // Without any graphic-control extension there is nothing to cut.
         QByteArray still = good;
         still.replace(QByteArray("\x21\xF9", 2), QByteArray("\x21\xFE", 2));
-        QTest::newRow("no graphic control") << still << kGifFormatNotSupported << unsupported;
-        const qsizetype first = good.indexOf(QByteArray("\x00\x21\xF9", 3));
-        const qsizetype second = good.indexOf(QByteArray("\x00\x21\xF9", 3), first + 3);
-        QTest::newRow("ends inside the second extension")
-            << good.left(second + 6) << kGifInvalidPicture << QStringLiteral("Invalid picture");
-    }
-    void refused()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, number);
-        QFETCH(QString, description);
-        const GifFrames cut = CutGifFrames(bytes);
-        QVERIFY(cut.error);
-        QCOMPARE(cut.error->number, number);
-        QCOMPARE(cut.error->description, description);
-        QCOMPARE(cut.error->source, QStringLiteral("AnimGif"));
-        QVERIFY(cut.frames.isEmpty());
+        const qsizetype second = good.indexOf(QByteArray("\x00\x21\xF9", 3), good.indexOf("\x21\xF9") + 1);
+        const QList<QPair<QByteArray, int>> cases = {
+            {QByteArray(), kGifFormatNotSupported},
+            {QByteArray("\x89PNG\r\n\x1a\n\x00\x21\xF9\x04\x00\x00", 14), kGifFormatNotSupported},
+            {still, kGifFormatNotSupported},
+            {good.left(second + 6), kGifInvalidPicture}, // ends inside the second extension
+        };
+        for (const auto& [bytes, number] : cases) {
+            const GifFrames cut = CutGifFrames(bytes);
+            QVERIFY(cut.error && cut.frames.isEmpty());
+            QCOMPARE(cut.error->number, number);
+            QCOMPARE(cut.error->description, number == kGifInvalidPicture ? QStringLiteral("Invalid picture")
+                                                                        : QStringLiteral("File format is not supported"));
+            QCOMPARE(cut.error->source, QStringLiteral("AnimGif"));
+        }
     }
 
     void everyTruncationIsHandled()
