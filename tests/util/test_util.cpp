@@ -14,10 +14,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QThread>
-#include <QTimer>
+#include <QtTest>
 
 #include <atomic>
 #include <functional>
@@ -117,8 +114,7 @@ private Q_SLOTS:
 
         // A folder the user may not write into, beside one open to all: the
         // check answers for the user, also when the tests run as root.
-        const QString ro = env.tmp() + "ro";
-        const QString open = env.tmp() + "open";
+        const QString ro = env.tmp() + "ro", open = env.tmp() + "open";
         QVERIFY(QDir().mkpath(ro) && QDir().mkpath(open));
         QVERIFY(::chmod(qPrintable(ro), 0555) == 0 && ::chmod(qPrintable(open), 0777) == 0);
         QVERIFY(svtest::OpenToOthers(env.root(), env.tmp()));
@@ -128,24 +124,20 @@ private Q_SLOTS:
             QVERIFY(!IsFolderWriteable(ro));
             QVERIFY(IsFolderWriteable(open));
         }
-        QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden).size(), 0);
-        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(ro).entryList(QDir::Files | QDir::Hidden) + QDir(open).entryList(QDir::Files | QDir::Hidden),
+                 QStringList());
         ::chmod(qPrintable(ro), 0755);
     }
 
     void folders()
     {
-        const QString data = UserDataFolder();
-        QVERIFY(data.endsWith("/Velmora/Sonivault/"));
-        QVERIFY(data.startsWith(env.root()));
-        QVERIFY(FolderExists(data) && !FolderExists(data + "missing") && !FolderExists(""));
-        QVERIFY(TempFolder().endsWith('/'));
+        QCOMPARE(UserDataFolder(), env.dataFolder());
+        QVERIFY(FolderExists(env.dataFolder()) && !FolderExists(env.tmp() + "missing") && !FolderExists(""));
         const QString file = env.writeFile("a.txt", "x");
         QVERIFY(FileExists(file) && !FileExists(env.tmp()));
         DeleteFileQuiet(file);
         QVERIFY(!FileExists(file));
         DeleteFileQuiet(file); // a missing file is no error
-        QVERIFY(GetFreeSpaceOf(env.tmp()) > 0);
         // A folder that does not exist yet is measured on its parent's volume.
         QVERIFY(GetFreeSpaceOf(env.tmp() + "not/yet/there") > 0);
     }
