@@ -2,11 +2,6 @@
 // What a test needs from the machine, checked the same way everywhere: a
 // missing tool may skip a test on a developer's machine, never in CI (CI set,
 // as .ci/run does), where it fails the run instead.
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QString>
 #include <QtTest>
 
 #include <unistd.h>

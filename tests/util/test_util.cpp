@@ -187,7 +187,8 @@ private Q_SLOTS:
         QVERIFY(job.result().ok());
     }
 
-    void positions()
+    // Boxes sit over the main window, or mid-screen while it is minimised.
+    void boxPlacement()
     {
         // Work area 0,0 1000x800; owner at 100,50 400x300; box 201x101. Top-centre's
         // 399.5 rounds to even 400.
@@ -201,21 +202,7 @@ private Q_SLOTS:
         int x = 5, y = 6;
         QVERIFY(!MsgBoxPosition(8, {0, 0, 10, 10}, {0, 0, 10, 10}, 1, 1, x, y));
         QCOMPARE(QPoint(x, y), QPoint(5, 6));
-    }
 
-    // "**" stands for the program's name; a box nobody expected gets the safe answer.
-    void titleAndSafeAnswer()
-    {
-        svtest::MsgBoxScript script;
-        script.answer(vbNo);
-        QCOMPARE(MsgBoxEx("Sure?", vbYesNo + vbQuestion, "**"), int(vbNo));
-        QCOMPARE(script.last().title, QString("Sonivault"));
-        QCOMPARE(PlainMsgBox("Oops", vbYesNo, "T"), int(vbNo));
-        QVERIFY(script.unexpected() && script.last().plain);
-    }
-
-    void minimisedMainWindowCentresOnWorkArea()
-    {
         svtest::MsgBoxScript script;
         QMainWindow main;
         main.show();
