@@ -13,13 +13,9 @@
 #include "support/TestEnv.h"
 
 #include <QApplication>
-#include <QRegularExpression>
-#include <QSet>
-#include <QSignalSpy>
-#include <QTest>
 #include <QTextBlock>
 #include <QTreeWidget>
-#include <QUrl>
+#include <QtTest>
 
 #include <optional>
 
@@ -87,11 +83,11 @@ class TestHelp : public QObject {
     std::optional<svtest::MsgBoxScript> boxes;
     std::unique_ptr<HTMLHelp> h;
 
-    HelpWindow* display(const QString& type, const QString& topic)
+    HelpWindow* display(const QString& type, const QString& topic, QWidget* owner = nullptr)
     {
         h->setHHWindow(type);
         h->setHHTopicURL(topic);
-        return qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(nullptr));
+        return qobject_cast<HelpWindow*>(h->HHDisplayTopicURL(owner));
     }
 
 private Q_SLOTS:
@@ -149,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(pictures >= 5);
     }
 
-    void sitemapNestingAndDamage()
+    void sitemapAndArchiveDamage()
     {
         const QByteArray hhc = "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"A &amp; B\">"
                                "<param name=\"Local\" value=\"a.htm#x\"></OBJECT>"
@@ -166,10 +162,8 @@ private Q_SLOTS:
         // A truncated file gives what could be read, and closing tags with no opening do no harm.
         QCOMPARE(ParseHelpSitemap(hhc.left(hhc.indexOf("value=\"Child\""))).size(), 1);
         QVERIFY(ParseHelpSitemap("</UL></UL></OBJECT><param name=\"Local\" value=\"x\">").isEmpty());
-    }
 
-    void archiveRefusesWhatIsNotAHelpFile()
-    {
+        // An archive cut short is refused, and asking it for a topic is harmless.
         ChmArchive a;
         QVERIFY(!a.open(env.writeFile("short.chm", "ITSF")));
         QVERIFY(!a.contains(QStringLiteral("Page1.htm")));
@@ -273,14 +267,10 @@ private Q_SLOTS:
         QWidget owner;
         owner.show();
         QSignalSpy closed(h.get(), &HTMLHelp::windowClosed);
-        h->setHHWindow(HelpWindowMain);
-        h->setHHTopicURL(TopicConnectPlayer);
-        QWidget* main = h->HHDisplayTopicURL(&owner);
+        QWidget* main = display(HelpWindowMain, TopicConnectPlayer, &owner);
         QVERIFY(main && !main->parentWidget()); // not on top: no owner
-        h->setHHWindow(HelpWindowTutorial);
         h->setHHShowOnTop(true);
-        h->setHHTopicURL(QStringLiteral("Page1.htm"));
-        QWidget* tutorial = h->HHDisplayTopicURL(&owner);
+        QWidget* tutorial = display(HelpWindowTutorial, QStringLiteral("Page1.htm"), &owner);
         QVERIFY(tutorial && tutorial != main && tutorial->isWindow());
         QCOMPARE(tutorial->parentWidget(), &owner);
         QVERIFY(!tutorial->findChild<QTreeWidget*>());

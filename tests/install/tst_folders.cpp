@@ -4,9 +4,6 @@
 #include "support/TestEnv.h"
 #include "util/modFunctions.h"
 
-#include <QCoreApplication>
-#include <QProcess>
-#include <QTextStream>
 #include <QtTest>
 
 namespace {

@@ -1,10 +1,8 @@
 #pragma once
 // Points HOME, XDG_* and TMPDIR of the test process at a fresh temporary
 // folder, so no test reads or writes the real user's files.
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <utility>

@@ -32,7 +32,10 @@ public:
     explicit CountJob(int steps, std::atomic<bool>* gate = nullptr) : m_steps(steps), m_gate(gate) {}
     QThread* workThread = nullptr;
 
-protected:
+private:
+    const int m_steps;
+    std::atomic<bool>* const m_gate;
+
     JobResult work() override
     {
         workThread = QThread::currentThread();
@@ -44,10 +47,6 @@ protected:
         }
         return {m_steps == 3 ? JobCode::FirstOwn + 1 : JobCode::Done, m_steps == 3 ? 28 : 0, QStringLiteral("x")};
     }
-
-private:
-    int m_steps;
-    std::atomic<bool>* m_gate;
 };
 
 } // namespace
