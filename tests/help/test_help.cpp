@@ -27,7 +27,8 @@ namespace {
 QStringList capturesOf(const QByteArray& html, const QString& pattern)
 {
     QStringList found;
-    auto it = QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption).globalMatch(QString::fromUtf8(html));
+    const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption);
+    auto it = re.globalMatch(QString::fromUtf8(html));
     while (it.hasNext()) {
         const auto m = it.next();
         found << (m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
@@ -68,7 +69,7 @@ class TestHelp : public QObject {
     // "topic#anchor" relative to the topic "from": empty when it resolves, else why not.
     QString checkTarget(const QString& from, const QString& ref)
     {
-        const QUrl url = QUrl(QStringLiteral("chm:/") + QString(QUrl::toPercentEncoding(from, "/"))).resolved(QUrl(ref));
+        const QUrl url = QUrl("chm:/" + QString(QUrl::toPercentEncoding(from, "/"))).resolved(QUrl(ref));
         const QString path = url.path(QUrl::FullyDecoded);
         if (!chm.contains(path))
             return from + QStringLiteral(": ") + ref + QStringLiteral(" is not in the help file");
@@ -130,7 +131,7 @@ private Q_SLOTS:
                 continue;
             ++topics;
             const QString name = file.mid(1);
-            for (const QString& ref : capturesOf(chm.read(file), QStringLiteral("\\s(?:href|src)\\s*=\\s*\"([^\"]*)\""))) {
+            for (const QString& ref : capturesOf(chm.read(file), "\\s(?:href|src)\\s*=\\s*\"([^\"]*)\"")) {
                 if (ref.startsWith(QLatin1String("http:")) || ref.startsWith(QLatin1String("https:"))
                     || ref.startsWith(QLatin1String("mailto:")))
                     continue;

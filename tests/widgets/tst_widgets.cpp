@@ -110,13 +110,14 @@ private Q_SLOTS:
             {"one frame, no loop extension", MakeGif(4, 4, {{0, 0, 4, 4, 10}}), {100}},
             {"one frame, loop extension", MakeGif(4, 4, {{0, 0, 4, 4, 7}}, 2, 0), {70}},
             {"many frames with offsets",
-             MakeGif(16, 12, {{0, 0, 16, 12, 10, 1}, {3, 2, 4, 4, 20, 2}, {300, 258, 4, 4, 0, 3}, {12, 8, 4, 4, 655, 1}},
-                     2, 0),
+             MakeGif(16, 12,
+                     {{0, 0, 16, 12, 10, 1}, {3, 2, 4, 4, 20, 2}, {300, 258, 4, 4, 0, 3}, {12, 8, 4, 4, 655, 1}}, 2, 0),
              {100, 200, 0, 6550}, 0, {{0, 0}, {3, 2}, {300, 258}, {12, 8}}},
             // With a 32-colour table the loop count sits at the bytes the loader reads.
             {"loop count after a 32-colour table",
              MakeGif(8, 8, {{0, 0, 8, 8, 5, 4}, {0, 0, 8, 8, 5, 9}}, 5, 0x0103), {50, 50}, 0x0103},
-            {"loop count before 127 bytes is not read", MakeGif(8, 8, {{0, 0, 8, 8, 5}, {0, 0, 8, 8, 5}}, 2, 3), {50, 50}},
+            {"loop count before 127 bytes is not read",
+             MakeGif(8, 8, {{0, 0, 8, 8, 5}, {0, 0, 8, 8, 5}}, 2, 3), {50, 50}},
         };
         for (const Case& c : cases) {
             const GifFrames cut = CutGifFrames(c.gif);
@@ -152,8 +153,8 @@ private Q_SLOTS:
             const GifFrames cut = CutGifFrames(bytes);
             QVERIFY(cut.error && cut.frames.isEmpty());
             QCOMPARE(cut.error->number, number);
-            QCOMPARE(cut.error->description, number == kGifInvalidPicture ? QStringLiteral("Invalid picture")
-                                                                        : QStringLiteral("File format is not supported"));
+            QCOMPARE(cut.error->description,
+                     QString(number == kGifInvalidPicture ? "Invalid picture" : "File format is not supported"));
             QCOMPARE(cut.error->source, QStringLiteral("AnimGif"));
         }
 
