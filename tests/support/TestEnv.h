@@ -13,7 +13,6 @@ class TestEnv {
 public:
     TestEnv()
     {
-        m_dir.setAutoRemove(true);
         const QString root = m_dir.path();
         for (const auto& [var, sub] : {std::pair{"HOME", "/home"}, {"XDG_DATA_HOME", "/data"},
                                        {"XDG_CONFIG_HOME", "/config"}, {"XDG_CACHE_HOME", "/cache"},
