@@ -4,8 +4,6 @@
 #include "help/HelpTopics.h"
 #include "support/TestRequire.h"
 
-#include <QCoreApplication>
-
 namespace svtest {
 
 inline QString BuiltHelpFile()

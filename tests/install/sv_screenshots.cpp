@@ -13,13 +13,13 @@ class Screenshots : public QObject {
     Q_OBJECT
     QString m_dir;
 
-    void shot(Wizard& z, const QString& name)
+    // Grabs the window, which must show the page of that name.
+    void shot(Wizard& z, const QString& page, const QString& name)
     {
-        QApplication::processEvents();
-        QTest::qWait(50);
-        const QImage image = z.w->grab().toImage();
+        QCOMPARE(z.page(), page);
+        QTest::qWait(50); // let the page paint
         const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        QVERIFY2(image.save(path, "PNG", 0), qPrintable(path));
+        QVERIFY2(z.w->grab().toImage().save(path, "PNG", 0), qPrintable(path));
     }
 
 private Q_SLOTS:
@@ -38,13 +38,12 @@ private Q_SLOTS:
         z.noWelcomeDialog();
         QVERIFY(z.start());
         z.w->show();
-        shot(z, QStringLiteral("welcome"));
+        shot(z, QStringLiteral("picWelcome"), QStringLiteral("welcome"));
 
         z.next();
         z.next();
-        QCOMPARE(z.page(), QStringLiteral("picVolume"));
         ScanAndAdjust(z);
-        shot(z, QStringLiteral("volume"));
+        shot(z, QStringLiteral("picVolume"), QStringLiteral("volume"));
 
         // A 5-minute side, recorded fast.
         z.next();
@@ -70,19 +69,17 @@ private Q_SLOTS:
             rp->timRecord_Timer();
             // Mid-side: the clock and meters are running.
             if (!recordShot && z.st().Record()->FramesWritten() > 44100 * 100) {
-                shot(z, QStringLiteral("record"));
+                shot(z, QStringLiteral("picRecord"), QStringLiteral("record"));
                 recordShot = true;
             }
         }
         QVERIFY(recordShot);
-        QCOMPARE(z.page(), QStringLiteral("picWaveform"));
         QVERIFY(!z.w->picWaveform()->SplitList().isEmpty());
-        shot(z, QStringLiteral("waveform"));
+        shot(z, QStringLiteral("picWaveform"), QStringLiteral("waveform"));
 
         z.boxes.answer(sv::vbYes);
         z.next();
-        QCOMPARE(z.page(), QStringLiteral("picOutput"));
-        shot(z, QStringLiteral("output"));
+        shot(z, QStringLiteral("picOutput"), QStringLiteral("output"));
 
         sv::test::Find<QRadioButton>(z.w->picOutput(), "optDPP")->setChecked(true);
         z.next();
@@ -91,8 +88,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(target));
         sv::test::Find<QComboBox>(z.w->picWaveCopy(), "cboWaveCopy")->setEditText(target);
         z.next();
-        QCOMPARE(z.page(), QStringLiteral("picFinish"));
-        shot(z, QStringLiteral("finish"));
+        shot(z, QStringLiteral("picFinish"), QStringLiteral("finish"));
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 };

@@ -1,12 +1,11 @@
 #pragma once
 // Points HOME, XDG_* and TMPDIR of the test process at a fresh temporary
 // folder, so no test reads or writes the real user's files.
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <utility>
 
 namespace svtest {
 
@@ -14,17 +13,13 @@ class TestEnv {
 public:
     TestEnv()
     {
-        m_dir.setAutoRemove(true);
         const QString root = m_dir.path();
-        for (const char* sub : {"home", "data", "runtime", "tmp", "config", "cache"})
-            QDir(root).mkpath(QString::fromLatin1(sub));
-        setenv("HOME", qPrintable(root + "/home"), 1);
-        setenv("XDG_DATA_HOME", qPrintable(root + "/data"), 1);
-        setenv("XDG_CONFIG_HOME", qPrintable(root + "/config"), 1);
-        setenv("XDG_CACHE_HOME", qPrintable(root + "/cache"), 1);
-        setenv("XDG_RUNTIME_DIR", qPrintable(root + "/runtime"), 1);
-        setenv("TMPDIR", qPrintable(root + "/tmp"), 1);
-        QDir(root + "/runtime").setPath(root + "/runtime");
+        for (const auto& [var, sub] : {std::pair{"HOME", "/home"}, {"XDG_DATA_HOME", "/data"},
+                                       {"XDG_CONFIG_HOME", "/config"}, {"XDG_CACHE_HOME", "/cache"},
+                                       {"XDG_RUNTIME_DIR", "/runtime"}, {"TMPDIR", "/tmp"}}) {
+            QDir().mkpath(root + sub);
+            setenv(var, qPrintable(root + sub), 1);
+        }
         QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QString root() const { return m_dir.path(); }
@@ -33,11 +28,8 @@ public:
     // Writes bytes to a file in tmp(); its path, or "" when it cannot be written.
     QString writeFile(const QString& name, const QByteArray& bytes) const
     {
-        const QString path = tmp() + name;
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return {};
-        return path;
+        QFile f(tmp() + name);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName() : QString();
     }
 
 private:

@@ -2,11 +2,6 @@
 // What a test needs from the machine, checked the same way everywhere: a
 // missing tool may skip a test on a developer's machine, never in CI (CI set,
 // as .ci/run does), where it fails the run instead.
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QString>
 #include <QtTest>
 
 #include <unistd.h>
@@ -20,17 +15,12 @@ inline bool InCI()
 }
 
 // For the length of its life, file access is checked as for an ordinary user
-// ("nobody"), so that a folder of mode 0555 really is read-only: the
-// superuser writes everywhere. Outside root it changes nothing. The folders
-// used meanwhile must be reachable by others (see OpenToOthers).
+// ("nobody"), so that a folder of mode 0555 really is read-only to the test
+// run as root. Outside root it changes nothing. The folders used meanwhile
+// must be reachable by others (see OpenToOthers).
 class AsOrdinaryUser {
 public:
-    AsOrdinaryUser()
-    {
-        if (::geteuid() != 0)
-            return;
-        m_switched = ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0;
-    }
+    AsOrdinaryUser() : m_switched(::geteuid() == 0 && ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0) {}
     ~AsOrdinaryUser()
     {
         if (::getuid() == 0) {
@@ -45,7 +35,7 @@ public:
 
 private:
     static constexpr uid_t kNobody = 65534;
-    bool m_switched = false;
+    bool m_switched;
 };
 
 // Lets others search the folders from top down to path (a test's own tree).
