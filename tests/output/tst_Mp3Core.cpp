@@ -1,7 +1,6 @@
-// Tags in the recording's index, the genre table, the encoder's options and
+// Tags in the recording's index, the encoder's options and
 // output file names and the playlists: everything of the MP3
 // output that needs no encoder.
-#include "output/Genres.h"
 #include "output/Mp3Job.h"
 #include "output/Mp3Options.h"
 #include "output/Playlists.h"
@@ -10,7 +9,6 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
-#include <QSet>
 #include <QtTest>
 
 #include <tuple>
@@ -52,17 +50,6 @@ private Q_SLOTS:
         index = env.tmp() + "recording.xml";
         QFile::remove(index);
         QVERIFY(XMLSetValue("3", "Tracks", "", index));
-    }
-
-    // Exact names only, letter case included; anything else is genre 1.
-    void genreNumbers()
-    {
-        const QStringList& g = GenreNames();
-        QCOMPARE(QSet<QString>(g.begin(), g.end()).size(), 148);
-        for (int n : {0, 40, 147})
-            QCOMPARE(GetGenreNum(g[n]), n);
-        for (const char* other : {"rock", "Rock ", ""})
-            QCOMPARE(GetGenreNum(other), 1);
     }
 
     void tagsReadBackExactly()
