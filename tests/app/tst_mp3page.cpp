@@ -3,6 +3,7 @@
 // a slow stand-in), the exit held while it runs, a missing encoder, the
 // replace questions.
 #include "app/WizardFixture.h"
+#include "output/FakeTool.h"
 #include "output/TrackTags.h"
 #include "output/ui/frmMP3.h"
 #include "support/TestRequire.h"
@@ -63,15 +64,8 @@ class TestMp3Page : public QObject {
     }
     static QString FakeLame(Wizard& z, const QByteArray& body)
     {
-        const QString dir = z.env.root() + QStringLiteral("/fakeprog/");
-        QDir().mkpath(dir);
-        QFile f(dir + QStringLiteral("lame"));
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\nfor a; do out=$a; done\n" + body + "\n");
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return dir;
+        return fakeProgram(z.env.root() + QStringLiteral("/fakeprog/"), QStringLiteral("lame"),
+                           "for a; do out=$a; done\n" + body);
     }
     static QString SaveFolder(Wizard& z)
     {

@@ -3,6 +3,7 @@
 // exit check while and after compressing, and a run with the real wm8eutil
 // that ends on the finish page.
 #include "app/WizardFixture.h"
+#include "output/FakeTool.h"
 #include "output/RecordingSession.h"
 #include "support/FindChild.h"
 #include "tracks/WavGen.h"
@@ -67,20 +68,6 @@ class TestWmaPage : public QObject {
     QString Value(const QString& key, int k)
     {
         return sv::XMLGetValue(key, QStringLiteral("Track%1").arg(k), m_index, QStringLiteral("(none)"));
-    }
-    // A program folder with only a fake wm8eutil running the script.
-    QString FakeEncoder(const QByteArray& script)
-    {
-        const QString dir = z->env.root() + QStringLiteral("/fakebin");
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        QFile f(dir + QStringLiteral("/wm8eutil"));
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\n" + script + "\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        return dir;
     }
     // Next on the WMA page with the save box set to m_save.
     void Compress()
@@ -191,8 +178,8 @@ void TestWmaPage::preview()
 void TestWmaPage::exitWhileAndAfterCompressing()
 {
     Recording(2);
-    z->w->picWMACompress()->SetProgramFolder(
-        FakeEncoder("sleep 1; echo 'wm8eutil: the disk is on fire' >&2; exit 1"));
+    z->w->picWMACompress()->SetProgramFolder(fakeProgram(
+        z->env.root() + QStringLiteral("/fakebin"), "wm8eutil", "sleep 1; echo 'wm8eutil: the disk is on fire' >&2; exit 1"));
     OpenPage();
     Compress();
     QCOMPARE(z->page(), QStringLiteral("picWMACompress"));

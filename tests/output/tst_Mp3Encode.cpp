@@ -1,6 +1,7 @@
 // The MP3 encode job and sonivault-cli encode mp3 with the real lame on
 // generated tracks: tags as the files carry them, encoder options, names,
 // failures of the encoder, cancel, several encoders at once.
+#include "output/FakeTool.h"
 #include "output/Mp3Job.h"
 #include "output/Mp3Options.h"
 #include "output/TrackTags.h"
@@ -170,18 +171,10 @@ class TestMp3Encode : public QObject {
         return s;
     }
 
-    // A stand-in encoder in a program folder of its own.
+    // A stand-in encoder in a program folder of its own; $out is its output file.
     QString fakeLame(const QString& body)
     {
-        const QString dir = env.tmp() + "fakeprog/";
-        QDir().mkpath(dir);
-        QFile f(dir + "lame");
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\nfor a; do out=$a; done\n" + body.toUtf8() + "\n");
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return dir;
+        return svtest::fakeProgram(env.tmp() + "fakeprog/", "lame", "for a; do out=$a; done\n" + body.toUtf8());
     }
 
     // Every file of the recording folder (hidden ones too) with its checksum.

@@ -1,6 +1,7 @@
 // WMA encoding with the real wm8eutil on generated track files: the files,
 // their tags read back with ffprobe, duplicate titles, the profile, failing
 // and missing encoders, cancel, parallel runs and the CLI.
+#include "output/FakeTool.h"
 #include "output/WmaEncode.h"
 #include "settings/modXML.h"
 #include "support/TestEnv.h"
@@ -74,21 +75,6 @@ class TestWmaEncode : public QObject {
             XMLSetValue(file, "Filename", "Track" + QString::number(k), m_index);
             XMLSetValue(names[k - 1], "Name", "Track" + QString::number(k), m_index);
         }
-    }
-
-    // A program folder holding only a fake wm8eutil running the given script.
-    QString FakeEncoder(const QString& script)
-    {
-        const QString dir = env.root() + "/fakebin";
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        QFile f(dir + "/wm8eutil");
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\n" + script.toUtf8() + "\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        return dir;
     }
 
     // Encodes and moves as the page does; the move's result.
@@ -177,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         MakeRecording({"One", "Two", "Three"}, 0.5);
         const QByteArray before = Hash(m_rec);
-        const QString bin = FakeEncoder(script);
+        const QString bin = svtest::fakeProgram(env.root() + "/fakebin", "wm8eutil", script.toUtf8());
         WmaEncodeJob job({m_index, 0, "128 kbps Normal Quality", bin, 1});
         const JobResult r = job.run();
         QCOMPARE(r.code, code);
