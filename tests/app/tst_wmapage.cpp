@@ -3,6 +3,7 @@
 // exit check while and after compressing, and a run with the real wm8eutil
 // that ends on the finish page.
 #include "app/WizardFixture.h"
+#include "output/FakeTool.h"
 #include "output/RecordingSession.h"
 #include "support/FindChild.h"
 #include "tracks/WavGen.h"
@@ -68,27 +69,12 @@ class TestWmaPage : public QObject {
     {
         return sv::XMLGetValue(key, QStringLiteral("Track%1").arg(k), m_index, QStringLiteral("(none)"));
     }
-    // A program folder with only a fake wm8eutil running the script.
-    QString FakeEncoder(const QByteArray& script)
-    {
-        const QString dir = z->env.root() + QStringLiteral("/fakebin");
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        QFile f(dir + QStringLiteral("/wm8eutil"));
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\n" + script + "\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        return dir;
-    }
     // Next on the WMA page with the save box set to m_save.
     void Compress()
     {
         Find<QComboBox>(z->w->picWMA(), "cboWMASave")->setEditText(m_save);
         z->next();
     }
-    QString ErrorText() { return Find<QLabel>(z->w->picWMACompress(), "lblWMACompressError")->text(); }
     bool ErrorShown() { return !Find<QWidget>(z->w->picWMACompress(), "picWMACompressError")->isHidden(); }
 
 private Q_SLOTS:
@@ -111,33 +97,21 @@ private Q_SLOTS:
     void realEncoder();
 };
 
+// The page's wiring of the stored fields: Track1's fallbacks shown, a track's
+// fields stored when the user moves on or presses Next, read again on return.
 void TestWmaPage::fieldsAndFallbacks()
 {
     Recording(3, {QStringLiteral("First"), QStringLiteral("Second")});
-    const QString s1 = QStringLiteral("Track1");
-    sv::XMLSetValue(QStringLiteral("A1"), QStringLiteral("Artist"), s1, m_index);
-    sv::XMLSetValue(QStringLiteral("C1"), QStringLiteral("Copyright"), s1, m_index);
-    sv::XMLSetValue(QStringLiteral("D1"), QStringLiteral("Description"), s1, m_index);
+    sv::XMLSetValue(QStringLiteral("A1"), QStringLiteral("Artist"), QStringLiteral("Track1"), m_index);
     OpenPage();
-
-    QCOMPARE(List()->count(), 3);
     QCOMPARE(List()->item(2)->text(), QStringLiteral("Track-3"));
-    QCOMPARE(Field("txtWMATitle"), QStringLiteral("First"));
-
-    // Track 2 has its own name only: the rest comes from Track1.
     List()->setCurrentRow(1);
-    QCOMPARE(QStringList({Field("txtWMATitle"), Field("txtWMAArtist"), Field("txtWMACopyright"), Field("txtWMADescription")}),
-             QStringList({QStringLiteral("Second"), QStringLiteral("A1"), QStringLiteral("C1"), QStringLiteral("D1")}));
+    QCOMPARE(QStringList({Field("txtWMATitle"), Field("txtWMAArtist")}), QStringList({"Second", "A1"}));
     SetField("txtWMAArtist", QStringLiteral("Other Band"));
     SetField("txtWMATitle", QStringLiteral("Renamed"));
-
-    // Leaving it stores its fields and renames its list item.
     List()->setCurrentRow(2);
     QCOMPARE(Value(QStringLiteral("Artist"), 2), QStringLiteral("Other Band"));
-    QCOMPARE(Value(QStringLiteral("Name"), 2), QStringLiteral("Renamed"));
     QCOMPARE(List()->item(1)->text(), QStringLiteral("Renamed"));
-    QCOMPARE(Field("txtWMATitle"), QString());
-    QCOMPARE(Field("txtWMAArtist"), QStringLiteral("A1"));
 
     // An empty title is stored as "Track 3", on Next too (no track is lost).
     SetField("txtWMACopyright", QStringLiteral("(c) 1979"));
@@ -149,24 +123,20 @@ void TestWmaPage::fieldsAndFallbacks()
     QCOMPARE(Value(QStringLiteral("Copyright"), 3), QStringLiteral("(c) 1979"));
     QCOMPARE(List()->item(2)->text(), QStringLiteral("Track 3"));
 
-    // Back to the output page and in again: the stored fields come back.
     z->back();
-    QCOMPARE(z->page(), QStringLiteral("picOutput"));
     OpenPage();
     List()->setCurrentRow(1);
     QCOMPARE(Field("txtWMAArtist"), QStringLiteral("Other Band"));
 }
 
+// The chosen profile is stored and shown again; an unknown stored one is replaced.
 void TestWmaPage::profiles()
 {
     z->set(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile"), QStringLiteral("160 kbps Great"));
     Recording(1);
     OpenPage();
     auto* box = Find<QComboBox>(z->w->picWMA(), "cboWMABitrate");
-    // An unknown stored profile gives the normal quality, and is replaced.
-    QCOMPARE(box->currentText(), QStringLiteral("128 kbps Normal Quality"));
-    QCOMPARE(z->get(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile")), box->currentText());
-
+    QCOMPARE(z->get(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile")), QStringLiteral("128 kbps Normal Quality"));
     box->setCurrentIndex(0);
     QCOMPARE(z->get(QStringLiteral("Encoding\\WMA"), QStringLiteral("Profile")), QStringLiteral("32 kbps Very Low Quality"));
     z->back();
@@ -174,48 +144,41 @@ void TestWmaPage::profiles()
     QCOMPARE(box->currentText(), QStringLiteral("32 kbps Very Low Quality"));
 }
 
+// A double-click plays the track to its end (the deck plays 20 times
+// faster); Stop and a change of track end it; a missing file plays nothing.
 void TestWmaPage::preview()
 {
-    Recording(2, {}, 20); // one second at the deck's speed
+    Recording(2, {}, 20);
     OpenPage();
     QWidget* page = z->w->picWMA();
     auto* slide = Find<QSlider>(page, "WMASlide");
     auto* stop = Find<QPushButton>(page, "cmdWMAStop");
-    QVERIFY(!slide->isEnabled());
-
-    // A double-click plays the track; the slider runs to its end, then the
-    // preview ends by itself (the deck plays 20 times faster).
+    auto* play = Find<QPushButton>(page, "cmdWMAPlay");
     Q_EMIT List()->itemDoubleClicked(List()->item(0));
     QVERIFY(slide->isEnabled());
     QCOMPARE(slide->maximum(), 20);
-    QVERIFY(stop->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(slide->value() > 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), 5000);
     QVERIFY(!slide->isEnabled());
-    QCOMPARE(slide->value(), 0);
 
-    // Stop, and a change of track, end a running preview.
-    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    play->click();
     QVERIFY(stop->isEnabled());
     stop->click();
-    QVERIFY(!stop->isEnabled());
     QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
-    Find<QPushButton>(page, "cmdWMAPlay")->click();
+    play->click();
     List()->setCurrentRow(1);
     QCOMPARE(z->st().Play()->GetPlayLength(), 0.0);
 
-    // A track file that is gone cannot be previewed, and says nothing.
     QVERIFY(QFile::remove(m_rec + QStringLiteral("Track 2.wav")));
-    Find<QPushButton>(page, "cmdWMAPlay")->click();
-    QVERIFY(!slide->isEnabled());
-    QVERIFY(!stop->isEnabled());
+    play->click();
+    QVERIFY(!slide->isEnabled() && !stop->isEnabled());
 }
 
 void TestWmaPage::exitWhileAndAfterCompressing()
 {
     Recording(2);
-    z->w->picWMACompress()->SetProgramFolder(
-        FakeEncoder("sleep 1; echo 'wm8eutil: the disk is on fire' >&2; exit 1"));
+    z->w->picWMACompress()->SetProgramFolder(fakeProgram(
+        z->env.root() + QStringLiteral("/fakebin"), "wm8eutil", "sleep 1; echo 'wm8eutil: the disk is on fire' >&2; exit 1"));
     OpenPage();
     Compress();
     QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
@@ -231,7 +194,8 @@ void TestWmaPage::exitWhileAndAfterCompressing()
 
     QTRY_VERIFY_WITH_TIMEOUT(!z->st().Compressing, 20000);
     QVERIFY(ErrorShown());
-    QCOMPARE(ErrorText(), QStringLiteral("Compressing the file failed: the disk is on fire  In wm8eutil"));
+    QCOMPARE(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressError")->text(),
+             QStringLiteral("Compressing the file failed: the disk is on fire  In wm8eutil"));
     QVERIFY(!z->w->cmdNext()->isEnabled());
     QVERIFY(z->w->cmdBack()->isEnabled());
     QVERIFY(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressIntro")->text().startsWith(
@@ -262,7 +226,6 @@ void TestWmaPage::realEncoder()
     // made the default where it was not.
     QTest::qWait(50);
     QCOMPARE(z->page(), QStringLiteral("picFinish"));
-    QVERIFY(z->w->isVisible());
     QCOMPARE(z->w->cmdNext()->isDefault(), wasDefault);
     QVERIFY(!z->w->cmdBack()->isEnabled());
     const QStringList files = QDir(m_save).entryList(QDir::Files);

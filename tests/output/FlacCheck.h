@@ -50,9 +50,8 @@ inline QString makeRecording(const QString& folder, const QVector<TrackSpec>& sp
         WavSpec s;
         s.channels = specs[i].channels;
         s.bits = specs[i].bits;
-        const QByteArray data = wavData(s, specs[i].frames, [i](std::int64_t k, int c) { return musicSample(k, c, i + 1); });
         const QString wav = folder + QStringLiteral("/Track %1.wav").arg(i + 1);
-        writeFile(wav, wavHeader(s, data.size()) + data);
+        writeWav(wav, s, specs[i].frames, [i](std::int64_t k, int c) { return musicSample(k, c, i + 1); });
         const QString sec = QStringLiteral("Track%1").arg(i + 1);
         sv::XMLSetValue(wav, "Filename", sec, index);
         if (!specs[i].name.isNull())

@@ -1,7 +1,6 @@
-// Tags in the recording's index, the genre table, the encoder's options and
-// arguments, output file names and the playlists: everything of the MP3
+// Tags in the recording's index, the encoder's options and
+// output file names and the playlists: everything of the MP3
 // output that needs no encoder.
-#include "output/Genres.h"
 #include "output/Mp3Job.h"
 #include "output/Mp3Options.h"
 #include "output/Playlists.h"
@@ -10,7 +9,6 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
-#include <QSet>
 #include <QtTest>
 
 #include <tuple>
@@ -32,6 +30,11 @@ QStringList HostileTexts()
             QString(300, QLatin1Char('x')).replace(17, 5, QStringLiteral("\"<&>'"))};
 }
 
+QStringList list(const TrackTags& t)
+{
+    return {t.name, t.artist, t.album, t.year, t.genre, t.comments};
+}
+
 } // namespace
 
 class TestMp3Core : public QObject {
@@ -49,131 +52,70 @@ private Q_SLOTS:
         QVERIFY(XMLSetValue("3", "Tracks", "", index));
     }
 
-    void genreNumbersAndFallback()
-    {
-        const QStringList& g = GenreNames();
-        QCOMPARE(g.size(), 148);
-        QCOMPARE(QSet<QString>(g.begin(), g.end()).size(), 148);
-        for (int n : {0, 12, 40, 81, 147})
-            QCOMPARE(GetGenreNum(g[n]), n);
-        // Exact names only, letter case included; anything else is 1.
-        for (const char* other : {"rock", "Rock ", "", "Alternative Rock"})
-            QCOMPARE(GetGenreNum(other), 1);
-    }
-
     void tagsReadBackExactly()
     {
         const QStringList texts = HostileTexts();
         for (int k = 1; k <= 3; ++k) {
-            TrackTags t{texts[k], texts[k + 1], texts[k + 2], texts[k + 3], texts[(k + 4) % 7], texts[(k + 5) % 7]};
+            const QStringList want{texts[k], texts[k + 1], texts[k + 2], texts[k + 3], texts[(k + 4) % 7], texts[(k + 5) % 7]};
+            TrackTags t{want[0], want[1], want[2], want[3], want[4], want[5]};
             QVERIFY(SaveTrackTags(index, k, t));
-        }
-        for (int k = 1; k <= 3; ++k) {
-            const TrackTags t = LoadTrackTagsForPage(index, k);
-            QCOMPARE(t.name, texts[k]);
-            QCOMPARE(t.artist, texts[k + 1]);
-            QCOMPARE(t.album, texts[k + 2]);
-            QCOMPARE(t.year, texts[k + 3]);
-            QCOMPARE(t.genre, texts[(k + 4) % 7]);
-            QCOMPARE(t.comments, texts[(k + 5) % 7]);
-            const TrackTags e = LoadTrackTagsForEncoding(index, k, 2026);
-            QCOMPARE(e.name, texts[k]);
-            QCOMPARE(e.comments, texts[(k + 5) % 7]);
+            QCOMPARE(list(LoadTrackTagsForPage(index, k)), want);
+            QCOMPARE(list(LoadTrackTagsForEncoding(index, k, 2026)), want);
         }
         QStringList sections;
         XMLListSections(sections, index);
         QCOMPARE(sections, QStringList({"Track1", "Track2", "Track3"}));
     }
 
+    // The page shows Track1's values where a track has none (never its
+    // comments, nor over a value stored empty); the encoder takes defaults.
     void pageFallsBackToTrack1AndEncoderToDefaults()
     {
         TrackTags one{"Intro", "The Band", "Live", "1977", "Rock", "first"};
         QVERIFY(SaveTrackTags(index, 1, one));
         QVERIFY(XMLSetValue("Solo", "Name", "Track2", index));
-        QVERIFY(XMLSetValue("", "Artist", "Track2", index)); // stored empty: no fallback
+        QVERIFY(XMLSetValue("", "Artist", "Track2", index));
         QVERIFY(XMLSetValue("*NA*", "Album", "Track2", index)); // a real value, not a marker
-
-        const TrackTags p2 = LoadTrackTagsForPage(index, 2);
-        QCOMPARE(p2.name, "Solo");
-        QCOMPARE(p2.artist, "");
-        QCOMPARE(p2.album, "*NA*");
-        QCOMPARE(p2.year, "1977");
-        QCOMPARE(p2.genre, "Rock");
-        QCOMPARE(p2.comments, ""); // comments never fall back
-        const TrackTags p3 = LoadTrackTagsForPage(index, 3);
-        QCOMPARE(p3.name, "");
-        QCOMPARE(p3.artist, "The Band");
-
-        const TrackTags e3 = LoadTrackTagsForEncoding(index, 3, 2031);
-        QCOMPARE(e3.name, "Track3");
-        QCOMPARE(e3.artist, "New Artist");
-        QCOMPARE(e3.album, "New Album");
-        QCOMPARE(e3.year, "2031");
-        QCOMPARE(e3.genre, "Other");
-        QCOMPARE(e3.comments, "");
-
+        QCOMPARE(list(LoadTrackTagsForPage(index, 2)), QStringList({"Solo", "", "*NA*", "1977", "Rock", ""}));
+        QCOMPARE(list(LoadTrackTagsForPage(index, 3)), QStringList({"", "The Band", "Live", "1977", "Rock", ""}));
+        QCOMPARE(list(LoadTrackTagsForEncoding(index, 3, 2031)),
+                 QStringList({"Track3", "New Artist", "New Album", "2031", "Other", ""}));
         TrackTags unnamed;
         QVERIFY(SaveTrackTags(index, 3, unnamed));
         QCOMPARE(unnamed.name, "Track 3");
         QCOMPARE(LoadTrackTagsForPage(index, 3).name, "Track 3");
     }
 
+    // Damaged stored values come back as the dialog's defaults.
     void dialogValuesCheckedAndStored()
     {
         XMLSetValue("11", "Speed", kMp3Section, "");
         XMLSetValue("999", "Bitrate", kMp3Section, "");
         XMLSetValue("7", "Channels", kMp3Section, "");
         Mp3DialogValues v = LoadMp3DialogValues();
-        QCOMPARE(v.speed, 3);
-        QCOMPARE(v.bitrate, "160");
-        QCOMPARE(v.channels, 1);
-        v = {true, true, false, 8, 4, 3, "320"};
-        QVERIFY(SaveMp3DialogValues(v));
-        const Mp3DialogValues back = LoadMp3DialogValues();
-        QVERIFY(std::tie(back.copyright, back.crc, back.forceIso, back.speed, back.channels, back.id3)
-                == std::make_tuple(true, true, false, 8, 4, 3));
-        QCOMPARE(back.bitrate, "320");
+        QVERIFY(std::tie(v.speed, v.bitrate, v.channels) == std::make_tuple(3, QString("160"), 1));
+        QVERIFY(SaveMp3DialogValues({true, true, false, 8, 4, 3, "320"}));
+        v = LoadMp3DialogValues();
+        QVERIFY(std::tie(v.copyright, v.crc, v.forceIso, v.speed, v.channels, v.id3, v.bitrate)
+                == std::make_tuple(true, true, false, 8, 4, 3, QString("320")));
     }
 
+    // Nothing stored: lame's default quality; once the dialog stored a speed,
+    // Quality no longer counts.
     void encoderOptionsFromSettings()
     {
-        // Nothing stored: lame's default quality, no tags, no channel option.
-        Mp3EncoderOptions o = LoadMp3EncoderOptions();
-        QCOMPARE(o.quality, 2);
-        QCOMPARE(o.id3, 0);
-        QCOMPARE(o.bitrate, "128");
+        const Mp3EncoderOptions o = LoadMp3EncoderOptions();
+        QVERIFY(std::tie(o.quality, o.id3, o.bitrate) == std::make_tuple(2, 0, QString("128")));
         XMLSetValue("6", "Quality", kMp3Section, "");
         QCOMPARE(LoadMp3EncoderOptions().quality, 6);
-        // Once the dialog stored a speed, Quality no longer counts.
-        XMLSetValue("1", "Speed", kMp3Section, "");
-        QCOMPARE(LoadMp3EncoderOptions().quality, 0);
-        XMLSetValue("10", "Speed", kMp3Section, "");
-        QCOMPARE(LoadMp3EncoderOptions().quality, 9);
+        for (auto [speed, quality] : {std::pair{"1", 0}, std::pair{"10", 9}}) {
+            XMLSetValue(speed, "Speed", kMp3Section, "");
+            QCOMPARE(LoadMp3EncoderOptions().quality, quality);
+        }
         XMLSetValue("1", "UseCRC", kMp3Section, "");
         XMLSetValue("yes", "MarkNonOriginal", kMp3Section, "");
-        o = LoadMp3EncoderOptions();
-        QVERIFY(o.crc);
-        QVERIFY(o.nonOriginal);
-        QVERIFY(!o.copyright);
-    }
-
-    void lameArgumentsAreSeparate()
-    {
-        Mp3EncoderOptions o;
-        const TrackTags t{"A \"b\" $(c)", "", "Al", "1999", "Jazz", "c;d"};
-        QStringList a = LameArguments(o, t, 4, "/in/Track 4.wav", "/out/x.mp3");
-        QCOMPARE(a, QStringList({"--brief", "-b", "128", "-q", "2", "/in/Track 4.wav", "/out/x.mp3"}));
-        o.channels = "3";
-        o.id3 = 1;
-        o.crc = true;
-        o.copyright = true;
-        a = LameArguments(o, t, 4, "/in/a.wav", "/out/x.mp3");
-        QCOMPARE(a, QStringList({"--brief", "-b", "128", "-m", "j", "-q", "2", "-c", "-p", "--id3v2-utf16", "--tt",
-                                 "A \"b\" $(c)", "--ta", "", "--tl", "Al", "--ty", "1999", "--tc", "c;d", "--tn", "4",
-                                 "--tg", "8", "/in/a.wav", "/out/x.mp3"}));
-        // Mono is downmixed; the real encoder's tests check what each option makes.
-        o.channels = "4";
-        QVERIFY(LameArguments(o, t, 1, "i", "o").join(' ').contains("-m m -a -q"));
+        const Mp3EncoderOptions on = LoadMp3EncoderOptions();
+        QVERIFY(on.crc && on.nonOriginal && !on.copyright);
     }
 
     void outputNames()

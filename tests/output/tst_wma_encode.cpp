@@ -1,6 +1,7 @@
 // WMA encoding with the real wm8eutil on generated track files: the files,
 // their tags read back with ffprobe, duplicate titles, the profile, failing
 // and missing encoders, cancel, parallel runs and the CLI.
+#include "output/FakeTool.h"
 #include "output/WmaEncode.h"
 #include "settings/modXML.h"
 #include "support/TestEnv.h"
@@ -16,7 +17,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
-
 
 using namespace sv;
 
@@ -77,21 +77,6 @@ class TestWmaEncode : public QObject {
         }
     }
 
-    // A program folder holding only a fake wm8eutil running the given script.
-    QString FakeEncoder(const QString& script)
-    {
-        const QString dir = env.root() + "/fakebin";
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        QFile f(dir + "/wm8eutil");
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\n" + script.toUtf8() + "\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        return dir;
-    }
-
     // Encodes and moves as the page does; the move's result.
     JobResult EncodeAndMove(WmaEncodeJob& job)
     {
@@ -140,10 +125,9 @@ private Q_SLOTS:
             const QJsonObject probe = svtest::Probe(file);
             QCOMPARE(probe["streams"].toArray().at(0).toObject()["codec_name"].toString(), "wmav2");
             const QJsonObject tags = probe["format"].toObject()["tags"].toObject();
-            QCOMPARE(tags["title"].toString(), hostile[k - 1]);
-            QCOMPARE(tags["artist"].toString(), "A " + hostile[k - 1]);
-            QCOMPARE(tags["copyright"].toString(), "C " + hostile[k - 1]);
-            QCOMPARE(tags["comment"].toString(), "D " + hostile[k - 1]);
+            QCOMPARE(QStringList({tags["title"].toString(), tags["artist"].toString(), tags["copyright"].toString(),
+                                  tags["comment"].toString()}),
+                     QStringList({hostile[k - 1], "A " + hostile[k - 1], "C " + hostile[k - 1], "D " + hostile[k - 1]}));
         }
         // A track without a name: the file is named after it, and has no title.
         const QJsonObject untitled = svtest::Probe(m_save + "/Track 5.wma")["format"].toObject()["tags"].toObject();
@@ -152,31 +136,6 @@ private Q_SLOTS:
         QCOMPARE(Hash(m_rec), before); // the tracks untouched, no work folder left
         QCOMPARE(progress.first().at(2).toString(), "Compressing " + hostile[0]);
         QCOMPARE(progress.last().at(0).toLongLong(), 5);
-    }
-
-    void profileSetsTheBitrate_data()
-    {
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<int>("kbps");
-        QTest::newRow("stored, high") << "192 kbps High Quality" << 192;
-        QTest::newRow("none stored") << "" << 64;
-    }
-
-    void profileSetsTheBitrate()
-    {
-        SV_REQUIRE_TOOL(svtest::HaveFfmpeg(), "ffprobe");
-        QFETCH(QString, profile);
-        QFETCH(int, kbps);
-        if (profile.isEmpty())
-            XMLDeleteSection("Encoding\\WMA", "");
-        else
-            QVERIFY(SetWmaProfile(profile));
-        MakeRecording({"One"}, 10.0);
-        WmaEncodeJob job({m_index, 0, {}, {}, 1});
-        QCOMPARE(EncodeAndMove(job).code, 0);
-        const QJsonObject format = svtest::Probe(m_save + "/One.wma")["format"].toObject();
-        const double rate = format["size"].toString().toDouble() * 8 / format["duration"].toString().toDouble();
-        QVERIFY2(std::abs(rate - kbps * 1000) <= kbps * 100, qPrintable(QString::number(rate)));
     }
 
     void failingEncoder_data()
@@ -204,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         MakeRecording({"One", "Two", "Three"}, 0.5);
         const QByteArray before = Hash(m_rec);
-        const QString bin = FakeEncoder(script);
+        const QString bin = svtest::fakeProgram(env.root() + "/fakebin", "wm8eutil", script.toUtf8());
         WmaEncodeJob job({m_index, 0, "128 kbps Normal Quality", bin, 1});
         const JobResult r = job.run();
         QCOMPARE(r.code, code);
@@ -275,9 +234,11 @@ private Q_SLOTS:
         MakeRecording({"Song", "Song", "AC/DC", "song", "E"}, 1.0);
         // The first track is the longest, so later ones finish before it.
         QVERIFY(WriteTrack(m_rec + "/Track 1.wav", 15.0));
+        QVERIFY(SetWmaProfile("32 kbps Very Low Quality")); // no profile given: the stored one
         WmaEncodeJob job({m_index, 0, {}, {}, 3});
         QSignalSpy done(&job, &WmaEncodeJob::trackFinished);
         QCOMPARE(EncodeAndMove(job).code, 0);
+        QVERIFY(job.tracks().at(0).commandLine.endsWith("-a_setting 32_44_2  -title \"Song\""));
         QCOMPARE(done.size(), 5);
         for (int i = 0; i < 5; ++i)
             QCOMPARE(done.at(i).at(0).toInt(), i + 1);

@@ -147,19 +147,19 @@ CueRead readCue(const QString& cuePath)
     r.result = burn_session_by_cue_file(s, path.data(), 0, nullptr, nullptr, &packs, 0);
     int count = 0;
     burn_track** tracks = burn_session_get_tracks(s, &count);
-    unsigned char* payload = nullptr;
-    int length = 0;
+    const auto cdText = [](auto get, auto* of, const char* key) {
+        unsigned char* payload = nullptr;
+        int length = 0;
+        get(of, 0, 0, const_cast<char*>(key), &payload, &length, 0);
+        return text(payload, length);
+    };
     for (int i = 0; i < count; ++i) {
         r.sectors << burn_track_get_sectors(tracks[i]);
-        burn_track_get_cdtext(tracks[i], 0, 0, const_cast<char*>("TITLE"), &payload, &length, 0);
-        r.titles << text(payload, length);
-        burn_track_get_cdtext(tracks[i], 0, 0, const_cast<char*>("PERFORMER"), &payload, &length, 0);
-        r.performers << text(payload, length);
+        r.titles << cdText(burn_track_get_cdtext, tracks[i], "TITLE");
+        r.performers << cdText(burn_track_get_cdtext, tracks[i], "PERFORMER");
     }
-    burn_session_get_cdtext(s, 0, 0, const_cast<char*>("TITLE"), &payload, &length, 0);
-    r.albumTitle = text(payload, length);
-    burn_session_get_cdtext(s, 0, 0, const_cast<char*>("PERFORMER"), &payload, &length, 0);
-    r.albumPerformer = text(payload, length);
+    r.albumTitle = cdText(burn_session_get_cdtext, s, "TITLE");
+    r.albumPerformer = cdText(burn_session_get_cdtext, s, "PERFORMER");
     burn_session_free(s);
     QDir::setCurrent(before);
     return r;
@@ -273,12 +273,9 @@ private Q_SLOTS:
 
         const CueRead read = readCue(cue);
         QVERIFY2(read.result > 0, "libburn accepts the sheet");
-        QCOMPARE(read.sectors.size(), 3);
-        QCOMPARE(read.titles[0], QByteArray("He said 'hi'"));
-        QCOMPARE(read.titles[1], QByteArray("Line one FILE '/etc/passwd' BINARY"));
-        QCOMPARE(read.titles[2], QByteArray("Caf\xe9 ? na\xefve second line"));
-        QCOMPARE(read.performers[0], QByteArray("$(rm -rf ~) `id`"));
-        QCOMPARE(read.performers[1], QByteArray("?mega & Sons"));
+        QCOMPARE(read.titles, QList<QByteArray>({"He said 'hi'", "Line one FILE '/etc/passwd' BINARY",
+                                                 "Caf\xe9 ? na\xefve second line"}));
+        QCOMPARE(read.performers.mid(0, 2), QList<QByteArray>({"$(rm -rf ~) `id`", "?mega & Sons"}));
         QCOMPARE(read.albumTitle, QByteArray("The 'Best' of; Caf\xe9 M\xfcller"));
         QCOMPARE(read.albumPerformer, QByteArray("Various Artists"));
     }
