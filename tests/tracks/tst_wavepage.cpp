@@ -142,12 +142,6 @@ private Q_SLOTS:
         QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
         QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
 
-        // The picture: the black centre line in a gap.
-        const QImage img = t.view()->grab().toImage();
-        const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
-        const int gx = int(t.view()->pixelX(2100));
-        const auto dark = [&](int y) { return qGray(img.pixel(gx, y)) < 60; };
-        QVERIFY(dark(cy - 1) || dark(cy) || dark(cy + 1));
         checkRuler(t.view(), t.p()->Wave().scale());
 
         // Scrolled to the end, the image ends a margin inside the viewport, the
@@ -294,9 +288,8 @@ private Q_SLOTS:
 
         // Out of range is refused; "45 seconds" reads as 45 and drops the 41 s track.
         bool stayed = false;
-        t.z.boxes.answer(sv::vbOK);  // 9.5
-        t.z.boxes.answer(sv::vbOK);  // 61
-        t.z.boxes.answer(sv::vbYes); // redetect
+        for (int answer : {sv::vbOK, sv::vbOK, sv::vbYes}) // 9.5, 61, redetect
+            t.z.boxes.answer(answer);
         OnModal([&stayed](QWidget* d) {
             const auto minTrack = [d](const char* text) {
                 sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QString::fromUtf8(text));
@@ -338,8 +331,7 @@ private Q_SLOTS:
         t.press("cmdWavePlay");
         QVERIFY(t.previewRuns());
         QCOMPARE(t.playAt(), 45);
-        QCOMPARE(slide->minimum(), 45);
-        QCOMPARE(slide->maximum(), 156);
+        QCOMPARE(QPoint(slide->minimum(), slide->maximum()), QPoint(45, 156));
         play->SetPlayPosition(100);
         t.tick();
         QCOMPARE(slide->value(), 100);
@@ -390,8 +382,8 @@ private Q_SLOTS:
         t.p()->WaveFormStep();
         QCOMPARE(started, 2);
         QCOMPARE(t.tracks().markers(), Detected);
-        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
-        QVERIFY(t.find("cmdWavePlay")->isEnabled() && t.find("picLoading")->isHidden());
+        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled() && t.find("cmdWavePlay")->isEnabled()
+                && t.find("picLoading")->isHidden());
         t.noneUnexpected();
 
         // Closing the window does end the work.
@@ -419,8 +411,7 @@ private Q_SLOTS:
         t.click(8500, Qt::RightButton);
         QCOMPARE(t.tracks().selected(), -1);
         QCOMPARE(t.playAt(), 170);
-        QCOMPARE(slide->maximum(), 486);
-        QCOMPARE(slide->value(), 170);
+        QCOMPARE(QPoint(slide->maximum(), slide->value()), QPoint(486, 170));
 
         // A slider dragged far out of view stops the preview, then plays there in view.
         t.p()->WaveSlide_Press();
