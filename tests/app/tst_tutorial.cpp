@@ -75,9 +75,6 @@ void TestTutorial::eachPageShowsItsTopic()
     Tutorial& t = s.t();
     QVERIFY(t.IsDocked());
     s.expectOpen(true, "Page1.htm");
-    // The pages keep their room to the panel's left.
-    QVERIFY(s.z.w->findChild<QWidget*>(QStringLiteral("stkPages"))->geometry().right()
-            < s.z.w->findChild<QFrame*>(QStringLiteral("panTutorial"))->x());
 
     const QList<QPair<QString, QString>> pages = {
         {"picConnect", "Page2.htm"},  {"picVolume", "Page3.htm"},      {"picRecordFrom", "Page4.htm"},
