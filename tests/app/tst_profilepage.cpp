@@ -77,7 +77,6 @@ class TestProfilePage : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void dialog();
-    void lastUsedBeyondListSelectsNothing();
     void noProfilesThenAdd();
     void editKeepsStoredPause();
     void deleteRenumbersAndSelects();
@@ -134,18 +133,6 @@ void TestProfilePage::dialog()
     QVERIFY(!boxes.unexpected());
 }
 
-// A stored choice beyond the list selects nothing (the shipped set copied at
-// the first start: the wizard's walk).
-void TestProfilePage::lastUsedBeyondListSelectsNothing()
-{
-    Wizard z;
-    z.noWelcomeDialog();
-    writeProfiles(z, 2, 9);
-    QVERIFY(z.start());
-    QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), -1);
-    QVERIFY(!child(z.w->picRecordFrom(), "cmdEditProfile")->isEnabled());
-}
-
 void TestProfilePage::noProfilesThenAdd()
 {
     Wizard z;
@@ -171,7 +158,6 @@ void TestProfilePage::noProfilesThenAdd()
     QCOMPARE(sv::XMLGetValue("Pause", "Profile0", z.profilesFile(), ""), QStringLiteral("45"));
     QVERIFY(z.w->cmdNext()->isEnabled());
 
-    // Cancelling the dialog adds nothing.
     OnModal([](QWidget* m) { click(m, "cmdCancel"); });
     click(rf, "AddProfile");
     QCOMPARE(rf->ProfileCount(), 1);
@@ -284,12 +270,19 @@ void TestProfilePage::diskSpaceLine()
     QVERIFY(!z.w->cmdNext()->isEnabled());
 }
 
-// A hand-edited or damaged profile is shown as invalid and Next stays off;
-// each row shows its own profile even when a name holds markup.
+// A stored choice beyond the list selects nothing; a hand-edited or damaged
+// profile is shown as invalid and Next stays off; each row shows its own
+// profile even when a name holds markup.
 void TestProfilePage::damagedProfileCannotBeRecorded()
 {
     Wizard z;
-    writeProfiles(z, 3, 1);
+    z.noWelcomeDialog();
+    writeProfiles(z, 3, 9);
+    QVERIFY(z.start());
+    QCOMPARE(z.w->picRecordFrom()->SelectedProfile(), -1);
+    QVERIFY(!child(z.w->picRecordFrom(), "cmdEditProfile")->isEnabled());
+    QVERIFY(sv::StoreLastUsed(z.profilesFile(), 1));
+    z.w.reset();
     QVERIFY(sv::XMLSetValue("-60", "RecordLength", "Profile1", z.profilesFile()));
     QVERIFY(sv::XMLSetValue("A</B", "ProfileName", "Profile0", z.profilesFile()));
     auto* rf = toProfilePage(z, -1, 0);

@@ -349,7 +349,6 @@ void walkToOutput(Wizard& z)
 void walkOutputs(Wizard& z)
 {
     QWidget* out = z.w->picOutput();
-    // The MP3 page shows the first track while open.
     choose(out, "optMP3");
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picMP3"));

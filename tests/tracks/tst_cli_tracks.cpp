@@ -94,12 +94,10 @@ private Q_SLOTS:
                      QList<int>({50, 6000, 120}));
             QVERIFY2(tracksOf(r.out) == tracks, qPrintable(options.join(' ') + ": " + tracksOf(r.out)));
         }
-        // The marker edges in seconds, to the millisecond.
         QStringList times;
         for (const QJsonValue& v : QJsonDocument::fromJson(cli({"detect", dir + "song.wav"}).out)["tracks"].toArray())
             times << QString("%1-%2").arg(v["startTime"].toDouble()).arg(v["endTime"].toDouble());
         QCOMPARE(times.join(' '), QString("0-40.04 69.98-110.04"));
-        // A detection message goes to stderr.
         const QString err = cli({"detect", dir + "song.wav", "--hiss", "300", "--method", "audio"}).err;
         QVERIFY2(err.contains("does not appear to have recorded any audio"), qPrintable(err));
     }

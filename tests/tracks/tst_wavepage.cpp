@@ -231,7 +231,6 @@ private Q_SLOTS:
         t.click(3000);
         QCOMPARE(t.tracks().markers(), (Markers{{0, 5000}, {5000, 2800}}));
 
-        // The delete icon of the selected marker (on its tab).
         t.click(1000);
         t.deleteTrack(0);
         QCOMPARE(t.tracks().markers(), (Markers{{5000, 2800}}));
@@ -258,7 +257,6 @@ private Q_SLOTS:
         t.box(0, TrackMsg::ResetTracks);
         reset(sv::vbYes, Markers{{15, Width - 135}});
         reset(sv::vbNo, Detected);
-        // The check box is stored at once.
         chk->click();
         QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
         reset(sv::vbNo, Detected);
@@ -333,7 +331,6 @@ private Q_SLOTS:
         QCOMPARE(slide->value(), 100);
         QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:55"));
         QCOMPARE(t.find("linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
-        // At PlayEnd everything stops.
         play->SetPlayPosition(156);
         t.tick();
         stopped();
