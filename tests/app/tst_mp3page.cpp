@@ -54,11 +54,6 @@ class TestMp3Page : public QObject {
         z.st().RecordingName = QStringLiteral("recording");
         return index;
     }
-    static QString FakeLame(Wizard& z, const QByteArray& body)
-    {
-        return fakeProgram(z.env.root() + QStringLiteral("/fakeprog/"), QStringLiteral("lame"),
-                           "for a; do out=$a; done\n" + body);
-    }
     static QString SaveFolder(Wizard& z)
     {
         const QString target = z.env.root() + QStringLiteral("/My Music");
@@ -182,7 +177,8 @@ void TestMp3Page::exitRefusedWhileCompressing()
     z.noWelcomeDialog();
     QVERIFY(z.start());
     MakeRecording(z, 2);
-    const QString fake = FakeLame(z, "echo '  1000/2000  ( 50%)| 0:01/ 0:02'\nsleep 1\necho mp3 > \"$out\"");
+    const QString fake = fakeProgram(z.env.root() + QStringLiteral("/fakeprog/"), QStringLiteral("lame"),
+                                     "for a; do out=$a; done\necho '  1000/2000  ( 50%)| 0:01/ 0:02'\nsleep 1\necho mp3 > \"$out\"");
     PathGuard path(fake + QStringLiteral(":/usr/bin:/bin"));
     z.w->show();
     z.w->picMP3()->LoadMP3Page();

@@ -19,9 +19,8 @@ QListWidget* list(QWidget* rf) { return child<QListWidget>(rf, "lstProfiles"); }
 void expectLastBox(const MsgBoxScript& b, const QString& title, const QString& text, int style)
 {
     QVERIFY(!b.shown.isEmpty());
-    QCOMPARE(b.last().title, title);
-    QCOMPARE(b.last().text, text);
-    QCOMPARE(b.last().style, style);
+    QCOMPARE(b.last().title + '|' + b.last().text + '|' + QString::number(b.last().style),
+             title + '|' + text + '|' + QString::number(style));
 }
 
 // The page with no profile to record: the note shown, Edit, Delete and Next off.
@@ -149,8 +148,7 @@ void TestProfilePage::noProfilesThenAdd()
     expectLastBox(z.boxes, sv::AppTitle, "Please select a recording profile before continuing.", sv::vbOKOnly);
 
     addProfile(rf, "Side A", "90", true, "Line one\nLine two");
-    QCOMPARE(rf->ProfileCount(), 1);
-    QCOMPARE(rf->SelectedProfile(), 0);
+    QCOMPARE(QPoint(rf->ProfileCount(), rf->SelectedProfile()), QPoint(1, 0));
     QVERIFY(child(rf, "picNoProfiles")->isHidden());
     QCOMPARE(text(rf, "lblProfileSettings"), QStringLiteral("Records for 90 minutes with a pause at 45 minutes."));
     QCOMPARE(text(rf, "lblProfileDescription"), QStringLiteral("Line one\nLine two"));
@@ -264,8 +262,7 @@ void TestProfilePage::diskSpaceLine()
     rf->lstProfiles_Click();
     QVERIFY(!z.w->cmdNext()->isEnabled());
     addProfile(rf, "Side B", "45");
-    QCOMPARE(rf->ProfileCount(), 2);
-    QCOMPARE(rf->SelectedProfile(), 1);
+    QCOMPARE(QPoint(rf->ProfileCount(), rf->SelectedProfile()), QPoint(2, 1));
     QVERIFY(text(rf, "lblHardDisk").startsWith("Not enough. ("));
     QVERIFY(!z.w->cmdNext()->isEnabled());
 }

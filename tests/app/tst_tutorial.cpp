@@ -45,8 +45,7 @@ struct Started {
     void closeByUser()
     {
         sv::test::Find<QToolButton>(z.w.get(), "cmdCloseTutorial")->click();
-        QVERIFY(!t().IsOpen());
-        QVERIFY(t().timHelp.isActive());
+        QVERIFY(!t().IsOpen() && t().timHelp.isActive());
         QTRY_VERIFY_WITH_TIMEOUT(!t().timHelp.isActive(), 3000);
     }
 };
@@ -100,8 +99,7 @@ void TestTutorial::closingAsksToTurnOff()
     Started s;
     s.z.st().WritingAudioCD = true;
     s.closeByUser();
-    QVERIFY(s.z.boxes.shown.isEmpty());
-    QVERIFY(s.z.st().TutorialOn);
+    QVERIFY(s.z.boxes.shown.isEmpty() && s.z.st().TutorialOn);
     s.z.st().WritingAudioCD = false;
     s.z.next();
     s.z.back();
@@ -229,8 +227,7 @@ void TestTutorial::helpButton()
     QCOMPARE(opened.size(), 1);
     auto* window = z.w->tutorial().Help().windowFor(sv::HelpWindowMain);
     QVERIFY(window && window->isVisible());
-    QVERIFY(!window->browser()->currentTopic().isEmpty());
-    QVERIFY(!window->browser()->toPlainText().trimmed().isEmpty());
+    QVERIFY(!window->browser()->currentTopic().isEmpty() && !window->browser()->toPlainText().trimmed().isEmpty());
     QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 

@@ -184,7 +184,6 @@ void TestWmaPage::exitWhileAndAfterCompressing()
     z->boxes.answer(sv::vbOK);
     QVERIFY(!z->w->close());
     QCOMPARE(z->boxes.last().title, QStringLiteral("Compressing"));
-    QVERIFY(z->w->isVisible());
 
     QTRY_VERIFY_WITH_TIMEOUT(!z->st().Compressing, 20000);
     QVERIFY(!Find<QWidget>(z->w->picWMACompress(), "picWMACompressError")->isHidden());
@@ -211,7 +210,6 @@ void TestWmaPage::realEncoder()
     OpenPage();
     const bool wasDefault = z->w->cmdNext()->isDefault();
     Compress();
-    QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
     QTRY_COMPARE_WITH_TIMEOUT(z->page(), QStringLiteral("picFinish"), 60000);
     QVERIFY(!z->st().Compressing);
 

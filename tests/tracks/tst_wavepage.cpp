@@ -138,9 +138,8 @@ private Q_SLOTS:
             QVERIFY2(t.find(name)->isEnabled(), name);
         // The last marker made is selected, and the preview range is its track.
         QCOMPARE(t.tracks().selected(), 1);
-        QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 2"));
-        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
-        QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
+        QCOMPARE(t.text("lblWaveTrackName") + ' ' + t.text("lblWaveTrackStart") + ' ' + t.text("lblWaveTrackLength"),
+                 QStringLiteral("Track 2 0:45/2:36 1:51"));
 
         checkRuler(t.view(), t.p()->Wave().scale());
 
@@ -339,8 +338,7 @@ private Q_SLOTS:
         // The whole recording (a left click on empty space): 486 whole seconds,
         // but the file ends at 485.6 s and the player stops there by itself.
         t.click(8500);
-        QCOMPARE(t.text("lblWaveTrackName"), sv::EntireRecordingName);
-        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/8:06"));
+        QCOMPARE(t.text("lblWaveTrackName") + ' ' + t.text("lblWaveTrackStart"), sv::EntireRecordingName + " 0:00/8:06");
         t.press("cmdWavePlay");
         QCOMPARE(t.playAt(), 0);
         play->SetPlayPosition(486);
@@ -447,7 +445,6 @@ private Q_SLOTS:
         QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
         QVERIFY(!t.p()->HasTracks() && !t.previewRuns());
         QCOMPARE(t.play()->GetPlayLength(), 0.0);
-        QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
         QVERIFY(!t.z.w->cmdNext()->isEnabled());
         QVERIFY(QFile::remove(t.wav) && writeSegments(t.wav, {{50, 9000}}, Rate));
         t.p()->WaveFormStep();
