@@ -22,9 +22,7 @@ void expectBox(const MsgBoxScript& b, int index, const QString& title, const QSt
 {
     QVERIFY2(b.shown.size() > index, qPrintable(QStringLiteral("no box %1").arg(index)));
     const sv::MsgBoxShown& s = b.shown.at(index);
-    QCOMPARE(s.title, title);
-    QCOMPARE(s.text, text);
-    QCOMPARE(s.style, style);
+    QCOMPARE(s.title + '|' + s.text + '|' + QString::number(s.style), title + '|' + text + '|' + QString::number(style));
 }
 
 void expectPage(Wizard& z, const char* page, bool nextOn)
@@ -50,7 +48,6 @@ class TestWizard : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void firstAndSecondStart();
-    void deferredStepRunsOnItsOwn();
     void secondInstance();
     void startupSettings();
     void noSoundcard();
@@ -67,7 +64,6 @@ void TestWizard::firstAndSecondStart()
     QVERIFY(z.start(false));
     QVERIFY(QFile::exists(z.settingsFile()));
     expectPage(z, "picWelcome", false);
-    QVERIFY(!z.w->cmdBack()->isEnabled());
 
     // The welcome dialog's last page closes it (its tutorial choice: the tutorial's test).
     QString last;
@@ -83,17 +79,7 @@ void TestWizard::firstAndSecondStart()
     QCOMPARE(last, QStringLiteral("picFinished &Close"));
     QCOMPARE(z.get("Messages\\Startup", "IsFirstRun"), QStringLiteral("1"));
     QVERIFY(z.w->cmdNext()->isEnabled());
-    QVERIFY(!z.boxes.unexpected());
-}
-
-void TestWizard::deferredStepRunsOnItsOwn()
-{
-    Wizard z;
-    z.noWelcomeDialog();
-    QVERIFY(z.start(false));
-    QVERIFY(!z.w->cmdNext()->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(z.w->cmdNext()->isEnabled(), 3000);
-    QVERIFY(!z.w->timWaitSec.isActive());
+    QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
 }
 
 void TestWizard::secondInstance()
@@ -111,8 +97,8 @@ void TestWizard::secondInstance()
     QVERIFY(sv::AcquireSingleInstance());
 }
 
-// The stored settings reach the state and the pages; the start clears an
-// old CD failure report.
+// The stored settings reach the state and the pages; the deferred step of the
+// start runs on its own and clears an old CD failure report.
 void TestWizard::startupSettings()
 {
     Wizard z;
@@ -123,10 +109,11 @@ void TestWizard::startupSettings()
     z.set("Advanced\\Waveform", "MinTrackSpacing", "40");
     z.set("WaveformOptions", "AutoSplit", "0");
     z.set("", "FinishAction", "4");
-    QFile fail(z.env.dataFolder() + "cd_fail.txt");
-    QVERIFY(fail.open(QIODevice::WriteOnly));
-    fail.close();
-    QVERIFY(z.start());
+    QVERIFY(QFile(z.env.dataFolder() + "cd_fail.txt").open(QIODevice::WriteOnly));
+    QVERIFY(z.start(false));
+    QVERIFY(!z.w->cmdNext()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(z.w->cmdNext()->isEnabled(), 3000);
+    QVERIFY(!z.w->timWaitSec.isActive());
     QCOMPARE(z.st().RecordDirectory, rec + "/");
     QCOMPARE(z.st().MinTrackSpacing, 40);
     QVERIFY(!child<QCheckBox>(z.w->picWaveform(), "chkAutoSplit")->isChecked());
@@ -235,8 +222,7 @@ void TestWizard::soundcardTrouble()
     QCOMPARE(z.boxes.last().title, QStringLiteral("Cannot connect to sound card"));
     QVERIFY(z.boxes.last().text.startsWith(
         "Sonivault cannot connect to the sound card, and cannot continue.\r\nError Information 75  "));
-    QCOMPARE(z.boxes.last().style, int(sv::vbCritical));
-    QVERIFY(z.boxes.last().plain);
+    QVERIFY(z.boxes.last().style == sv::vbCritical && z.boxes.last().plain);
     QVERIFY(!timerOn(z.w->picVolume(), "timDoVolume")); // the steps after the failure were skipped
     QVERIFY(z.w->isVisible());
 }
@@ -248,7 +234,6 @@ void walkToProfiles(Wizard& z)
     auto* rec = z.st().Record();
     const QString volset = z.st().RecordDirectory + "volset.wav";
     z.next();
-    QVERIFY(z.w->cmdBack()->isEnabled());
     z.back();
     expectPage(z, "picWelcome", true);
     QVERIFY(!z.w->cmdBack()->isEnabled());
@@ -261,8 +246,7 @@ void walkToProfiles(Wizard& z)
     QVERIFY(rec->IsCapturing() && timerOn(z.w->picVolume(), "timDoVolume"));
     z.back();
     QCOMPARE(z.page(), QStringLiteral("picConnect"));
-    QVERIFY(!rec->IsCapturing());
-    QVERIFY(!QFile::exists(volset));
+    QVERIFY(!rec->IsCapturing() && !QFile::exists(volset));
     z.next();
 
     // 3 -> 4: warned once about the volume.
@@ -277,10 +261,8 @@ void walkToProfiles(Wizard& z)
     z.next();
     QCOMPARE(z.boxes.shown.size(), 1);
     QCOMPARE(z.page(), QStringLiteral("picRecordFrom"));
-    QVERIFY(!rec->IsCapturing());
-    QVERIFY(!QFile::exists(volset));
+    QVERIFY(!rec->IsCapturing() && !QFile::exists(volset));
     auto* rf = z.w->picRecordFrom();
-    QVERIFY(rf->ProfileCount() > 0); // the shipped set
     z.back();
     expectPage(z, "picVolume", true);
     QVERIFY(rec->IsCapturing());
@@ -300,7 +282,6 @@ void walkRecordAndWaveform(Wizard& z)
     QCOMPARE(text(rp, "lblRecStatus"),
              QStringLiteral("You are now ready to record. If necessary, rewind your cassette tape. Click Record above "
                             "and press the Play button on your player."));
-    QVERIFY(text(rp, "mblRecorded").isEmpty());
     QVERIFY(timerOn(rp, "timRecordGraph"));
     // 5 -> 4 forgets the recording
     z.st().HasRecorded = true;
@@ -313,7 +294,6 @@ void walkRecordAndWaveform(Wizard& z)
     QVERIFY(QFile::exists(z.st().RecordDirectory + "recording.wav"));
     z.next();
     expectPage(z, "picWaveform", true);
-    QVERIFY(z.w->cmdBack()->isEnabled());
     QVERIFY(!timerOn(rp, "timRecordGraph"));
 
     // 6 -> 5 asks; No stays (Yes is the waveform page's own test, and 8 -> 5 below).
@@ -338,7 +318,6 @@ void walkToOutput(Wizard& z)
     QCOMPARE(z.page(), QStringLiteral("picWaveform"));
     z.boxes.answer(sv::vbYes);
     z.w->picWaveform()->cmdResetTracks_Click();
-    QCOMPARE(z.boxes.last().title, QStringLiteral("Reset Tracks"));
     z.boxes.answer(sv::vbNo);
     z.next();
     expectBox(z.boxes, 2, "Confirm",
@@ -356,7 +335,6 @@ void walkToOutput(Wizard& z)
     z.back();
     expectBox(z.boxes, 4, "Confirm", LoseText, YesNoQuestionNo);
     expectPage(z, "picRecord", false);
-    QVERIFY(text(z.w->picRecord(), "mblRecorded").isEmpty());
     QVERIFY(timerOn(z.w->picRecord(), "timRecordGraph"));
     recordBriefly(z);
     z.next();
@@ -369,9 +347,7 @@ void walkToOutput(Wizard& z)
 // (Back from a compression page: the encoder pages' tests).
 void walkOutputs(Wizard& z)
 {
-    auto* next = z.w->cmdNext();
     QWidget* out = z.w->picOutput();
-    // The MP3 page shows the first track while open.
     choose(out, "optMP3");
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picMP3"));
@@ -389,7 +365,7 @@ void walkOutputs(Wizard& z)
     z.next();
     z.next();
     QCOMPARE(z.page(), QStringLiteral("picFinish"));
-    QCOMPARE(next->text(), QStringLiteral("&Finish"));
+    QCOMPARE(z.w->cmdNext()->text(), QStringLiteral("&Finish"));
     QVERIFY(!z.w->cmdBack()->isEnabled());
 }
 } // namespace
@@ -408,8 +384,6 @@ void TestWizard::walkForwardAndBack()
             return;
     }
     auto* rf = z.w->picRecordFrom();
-    auto* rp = z.w->picRecord();
-
     // 13 -> 3: a new recording with the same profile.
     const int profile = rf->SelectedProfile();
     z.st().HasRecorded = true;
@@ -420,8 +394,8 @@ void TestWizard::walkForwardAndBack()
     QVERIFY(z.w->cmdBack()->isEnabled() && z.w->cmdCancel()->isEnabled());
     QVERIFY(!z.st().HasRecorded);
     QVERIFY(!QFile::exists(z.st().RecordDirectory + "recording.wav"));
-    QCOMPARE(text(rp, "mblRecorded"), QStringLiteral("00:00"));
-    QCOMPARE(text(rp, "lblRecStatus"), QStringLiteral("Sonivault is ready to start. Press record to begin."));
+    QCOMPARE(text(z.w->picRecord(), "mblRecorded"), QStringLiteral("00:00"));
+    QCOMPARE(text(z.w->picRecord(), "lblRecStatus"), QStringLiteral("Sonivault is ready to start. Press record to begin."));
     QVERIFY(!z.w->picWaveform()->HasTracks());
     QCOMPARE(sv::XMLGetValue("LastUsed", "", z.profilesFile(), ""), QString::number(profile));
     z.next(); // the volume warning was given already
@@ -445,9 +419,7 @@ void TestWizard::exitWithRecording()
     QVERIFY(z.start());
     const QString wav = z.st().RecordDirectory + "recording.wav";
     z.st().RecordingPath = wav;
-    QFile f(wav);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
+    QVERIFY(QFile(wav).open(QIODevice::WriteOnly));
     z.w->ShowPage(z.w->picWaveform());
     z.st().HasRecorded = true;
     z.boxes.answer(sv::vbNo);

@@ -38,10 +38,9 @@ class TestWmaPage : public QObject {
         QVERIFY(QDir().mkpath(m_save));
         m_index = m_rec + QStringLiteral("recording.xml");
         QVERIFY(sv::XMLSetValue(QString::number(count), QStringLiteral("Tracks"), QString(), m_index));
-        WavSpec fmt;
         for (int k = 1; k <= count; ++k) {
             const QString wav = m_rec + QStringLiteral("Track %1.wav").arg(k);
-            QVERIFY(writeWav(wav, fmt, seconds * 44100, [k](std::int64_t i, int c) {
+            QVERIFY(writeWav(wav, {}, seconds * 44100, [k](std::int64_t i, int c) {
                 return int(8000 * std::sin(double(i) * (0.05 + 0.01 * k + 0.003 * c)));
             }));
             const QString s = QStringLiteral("Track%1").arg(k);
@@ -54,7 +53,6 @@ class TestWmaPage : public QObject {
         z->st().Session.splitDone(count);
         z->w->picWMA()->SetTrackCount(count);
     }
-    // From the output page with WMA chosen to the WMA page.
     void OpenPage()
     {
         z->w->ShowPage(z->w->picOutput());
@@ -69,13 +67,11 @@ class TestWmaPage : public QObject {
     {
         return sv::XMLGetValue(key, QStringLiteral("Track%1").arg(k), m_index, QStringLiteral("(none)"));
     }
-    // Next on the WMA page with the save box set to m_save.
     void Compress()
     {
         Find<QComboBox>(z->w->picWMA(), "cboWMASave")->setEditText(m_save);
         z->next();
     }
-    bool ErrorShown() { return !Find<QWidget>(z->w->picWMACompress(), "picWMACompressError")->isHidden(); }
 
 private Q_SLOTS:
     void init()
@@ -182,22 +178,18 @@ void TestWmaPage::exitWhileAndAfterCompressing()
     OpenPage();
     Compress();
     QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
-    QVERIFY(z->st().Compressing);
-    QVERIFY(!z->w->cmdBack()->isEnabled());
+    QVERIFY(z->st().Compressing && !z->w->cmdBack()->isEnabled());
     QCOMPARE(Find<QProgressBar>(z->w->picWMACompress(), "barWMATotal")->maximum(), 2);
 
-    // While it runs the window stays.
     z->boxes.answer(sv::vbOK);
     QVERIFY(!z->w->close());
     QCOMPARE(z->boxes.last().title, QStringLiteral("Compressing"));
-    QVERIFY(z->w->isVisible());
 
     QTRY_VERIFY_WITH_TIMEOUT(!z->st().Compressing, 20000);
-    QVERIFY(ErrorShown());
+    QVERIFY(!Find<QWidget>(z->w->picWMACompress(), "picWMACompressError")->isHidden());
     QCOMPARE(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressError")->text(),
              QStringLiteral("Compressing the file failed: the disk is on fire  In wm8eutil"));
-    QVERIFY(!z->w->cmdNext()->isEnabled());
-    QVERIFY(z->w->cmdBack()->isEnabled());
+    QVERIFY(!z->w->cmdNext()->isEnabled() && z->w->cmdBack()->isEnabled());
     QVERIFY(Find<QLabel>(z->w->picWMACompress(), "lblWMACompressIntro")->text().startsWith(
         QStringLiteral("The WMA files could not be made.")));
     QCOMPARE(QDir(m_save).entryList(QDir::Files), QStringList());
@@ -218,7 +210,6 @@ void TestWmaPage::realEncoder()
     OpenPage();
     const bool wasDefault = z->w->cmdNext()->isDefault();
     Compress();
-    QCOMPARE(z->page(), QStringLiteral("picWMACompress"));
     QTRY_COMPARE_WITH_TIMEOUT(z->page(), QStringLiteral("picFinish"), 60000);
     QVERIFY(!z->st().Compressing);
 

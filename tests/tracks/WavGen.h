@@ -101,8 +101,7 @@ inline bool writeSegments(const QString& path, const std::vector<Segment>& segs,
     std::int64_t total = 0;
     for (const Segment& s : segs)
         ends.push_back(total += std::int64_t(s.seconds * rate + 0.5));
-    WavSpec fmt;
-    fmt.rate = rate;
+    const WavSpec fmt{.rate = rate};
     std::size_t i = 0;
     return writeWav(path, fmt, total, [&](std::int64_t k, int) {
         while (i + 1 < ends.size() && k >= ends[i])

@@ -44,8 +44,7 @@ private Q_SLOTS:
         struct Row { Markers before, after; };
         const Row rows[] = {
             {{}, {{100, 1500}}},                                    // empty list starts at 100
-            {{{100, 27900}}, {{100, 27900}, {28050, 1500}}},        // after the last, 2 x spacing
-            {{{100, 28250}}, {{100, 28250}, {28400, 1500}}},        // exactly fits
+            {{{100, 28250}}, {{100, 28250}, {28400, 1500}}},        // after the last, 2 x spacing: exactly fits
             {{{100, 28900}}, {{100, 28900}}},                       // last ends at 29000: no room
         };
         for (const Row& r : rows) {
@@ -82,7 +81,6 @@ private Q_SLOTS:
             {{{1000, 5000}}, 0, 1000, vbYes, {{2000, 4000}}, trim},          // 20 s in, Yes trims the left
             {{{1000, 5000}}, 0, 1000, vbNo, {{1000, 5000}}, trim},           // No keeps it
             {{{1000, 5000}}, 0, 4000, vbYes, {{1000, 4000}}, trim},          // short right part trimmed
-            {{{1000, 5000}}, 0, 2000, 0, {{1000, 2000}, {3000, 3000}}, -1},  // both parts long enough
             {{{1000, 3500}}, 0, 1750, 0, {{1000, 1750}, {2750, 1750}}, -1},  // exactly the minimum
             {{{100, 2000}, {3000, 5000}, {9000, 2000}}, 1, 2500, 0,          // later ones move up
              {{100, 2000}, {3000, 2500}, {5500, 2500}, {9000, 2000}}, -1},
@@ -90,7 +88,6 @@ private Q_SLOTS:
         for (const Row& r : rows) {
             TrackList t = makeList(r.before);
             t.toggleSplitMode();
-            QCOMPARE(t.instruction(), WaveDo::Split);
             Asker a;
             a.answers = {r.answer};
             // The split happens on a real left release on the track.
@@ -186,8 +183,7 @@ private Q_SLOTS:
         QVERIFY(!t.resizeLeft(1, 2501));          // would leave 1499
         QVERIFY(t.resizeLeft(1, -10000));         // stops at the previous track
         QCOMPARE(t.markers()[1], (TrackMarker{2100, 7900}));
-        QCOMPARE(t.range().start, 42);            // 2100 / 50
-        QCOMPARE(t.range().end, 200);
+        QCOMPARE(QPoint(t.range().start, t.range().end), QPoint(42, 200)); // 2100 / 50
 
         TrackList one = makeList({{100, 2000}});
         QVERIFY(!one.resizeLeft(0, -100));        // left edge would reach 0

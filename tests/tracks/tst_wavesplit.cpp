@@ -20,6 +20,7 @@ class TestWaveSplit : public QObject {
     QString dir;
 
     QString path(const QString& name) const { return dir + name; }
+    QString folder(const QString& name) const { return QDir().mkpath(dir + name) ? dir + name : QString(); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -41,8 +42,7 @@ private Q_SLOTS:
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(rec, h), WaveStatus::Ok);
 
-        const QString out = dir + "out1/";
-        QDir().mkpath(out);
+        const QString out = folder("out1/");
         QVERIFY(writeFile(out + "Track 1.wav", QByteArray(100000, 'q'))); // an older, longer take is replaced
         const QVector<SplitItem> tracks{{0, 2}, {1, 3}, {4, 0}, {3, 9}, {7, 2}};
         int calls = 0;
@@ -70,8 +70,7 @@ private Q_SLOTS:
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(path("c.wav"), h), WaveStatus::Ok);
 
-        const QString out = dir + "out3/";
-        QDir().mkpath(out);
+        const QString out = folder("out3/");
         SplitResult r = SplitAllTracks(h, {{0, 2}, {2, 2}}, out, 100, [](const SplitProgressInfo& p) {
             return !(p.track == 2 && p.bytesDone >= 200);
         });
@@ -101,8 +100,7 @@ private Q_SLOTS:
         QCOMPARE(FrameAtUnits(1, 3, 2), std::int64_t(2));         // 1.5 rounds up
         QCOMPARE(FrameAtUnits(std::int64_t(1) << 62, 44100, 20), std::int64_t(-1));
 
-        const QString out = dir + "exact/";
-        QDir().mkpath(out);
+        const QString out = folder("exact/");
         const SplitResult r = SplitAllSpans(h, spans, out, 999);
         QCOMPARE(r.status, WaveStatus::Ok);
         QByteArray joined;
@@ -119,8 +117,7 @@ private Q_SLOTS:
         QVERIFY(writeWav(path("l.wav"), WavSpec{.rate = 100}, 300, {}));
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(path("l.wav"), h), WaveStatus::Ok);
-        const QString out = dir + "links/";
-        QDir().mkpath(out);
+        const QString out = folder("links/");
         QVERIFY(writeFile(path("victim"), "precious") && QFile::link(path("victim"), out + "Track 1.wav.part"));
         const SplitResult r = SplitAllTracks(h, {{0, 1}}, out, 1000);
         QCOMPARE(r.status, WaveStatus::CreateFailed);
@@ -136,8 +133,7 @@ private Q_SLOTS:
         WaveHeader h;
         QCOMPARE(ReadWaveHeader(path("o.wav"), h), WaveStatus::Ok);
         h.Frames = std::int64_t(1) << 40;
-        const QString out = dir + "huge/";
-        QDir().mkpath(out);
+        const QString out = folder("huge/");
         // 4 GiB of audio: one frame more than a header can hold.
         const std::int64_t maxFrames = (0xFFFFFFFFLL - 36) / 4;
         SplitResult r = SplitAllSpans(h, QVector<FrameSpan>{{0, maxFrames + 1}}, out, 1000);
