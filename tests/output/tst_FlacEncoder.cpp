@@ -53,60 +53,48 @@ class TestFlacEncoder : public QObject {
         }
     }
 
-    // The reference decoder agrees (flac -t checks every frame and the MD5).
-    static void flacToolAccepts(const QStringList& outputs)
+private Q_SLOTS:
+    // Two workers, five tracks of every format we take, one of them empty;
+    // progress per track and in total; the level reaches the encoder.
+    void levelsDecodeExactly()
     {
+        QHash<int, qint64> sizeAt;
+        QStringList outputs;
+        for (int level : {0, 8}) {
+            const QString f = newFolder("levels");
+            const auto tracks = tracksOf(makeRecording(f, {{2, 16, 3 * 44100 + 17, "One"}, {1, 16, 44100, "Two"},
+                                                           {2, 8, 2 * 44100, "Three"}, {1, 8, 22050 + 3, "Four"},
+                                                           {2, 16, 0, "Empty"}}));
+            FlacJob job(tracks, f + "/out", {level, 2});
+            QCOMPARE(job.workerCount(), 2);
+            QSignalSpy done(&job, &Job::finished);
+            QSignalSpy total(&job, &Job::progress);
+            QSignalSpy perTrack(&job, &FlacJob::trackProgress);
+            QSignalSpy finished(&job, &FlacJob::trackFinished);
+            job.start();
+            QVERIFY(done.wait(60000));
+            QVERIFY2(job.result().ok(), qPrintable(FlacResultText(job.result())));
+            QCOMPARE(job.outputFiles().first(), f + "/out/One.flac");
+            compareAudio(job.outputFiles(), tracks);
+            QCOMPARE(folderEntries(f + "/out"), QStringList({"Empty.flac", "Four.flac", "One.flac", "Three.flac", "Two.flac"}));
+            QCOMPARE(finished.size(), 5);
+            const qint64 frames = 6 * 44100 + 17 + 22050 + 3;
+            QCOMPARE(total.last().mid(0, 2), QVariantList({frames, frames}));
+            QHash<int, qint64> last;
+            for (const auto& s : perTrack) {
+                QVERIFY(s.at(1).toLongLong() >= last.value(s.at(0).toInt()));
+                last[s.at(0).toInt()] = s.at(1).toLongLong();
+            }
+            QCOMPARE(last.value(1), qint64(3 * 44100 + 17));
+            QCOMPARE(last.value(3), qint64(2 * 44100));
+            sizeAt[level] = QFileInfo(job.outputFiles()[0]).size();
+            outputs << job.outputFiles();
+        }
+        QVERIFY(sizeAt.value(8) < sizeAt.value(0)); // 8 packs the same audio smaller than 0
+        // The reference decoder agrees (flac -t checks every frame and the MD5).
         SV_REQUIRE_TOOL(hasTool("flac"), "flac");
         for (const QString& out : outputs)
             QVERIFY2(!runTool("flac", {"-t", "-s", out}).isNull(), qPrintable(out));
-    }
-
-private Q_SLOTS:
-    void levelsDecodeExactly_data()
-    {
-        QTest::addColumn<int>("level");
-        QTest::newRow("0") << 0;
-        QTest::newRow("8") << 8;
-    }
-
-    // Two workers, five tracks of every format we take, one of them empty;
-    // progress per track and in total.
-    void levelsDecodeExactly()
-    {
-        QFETCH(int, level);
-        const QString f = newFolder("levels");
-        const auto tracks = tracksOf(makeRecording(f, {{2, 16, 3 * 44100 + 17, "One"}, {1, 16, 44100, "Two"},
-                                                       {2, 8, 2 * 44100, "Three"}, {1, 8, 22050 + 3, "Four"},
-                                                       {2, 16, 0, "Empty"}}));
-        FlacJob job(tracks, f + "/out", {level, 2});
-        QCOMPARE(job.workerCount(), 2);
-        QSignalSpy done(&job, &Job::finished);
-        QSignalSpy total(&job, &Job::progress);
-        QSignalSpy perTrack(&job, &FlacJob::trackProgress);
-        QSignalSpy finished(&job, &FlacJob::trackFinished);
-        job.start();
-        QVERIFY(done.wait(60000));
-        QVERIFY2(job.result().ok(), qPrintable(FlacResultText(job.result())));
-        QCOMPARE(job.outputFiles().first(), f + "/out/One.flac");
-        compareAudio(job.outputFiles(), tracks);
-        QCOMPARE(folderEntries(f + "/out"), QStringList({"Empty.flac", "Four.flac", "One.flac", "Three.flac", "Two.flac"}));
-        QCOMPARE(finished.size(), 5);
-        const qint64 frames = 6 * 44100 + 17 + 22050 + 3;
-        QCOMPARE(total.last().mid(0, 2), QVariantList({frames, frames}));
-        QHash<int, qint64> last;
-        for (const auto& s : perTrack) {
-            QVERIFY(s.at(1).toLongLong() >= last.value(s.at(0).toInt()));
-            last[s.at(0).toInt()] = s.at(1).toLongLong();
-        }
-        QCOMPARE(last.value(1), qint64(3 * 44100 + 17));
-        QCOMPARE(last.value(3), qint64(2 * 44100));
-        // The level reaches the encoder: 8 packs the same audio smaller than 0.
-        static QHash<int, qint64> sizeAt;
-        sizeAt[level] = QFileInfo(job.outputFiles()[0]).size();
-        if (level == 8)
-            QVERIFY(sizeAt.value(8) < sizeAt.value(0));
-
-        flacToolAccepts(job.outputFiles());
     }
 
     // Every field as typed, however hostile, in the index's key names; the
@@ -164,27 +152,18 @@ private Q_SLOTS:
                                                      "DATE=" + year, "GENRE=Other", "TRACKNUMBER=1", "TRACKTOTAL=1"}));
     }
 
-    void fileNames_data()
-    {
-        QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QStringList>("taken");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("duplicates") << QStringList{"Song", "Song", "song", "Other", "Song"} << QStringList{}
-                                    << QStringList{"Song.flac", "Song (2).flac", "song (3).flac", "Other.flac", "Song (4).flac"};
-        QTest::newRow("existing files") << QStringList{"A", "A"} << QStringList{"A.flac", "A (2).flac"}
-                                        << QStringList{"A (3).flac", "A (4).flac"};
-        QTest::newRow("unusable") << QStringList{"", "   ", "..", "/?*", "AC/DC: Live?", "a.flac"} << QStringList{}
-                                  << QStringList{"Track 1.flac", "Track 2.flac", "Track 3.flac", "Track 4.flac",
-                                                 "ACDC Live.flac", "a.flac.flac"};
-        QTest::newRow("cleaned clash") << QStringList{"a/b", "ab"} << QStringList{} << QStringList{"ab.flac", "ab (2).flac"};
-    }
-
     void fileNames()
     {
-        QFETCH(QStringList, titles);
-        QFETCH(QStringList, taken);
-        QFETCH(QStringList, names);
-        QCOMPARE(FlacFileNames(titles, [&](const QString& n) { return taken.contains(n); }), names);
+        const auto names = [](const QStringList& titles, const QStringList& taken = {}) {
+            return FlacFileNames(titles, [&](const QString& n) { return taken.contains(n); });
+        };
+        QCOMPARE(names({"Song", "Song", "song", "Other", "Song"}),
+                 QStringList({"Song.flac", "Song (2).flac", "song (3).flac", "Other.flac", "Song (4).flac"}));
+        QCOMPARE(names({"A", "A"}, {"A.flac", "A (2).flac"}), QStringList({"A (3).flac", "A (4).flac"}));
+        QCOMPARE(names({"", "   ", "..", "/?*", "AC/DC: Live?", "a.flac"}),
+                 QStringList({"Track 1.flac", "Track 2.flac", "Track 3.flac", "Track 4.flac", "ACDC Live.flac",
+                              "a.flac.flac"}));
+        QCOMPARE(names({"a/b", "ab"}), QStringList({"ab.flac", "ab (2).flac"}));
     }
 
     // A file already in the save folder is never replaced; a link where the

@@ -312,7 +312,6 @@ private Q_SLOTS:
                 else
                     QCOMPARE(Md5(out + n), sums[n]);
             }
-            QCOMPARE(ReadTags(ReadAll(out + "Same Song (3).mp3")).frames.value("TRCK", "4"), "4");
         }
     }
 
@@ -405,10 +404,6 @@ private Q_SLOTS:
         const QByteArray f = ReadAll(out + "AB.mp3");
         QVERIFY(ReadTags(f).v1 && !ReadTags(f).v2);
         QVERIFY(SecondFrame(f, 0).bitrate == 64 && SecondFrame(f, 0).mode == 3);
-
-        p.start(QCoreApplication::applicationDirPath() + "/sonivault-cli", {"encode", "mp3", index});
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 2);
     }
 };
 

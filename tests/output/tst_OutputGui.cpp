@@ -72,8 +72,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("after"); // per track: n new, o old, - none
         const int one = vbYesNoCancel + vbQuestion, many = vbYesNoAllCancel + vbQuestion;
-        QTest::newRow("one, yes") << QList<int>{2} << QList<int>{vbYes} << QList<int>{one} << "" << "nnn";
-        QTest::newRow("one, no") << QList<int>{2} << QList<int>{vbNo} << QList<int>{one} << "" << "non";
         QTest::newRow("one, cancel") << QList<int>{2} << QList<int>{vbCancel} << QList<int>{one} << kMoveCanceled
                                      << "-o-";
         QTest::newRow("yes to all") << QList<int>{1, 2, 3} << QList<int>{vbYesToAll} << QList<int>{many} << ""

@@ -259,11 +259,9 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
                  m_save + "/First.wma\n" + m_save + "/Second.wma\n" + m_save + "/First (2).wma\n");
         QCOMPARE(Tree(m_rec), QStringList({"Track 1.wav", "Track 2.wav", "Track 3.wav", "recording.xml"}));
-        for (const QStringList& bad : {QStringList{"encode", "wma", m_index}, {"encode", "wma", m_index, m_save, "--jobs", "0"}}) {
-            p.start(tool, bad);
-            QVERIFY(p.waitForFinished(30000));
-            QCOMPARE(p.exitCode(), 2);
-        }
+        p.start(tool, {"encode", "wma", m_index, m_save, "--jobs", "0"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
     }
 };
 

@@ -67,7 +67,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<qint64>("expected");
         QTest::newRow("piece of 0 would never end") << Advanced << "Bitesize" << "0" << qint64(DefaultBitesize);
-        QTest::newRow("piece not a number") << Advanced << "Bitesize" << "lots" << qint64(DefaultBitesize);
         QTest::newRow("piece") << Advanced << "Bitesize" << "1000" << qint64(1000);
         QTest::newRow("threshold 0 paints silence red") << AdvancedScanning << "Threshold" << "0" << qint64(22000);
         QTest::newRow("threshold") << AdvancedScanning << "Threshold" << "15000" << qint64(15000);
