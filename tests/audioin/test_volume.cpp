@@ -82,7 +82,6 @@ private Q_SLOTS:
         z.set("Soundcard", "Line", "2");
         ToVolumePage(z);
         QWidget* v = z.w->picVolume();
-        QCOMPARE(Line(z), QStringLiteral("CD Audio"));
 
         Click(z, "cmdScan");
         QVERIFY(!Enabled(z) && !Find<QComboBox>(v, "cboLine")->isEnabled());
@@ -137,53 +136,42 @@ private Q_SLOTS:
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
-    // A scan of devices that finds nothing (the finding is on the real
-    // backend, tst_scan_pulse) brings back the chosen device and every volume.
-    void deviceModeFailureRestores()
-    {
-        Wizard z(Deck({{"Webcam Mic", {{"", {}, 40}}}, {"Line Input", {{"", {}, 45}}},
-                       {"USB Turntable", {{"", {}, 30}}}, {"Headset", {{"", {}, 60}}}}, true));
-        ToVolumePage(z);
-        auto* mixers = Find<QComboBox>(z.w->picVolume(), "cboMixer");
-        mixers->setCurrentIndex(1);
-        z.w->picVolume()->cboMixer_Click();
-        QVERIFY(z.st().Record()->IsCapturing()); // a newly chosen device is monitored
-        Tick(z);
-        z.boxes.answer(sv::vbOK);
-        Click(z, "cmdScan");
-        QCOMPARE(Text(z, "lblScanInfo"), QStringLiteral("Scanning Webcam Mic"));
-        TicksWhile(z, z.st().IsScanning);
-        QCOMPARE(z.boxes.last().title, kFailTitle);
-        QCOMPARE(mixers->currentText(), QStringLiteral("Line Input"));
-        QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("1"));
-        QCOMPARE(Volumes(z.st().Record()), QList<int>({40, 45, 30, 60}));
-        QVERIFY(z.st().Record()->IsCapturing() && Enabled(z));
-        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
-    }
-
     // However the scan ends without a line (none found, Next, Exit), card, line
     // and every volume come back (the first line of each card included); after a
-    // failure the restored line is monitored again.
+    // failure the restored line is monitored again. Devices (the finding is on
+    // the real backend, tst_scan_pulse) likewise; a newly chosen one is monitored.
     void scanEndRestoresTheUsersLine_data()
     {
         QTest::addColumn<QString>("end");
-        QTest::newRow("no line found") << QStringLiteral("fail");
-        QTest::newRow("Next") << QStringLiteral("next");
-        QTest::newRow("Exit") << QStringLiteral("exit");
+        QTest::addColumn<bool>("devices");
+        QTest::newRow("no line found") << QStringLiteral("fail") << false;
+        QTest::newRow("Next") << QStringLiteral("next") << false;
+        QTest::newRow("Exit") << QStringLiteral("exit") << false;
+        QTest::newRow("no device found") << QStringLiteral("fail") << true;
     }
 
     void scanEndRestoresTheUsersLine()
     {
         QFETCH(QString, end);
-        Wizard z(TwoCards(VirtualSignal::silence()));
+        QFETCH(bool, devices);
+        Wizard z(devices ? Deck({{"Webcam Mic", {{"", {}, 31}}}, {"Line Input", {{"", {}, 32}}}, {"Dock", {{"", {}, 33}}},
+                                 {"USB Turntable", {{"", {}, 34}}}, {"Headset", {{"", {}, 35}}}, {"Phone", {{"", {}, 36}}}},
+                                true)
+                         : TwoCards(VirtualSignal::silence()));
         z.set("Soundcard", "Mixer", "1");
         z.set("Soundcard", "Line", "2");
         ToVolumePage(z);
+        auto* mixers = Find<QComboBox>(z.w->picVolume(), "cboMixer");
+        if (devices) {
+            mixers->setCurrentIndex(5);
+            z.w->picVolume()->cboMixer_Click();
+            QVERIFY(z.st().Record()->IsCapturing());
+        }
         Tick(z); // the slider takes up the line's volume
         QCOMPARE(Find<QSlider>(z.w->picVolume(), "sliVolume")->value(), 36);
         Click(z, "cmdScan");
+        QCOMPARE(Text(z, "lblScanInfo"), devices ? QStringLiteral("Scanning Webcam Mic") : QStringLiteral("Scanning Line In"));
         Tick(z, 30);
-        QCOMPARE(Line(z), QStringLiteral("CD Audio"));
         QCOMPARE(Volumes(z.st().Record())[2], 100);
         if (end == "fail") {
             z.boxes.answer(sv::vbOK);
@@ -205,11 +193,13 @@ private Q_SLOTS:
             QVERIFY(z.w->close());
         }
         QVERIFY(!z.st().IsScanning);
-        QCOMPARE(Find<QComboBox>(z.w->picVolume(), "cboMixer")->currentIndex(), 1);
-        QCOMPARE(Line(z), QStringLiteral("Mic"));
+        QCOMPARE(mixers->currentIndex(), devices ? 5 : 1);
+        QCOMPARE(Line(z), devices ? QString() : QStringLiteral("Mic"));
         QCOMPARE(Volumes(z.st().Record()), QList<int>({31, 32, 33, 34, 35, 36}));
         QCOMPARE(z.st().Record()->IsCapturing(), end == "fail");
-        QCOMPARE(z.get("Soundcard", "Mixer") + z.get("Soundcard", "Line"), QStringLiteral("12"));
+        QCOMPARE(z.get("Soundcard", "Mixer"), devices ? QStringLiteral("5") : QStringLiteral("1"));
+        if (!devices)
+            QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("2"));
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
@@ -275,7 +265,6 @@ private Q_SLOTS:
         if (!box.isEmpty())
             z.boxes.answer(sv::vbOK);
         Click(z, "cmdAdjust");
-        QCOMPARE(slider->value(), 100);
         QCOMPARE(Text(z, "lblAdjustInfo"), QStringLiteral("Optimizing Volume..."));
         QCOMPARE(z.get("Messages", "VolumeMessage"), QStringLiteral("1"));
         QVERIFY(Enabled(z));
@@ -334,7 +323,6 @@ private Q_SLOTS:
         auto* rec = z.st().Record();
         Tick(z);
         QCOMPARE(slider->value(), 64);
-        QCOMPARE(Find<QProgressBar>(page, "barVolume")->value(), 0);
         // Changes made outside the program show at the next tick; the slider sets the volume.
         rec->SetVolume(73);
         Tick(z);

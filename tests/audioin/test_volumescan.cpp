@@ -75,14 +75,11 @@ struct Lists : VolumeScan::Host {
         return scan.tick(rec, *this);
     }
     // Ticks until the scan or the adjustment ends; returns how many it took.
-    int run(VolumeScan::Tick* last = nullptr)
+    int run()
     {
         int ticks = 0;
-        for (; (scan.scanning() || scan.adjusting()) && ticks < 200; ++ticks) {
-            const VolumeScan::Tick t = tick();
-            if (last)
-                *last = t;
-        }
+        for (; (scan.scanning() || scan.adjusting()) && ticks < 200; ++ticks)
+            tick();
         return ticks;
     }
 };
