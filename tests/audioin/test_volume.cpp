@@ -40,8 +40,7 @@ void ToVolumePage(Wizard& z)
     Find<QTimer>(z.w->picVolume(), "timDoVolume")->stop();
 }
 
-// One tick, once the deck has delivered two fresh blocks, so the level is
-// that of the current line at its current volume.
+// One tick on a fresh level (see AwaitFreshLevel).
 void Tick(Wizard& z, int count = 1)
 {
     for (int i = 0; i < count; ++i) {
@@ -137,9 +136,8 @@ private Q_SLOTS:
     }
 
     // However the scan ends without a line (none found, Next, Exit), card, line
-    // and every volume come back (the first line of each card included); after a
-    // failure the restored line is monitored again. Devices (the finding is on
-    // the real backend, tst_scan_pulse) likewise; a newly chosen one is monitored.
+    // and every volume come back, and after a failure the line is monitored again.
+    // Devices likewise (finding one: tst_scan_pulse); a newly chosen one is monitored.
     void scanEndRestoresTheUsersLine_data()
     {
         QTest::addColumn<QString>("end");
@@ -226,11 +224,10 @@ private Q_SLOTS:
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
-    // Full-scale noise is too loud down to 70 % gain and fine at 60; a player
-    // so hot that the input clips even at a fifth of full gain is given up on.
-    // The slider follows each step; the verdict comes ten quiet periods after
-    // the last change, shows in the label and, when the user must act, once
-    // in a box.
+    // Full-scale noise is too loud down to 70 % gain, fine at 60; input that clips
+    // even at 20 % is given up on. The slider follows each step; the verdict comes
+    // ten quiet periods after the last change, in the label and (if the user must
+    // act) once in a box.
     void adjustVerdict_data()
     {
         QTest::addColumn<int>("level");

@@ -1,7 +1,5 @@
 // The record page in the main window, on a deck whose audio the test hands
-// over frame by frame: the clock and the flip on exact counts, stopping, a
-// second take, questions open while the take runs on, a disk that fills up,
-// the standby lock, the level graph, and the choice of the recording folder.
+// over frame by frame, so that clock, flip and files are checked on exact counts.
 #include "app/WizardFixture.h"
 #include "audioin/engine/CaptureSink.h"
 #include "audioin/pulse/WavCheck.h"
@@ -74,8 +72,7 @@ struct SpyLock : StandbyLock {
     bool IsHeld() const override { return held; }
 };
 
-// Answers boxes in order; an answer may first run something while the box
-// is "open".
+// Answers boxes in order; an answer may first act while its box is open.
 class Boxes {
 public:
     void install()
@@ -113,8 +110,7 @@ private:
     QList<QPair<int, std::function<void(const sv::MsgBoxShown&)>>> m_queue;
 };
 
-// The recording's frames; -1, with the reason, when its header is damaged or
-// disagrees with the file's length.
+// The recording's frames; -1 (with the reason) for a damaged or lying header.
 qint64 FramesIn(const QString& path)
 {
     const RecordedWav w = ReadRecordedWav(path);
@@ -124,10 +120,9 @@ qint64 FramesIn(const QString& path)
     return -1;
 }
 
-// A window on the record page, on the manual deck, with a lock spy (or the
-// real guard). The boxes outlive the window.
+// The record page on the manual deck, with a lock spy or the real guard.
 struct Take {
-    Boxes boxes;
+    Boxes boxes; // first, so that it outlives the window
     Wizard z;
     PageRecord* rp = nullptr;
     SpyLock* lock = nullptr; // the page's
@@ -160,7 +155,6 @@ struct Take {
     QPushButton* button(const char* name) { return Find<QPushButton>(rp, name); }
     QTimer* timer() { return Find<QTimer>(rp, "timRecord"); }
     void tick() { rp->timRecord_Timer(); }
-    // Stop, answered Yes.
     void stop()
     {
         boxes.answer(sv::vbYes);
@@ -190,8 +184,7 @@ private Q_SLOTS:
     }
     void cleanup() { WavWriter::InjectFailureAfterBytes(-1); }
 
-    // The clock, the flip reached late, the pause dropping audio, the status
-    // texts and the end of a five-minute side with its flip at 2:30.
+    // Clock, status texts, a late flip whose pause drops audio, a late end.
     void clockFlipAndEndOnExactCounts()
     {
         Take t(300, 150);
@@ -239,8 +232,7 @@ private Q_SLOTS:
         QVERIFY(t.boxes.onlyExpected());
     }
 
-    // Stop asks; the minimum length decides Next; Pause and Resume by hand; a
-    // second take replaces the first file.
+    // Stop asks; the minimum length decides Next; a second take replaces the first.
     void stopBeforeAndAfterTheMinimum()
     {
         Take t(600, 0);
@@ -257,7 +249,6 @@ private Q_SLOTS:
         rec->Deliver(10);
         t.tick();
 
-        // No: recording goes on.
         t.boxes.answer(sv::vbNo);
         t.button("cmdStop")->click();
         const sv::MsgBoxShown asked = t.boxes.shown.last();
@@ -296,9 +287,8 @@ private Q_SLOTS:
         QVERIFY(t.boxes.onlyExpected());
     }
 
-    // The disk fills during a take: capture stops, the file holds what came
-    // before with a sound header, the user is told, and a long enough take can
-    // be taken on.
+    // The disk fills during a take: capture stops, the file keeps what came
+    // before with a sound header, the user is told; a long enough take goes on.
     void diskFullKeepsWhatWasRecorded_data()
     {
         QTest::addColumn<int>("seconds");
@@ -377,9 +367,8 @@ private Q_SLOTS:
         QVERIFY(t.boxes.onlyExpected());
     }
 
-    // Yes to Stop stops the take on the record page even if its end came while
-    // the question was open. Where no bus answers, the page records anyway,
-    // unguarded and silent.
+    // Yes to Stop stops the take on the page even if its end came during the
+    // question. Where no bus answers, the page records, unguarded and silent.
     void stopAnsweredAfterTheEndWithoutAnyBus()
     {
         Take t(120, 0, false);
@@ -398,9 +387,8 @@ private Q_SLOTS:
         QVERIFY(t.boxes.onlyExpected());
     }
 
-    // Exit while recording asks, stops the capture and lets the computer sleep
-    // again. Takes that cannot go on (too short) or were left with Back go
-    // without that question. Either way the take's file is deleted.
+    // Exit deletes the take's file and lets the computer sleep; it asks only
+    // while recording, not for a take too short or one left with Back.
     void exitDeletesTheTake_data()
     {
         QTest::addColumn<QString>("take");
@@ -433,8 +421,7 @@ private Q_SLOTS:
         QVERIFY(t.boxes.onlyExpected());
     }
 
-    // Louder input rises in green from the baseline, newest at the left;
-    // clipping draws higher still, in red.
+    // Louder input rises in green, newest at the left; clipping higher, in red.
     void levelGraphOnThePage()
     {
         Take t(600, 0);
@@ -459,9 +446,8 @@ private Q_SLOTS:
         t.stop();
     }
 
-    // The location link opens the dialog (its OK is followed in
-    // tst_profilepage); a stored folder too short to be one opens it at the
-    // home folder, which is kept and stored even on Cancel.
+    // A stored folder too short to be one opens the location dialog at home,
+    // which is kept and stored even on Cancel (OK: tst_profilepage).
     void recordingLocation()
     {
         Wizard z;

@@ -1,7 +1,6 @@
 // The pulse and alsa backends against a private PulseAudio daemon whose "Tape
-// Deck" source is fed with generated music. The alsa backend has no kernel
-// sound card here: its `default` device goes through alsa's pulse plugin to
-// the same daemon.
+// Deck" source is fed with generated music; alsa's `default` device reaches the
+// same daemon through alsa's pulse plugin (there is no kernel sound card).
 #include "PulseRig.h"
 #include "WavCheck.h"
 #include "support/TestEnv.h"
