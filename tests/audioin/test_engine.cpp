@@ -39,7 +39,6 @@ VirtualDeck testDeck(const QString& wav, double speed)
     VirtualDeck d;
     d.speed = speed;
     d.mixers.append({"Card A", {{"Mic", VirtualSignal::noise(1000), 50}, {"Tape", VirtualSignal::wav(wav), 100}}});
-    d.mixers.append({"Card B", {{"Silent", VirtualSignal::silence(), 50}}});
     return d;
 }
 

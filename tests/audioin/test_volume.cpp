@@ -124,9 +124,9 @@ private Q_SLOTS:
         z.boxes.answer(sv::vbOK);
         z.boxes.answer(sv::vbNo);
         scan(); // 3: fails, with the offer
-        QCOMPARE(z.boxes.last().title, QStringLiteral("Additional help"));
-        QCOMPARE(z.boxes.last().text, QStringLiteral("This is the third time you've unsuccessfully scanned for the "
-                                                     "input line. Would you like additional help on this?"));
+        QCOMPARE(z.boxes.last().title + ": " + z.boxes.last().text,
+                 QStringLiteral("Additional help: This is the third time you've unsuccessfully scanned for the "
+                                "input line. Would you like additional help on this?"));
         QCOMPARE(z.boxes.last().style, sv::vbYesNo + sv::vbQuestion);
 
         z.boxes.answer(sv::vbOK);
@@ -278,11 +278,8 @@ private Q_SLOTS:
         QCOMPARE(seen, volumes);
         Tick(z, 3); // the verdict is final
         QCOMPARE(rec->GetVolume(), volumes.last());
-        QCOMPARE(z.boxes.shown.size(), box.isEmpty() ? 0 : 1);
-        if (!box.isEmpty()) {
-            QCOMPARE(z.boxes.last().text, box);
-            QCOMPARE(z.boxes.last().title, sv::AppTitle);
-        }
+        const QString shown = z.boxes.shown.isEmpty() ? QString() : z.boxes.last().title + ": " + z.boxes.last().text;
+        QCOMPARE(shown, box.isEmpty() ? box : sv::AppTitle + ": " + box);
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
@@ -296,7 +293,6 @@ private Q_SLOTS:
         Click(z, "cmdAdjust");
         TicksWhile(z, z.st().IsAdjusting);
         Click(z, "cmdScan");
-        QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
         TicksWhile(z, z.st().IsScanning);
         QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
 
@@ -304,7 +300,6 @@ private Q_SLOTS:
         Tick(z, 5);
         Click(z, "cmdScan");
         QVERIFY(!z.st().IsAdjusting);
-        QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
         Tick(z, 130);
         QCOMPARE(Text(z, "lblScanInfo"), kFound);
         QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);

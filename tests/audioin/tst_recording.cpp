@@ -73,17 +73,20 @@ struct SpyLock : StandbyLock {
 };
 
 // Answers boxes in order; an answer may first act while its box is open.
-class Boxes {
-public:
+struct Boxes {
+    QList<sv::MsgBoxShown> shown;
+    QStringList unexpected;
+    QList<QPair<int, std::function<void(const sv::MsgBoxShown&)>>> queue;
+
     void install()
     {
         sv::SetMsgBoxResponder([this](const sv::MsgBoxShown& b) {
             shown.append(b);
-            if (m_queue.isEmpty()) {
+            if (queue.isEmpty()) {
                 unexpected.append(b.title + QStringLiteral(": ") + b.text);
                 return (b.style & 7) == sv::vbYesNo ? int(sv::vbNo) : int(sv::vbOK);
             }
-            auto [answer, during] = m_queue.takeFirst();
+            auto [answer, during] = queue.takeFirst();
             if (during)
                 during(b);
             return answer;
@@ -91,7 +94,7 @@ public:
     }
     void answer(int result, std::function<void(const sv::MsgBoxShown&)> during = {})
     {
-        m_queue.append({result, std::move(during)});
+        queue.append({result, std::move(during)});
     }
     int count(const QString& title) const
     {
@@ -103,11 +106,6 @@ public:
             qWarning("unexpected: %s", qPrintable(unexpected.join(" | ")));
         return unexpected.isEmpty();
     }
-    QList<sv::MsgBoxShown> shown;
-    QStringList unexpected;
-
-private:
-    QList<QPair<int, std::function<void(const sv::MsgBoxShown&)>>> m_queue;
 };
 
 // The recording's frames; -1 (with the reason) for a damaged or lying header.

@@ -168,8 +168,7 @@ private Q_SLOTS:
         const svtest::RecordedWav wav = record(r, backend + ".wav", seconds, &peak);
         QCOMPARE(QList<int>({int(started.size()), int(completed.size()), int(failed.size())}), QList<int>({1, 1, 0}));
         QVERIFY2(wav.ok, qPrintable(wav.problem));
-        QCOMPARE(wav.channels, 2);
-        QCOMPARE(wav.rate, 44100);
+        QCOMPARE(QList<int>({wav.channels, wav.rate}), QList<int>({2, 44100}));
         const std::int64_t expected = std::llround(seconds * 44100);
         QVERIFY2(wav.frames >= expected && wav.frames < expected + 44100, qPrintable(QString::number(wav.frames)));
         QVERIFY2(peak > 600, qPrintable(QString::number(peak)));
