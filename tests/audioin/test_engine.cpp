@@ -1,6 +1,5 @@
-// The capture engine on the virtual deck: what reaches the file while
-// recording, pausing and running out of disk. Playback is checked on the real
-// backends (tst_pulse_backend).
+// The capture engine on the virtual deck: what reaches the file while recording,
+// pausing and running out of disk (playback: tst_pulse_backend).
 #include "audioin/engine/Backends.h"
 #include "audioin/engine/CaptureSink.h"
 #include "audioin/engine/DemoSignal.h"

@@ -25,10 +25,7 @@ VirtualDeck TwoCards(const VirtualSignal& fifth)
                  {"USB Audio", {{"Phono", {}, 34}, {"Tape", fifth, 35}, {"Mic", {}, 36}}}});
 }
 
-VirtualDeck OneLine(const VirtualSignal& signal, int volume = 50)
-{
-    return Deck({{"Card", {{"Line In", signal, volume}}}});
-}
+VirtualDeck OneLine(const VirtualSignal& s, int volume = 50) { return Deck({{"Card", {{"Line In", s, volume}}}}); }
 
 void ToVolumePage(Wizard& z)
 {
@@ -49,7 +46,6 @@ void Tick(Wizard& z, int count = 1)
     }
 }
 
-// Ticks while the flag holds; returns how many it took.
 int TicksWhile(Wizard& z, const bool& flag, int limit = 400)
 {
     int n = 0;
@@ -276,8 +272,7 @@ private Q_SLOTS:
         QVERIFY2(ticks >= minTicks && ticks <= maxTicks, qPrintable(QString::number(ticks)));
         QCOMPARE(Text(z, "lblAdjustInfo"), label);
         QCOMPARE(seen, volumes);
-        Tick(z, 3); // the verdict is final
-        QCOMPARE(rec->GetVolume(), volumes.last());
+        Tick(z, 3); // a verdict is shown once
         const QString shown = z.boxes.shown.isEmpty() ? QString() : z.boxes.last().title + ": " + z.boxes.last().text;
         QCOMPARE(shown, box.isEmpty() ? box : sv::AppTitle + ": " + box);
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));

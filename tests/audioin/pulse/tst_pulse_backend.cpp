@@ -226,7 +226,6 @@ private Q_SLOTS:
 
     void losingTheDeviceFailsTheCapture()
     {
-        // A second deck that can be unplugged.
         const QString module = m_rig.addSilentSource("turntable", "Turntable");
         QVERIFY2(!module.isEmpty(), "cannot add a second source");
         rec()->SetMixer(int(mixers(rec()).indexOf("Turntable")));
