@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QScopeGuard>
+#include <QEventLoop>
 #include <QThread>
 
 #include <poll.h>
@@ -34,31 +35,6 @@ public Q_SLOTS:
     }
 };
 
-// The service runs on its own thread, so the guard's blocking call is answered.
-class ServiceThread : public QThread {
-public:
-    explicit ServiceThread(QString address) : m_address(std::move(address)) {}
-    FakeLogin1* service = nullptr;
-    std::atomic<bool> ready{false};
-
-protected:
-    void run() override
-    {
-        FakeLogin1 fake;
-        QDBusConnection c = QDBusConnection::connectToBus(m_address, "fake-login1");
-        c.registerObject("/org/freedesktop/login1", &fake, QDBusConnection::ExportAllSlots);
-        c.registerService("org.freedesktop.login1");
-        service = &fake;
-        ready = true;
-        exec();
-        service = nullptr;
-        QDBusConnection::disconnectFromBus("fake-login1");
-    }
-
-private:
-    QString m_address;
-};
-
 // 1 when the lock's other end is closed (released), 0 while held.
 int released(int readEnd)
 {
@@ -78,17 +54,28 @@ private Q_SLOTS:
         SV_REQUIRE_TOOL(daemon.waitForStarted(5000), "dbus-daemon");
         QVERIFY(daemon.waitForReadyRead(5000));
         const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        QVERIFY(!address.isEmpty());
 
-        ServiceThread svc(address);
-        svc.start();
+        // The service runs on its own thread, so the guard's blocking call is answered.
+        std::atomic<FakeLogin1*> service{nullptr};
+        std::unique_ptr<QThread> svc(QThread::create([&] {
+            FakeLogin1 fake;
+            QDBusConnection c = QDBusConnection::connectToBus(address, "fake-login1");
+            c.registerObject("/org/freedesktop/login1", &fake, QDBusConnection::ExportAllSlots);
+            c.registerService("org.freedesktop.login1");
+            QEventLoop loop;
+            service = &fake;
+            loop.exec();
+            service = nullptr;
+            QDBusConnection::disconnectFromBus("fake-login1");
+        }));
+        svc->start();
         auto stop = qScopeGuard([&] {
-            svc.quit();
-            svc.wait();
+            svc->quit();
+            svc->wait();
             daemon.kill();
             daemon.waitForFinished();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(svc.ready.load(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(service.load(), 5000);
 
         // The guard talks to "the system bus"; point that at the private one.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
@@ -96,20 +83,20 @@ private Q_SLOTS:
             sv::StandbyGuard guard;
             QVERIFY(guard.Acquire("Sonivault is recording"));
             QCOMPARE(guard.Kind(), QString("logind"));
-            QCOMPARE(svc.service->calls, QStringList{"sleep|Sonivault|Sonivault is recording|block"});
-            const int readEnd = svc.service->readEnd;
+            QCOMPARE(service.load()->calls, QStringList{"sleep|Sonivault|Sonivault is recording|block"});
+            const int readEnd = service.load()->readEnd;
             QCOMPARE(released(readEnd), 0);
             QVERIFY(guard.Acquire("again")); // already held: no second lock
-            QCOMPARE(svc.service->calls.size(), 1);
+            QCOMPARE(service.load()->calls.size(), 1);
             guard.Release();
             QTRY_COMPARE_WITH_TIMEOUT(released(readEnd), 1, 3000);
             QVERIFY(!guard.IsHeld());
 
             // Leaving scope (the program's exit) releases too.
             QVERIFY(guard.Acquire("second recording"));
-            QCOMPARE(released(svc.service->readEnd), 0);
+            QCOMPARE(released(service.load()->readEnd), 0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(released(svc.service->readEnd), 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(released(service.load()->readEnd), 1, 3000);
     }
 };
 

@@ -1,7 +1,5 @@
-// The volume page on the virtual deck: how its lists, labels, messages,
-// slider and level bar follow the line scan (line and device mode), whose
-// rules test_volumescan checks, and the volume optimisation. The timer is
-// stopped and its ticks are driven by hand.
+// The volume page on the virtual deck, following the line scan and the volume
+// optimisation (their rules: test_volumescan); its timer's ticks come by hand.
 #include "app/WizardFixture.h"
 #include "audioin/VolumeDeck.h"
 #include "support/FindChild.h"
@@ -17,7 +15,6 @@ namespace {
 
 const QString kFailTitle = QStringLiteral("Cannot detect any recording line");
 const QString kFound = QStringLiteral("Line found. Click Adjust to optimize the volume.");
-const QString kNotFound = QStringLiteral("No recording line was detected.");
 const QString kOptimized = QStringLiteral("Volume Optimized. Click Next to continue.");
 const QString kAdjustIdle = QStringLiteral("Play the loudest part of your recording and click Adjust.");
 
@@ -28,10 +25,7 @@ VirtualDeck TwoCards(const VirtualSignal& fifth)
                  {"USB Audio", {{"Phono", {}, 34}, {"Tape", fifth, 35}, {"Mic", {}, 36}}}});
 }
 
-VirtualDeck OneLine(const VirtualSignal& signal, int volume = 50)
-{
-    return Deck({{"Card", {{"Line In", signal, volume}}}});
-}
+VirtualDeck OneLine(const VirtualSignal& s, int volume = 50) { return Deck({{"Card", {{"Line In", s, volume}}}}); }
 
 void ToVolumePage(Wizard& z)
 {
@@ -43,8 +37,7 @@ void ToVolumePage(Wizard& z)
     Find<QTimer>(z.w->picVolume(), "timDoVolume")->stop();
 }
 
-// One tick, once the deck has delivered two fresh blocks, so the level is
-// that of the current line at its current volume.
+// One tick on a fresh level (see AwaitFreshLevel).
 void Tick(Wizard& z, int count = 1)
 {
     for (int i = 0; i < count; ++i) {
@@ -53,7 +46,6 @@ void Tick(Wizard& z, int count = 1)
     }
 }
 
-// Ticks while the flag holds; returns how many it took.
 int TicksWhile(Wizard& z, const bool& flag, int limit = 400)
 {
     int n = 0;
@@ -85,10 +77,8 @@ private Q_SLOTS:
         z.set("Soundcard", "Line", "2");
         ToVolumePage(z);
         QWidget* v = z.w->picVolume();
-        QCOMPARE(Line(z), QStringLiteral("CD Audio"));
 
         Click(z, "cmdScan");
-        QVERIFY(z.st().IsScanning);
         QVERIFY(!Enabled(z) && !Find<QComboBox>(v, "cboLine")->isEnabled());
         QCOMPARE(Text(z, "lblScanInfo"), QStringLiteral("Scanning Line In"));
         QCOMPARE(Volumes(z.st().Record()), QList<int>({100, 32, 33, 34, 35, 36})); // the line under test at full
@@ -126,15 +116,13 @@ private Q_SLOTS:
         scan(); // 2: found
         QCOMPARE(Text(z, "lblScanInfo"), kFound);
         aux.signal = VirtualSignal::silence();
-        QCOMPARE(z.boxes.shown.size(), 1);
 
         z.boxes.answer(sv::vbOK);
         z.boxes.answer(sv::vbNo);
         scan(); // 3: fails, with the offer
-        QCOMPARE(z.boxes.shown.size(), 3);
-        QCOMPARE(z.boxes.last().title, QStringLiteral("Additional help"));
-        QCOMPARE(z.boxes.last().text, QStringLiteral("This is the third time you've unsuccessfully scanned for the "
-                                                     "input line. Would you like additional help on this?"));
+        QCOMPARE(z.boxes.last().title + ": " + z.boxes.last().text,
+                 QStringLiteral("Additional help: This is the third time you've unsuccessfully scanned for the "
+                                "input line. Would you like additional help on this?"));
         QCOMPARE(z.boxes.last().style, sv::vbYesNo + sv::vbQuestion);
 
         z.boxes.answer(sv::vbOK);
@@ -143,62 +131,46 @@ private Q_SLOTS:
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
-    // A scan of devices that finds nothing (the finding is on the real
-    // backend, tst_scan_pulse) brings back the chosen device and every volume.
-    void deviceModeFailureRestores()
-    {
-        Wizard z(Deck({{"Webcam Mic", {{"", {}, 40}}},
-                       {"Line Input", {{"", {}, 45}}},
-                       {"USB Turntable", {{"", {}, 30}}},
-                       {"Headset", {{"", {}, 60}}}},
-                      true));
-        ToVolumePage(z);
-        auto* mixers = Find<QComboBox>(z.w->picVolume(), "cboMixer");
-        mixers->setCurrentIndex(1);
-        z.w->picVolume()->cboMixer_Click();
-        QVERIFY(z.st().Record()->IsCapturing()); // a newly chosen device is monitored
-        Tick(z);
-        z.boxes.answer(sv::vbOK);
-        Click(z, "cmdScan");
-        QCOMPARE(Text(z, "lblScanInfo"), QStringLiteral("Scanning Webcam Mic"));
-        TicksWhile(z, z.st().IsScanning);
-        QCOMPARE(z.boxes.last().title, kFailTitle);
-        QCOMPARE(mixers->currentText(), QStringLiteral("Line Input"));
-        QCOMPARE(z.get("Soundcard", "Mixer"), QStringLiteral("1"));
-        QCOMPARE(Volumes(z.st().Record()), QList<int>({40, 45, 30, 60}));
-        QVERIFY(z.st().Record()->IsCapturing() && Enabled(z));
-        QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
-    }
-
     // However the scan ends without a line (none found, Next, Exit), card, line
-    // and every volume come back (the first line of each card included); after a
-    // failure the restored line is monitored again.
+    // and every volume come back, and after a failure the line is monitored again.
+    // Devices likewise (finding one: tst_scan_pulse); a newly chosen one is monitored.
     void scanEndRestoresTheUsersLine_data()
     {
         QTest::addColumn<QString>("end");
-        QTest::newRow("no line found") << QStringLiteral("fail");
-        QTest::newRow("Next") << QStringLiteral("next");
-        QTest::newRow("Exit") << QStringLiteral("exit");
+        QTest::addColumn<bool>("devices");
+        QTest::newRow("no line found") << QStringLiteral("fail") << false;
+        QTest::newRow("Next") << QStringLiteral("next") << false;
+        QTest::newRow("Exit") << QStringLiteral("exit") << false;
+        QTest::newRow("no device found") << QStringLiteral("fail") << true;
     }
 
     void scanEndRestoresTheUsersLine()
     {
         QFETCH(QString, end);
-        Wizard z(TwoCards(VirtualSignal::silence()));
+        QFETCH(bool, devices);
+        Wizard z(devices ? Deck({{"Webcam Mic", {{"", {}, 31}}}, {"Line Input", {{"", {}, 32}}}, {"Dock", {{"", {}, 33}}},
+                                 {"USB Turntable", {{"", {}, 34}}}, {"Headset", {{"", {}, 35}}}, {"Phone", {{"", {}, 36}}}},
+                                true)
+                         : TwoCards(VirtualSignal::silence()));
         z.set("Soundcard", "Mixer", "1");
         z.set("Soundcard", "Line", "2");
         ToVolumePage(z);
+        auto* mixers = Find<QComboBox>(z.w->picVolume(), "cboMixer");
+        if (devices) {
+            mixers->setCurrentIndex(5);
+            z.w->picVolume()->cboMixer_Click();
+            QVERIFY(z.st().Record()->IsCapturing());
+        }
         Tick(z); // the slider takes up the line's volume
         QCOMPARE(Find<QSlider>(z.w->picVolume(), "sliVolume")->value(), 36);
         Click(z, "cmdScan");
+        QCOMPARE(Text(z, "lblScanInfo"), devices ? QStringLiteral("Scanning Webcam Mic") : QStringLiteral("Scanning Line In"));
         Tick(z, 30);
-        QCOMPARE(Line(z), QStringLiteral("CD Audio"));
         QCOMPARE(Volumes(z.st().Record())[2], 100);
         if (end == "fail") {
             z.boxes.answer(sv::vbOK);
             TicksWhile(z, z.st().IsScanning);
-            QCOMPARE(Text(z, "lblScanInfo"), kNotFound);
-            QCOMPARE(z.boxes.shown.size(), 1);
+            QCOMPARE(Text(z, "lblScanInfo"), QStringLiteral("No recording line was detected."));
             QCOMPARE(z.boxes.last().title, kFailTitle);
             QCOMPARE(z.boxes.last().text,
                      QStringLiteral("Sonivault was unable to detect music on any input line. Please check the following: "
@@ -215,11 +187,13 @@ private Q_SLOTS:
             QVERIFY(z.w->close());
         }
         QVERIFY(!z.st().IsScanning);
-        QCOMPARE(Find<QComboBox>(z.w->picVolume(), "cboMixer")->currentIndex(), 1);
-        QCOMPARE(Line(z), QStringLiteral("Mic"));
+        QCOMPARE(mixers->currentIndex(), devices ? 5 : 1);
+        QCOMPARE(Line(z), devices ? QString() : QStringLiteral("Mic"));
         QCOMPARE(Volumes(z.st().Record()), QList<int>({31, 32, 33, 34, 35, 36}));
         QCOMPARE(z.st().Record()->IsCapturing(), end == "fail");
-        QCOMPARE(z.get("Soundcard", "Mixer") + z.get("Soundcard", "Line"), QStringLiteral("12"));
+        QCOMPARE(z.get("Soundcard", "Mixer"), devices ? QStringLiteral("5") : QStringLiteral("1"));
+        if (!devices)
+            QCOMPARE(z.get("Soundcard", "Line"), QStringLiteral("2"));
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
@@ -231,7 +205,6 @@ private Q_SLOTS:
         ToVolumePage(z);
         auto* page = z.w->picVolume();
         auto* rec = z.st().Record();
-        QVERIFY(rec->IsCapturing());
         z.boxes.answer(sv::vbYes); // "You didn't adjust the volume settings."
         z.next();
         QVERIFY(!rec->IsCapturing());
@@ -247,11 +220,10 @@ private Q_SLOTS:
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
-    // Full-scale noise is too loud down to 70 % gain and fine at 60; a player
-    // so hot that the input clips even at a fifth of full gain is given up on.
-    // The slider follows each step; the verdict comes ten quiet periods after
-    // the last change, shows in the label and, when the user must act, once
-    // in a box.
+    // Full-scale noise is too loud down to 70 % gain, fine at 60; input that clips
+    // even at 20 % is given up on. The slider follows each step; the verdict comes
+    // ten quiet periods after the last change, in the label and (if the user must
+    // act) once in a box.
     void adjustVerdict_data()
     {
         QTest::addColumn<int>("level");
@@ -286,7 +258,6 @@ private Q_SLOTS:
         if (!box.isEmpty())
             z.boxes.answer(sv::vbOK);
         Click(z, "cmdAdjust");
-        QCOMPARE(slider->value(), 100);
         QCOMPARE(Text(z, "lblAdjustInfo"), QStringLiteral("Optimizing Volume..."));
         QCOMPARE(z.get("Messages", "VolumeMessage"), QStringLiteral("1"));
         QVERIFY(Enabled(z));
@@ -301,13 +272,9 @@ private Q_SLOTS:
         QVERIFY2(ticks >= minTicks && ticks <= maxTicks, qPrintable(QString::number(ticks)));
         QCOMPARE(Text(z, "lblAdjustInfo"), label);
         QCOMPARE(seen, volumes);
-        Tick(z, 3); // the verdict is final
-        QCOMPARE(rec->GetVolume(), volumes.last());
-        QCOMPARE(z.boxes.shown.size(), box.isEmpty() ? 0 : 1);
-        if (!box.isEmpty()) {
-            QCOMPARE(z.boxes.last().text, box);
-            QCOMPARE(z.boxes.last().title, sv::AppTitle);
-        }
+        Tick(z, 3); // a verdict is shown once
+        const QString shown = z.boxes.shown.isEmpty() ? QString() : z.boxes.last().title + ": " + z.boxes.last().text;
+        QCOMPARE(shown, box.isEmpty() ? box : sv::AppTitle + ": " + box);
         QVERIFY2(!z.boxes.unexpected(), qPrintable(z.boxes.unexpectedText()));
     }
 
@@ -321,7 +288,6 @@ private Q_SLOTS:
         Click(z, "cmdAdjust");
         TicksWhile(z, z.st().IsAdjusting);
         Click(z, "cmdScan");
-        QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
         TicksWhile(z, z.st().IsScanning);
         QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
 
@@ -329,7 +295,6 @@ private Q_SLOTS:
         Tick(z, 5);
         Click(z, "cmdScan");
         QVERIFY(!z.st().IsAdjusting);
-        QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
         Tick(z, 130);
         QCOMPARE(Text(z, "lblScanInfo"), kFound);
         QCOMPARE(Text(z, "lblAdjustInfo"), kAdjustIdle);
@@ -345,7 +310,6 @@ private Q_SLOTS:
         auto* rec = z.st().Record();
         Tick(z);
         QCOMPARE(slider->value(), 64);
-        QCOMPARE(Find<QProgressBar>(page, "barVolume")->value(), 0);
         // Changes made outside the program show at the next tick; the slider sets the volume.
         rec->SetVolume(73);
         Tick(z);

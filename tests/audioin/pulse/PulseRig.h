@@ -112,7 +112,6 @@ public:
         return fail(error, QStringLiteral("pulseaudio did not answer: ") + QString::fromLocal8Bit(m_daemon.readAll()));
     }
 
-    // Ends the feeder and the daemon.
     void stop()
     {
         m_stop = true;
@@ -130,7 +129,6 @@ public:
         }
     }
 
-    // Runs pactl against the rig's daemon; its standard output.
     QString pactl(const QStringList& args, bool* ok = nullptr)
     {
         QProcess p;

@@ -16,7 +16,6 @@ struct RecordedWav {
     QString problem;
     int channels = 0;
     int rate = 0;
-    int bits = 0;
     std::int64_t frames = 0;
     std::vector<std::int16_t> pcm;
 };
@@ -44,14 +43,14 @@ inline RecordedWav ReadRecordedWav(const QString& path)
         return problem(QStringLiteral("not PCM"));
     w.channels = u16(22);
     w.rate = int(u32(24));
-    w.bits = u16(34);
+    const int bits = u16(34);
     const std::uint32_t dataBytes = u32(40);
     if (u32(4) != std::uint32_t(all.size() - 8) || dataBytes != std::uint32_t(all.size() - 44))
         return problem(QStringLiteral("header sizes (%1, %2) disagree with the file size %3")
                            .arg(u32(4))
                            .arg(dataBytes)
                            .arg(all.size()));
-    if (w.channels < 1 || w.bits != 16 || u16(32) != w.channels * 2 || u32(28) != std::uint32_t(w.rate * w.channels * 2))
+    if (w.channels < 1 || bits != 16 || u16(32) != w.channels * 2 || u32(28) != std::uint32_t(w.rate * w.channels * 2))
         return problem(QStringLiteral("inconsistent format chunk"));
     w.frames = dataBytes / (w.channels * 2);
     w.pcm.resize(std::size_t(w.frames) * w.channels);

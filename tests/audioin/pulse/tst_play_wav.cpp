@@ -40,51 +40,39 @@ class TestPlayWav : public QObject {
     }
 
 private Q_SLOTS:
+    // Every readable file here holds 100 frames from byte 44; bits 0: refused.
     void formats_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<qint64>("dataOffset");
-        QTest::addColumn<qint64>("frames");
         QTest::addColumn<int>("bits");
-
         const QByteArray pcm4(4 * 100, '\x01'); // 100 stereo 16-bit frames
-        QTest::newRow("canonical") << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(400) + pcm4) << true
-                                   << qint64(44) << qint64(100) << 16;
-        QTest::newRow("data size beyond the file is trimmed")
-            << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(4000) + pcm4) << true << qint64(44) << qint64(100) << 16;
-        QTest::newRow("partial last frame dropped")
-            << riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(402) + pcm4 + "xy") << true << qint64(44) << qint64(100) << 16;
-        QTest::newRow("float") << riff(fmtChunk(3, 1, 48000, 32) + "data" + le32(400) + pcm4) << true << qint64(44)
-                               << qint64(100) << 32;
-        QTest::newRow("24-bit") << riff(fmtChunk(1, 2, 44100, 24) + "data" + le32(600) + QByteArray(600, 0)) << true
-                                << qint64(44) << qint64(100) << 24;
-        QTest::newRow("compressed") << riff(fmtChunk(2, 2, 44100, 4) + "data" + le32(400) + pcm4) << false << qint64(0)
-                                    << qint64(0) << 0;
-        QTest::newRow("zero channels") << riff(fmtChunk(1, 0, 44100, 16) + "data" + le32(400) + pcm4) << false
-                                       << qint64(0) << qint64(0) << 0;
-        QTest::newRow("missing file") << QByteArray() << false << qint64(0) << qint64(0) << 0;
+        const auto row = [](const char* name, const QByteArray& file, int bits) { QTest::newRow(name) << file << bits; };
+        row("canonical", riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(400) + pcm4), 16);
+        row("data size beyond the file is trimmed", riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(4000) + pcm4), 16);
+        row("partial last frame dropped", riff(fmtChunk(1, 2, 44100, 16) + "data" + le32(402) + pcm4 + "xy"), 16);
+        row("float", riff(fmtChunk(3, 1, 48000, 32) + "data" + le32(400) + pcm4), 32);
+        row("24-bit", riff(fmtChunk(1, 2, 44100, 24) + "data" + le32(600) + QByteArray(600, 0)), 24);
+        row("compressed", riff(fmtChunk(2, 2, 44100, 4) + "data" + le32(400) + pcm4), 0);
+        row("zero channels", riff(fmtChunk(1, 0, 44100, 16) + "data" + le32(400) + pcm4), 0);
+        row("missing file", QByteArray(), 0);
     }
 
     void formats()
     {
         QFETCH(QByteArray, file);
-        QFETCH(bool, ok);
+        QFETCH(int, bits);
         PlayWavInfo info;
         QString error;
         const QString path = file.isEmpty() ? m_env.tmp() + QStringLiteral("none.wav") : write(file);
-        QCOMPARE(ReadPlayWavInfo(path, &info, &error), ok);
-        if (!ok) {
+        QCOMPARE(ReadPlayWavInfo(path, &info, &error), bits > 0);
+        if (bits == 0) {
             QVERIFY(!error.isEmpty());
             if (file.isEmpty())
                 QCOMPARE(error, QStringLiteral("File not found"));
             return;
         }
-        QFETCH(qint64, dataOffset);
-        QFETCH(qint64, frames);
-        QFETCH(int, bits);
-        QCOMPARE(qint64(info.dataOffset), dataOffset);
-        QCOMPARE(qint64(info.frames()), frames);
+        QCOMPARE(qint64(info.dataOffset), qint64(44));
+        QCOMPARE(qint64(info.frames()), qint64(100));
         QCOMPARE(info.bits, bits);
         QCOMPARE(info.dataBytes, info.frames() * info.blockAlign);
     }
