@@ -17,20 +17,9 @@ for tool in "$bin/sonivault-cli" lame ffprobe sox; do
   command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
-# The side: the demo deck's music side repeated and cut to 46:00, split into
-# tracks by our own detection, as the wizard would.
-side=$out/side.wav
-tracks=$out/tracks
-if [ ! -f "$side" ]; then
-  "$bin/sonivault-cli" demo-side "$out/demo.wav"
-  copies=()
-  for _ in $(seq 13); do copies+=("$out/demo.wav"); done
-  sox "${copies[@]}" "$side" trim 0 2760
-  rm -f "$out/demo.wav"
-fi
-if [ ! -d "$tracks" ]; then
-  "$bin/sonivault-cli" split "$side" "$tracks" > /dev/null
-fi
+# The side and its tracks (bench_side.sh).
+. "$root/bench/output/bench_side.sh"
+bench_side "$out" "$bin"
 index=$tracks/recording.xml
 [ -f "$index" ] || { echo "no index in $tracks" >&2; exit 1; }
 mapfile -t wavs < <(find "$tracks" -maxdepth 1 -name 'Track *.wav' | sort -V)

@@ -15,20 +15,9 @@ for tool in "$bin/wm8eutil" "$bin/sonivault-cli" ffmpeg ffprobe sox; do
   command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
-# The side: the demo deck's music side (3:47, four songs) repeated and cut to
-# 46:00, then split into tracks by our own detection, as the wizard would.
-side=$out/side.wav
-tracks=$out/tracks
-if [ ! -f "$side" ]; then
-  "$bin/sonivault-cli" demo-side "$out/demo.wav"
-  copies=()
-  for _ in $(seq 13); do copies+=("$out/demo.wav"); done
-  sox "${copies[@]}" "$side" trim 0 2760
-  rm -f "$out/demo.wav"
-fi
-if [ ! -d "$tracks" ]; then
-  "$bin/sonivault-cli" split "$side" "$tracks" > /dev/null
-fi
+# The side and its tracks (bench_side.sh).
+. "$root/bench/output/bench_side.sh"
+bench_side "$out" "$bin"
 mapfile -t wavs < <(find "$tracks" -name 'Track *.wav' | sort -V)
 [ ${#wavs[@]} -gt 0 ] || { echo "no track files in $tracks" >&2; exit 1; }
 seconds=0
